@@ -1,0 +1,97 @@
+// kxSystem: the log, string/path/GUID helpers, audio format mapping and
+// security attributes shared by kxToneScope and other KEXAR programs.
+// Plain C++: wide strings are UTF-16 (std::u16string), narrow ones bytes.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#if defined(KXSYSTEM_BUILD)
+#define KXSYSTEM_API __attribute__((visibility("default")))
+#else
+#define KXSYSTEM_API
+#endif
+
+// ---------------------------------------------------------------------------
+// Windows-compatible records used across the interface.
+
+struct GUID {
+  uint32_t Data1;
+  uint16_t Data2;
+  uint16_t Data3;
+  uint8_t Data4[8];
+};
+
+#pragma pack(push, 1)
+struct WAVEFORMATEX {
+  uint16_t wFormatTag;
+  uint16_t nChannels;
+  uint32_t nSamplesPerSec;
+  uint32_t nAvgBytesPerSec;
+  uint16_t nBlockAlign;
+  uint16_t wBitsPerSample;
+  uint16_t cbSize;
+};
+
+struct WAVEFORMATEXTENSIBLE {
+  WAVEFORMATEX Format;
+  union {
+    uint16_t wValidBitsPerSample;
+    uint16_t wSamplesPerBlock;
+    uint16_t wReserved;
+  } Samples;
+  uint32_t dwChannelMask;
+  GUID SubFormat;
+};
+#pragma pack(pop)
+
+static_assert(sizeof(WAVEFORMATEX) == 18);
+static_assert(sizeof(WAVEFORMATEXTENSIBLE) == 40);
+
+inline constexpr uint16_t WAVE_FORMAT_PCM = 0x0001;
+inline constexpr uint16_t WAVE_FORMAT_IEEE_FLOAT = 0x0003;
+inline constexpr uint16_t WAVE_FORMAT_ALAW = 0x0006;
+inline constexpr uint16_t WAVE_FORMAT_MULAW = 0x0007;
+inline constexpr uint16_t WAVE_FORMAT_EXTENSIBLE = 0xFFFE;
+
+inline constexpr GUID KSDATAFORMAT_SUBTYPE_PCM = {
+    0x00000001, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
+inline constexpr GUID KSDATAFORMAT_SUBTYPE_IEEE_FLOAT = {
+    0x00000003, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
+
+// Equal only when all 16 bytes are.
+KXSYSTEM_API bool kxIsEqualGUID(const GUID& a, const GUID& b);
+
+// ---------------------------------------------------------------------------
+// Audio format mapping. The numbers are FFmpeg's AVSampleFormat values; this
+// library does not include FFmpeg.
+
+enum AVSampleFormat_kx : int32_t {
+  KX_SAMPLE_FMT_NONE = -1,
+  KX_SAMPLE_FMT_U8 = 0,
+  KX_SAMPLE_FMT_S16 = 1,
+  KX_SAMPLE_FMT_S32 = 2,
+  KX_SAMPLE_FMT_FLT = 3,
+  KX_SAMPLE_FMT_DBL = 4,
+};
+
+// Strict mapping (not used by the program; part of the library's interface).
+KXSYSTEM_API int32_t GetSampleFormat(const WAVEFORMATEX* format);
+// Mapping used to set up the resampler's output sample format.
+KXSYSTEM_API int32_t CA2SWR_format(const WAVEFORMATEX* format);
+// Resampler output channel layout mask for a channel count, -1 when none.
+KXSYSTEM_API int64_t CA2SWR_chlayout(int32_t channels);
+// Meter position in percent for a level in dB.
+KXSYSTEM_API float PPM2Percent(float level);
+
+// ---------------------------------------------------------------------------
+// Debugger output: written to standard error when KX_DEBUG_OUTPUT is set
+// (to anything but "0").
+KXSYSTEM_API void kxDebugOutputUtf8(std::string_view utf8);
+
+// ---------------------------------------------------------------------------
+// Strings, paths and GUIDs.
+
+KXSYSTEM_API std::string ConvertUnicodeToUTF8(const std::u16string& text);
+KXSYSTEM_API std::u16string ConvertUTF8ToUnicode(const std::string& text);

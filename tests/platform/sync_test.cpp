@@ -1,0 +1,133 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "platform/debug_output.h"
+#include "platform/sync.h"
+#include "platform/thread.h"
+
+using namespace kx::platform;
+using namespace std::chrono_literals;
+
+TEST(EventTest, ManualStaysSetAutoIsConsumedByOneWait) {
+  Event manual(Event::Mode::Manual);
+  EXPECT_FALSE(manual.Wait(0ms));
+  manual.Set();
+  EXPECT_TRUE(manual.Wait(0ms));
+  EXPECT_TRUE(manual.Wait(0ms));
+  manual.Reset();
+  EXPECT_FALSE(manual.Wait(0ms));
+
+  Event autoReset(Event::Mode::Auto, true);
+  EXPECT_TRUE(autoReset.Wait(0ms));
+  EXPECT_FALSE(autoReset.Wait(0ms));
+  EXPECT_FALSE(autoReset.IsSet());
+}
+
+TEST(EventTest, SetFromAnotherThreadWakesAnUnlimitedWait) {
+  Event e(Event::Mode::Auto);
+  std::thread t([&] {
+    std::this_thread::sleep_for(20ms);
+    e.Set();
+  });
+  EXPECT_EQ(WaitAny({&e}, Millis(-1)), 0);
+  t.join();
+}
+
+TEST(WaitAnyTest, FirstSignalledObjectWinsAndTimeoutReported) {
+  Event a(Event::Mode::Manual), b(Event::Mode::Manual, true);
+  EXPECT_EQ(WaitAny({&a, &b}, 0ms), 1);
+  a.Set();
+  EXPECT_EQ(WaitAny({&a, &b}, 0ms), 0);
+  a.Reset();
+  b.Reset();
+  EXPECT_EQ(WaitAny({&a, &b}, 5ms), kWaitTimeout);
+}
+
+TEST(WaitableTimerTest, OneShotFiresOnceAndPeriodicRepeats) {
+  WaitableTimer once;
+  EXPECT_FALSE(once.Wait(0ms));  // never armed
+  once.Arm(1ms);
+  EXPECT_TRUE(once.Wait(1000ms));
+  EXPECT_FALSE(once.Wait(20ms));
+
+  WaitableTimer periodic;
+  periodic.Arm(1ms, 5ms);
+  for (int i = 0; i < 5; ++i) EXPECT_TRUE(periodic.Wait(1000ms)) << i;
+  periodic.Cancel();
+  EXPECT_FALSE(periodic.Wait(20ms));
+}
+
+TEST(WaitableTimerTest, MissedPeriodsCountAsOneExpiry) {
+  WaitableTimer t;
+  t.Arm(0ms, 10ms);
+  std::this_thread::sleep_for(55ms);  // five periods pass unobserved
+  EXPECT_TRUE(t.Wait(0ms));
+  EXPECT_FALSE(t.Wait(0ms));
+}
+
+TEST(WaitableTimerTest, ArmingFromAnotherThreadWakesAWaiterOnAnEvent) {
+  // The open watchdog waits on a quit event and a timer that another thread arms.
+  WaitableTimer timer;
+  Event quit(Event::Mode::Manual);
+  std::thread armer([&] {
+    std::this_thread::sleep_for(10ms);
+    timer.Arm(5ms);
+  });
+  EXPECT_EQ(WaitAny({&quit, &timer}, Millis(-1)), 1);
+  armer.join();
+}
+
+TEST(WorkerThreadTest, QuitMessageEndsTheLoopAndJoinReportsTheExitCode) {
+  std::atomic<int> ticks{0};
+  WorkerThread worker([&](WorkerThread& self) -> uint32_t {
+    WaitableTimer timer;
+    timer.Arm(1ms, 10ms);
+    for (;;) {
+      int r = WaitAny({&timer, &self.Queue()}, 1ms);
+      if (r == 0) ++ticks;
+      while (auto m = self.Queue().Peek())
+        if (m->id == kMsgQuit) return 7;
+    }
+  });
+  EXPECT_NE(worker.Id(), 0u);
+  while (ticks.load() < 3) std::this_thread::sleep_for(5ms);
+  worker.PostQuit();
+  EXPECT_TRUE(worker.Join());
+  EXPECT_EQ(worker.ExitCode(), 7u);
+  EXPECT_EQ(worker.Id(), 0u);
+  EXPECT_FALSE(worker.Running());
+}
+
+TEST(WorkerThreadTest, BoundedJoinOfABusyThreadTimesOutThenSucceeds) {
+  Event release(Event::Mode::Manual);
+  WorkerThread worker([&](WorkerThread&) -> uint32_t {
+    release.Wait();
+    return 0;
+  });
+  EXPECT_FALSE(worker.Join(20ms));
+  EXPECT_TRUE(worker.Running());
+  release.Set();
+  EXPECT_TRUE(worker.Join(2000ms));
+}
+
+TEST(WorkerThreadTest, DestructorJoinsAThreadThatHonoursQuit) {
+  std::atomic<bool> ended{false};
+  {
+    WorkerThread worker([&](WorkerThread& self) -> uint32_t {
+      self.Queue().Wait();
+      ended = true;
+      return 0;
+    });
+  }
+  EXPECT_TRUE(ended.load());
+}
+
+TEST(DebugOutputTest, SinkReceivesUtf8OfWideText) {
+  std::string got;
+  SetDebugOutputSink([&](const std::string& s) { got += s; });
+  DebugOutput(std::u16string(u"ffmpeg: Видео\n"));
+  SetDebugOutputSink(nullptr);
+  EXPECT_EQ(got, "ffmpeg: Видео\n");
+}
