@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <functional>
+#include <list>
 
 #if defined(KXSYSTEM_BUILD)
 #define KXSYSTEM_API __attribute__((visibility("default")))
@@ -95,3 +97,67 @@ KXSYSTEM_API void kxDebugOutputUtf8(std::string_view utf8);
 
 KXSYSTEM_API std::string ConvertUnicodeToUTF8(const std::u16string& text);
 KXSYSTEM_API std::u16string ConvertUTF8ToUnicode(const std::string& text);
+KXSYSTEM_API std::u16string Guid2Str(GUID guid);
+KXSYSTEM_API std::u16string Guid2Str_(GUID guid);
+KXSYSTEM_API GUID Str2Guid(std::u16string text);
+// Windows code-page numbers (65001, 1251, 1252, 866, 20866, 28591, ...).
+KXSYSTEM_API std::u16string kxA2W(std::string text, uint32_t codePage);
+KXSYSTEM_API std::string kxW2A(std::u16string text, uint32_t codePage);
+// Appends "/" unless the path is empty or already ends with one; at most 259 units.
+KXSYSTEM_API std::u16string kxNormalizePath(std::u16string path);
+// The folder part of a file path, with its trailing separator.
+KXSYSTEM_API std::u16string kxExtractFilePath(const char16_t* path);
+KXSYSTEM_API bool kxCheckVidPid(std::u16string devicePath, uint16_t vendorId, uint16_t productId);
+
+// ---------------------------------------------------------------------------
+// Log.
+
+enum kxLogEventType : uint32_t {
+  kxLogEventInfo = 0,
+  kxLogEventWarning = 1,
+  kxLogEventError = 2,
+  kxLogEventDebug = 3,
+};
+
+enum kxLogType : uint32_t {
+  kxLogTypeNone = 0,
+  kxLogTypeFile = 1,
+};
+
+// Local wall-clock time as a FILETIME value (100 ns units since 1601-01-01),
+// with no time-zone conversion left to do: what log events are stamped with.
+KXSYSTEM_API int64_t kxLocalFileTimeNow();
+
+struct _KX_LOG_EVENT {
+  int64_t time;  // FILETIME of the caller's local time
+  kxLogEventType type;
+  char16_t text[2048];  // NUL-terminated, at most 2047 units
+};
+
+class CKxLogWriter;  // the writer thread's state (private to the library)
+
+class KXSYSTEM_API CKxLog {
+ public:
+  CKxLog();
+  virtual ~CKxLog();
+  CKxLog(const CKxLog&) = delete;
+  CKxLog& operator=(const CKxLog&) = delete;
+
+  void CreateLogFile(std::u16string folder, std::u16string name);
+  void Log(kxLogEventType type, int64_t time, std::u16string message);
+  void Log(kxLogEventType type, int64_t time, const char16_t* format, ...);
+  void Log(const _KX_LOG_EVENT* event);
+  // Moves every queued event to the list; the caller then owns and deletes them.
+  void Get(std::list<_KX_LOG_EVENT*>& list);
+  void ClearLogList();
+  void Close();
+  kxLogType GetLogType() const;
+
+  // For tests: the clock the writer reads (FILETIME of local time). The
+  // default is kxLocalFileTimeNow. Set before CreateLogFile.
+  void SetClock(std::function<int64_t()> clock);
+
+ private:
+  struct Impl;
+  Impl* m_impl;
+};
