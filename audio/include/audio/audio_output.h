@@ -32,6 +32,8 @@ struct SwrContext;
 namespace kx {
 
 using platform::audio::HRESULT;
+// SetAudioDevice's result when the resampler cannot be set up.
+inline constexpr HRESULT kResamplerFailed = -1;
 
 // One choosable device: its display name and the endpoint.
 struct CAudioDeviceItem {
@@ -96,7 +98,8 @@ class CAudioOutput {
  private:
   static uint32_t RenderThreadProc(CAudioOutput* self);
   void RenderOnce();
-  HRESULT OpenLocked(const platform::audio::EndpointPtr& device);
+  HRESULT OpenLocked(const platform::audio::EndpointPtr& device, const WAVEFORMATEXTENSIBLE& deviceFormat);
+  void CloseDeviceLocked();  // m_csSetup held
   bool SetUpResampler(const WAVEFORMATEX* format);
   void ReplaceSessionVolume(const platform::audio::EndpointPtr& device);
 
@@ -119,6 +122,7 @@ class CAudioOutput {
   std::shared_ptr<platform::audio::PeakMeter> m_pAudioMeter;
 
   std::vector<uint8_t> m_convertBuffer;  // under m_csSetup
+  int m_nOutSampleBytes = 0;             // under m_csSetup
 };
 
 }  // namespace kx

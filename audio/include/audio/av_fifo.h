@@ -48,6 +48,7 @@ class CAVFifo {
   bool m_bPictureSlot = false;
   std::optional<PictureRecord> m_picture;
   int m_nMaxFrames = 0;
+  int m_nSampleBytes = 0;
   bool m_bOverflow = false;  // inside an overflow episode (already logged)
 };
 

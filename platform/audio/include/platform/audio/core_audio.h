@@ -54,6 +54,8 @@ struct Endpoint {
   std::string id;                // the sink name
   std::u16string friendlyName;   // the sink description
   WAVEFORMATEXTENSIBLE format{}; // the sink's own format (header cbSize tells which)
+  std::vector<int> positions;    // the sink's channel map (pa_channel_position_t values)
+  std::string monitorSource;     // the source that records what the sink plays
 };
 using EndpointPtr = std::shared_ptr<const Endpoint>;
 
