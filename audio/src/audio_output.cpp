@@ -1,5 +1,7 @@
 #include "audio/audio_output.h"
 
+#include <pthread.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -288,6 +290,7 @@ bool CAudioOutput::RenderThreadRunning() {
 
 uint32_t CAudioOutput::RenderThreadProc(CAudioOutput* self) {
   if (!self || !self->m_bRun) return 0;
+  pthread_setname_np(pthread_self(), "kx-audio-render");
   for (;;) {
     if (!self->m_hBufferEvent.Wait(kRenderWait)) {
       if (!self->m_bRun) return 0;

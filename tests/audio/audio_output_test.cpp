@@ -38,10 +38,15 @@ class Feeder {
  public:
   explicit Feeder(CAudioOutput& out) : m_out(out) {}
   ~Feeder() { StopLoop(); }
+  // The device rate, read as the decode thread reads it: under m_csSetup.
+  int Rate() {
+    platform::LockGuard g(m_out.m_csSetup);
+    return static_cast<int>(m_out.m_wfx.nSamplesPerSec);
+  }
   // Writes `samples` once, then returns when the FIFO has drained.
   void PlayOnce(const std::vector<float>& samples) {
     for (size_t at = 0; at < samples.size() / 2;) {
-      const int rate = static_cast<int>(m_out.m_wfx.nSamplesPerSec);
+      const int rate = Rate();
       if (m_out.m_fifo.Size() > rate / 5) {
         std::this_thread::sleep_for(2ms);
         continue;
@@ -58,7 +63,7 @@ class Feeder {
     m_thread = std::thread([this, amplitude] {
       const std::vector<float> tone = test::StereoTone(1000, amplitude, 0.01);
       while (m_run) {
-        const int rate = static_cast<int>(m_out.m_wfx.nSamplesPerSec);
+        const int rate = Rate();
         if (m_out.m_fifo.Size() < rate / 10 && m_out.ConvertAndWrite(tone.data(), 480, m_picture) > 0) continue;
         std::this_thread::sleep_for(2ms);
       }

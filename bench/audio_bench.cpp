@@ -1,0 +1,219 @@
+// Audio output figures on a private PulseAudio daemon (one float32 48 kHz
+// stereo null sink, kept at a 10 ms block like a hardware sink):
+//  1. CPU time of the render thread per second of 48 kHz stereo playback,
+//     against the whole paplay process playing the same tone;
+//  2. latency from CAVFifo::Write (through ConvertAndWrite) to the sink's
+//     monitor, measured with a click, against paplay playing the same click
+//     (from its start, so its figure includes starting and connecting).
+#include <pulse/simple.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+
+#include <atomic>
+#include <cmath>
+#include <cstdio>
+#include <dirent.h>
+#include <fstream>
+#include <spawn.h>
+#include <thread>
+
+#include "audio/audio_output.h"
+#include "pulse_support.h"
+
+using namespace std::chrono;
+using namespace kx;
+
+namespace {
+
+constexpr int kRate = 48000;
+
+// CPU nanoseconds of this process's thread named `name` (from schedstat).
+uint64_t ThreadCpuNs(const std::string& name) {
+  DIR* d = opendir("/proc/self/task");
+  uint64_t ns = 0;
+  while (dirent* e = d ? readdir(d) : nullptr) {
+    if (e->d_name[0] == '.') continue;
+    const std::string base = std::string("/proc/self/task/") + e->d_name;
+    std::ifstream comm(base + "/comm");
+    std::string c;
+    std::getline(comm, c);
+    if (c != name) continue;
+    std::ifstream sched(base + "/schedstat");
+    sched >> ns;
+  }
+  if (d) closedir(d);
+  return ns;
+}
+
+void WriteWav(const std::string& path, const std::vector<float>& stereo) {
+  std::ofstream f(path, std::ios::binary);
+  auto u32 = [&](uint32_t v) { f.write(reinterpret_cast<const char*>(&v), 4); };
+  auto u16 = [&](uint16_t v) { f.write(reinterpret_cast<const char*>(&v), 2); };
+  const uint32_t bytes = static_cast<uint32_t>(stereo.size() * 4);
+  f.write("RIFF", 4); u32(36 + bytes); f.write("WAVEfmt ", 8); u32(16);
+  u16(3); u16(2); u32(kRate); u32(kRate * 8); u16(8); u16(32);
+  f.write("data", 4); u32(bytes);
+  f.write(reinterpret_cast<const char*>(stereo.data()), bytes);
+}
+
+// Runs paplay on the file; returns its CPU seconds (user + system).
+double RunPaplay(const std::string& server, const std::string& file, pid_t* started = nullptr) {
+  const std::string env = "PULSE_SERVER=" + server;
+  std::vector<std::string> args = {"paplay", "-d", "kx_bench", file};
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  std::vector<std::string> envs;
+  for (char** e = environ; *e; ++e) envs.emplace_back(*e);
+  envs.push_back(env);
+  std::vector<char*> envp;
+  for (auto& e : envs) envp.push_back(e.data());
+  envp.push_back(nullptr);
+  pid_t pid;
+  if (posix_spawnp(&pid, "paplay", nullptr, nullptr, argv.data(), envp.data()) != 0) return -1;
+  if (started) *started = pid;
+  int status;
+  rusage ru{};
+  wait4(pid, &status, 0, &ru);
+  return ru.ru_utime.tv_sec + ru.ru_stime.tv_sec + (ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
+}
+
+// Reads the monitor in 2.5 ms pieces and notes when the first click arrives.
+class ClickWatch {
+ public:
+  explicit ClickWatch(const std::string& server) {
+    pa_sample_spec spec{PA_SAMPLE_S16LE, kRate, 1};
+    pa_buffer_attr attr{static_cast<uint32_t>(-1), static_cast<uint32_t>(-1), static_cast<uint32_t>(-1),
+                        static_cast<uint32_t>(-1), 240};
+    int error = 0;
+    m_pa = pa_simple_new(server.c_str(), "kx bench watch", PA_STREAM_RECORD, "kx_bench.monitor", "watch", &spec,
+                         nullptr, &attr, &error);
+    m_thread = std::thread([this] { Run(); });
+  }
+  ~ClickWatch() {
+    m_run = false;
+    m_thread.join();
+    if (m_pa) pa_simple_free(m_pa);
+  }
+  // Starts looking for a click; Wait returns when it arrived.
+  void Arm() {
+    m_seen = steady_clock::time_point{};
+    m_armed = true;
+  }
+  steady_clock::time_point Wait() {
+    kx::test::WaitFor([&] { return !m_armed.load(); }, seconds(10));
+    return m_seen;
+  }
+
+ private:
+  void Run() {
+    int16_t buf[120];
+    while (m_run && m_pa) {
+      int error;
+      if (pa_simple_read(m_pa, buf, sizeof buf, &error) < 0) return;
+      const auto now = steady_clock::now();
+      if (!m_armed) continue;
+      for (int i = 0; i < 120; ++i) {
+        if (std::abs(buf[i]) > 16000) {
+          // The sample arrived (120 - i) frames before the end of this piece.
+          m_seen = now - microseconds((120 - i) * 1000000LL / kRate);
+          m_armed = false;
+          break;
+        }
+      }
+    }
+  }
+  pa_simple* m_pa = nullptr;
+  std::atomic<bool> m_run{true}, m_armed{false};
+  steady_clock::time_point m_seen;
+  std::thread m_thread;
+};
+
+std::vector<float> Click() {
+  std::vector<float> v(480 * 2, 0.0f);
+  for (int i = 0; i < 48; ++i) v[2 * i] = v[2 * i + 1] = 0.9f;  // 1 ms
+  return v;
+}
+
+}  // namespace
+
+int main() {
+  test::PrivatePulse pulse;
+  if (!pulse.Start({{"kx_bench", "kxBench", "float32le", kRate, 2}}, "kx_bench")) {
+    std::fprintf(stderr, "pulseaudio cannot run here\n");
+    return 1;
+  }
+  pulse.UseInThisProcess();
+  test::MonitorRecording keeper(pulse.Server(), "kx_bench.monitor", 8000);  // keeps the sink at a short block
+  std::this_thread::sleep_for(milliseconds(2200));
+
+  CSettingsBlock settings;
+  CAudioOutput out(settings);
+  out.EnumDevices();
+  if (out.Devices().empty() || out.SetAudioDevice(out.Devices()[0].device) != 0) return 1;
+
+  // 1. CPU of the render thread while a live source feeds 10 ms chunks.
+  constexpr double kSeconds = 10;
+  const std::vector<float> tone = test::StereoTone(1000, 0.5, kSeconds);
+  const uint64_t cpu0 = ThreadCpuNs("kx-audio-render");
+  auto next = steady_clock::now();
+  for (size_t at = 0; at + 960 <= tone.size(); at += 960) {
+    out.ConvertAndWrite(tone.data() + at, 480, {});
+    next += milliseconds(10);
+    std::this_thread::sleep_until(next);
+  }
+  test::WaitFor([&] { return out.m_fifo.Size() == 0; });
+  const double renderCpu = (ThreadCpuNs("kx-audio-render") - cpu0) / 1e9;
+  WriteWav("/tmp/kx_bench_tone.wav", tone);
+  const double paplayCpu = RunPaplay(pulse.Server(), "/tmp/kx_bench_tone.wav");
+  std::printf("render thread CPU: %.4f s per %.0f s = %.3f%% of one core (paplay process: %.4f s = %.3f%%)\n",
+              renderCpu, kSeconds, 100 * renderCpu / kSeconds, paplayCpu, 100 * paplayCpu / kSeconds);
+
+  // 2. Latency: silence flows in 10 ms chunks; one chunk carries a click.
+  ClickWatch watch(pulse.Server());
+  const std::vector<float> silence(960, 0.0f), click = Click();
+  std::vector<double> ours, theirs;
+  for (int round = 0; round < 10; ++round) {
+    next = steady_clock::now();
+    for (int i = 0; i < 30; ++i) {
+      out.ConvertAndWrite(silence.data(), 480, {});
+      next += milliseconds(10);
+      std::this_thread::sleep_until(next);
+    }
+    watch.Arm();
+    const auto written = steady_clock::now();
+    out.ConvertAndWrite(click.data(), 480, {});
+    std::thread keepFeeding([&] {
+      auto t = steady_clock::now();
+      for (int i = 0; i < 30; ++i) {
+        t += milliseconds(10);
+        std::this_thread::sleep_until(t);
+        out.ConvertAndWrite(silence.data(), 480, {});
+      }
+    });
+    const auto seen = watch.Wait();
+    keepFeeding.join();
+    if (seen != steady_clock::time_point{}) ours.push_back(duration<double, std::milli>(seen - written).count());
+  }
+  out.CloseDevice();
+  std::vector<float> clickFile = click;
+  clickFile.resize(kRate / 2 * 2, 0.0f);
+  WriteWav("/tmp/kx_bench_click.wav", clickFile);
+  for (int round = 0; round < 10; ++round) {
+    watch.Arm();
+    const auto started = steady_clock::now();
+    RunPaplay(pulse.Server(), "/tmp/kx_bench_click.wav");
+    const auto seen = watch.Wait();
+    if (seen != steady_clock::time_point{}) theirs.push_back(duration<double, std::milli>(seen - started).count());
+  }
+  auto median = [](std::vector<double> v) {
+    if (v.empty()) return -1.0;
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+  };
+  std::printf("latency Write -> monitor: median %.1f ms over %zu clicks (paplay start -> monitor: median %.1f ms over %zu)\n",
+              median(ours), ours.size(), median(theirs), theirs.size());
+  std::remove("/tmp/kx_bench_tone.wav");
+  std::remove("/tmp/kx_bench_click.wav");
+  return 0;
+}
