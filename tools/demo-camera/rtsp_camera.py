@@ -91,6 +91,10 @@ def main():
         auth.add_digest(user, password, token)
         server.set_auth(auth)
 
+    # The camera switches its resolution once; clients that connect later get
+    # the new size from the start, as from a real camera.
+    resized = {"done": False}
+
     def configure(_factory, media):
         pipeline = media.get_element()
         if args.resize_after > 0:
@@ -98,8 +102,12 @@ def main():
             if caps_el is not None:
                 def resize():
                     caps_el.set_property("caps", Gst.Caps.from_string(args.resize_caps))
+                    resized["done"] = True
                     return False
-                GLib.timeout_add(int(args.resize_after * 1000), resize)
+                if resized["done"]:
+                    resize()
+                else:
+                    GLib.timeout_add(int(args.resize_after * 1000), resize)
         if args.step_level:
             tone = pipeline.get_by_name("tone")
             if tone is not None:
