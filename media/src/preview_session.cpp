@@ -277,7 +277,10 @@ DecodeProc CPreviewSession::OpenStream(bool reconnecting) {
     proc = DecodeProc::Video;
   else if (video < 0 && audioOk)
     proc = DecodeProc::Audio;
-  if (proc == DecodeProc::None) {
+  if (proc != DecodeProc::None) {
+    m_stats.runs++;
+    m_stats.lastProc = static_cast<int32_t>(proc);
+  } else {
     CloseStream();
     SetIdle();
     m_host.CameraInfo(CameraInfoLine::Clear, {});
@@ -289,8 +292,6 @@ void CPreviewSession::DecodeThreadMain(DecodeProc proc) {
   static std::atomic<uint32_t> nextId{1};
   for (;;) {
     m_dwDecodeThreadId = nextId.fetch_add(1);
-    m_stats.runs++;
-    m_stats.lastProc = static_cast<int32_t>(proc);
     const uint32_t rc = proc == DecodeProc::AV      ? ThreadProcAV(this)
                         : proc == DecodeProc::Video ? ThreadProcVideo(this)
                                                     : ThreadProcAudio(this);

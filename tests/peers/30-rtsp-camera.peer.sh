@@ -3,7 +3,7 @@
 #   /av     H.264 1280x720 25 fps + AAC 48 kHz stereo 1000 Hz
 #   /video  H.264 320x240, one solid colour (R 0x30, G 0x80, B 0xC0), no audio
 #   /pcmu   G.711 mu-law 8 kHz mono 1000 Hz, no video
-#   /lr     16-bit PCM 48 kHz stereo: 1000 Hz on the left, silence on the right
+#   /lr     16-bit PCM 48 kHz stereo in 20 ms packets: 1000 Hz on the left, silence on the right
 #   /demo   the demo camera's stream
 
 _rtsp_h264() {
@@ -18,7 +18,7 @@ peer_start() {
     --mount "/av=$(_rtsp_h264 'videotestsrc is-live=true' 1280 720) $aac" \
     --mount "/video=$(_rtsp_h264 'videotestsrc is-live=true pattern=solid-color foreground-color=0xff3080c0' 320 240)" \
     --mount "/pcmu=audiotestsrc is-live=true wave=sine freq=1000 volume=0.5 ! audio/x-raw,rate=8000,channels=1,format=S16LE ! mulawenc ! rtppcmupay name=pay0" \
-    --mount "/lr=audiotestsrc is-live=true wave=sine freq=1000 volume=0.5 ! audio/x-raw,rate=48000,channels=2 ! audiopanorama method=simple panorama=-1 ! audioconvert ! audio/x-raw,format=S16BE,rate=48000,channels=2 ! rtpL16pay name=pay0" \
+    --mount "/lr=audiotestsrc is-live=true wave=sine freq=1000 volume=0.5 ! audio/x-raw,rate=48000,channels=2 ! audiopanorama method=simple panorama=-1 ! audioconvert ! audio/x-raw,format=S16BE,rate=48000,channels=2 ! rtpL16pay name=pay0 mtu=4000 min-ptime=20000000 max-ptime=20000000" \
     >"$out" 2>"$KX_PEERS_DIR/rtsp-camera.err" &
   echo $! >"$KX_PEERS_DIR/rtsp-camera.pid"
   kx_wait_until 60 grep -q '^PORT ' "$out" || return 1

@@ -64,8 +64,9 @@ def main():
 
     import gi
     gi.require_version("Gst", "1.0")
+    gi.require_version("GstRtsp", "1.0")
     gi.require_version("GstRtspServer", "1.0")
-    from gi.repository import GLib, Gst, GstRtspServer
+    from gi.repository import GLib, Gst, GstRtsp, GstRtspServer
 
     Gst.init(None)
     mounts = []
@@ -85,7 +86,7 @@ def main():
     if args.auth:
         user, _, password = args.auth.partition(":")
         auth = GstRtspServer.RTSPAuth()
-        auth.set_supported_methods(GstRtspServer.RTSPAuthMethod.DIGEST)
+        auth.set_supported_methods(GstRtsp.RTSPAuthMethod.DIGEST)
         token = GstRtspServer.RTSPToken()
         token.set_string(GstRtspServer.RTSP_TOKEN_MEDIA_FACTORY_ROLE, "user")
         auth.add_digest(user, password, token)
@@ -137,9 +138,11 @@ def main():
         print("cannot attach the RTSP server", file=sys.stderr)
         sys.exit(1)
     port = server.get_bound_port()
-    print("PORT %d" % port, flush=True)
-    for path, _ in mounts:
-        print("URL rtsp://127.0.0.1:%d%s" % (port, path), flush=True)
+    lines = ["PORT %d" % port] + ["URL rtsp://127.0.0.1:%d%s" % (port, path) for path, _ in mounts]
+    try:
+        print("\n".join(lines), flush=True)
+    except BrokenPipeError:
+        pass  # whoever started us read what it needed
 
     loop = GLib.MainLoop()
     for sig in (signal.SIGTERM, signal.SIGINT):
