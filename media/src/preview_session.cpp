@@ -5,6 +5,8 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
+#include <pthread.h>
+
 #include <chrono>
 
 #include "app/app_log.h"
@@ -290,6 +292,7 @@ DecodeProc CPreviewSession::OpenStream(bool reconnecting) {
 
 void CPreviewSession::DecodeThreadMain(DecodeProc proc) {
   static std::atomic<uint32_t> nextId{1};
+  pthread_setname_np(pthread_self(), "kx-decode");  // to tell it apart in top and perf
   for (;;) {
     m_dwDecodeThreadId = nextId.fetch_add(1);
     const uint32_t rc = proc == DecodeProc::AV      ? ThreadProcAV(this)
