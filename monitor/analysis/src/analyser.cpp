@@ -39,7 +39,12 @@ struct FftTables {
       const double cm2 = std::cos(-2.0 * delta);
       const double cm1 = std::cos(-delta);
       const double w = 2.0 * cm1;
-      double ar2 = cm2, ar1 = cm1, ai2 = sm2, ai1 = sm1;
+      // The recurrence steps the angle up from its two seeds, so the sines are
+      // seeded with the opposite sign (exact negations) to walk 0, -delta,
+      // -2 delta, ...: the forward transform, e^(-i n delta). Seeded with
+      // sin(-2 delta), sin(-delta) it would walk upwards and return the complex
+      // conjugate.
+      double ar2 = cm2, ar1 = cm1, ai2 = -sm2, ai1 = -sm1;
       for (size_t n = 0; n < blockEnd; ++n) {
         const double ar0 = w * ar1 - ar2;
         ar2 = ar1;
