@@ -15,6 +15,60 @@ constexpr size_t kN = CSpectrumAnalyser::kFftSize;
 constexpr int kBits = 12;
 static_assert(size_t{1} << kBits == kN);
 
+// One butterfly with twiddle (ar, ai); the operations and their order are the
+// transform's definition, whatever loop calls it.
+inline void Butterfly(double& rj, double& ij, double& rk, double& ik, double ar, double ai) {
+  const double tr = ar * rk - ai * ik;
+  const double ti = ar * ik + ai * rk;
+  rk = rj - tr;
+  ik = ij - ti;
+  rj = rj + tr;
+  ij = ij + ti;
+}
+
+// One stage with BlockEnd = half (4 and up): in every block, element n of the
+// lower half pairs with element n of the upper half with twiddle n. The halves
+// never overlap, so the inner loop vectorises.
+[[gnu::always_inline]] inline void StageButterflies(double* __restrict re, double* __restrict im,
+                                                     const double* __restrict twr,
+                                                     const double* __restrict twi, size_t half) {
+  for (size_t i = 0; i < kN; i += 2 * half) {
+    double* __restrict rj = re + i;
+    double* __restrict ij = im + i;
+    double* __restrict rk = re + i + half;
+    double* __restrict ik = im + i + half;
+    for (size_t n = 0; n < half; ++n) {
+      const double ar = twr[n], ai = twi[n];
+      const double tr = ar * rk[n] - ai * ik[n];
+      const double ti = ar * ik[n] + ai * rk[n];
+      rk[n] = rj[n] - tr;
+      ik[n] = ij[n] - ti;
+      rj[n] = rj[n] + tr;
+      ij[n] = ij[n] + ti;
+    }
+  }
+}
+
+// The stages from BlockEnd 4 on, built twice: for the baseline processor and
+// for AVX2. Neither uses fused multiply-add, so both round alike. The choice
+// is made once at run time (no ifunc: resolvers run before the sanitizers'
+// runtimes are ready).
+using LongStages = void (*)(double*, double*, const double*, const double*);
+
+void RunLongStages(double* re, double* im, const double* twr, const double* twi) {
+  for (size_t half = 4; half < kN; half <<= 1) StageButterflies(re, im, twr + (half - 1), twi + (half - 1), half);
+}
+
+[[gnu::target("avx2")]] void RunLongStagesAvx2(double* re, double* im, const double* twr, const double* twi) {
+  for (size_t half = 4; half < kN; half <<= 1) StageButterflies(re, im, twr + (half - 1), twi + (half - 1), half);
+}
+
+LongStages ChooseLongStages() {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx2") ? &RunLongStagesAvx2 : &RunLongStages;
+}
+
+
 // The transform's constant tables. The twiddles of a stage are the values its
 // three-term recurrence produces; the recurrence restarts from the same values
 // in every block of a stage, so each stage's sequence is computed once here and
@@ -24,6 +78,7 @@ struct FftTables {
   // Stage with BlockEnd h (h = 1, 2, ..., 2048) uses elements h-1 .. 2h-2.
   std::array<double, kN - 1> twiddleRe{};
   std::array<double, kN - 1> twiddleIm{};
+  LongStages longStages = ChooseLongStages();
 
   FftTables() {
     for (size_t i = 0; i < kN; ++i) {
@@ -236,44 +291,6 @@ void CSpectrumAnalyser::UpdateSpectrum(int32_t spectrumView) {
   std::memcpy(m_vSpectrum.data(), mx, kFftSize * sizeof(double));
 }
 
-namespace {
-
-// One butterfly with twiddle (ar, ai); the operations and their order are the
-// transform's definition, whatever loop calls it.
-inline void Butterfly(double& rj, double& ij, double& rk, double& ik, double ar, double ai) {
-  const double tr = ar * rk - ai * ik;
-  const double ti = ar * ik + ai * rk;
-  rk = rj - tr;
-  ik = ij - ti;
-  rj = rj + tr;
-  ij = ij + ti;
-}
-
-// One stage with BlockEnd = half (4 and up): in every block, element n of the
-// lower half pairs with element n of the upper half with twiddle n. The halves
-// never overlap, so the inner loop vectorises (AVX2 where the processor has it;
-// no fused multiply-add, so the rounding is the same on every path).
-__attribute__((target_clones("avx2", "default"))) void StageButterflies(
-    double* __restrict re, double* __restrict im, const double* __restrict twr, const double* __restrict twi,
-    size_t half) {
-  for (size_t i = 0; i < kN; i += 2 * half) {
-    double* __restrict rj = re + i;
-    double* __restrict ij = im + i;
-    double* __restrict rk = re + i + half;
-    double* __restrict ik = im + i + half;
-    for (size_t n = 0; n < half; ++n) {
-      const double ar = twr[n], ai = twi[n];
-      const double tr = ar * rk[n] - ai * ik[n];
-      const double ti = ar * ik[n] + ai * rk[n];
-      rk[n] = rj[n] - tr;
-      ik[n] = ij[n] - ti;
-      rj[n] = rj[n] + tr;
-      ij[n] = ij[n] + ti;
-    }
-  }
-}
-
-}  // namespace
 
 void CSpectrumAnalyser::ComputeFFT(const double* in, double* re, double* im) {
   if (in == nullptr || re == nullptr || im == nullptr) throw std::invalid_argument("Invalid argument");
@@ -302,8 +319,7 @@ void CSpectrumAnalyser::ComputeFFT(const double* in, double* re, double* im) {
     im[j + 2] = i2;
     im[j + 3] = i3;
   }
-  for (size_t half = 4; half < kN; half <<= 1)
-    StageButterflies(re, im, t.twiddleRe.data() + (half - 1), t.twiddleIm.data() + (half - 1), half);
+  t.longStages(re, im, t.twiddleRe.data(), t.twiddleIm.data());
 }
 
 void CSpectrumAnalyser::ComputePower(const double* re, const double* im, double* out) {
