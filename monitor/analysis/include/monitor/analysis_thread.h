@@ -16,7 +16,7 @@ class CAnalysisThread {
   // Starts ThreadProcAnalysis at once. Both references must outlive this object
   // (declare the analyser before the thread in the owner).
   CAnalysisThread(CSpectrumAnalyser& analyser, const CSettingsBlock& settings);
-  // Stop().
+  // Stops the thread (see Stop).
   ~CAnalysisThread();
   CAnalysisThread(const CAnalysisThread&) = delete;
   CAnalysisThread& operator=(const CAnalysisThread&) = delete;
