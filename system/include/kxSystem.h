@@ -138,26 +138,34 @@ struct _KX_LOG_EVENT {
   char16_t text[2048];  // NUL-terminated, at most 2047 units
 };
 
-// The log's unbounded FIFO of owned records; many producers, one consumer.
+// One queued event: its text holds at most 2047 units, so a queued event
+// costs what its text needs, not a whole record.
+struct CKxLogEntry {
+  int64_t time;
+  kxLogEventType type;
+  std::u16string text;
+};
+
+// The log's unbounded FIFO; many producers, one consumer.
 class CKxLogQueue {
  public:
   CKxLogQueue() = default;
   CKxLogQueue(const CKxLogQueue&) = delete;
   CKxLogQueue& operator=(const CKxLogQueue&) = delete;
 
-  void Push(_KX_LOG_EVENT* event) {
+  void Push(CKxLogEntry&& entry) {
     std::lock_guard<std::mutex> g(m_cs);
-    m_items.push_back(event);
+    m_items.push_back(std::move(entry));
   }
-  // Swaps every queued record into `out` (which must be empty), in queue order.
-  void TakeAll(std::deque<_KX_LOG_EVENT*>& out) {
+  // Swaps every queued entry into `out` (which must be empty), in queue order.
+  void TakeAll(std::deque<CKxLogEntry>& out) {
     std::lock_guard<std::mutex> g(m_cs);
     out.swap(m_items);
   }
 
  private:
   std::mutex m_cs;
-  std::deque<_KX_LOG_EVENT*> m_items;
+  std::deque<CKxLogEntry> m_items;
 };
 
 // Writes events, one line each, into a dated UTF-8 file from a writer thread
@@ -178,7 +186,8 @@ class KXSYSTEM_API CKxLog {
   // out empty, malformed or longer than 2047 units are not logged.
   void Log(kxLogEventType type, int64_t time, const char16_t* format, ...);
   void Log(const _KX_LOG_EVENT* event);
-  // Moves every queued event to the list; the caller then owns and deletes them.
+  // Moves every queued event to the list as records allocated with new; the
+  // caller then owns and deletes them.
   void Get(std::list<_KX_LOG_EVENT*>& list);
   void ClearLogList();
   void Close();

@@ -14,7 +14,6 @@
 #include <ctime>
 #include <filesystem>
 #include <future>
-#include <new>
 
 #include "kxSystem.h"
 #include "wide_format.h"
@@ -92,14 +91,14 @@ std::u16string HeaderLine(int64_t fileTime) {
   return Ascii16(buf);
 }
 
-void AppendEventLine(std::string& out, const _KX_LOG_EVENT& event) {
+void AppendEventLine(std::string& out, const CKxLogEntry& event) {
   const LocalTime t = Split(event.time);
   char buf[32];
   std::snprintf(buf, sizeof buf, "%02d:%02d:%02d:%03d --> ", t.hour, t.minute, t.second, t.millisecond);
   std::u16string line = Ascii16(buf);
   line += Tag(event.type);
   line += u' ';
-  line.append(event.text, std::find(event.text, event.text + kTextUnits, u'\0'));
+  line.append(event.text, 0, event.text.find(u'\0'));
   line += u"\r\n";
   AppendEncodedLine(out, std::move(line));
 }
@@ -268,12 +267,8 @@ kxLogType CKxLog::GetLogType() const { return m_logType.load(); }
 
 void CKxLog::Log(kxLogEventType type, int64_t time, std::u16string message) {
   if (!m_bRun.load(std::memory_order_acquire)) return;
-  auto* event = new (std::nothrow) _KX_LOG_EVENT{};
-  if (event == nullptr) return;
-  event->time = time;
-  event->type = type;
-  std::copy_n(message.data(), std::min(message.size(), kTextUnits), event->text);
-  m_queue.Push(event);
+  if (message.size() > kTextUnits) message.resize(kTextUnits);
+  m_queue.Push(CKxLogEntry{time, type, std::move(message)});
 }
 
 void CKxLog::Log(kxLogEventType type, int64_t time, const char16_t* format, ...) {
@@ -290,23 +285,27 @@ void CKxLog::Log(kxLogEventType type, int64_t time, const char16_t* format, ...)
 
 void CKxLog::Log(const _KX_LOG_EVENT* event) {
   if (event == nullptr || !m_bRun.load(std::memory_order_acquire)) return;
-  auto* copy = new (std::nothrow) _KX_LOG_EVENT(*event);
-  if (copy == nullptr) return;
-  copy->text[kTextUnits] = u'\0';  // a record without its terminator must not be read past its end
-  m_queue.Push(copy);
+  // A record without its terminator is not read past its last unit.
+  const char16_t* end = std::find(event->text, event->text + kTextUnits, u'\0');
+  m_queue.Push(CKxLogEntry{event->time, event->type, std::u16string(event->text, end)});
 }
 
 void CKxLog::Get(std::list<_KX_LOG_EVENT*>& list) {
   list.clear();
-  std::deque<_KX_LOG_EVENT*> taken;
+  std::deque<CKxLogEntry> taken;
   m_queue.TakeAll(taken);
-  list.insert(list.end(), taken.begin(), taken.end());
+  for (const CKxLogEntry& e : taken) {
+    auto* record = new _KX_LOG_EVENT{};  // zero-filled past the text
+    record->time = e.time;
+    record->type = e.type;
+    std::copy_n(e.text.data(), std::min(e.text.size(), kTextUnits), record->text);
+    list.push_back(record);
+  }
 }
 
 void CKxLog::ClearLogList() {
-  std::deque<_KX_LOG_EVENT*> taken;
+  std::deque<CKxLogEntry> taken;
   m_queue.TakeAll(taken);
-  for (_KX_LOG_EVENT* e : taken) delete e;
 }
 
 void CKxLog::LogThreadProc() {
@@ -321,18 +320,16 @@ void CKxLog::LogThreadProc() {
     file.Write(header);
   }
 
-  std::deque<_KX_LOG_EVENT*> batch;
+  std::deque<CKxLogEntry> batch;
   std::string buffer;
   auto writeBatch = [&] {
-    for (_KX_LOG_EVENT* e : batch) {
-      if (file.IsOpen() && !StopDeadlinePassed()) {
-        AppendEventLine(buffer, *e);
-        if (buffer.size() >= 64 * 1024) {
-          file.Write(buffer);
-          buffer.clear();
-        }
+    for (const CKxLogEntry& e : batch) {
+      if (!file.IsOpen() || StopDeadlinePassed()) break;  // the rest is dropped unwritten
+      AppendEventLine(buffer, e);
+      if (buffer.size() >= 64 * 1024) {
+        file.Write(buffer);
+        buffer.clear();
       }
-      delete e;
     }
     batch.clear();
     file.Write(buffer);

@@ -1,0 +1,105 @@
+// Latency of one log call from 1 and 4 producer threads: CKxLog against
+// spdlog's asynchronous logger writing to a file, both measured in this run.
+//   log_bench [rounds]
+#include <spdlog/async.h>
+#include <spdlog/async_logger.h>
+#include <spdlog/sinks/basic_file_sink.h>
+#include <spdlog/spdlog.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <latch>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "kxSystem.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr int kPerThreadPerRound = 2500;
+
+struct Figures {
+  double p50, p99, p999;
+};
+
+// Runs `call(thread, i)` from `threads` producers at once, `rounds` times with a
+// pause between rounds (so that neither writer piles up memory), and returns the
+// percentiles of the single-call latencies in nanoseconds.
+Figures Measure(int threads, int rounds, const std::function<void(int, int)>& call) {
+  std::vector<std::vector<int64_t>> samples(threads);
+  for (auto& s : samples) s.reserve(static_cast<size_t>(rounds) * kPerThreadPerRound);
+  for (int r = 0; r < rounds; ++r) {
+    std::latch start(threads);
+    std::vector<std::thread> producers;
+    for (int t = 0; t < threads; ++t) {
+      producers.emplace_back([&, t] {
+        start.arrive_and_wait();
+        for (int i = 0; i < kPerThreadPerRound; ++i) {
+          const auto a = Clock::now();
+          call(t, i);
+          const auto b = Clock::now();
+          samples[t].push_back(std::chrono::duration_cast<std::chrono::nanoseconds>(b - a).count());
+        }
+      });
+    }
+    for (auto& p : producers) p.join();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  }
+  std::vector<int64_t> all;
+  for (auto& s : samples) all.insert(all.end(), s.begin(), s.end());
+  std::sort(all.begin(), all.end());
+  auto at = [&all](double q) { return static_cast<double>(all[static_cast<size_t>(q * (all.size() - 1))]); };
+  return {at(0.50), at(0.99), at(0.999)};
+}
+
+void Print(const char* name, int threads, const Figures& f) {
+  std::printf("%-34s threads=%d  p50=%7.0f ns  p99=%7.0f ns  p99.9=%7.0f ns\n", name, threads, f.p50, f.p99, f.p999);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 8;
+  const std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / ("kx_log_bench_" + std::to_string(getpid()));
+  std::filesystem::create_directories(dir);
+
+  // The same text for both: a typical line of the program.
+  const std::u16string text16 = u"Audio stream: aac, 48000 Hz, stereo, fltp, 128 kb/s";
+  const std::string text8 = ConvertUnicodeToUTF8(text16);
+
+  CKxLog kx;
+  kx.CreateLogFile(ConvertUTF8ToUnicode(dir.string()), u"Bench");
+  // A queue large enough that spdlog never blocks in a round: its best case.
+  spdlog::init_thread_pool(65536, 1);
+  auto sink = std::make_shared<spdlog::sinks::basic_file_sink_mt>((dir / "spdlog.log").string(), true);
+  auto spd = std::make_shared<spdlog::async_logger>("bench", sink, spdlog::thread_pool(),
+                                                    spdlog::async_overflow_policy::block);
+
+  std::printf("%d rounds of %d calls per thread\n", rounds, kPerThreadPerRound);
+  for (int threads : {1, 4}) {
+    Print("CKxLog::Log(string)", threads, Measure(threads, rounds, [&](int, int) {
+            kx.Log(kxLogEventInfo, kxLocalFileTimeNow(), text16);
+          }));
+    Print("spdlog async info(string)", threads, Measure(threads, rounds, [&](int, int) { spd->info(text8); }));
+    Print("CKxLog::Log(format, ...)", threads, Measure(threads, rounds, [&](int t, int i) {
+            kx.Log(kxLogEventInfo, kxLocalFileTimeNow(), u"thread %d frame %d decoded", t, i);
+          }));
+    Print("spdlog async info(format, ...)", threads,
+          Measure(threads, rounds, [&](int t, int i) { spd->info("thread {} frame {} decoded", t, i); }));
+  }
+  kx.Close();
+  spd->flush();
+  spd.reset();
+  spdlog::shutdown();
+  std::filesystem::remove_all(dir);
+  return 0;
+}
