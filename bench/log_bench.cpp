@@ -30,39 +30,53 @@ struct Figures {
   double p50, p99, p999;
 };
 
-// Runs `call(thread, i)` from `threads` producers at once, `rounds` times with a
-// pause between rounds (so that neither writer piles up memory), and returns the
-// percentiles of the single-call latencies in nanoseconds.
-Figures Measure(int threads, int rounds, const std::function<void(int, int)>& call) {
+void Print(const char* name, int threads, const Figures& f) {
+  std::printf("%-34s threads=%d  p50=%7.0f ns  p99=%7.0f ns  p99.9=%7.0f ns\n", name, threads, f.p50, f.p99, f.p999);
+}
+
+// Runs one round of `call(thread, i)` from `threads` producers at once,
+// appending the single-call latencies (ns) to `out`.
+void Round(int threads, const std::function<void(int, int)>& call, std::vector<int64_t>& out) {
   std::vector<std::vector<int64_t>> samples(threads);
-  for (auto& s : samples) s.reserve(static_cast<size_t>(rounds) * kPerThreadPerRound);
-  for (int r = 0; r < rounds; ++r) {
-    std::latch start(threads);
-    std::vector<std::thread> producers;
-    for (int t = 0; t < threads; ++t) {
-      producers.emplace_back([&, t] {
-        start.arrive_and_wait();
-        for (int i = 0; i < kPerThreadPerRound; ++i) {
-          const auto a = Clock::now();
-          call(t, i);
-          const auto b = Clock::now();
-          samples[t].push_back(std::chrono::duration_cast<std::chrono::nanoseconds>(b - a).count());
-        }
-      });
-    }
-    for (auto& p : producers) p.join();
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  std::latch start(threads);
+  std::vector<std::thread> producers;
+  for (int t = 0; t < threads; ++t) {
+    samples[t].reserve(kPerThreadPerRound);
+    producers.emplace_back([&, t] {
+      start.arrive_and_wait();
+      for (int i = 0; i < kPerThreadPerRound; ++i) {
+        const auto a = Clock::now();
+        call(t, i);
+        const auto b = Clock::now();
+        samples[t].push_back(std::chrono::duration_cast<std::chrono::nanoseconds>(b - a).count());
+      }
+    });
   }
-  std::vector<int64_t> all;
-  for (auto& s : samples) all.insert(all.end(), s.begin(), s.end());
+  for (auto& p : producers) p.join();
+  for (auto& s : samples) out.insert(out.end(), s.begin(), s.end());
+}
+
+Figures Percentiles(std::vector<int64_t>& all) {
   std::sort(all.begin(), all.end());
   auto at = [&all](double q) { return static_cast<double>(all[static_cast<size_t>(q * (all.size() - 1))]); };
   return {at(0.50), at(0.99), at(0.999)};
 }
 
-void Print(const char* name, int threads, const Figures& f) {
-  std::printf("%-34s threads=%d  p50=%7.0f ns  p99=%7.0f ns  p99.9=%7.0f ns\n", name, threads, f.p50, f.p99, f.p999);
+// The two loggers take turns round by round, so that the machine's noise
+// falls on both alike; the pause lets both writers drain.
+void Compare(const char* nameA, const std::function<void(int, int)>& a, const char* nameB,
+             const std::function<void(int, int)>& b, int threads, int rounds) {
+  std::vector<int64_t> sa, sb;
+  for (int r = 0; r < rounds; ++r) {
+    Round(threads, a, sa);
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    Round(threads, b, sb);
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+  }
+  Print(nameA, threads, Percentiles(sa));
+  Print(nameB, threads, Percentiles(sb));
 }
+
 
 }  // namespace
 
@@ -86,15 +100,14 @@ int main(int argc, char** argv) {
 
   std::printf("%d rounds of %d calls per thread\n", rounds, kPerThreadPerRound);
   for (int threads : {1, 4}) {
-    Print("CKxLog::Log(string)", threads, Measure(threads, rounds, [&](int, int) {
-            kx.Log(kxLogEventInfo, kxLocalFileTimeNow(), text16);
-          }));
-    Print("spdlog async info(string)", threads, Measure(threads, rounds, [&](int, int) { spd->info(text8); }));
-    Print("CKxLog::Log(format, ...)", threads, Measure(threads, rounds, [&](int t, int i) {
-            kx.Log(kxLogEventInfo, kxLocalFileTimeNow(), u"thread %d frame %d decoded", t, i);
-          }));
-    Print("spdlog async info(format, ...)", threads,
-          Measure(threads, rounds, [&](int t, int i) { spd->info("thread {} frame {} decoded", t, i); }));
+    Compare(
+        "CKxLog::Log(string)", [&](int, int) { kx.Log(kxLogEventInfo, kxLocalFileTimeNow(), text16); },
+        "spdlog async info(string)", [&](int, int) { spd->info(text8); }, threads, rounds);
+    Compare(
+        "CKxLog::Log(format, ...)",
+        [&](int t, int i) { kx.Log(kxLogEventInfo, kxLocalFileTimeNow(), u"thread %d frame %d decoded", t, i); },
+        "spdlog async info(format, ...)", [&](int t, int i) { spd->info("thread {} frame {} decoded", t, i); },
+        threads, rounds);
   }
   kx.Close();
   spd->flush();

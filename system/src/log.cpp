@@ -14,6 +14,7 @@
 #include <ctime>
 #include <filesystem>
 #include <future>
+#include <system_error>
 
 #include "kxSystem.h"
 #include "wide_format.h"
@@ -250,10 +251,15 @@ void CKxLog::CreateLogFile(std::u16string folder, std::u16string name) {
   m_bRun.store(true, std::memory_order_release);
   std::promise<uint32_t> started;
   std::future<uint32_t> id = started.get_future();
-  m_hThread = std::thread([this, &started] {
-    started.set_value(static_cast<uint32_t>(::gettid()));
-    LogThreadProc();
-  });
+  try {
+    m_hThread = std::thread([this, &started] {
+      started.set_value(static_cast<uint32_t>(::gettid()));
+      LogThreadProc();
+    });
+  } catch (const std::system_error&) {
+    m_bRun.store(false, std::memory_order_release);  // no thread: open without a writer
+    return;
+  }
   m_dwThreadId = id.get();
 }
 

@@ -1,5 +1,6 @@
 #include "wide_format.h"
 
+#include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -31,6 +32,12 @@ bool AppendNarrow(std::u16string& out, const std::string& spec, T value) {
   return true;
 }
 
+void AppendInt(std::u16string& out, int value) {
+  char buf[16];
+  const auto r = std::to_chars(buf, buf + sizeof buf, value);
+  for (const char* c = buf; c != r.ptr; ++c) out += static_cast<char16_t>(*c);
+}
+
 // A string argument with printf's width and precision applied.
 void AppendPadded(std::u16string& out, std::u16string_view text, bool left, int width, int precision) {
   if (precision >= 0 && text.size() > static_cast<size_t>(precision)) text = text.substr(0, precision);
@@ -45,6 +52,7 @@ void AppendPadded(std::u16string& out, std::u16string_view text, bool left, int 
 bool VFormat16(std::u16string& out, size_t limit, const char16_t* format, va_list args) {
   out.clear();
   if (format == nullptr) return false;
+  out.reserve(64);
   for (const char16_t* p = format; *p; ++p) {
     if (out.size() > limit) return false;
     if (*p != u'%') {
@@ -123,6 +131,10 @@ bool VFormat16(std::u16string& out, size_t limit, const char16_t* format, va_lis
     switch (conv) {
       case u'd':
       case u'i': {
+        if (spec.size() == 1 && length == kNone) {  // plain %d: the common case, without printf
+          AppendInt(out, va_arg(args, int));
+          break;
+        }
         bool ok;
         switch (length) {
           case kHH: ok = AppendNarrow(out, spec + "hhd", static_cast<signed char>(va_arg(args, int))); break;
