@@ -294,6 +294,35 @@ TEST_F(LogTest, GetHandsOverQueuedRecordsAndClearFreesThem) {
             kBom + Header(2026, 5, 5, 5, 5, 5, 5) + Line(6, 0, 0, 0, "<Info>", "written"));
 }
 
+TEST_F(LogTest, FormatOverloadFollowsPrintf) {
+  CKxLog log;
+  BlockedClock clock(FileTime(2026, 5, 5, 5, 5, 5, 5));
+  log.SetClock(clock.Function());
+  log.CreateLogFile(U16(dir_), u"Fmt");
+  log.Log(kxLogEventInfo, 0, u"[%5d|%-5d|%05d|%+d|%i]", 42, 42, 42, 42, -7);
+  log.Log(kxLogEventInfo, 0, u"[%lld|%I64d|%llu|%zu|%hd|%hhu]", -9000000000LL, 9000000000LL,
+          18446744073709551615ULL, size_t{12}, 70000, 300);
+  log.Log(kxLogEventInfo, 0, u"[%x|%X|%#x|%o|%08.3f|%e|%g]", 255u, 255u, 255u, 8u, 3.14159, 1500.0, 0.0001);
+  log.Log(kxLogEventInfo, 0, u"[%s|%ls|%hs|%S|%6s|%-6s|%.2s|%*d]", u"ж", u"wide", "narrow", "Ünï", u"ab", u"ab",
+          u"abc", 4, 7);
+  log.Log(kxLogEventInfo, 0, u"[%c%c|%%|%s]", u'Ж', u'z', static_cast<const char16_t*>(nullptr));
+  std::list<_KX_LOG_EVENT*> got;
+  log.Get(got);
+  std::vector<std::u16string> texts;
+  for (_KX_LOG_EVENT* e : got) {
+    texts.emplace_back(e->text);
+    delete e;
+  }
+  clock.Release();
+  EXPECT_EQ(texts, (std::vector<std::u16string>{
+                       u"[   42|42   |00042|+42|-7]",
+                       u"[-9000000000|9000000000|18446744073709551615|12|4464|44]",
+                       u"[ff|FF|0xff|10|0003.142|1.500000e+03|0.0001]",
+                       u"[ж|wide|narrow|Ünï|    ab|ab    |ab|   7]",
+                       u"[Жz|%|(null)]",
+                   }));
+}
+
 // Another holder of the day's file's lock: this process through its own open.
 bool TryLock(const fs::path& file, int& fd) {
   fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
