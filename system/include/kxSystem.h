@@ -138,34 +138,29 @@ struct _KX_LOG_EVENT {
   char16_t text[2048];  // NUL-terminated, at most 2047 units
 };
 
-// One queued event: its text holds at most 2047 units, so a queued event
-// costs what its text needs, not a whole record.
-struct CKxLogEntry {
-  int64_t time;
-  kxLogEventType type;
-  std::u16string text;
-};
-
-// The log's unbounded FIFO; many producers, one consumer.
+// The log's unbounded FIFO of events; many producers, one consumer. Events
+// are packed into large chunks that are recycled, so queuing one costs no
+// allocation of its own once the log has warmed up.
 class CKxLogQueue {
  public:
   CKxLogQueue() = default;
+  ~CKxLogQueue();
   CKxLogQueue(const CKxLogQueue&) = delete;
   CKxLogQueue& operator=(const CKxLogQueue&) = delete;
 
-  void Push(CKxLogEntry&& entry) {
-    std::lock_guard<std::mutex> g(m_cs);
-    m_items.push_back(std::move(entry));
-  }
-  // Swaps every queued entry into `out` (which must be empty), in queue order.
-  void TakeAll(std::deque<CKxLogEntry>& out) {
-    std::lock_guard<std::mutex> g(m_cs);
-    out.swap(m_items);
-  }
+  // `text` holds at most 2047 units.
+  void Push(int64_t time, kxLogEventType type, std::u16string_view text);
+  // Takes every queued event and hands each to `visit` in queue order,
+  // outside the lock.
+  void Drain(const std::function<void(int64_t, kxLogEventType, std::u16string_view)>& visit);
 
  private:
+  struct Chunk;
   std::mutex m_cs;
-  std::deque<CKxLogEntry> m_items;
+  Chunk* m_head = nullptr;  // filled chunks, oldest first
+  Chunk* m_tail = nullptr;
+  Chunk* m_free = nullptr;  // drained chunks kept for reuse
+  size_t m_freeCount = 0;
 };
 
 // Writes events, one line each, into a dated UTF-8 file from a writer thread

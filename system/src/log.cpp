@@ -92,14 +92,14 @@ std::u16string HeaderLine(int64_t fileTime) {
   return Ascii16(buf);
 }
 
-void AppendEventLine(std::string& out, const CKxLogEntry& event) {
-  const LocalTime t = Split(event.time);
+void AppendEventLine(std::string& out, int64_t time, kxLogEventType type, std::u16string_view text) {
+  const LocalTime t = Split(time);
   char buf[32];
   std::snprintf(buf, sizeof buf, "%02d:%02d:%02d:%03d --> ", t.hour, t.minute, t.second, t.millisecond);
   std::u16string line = Ascii16(buf);
-  line += Tag(event.type);
+  line += Tag(type);
   line += u' ';
-  line.append(event.text, 0, event.text.find(u'\0'));
+  line += text.substr(0, text.find(u'\0'));
   line += u"\r\n";
   AppendEncodedLine(out, std::move(line));
 }
@@ -273,8 +273,7 @@ kxLogType CKxLog::GetLogType() const { return m_logType.load(); }
 
 void CKxLog::Log(kxLogEventType type, int64_t time, std::u16string message) {
   if (!m_bRun.load(std::memory_order_acquire)) return;
-  if (message.size() > kTextUnits) message.resize(kTextUnits);
-  m_queue.Push(CKxLogEntry{time, type, std::move(message)});
+  m_queue.Push(time, type, std::u16string_view(message).substr(0, kTextUnits));
 }
 
 void CKxLog::Log(kxLogEventType type, int64_t time, const char16_t* format, ...) {
@@ -293,25 +292,22 @@ void CKxLog::Log(const _KX_LOG_EVENT* event) {
   if (event == nullptr || !m_bRun.load(std::memory_order_acquire)) return;
   // A record without its terminator is not read past its last unit.
   const char16_t* end = std::find(event->text, event->text + kTextUnits, u'\0');
-  m_queue.Push(CKxLogEntry{event->time, event->type, std::u16string(event->text, end)});
+  m_queue.Push(event->time, event->type, std::u16string_view(event->text, end - event->text));
 }
 
 void CKxLog::Get(std::list<_KX_LOG_EVENT*>& list) {
   list.clear();
-  std::deque<CKxLogEntry> taken;
-  m_queue.TakeAll(taken);
-  for (const CKxLogEntry& e : taken) {
+  m_queue.Drain([&list](int64_t time, kxLogEventType type, std::u16string_view text) {
     auto* record = new _KX_LOG_EVENT{};  // zero-filled past the text
-    record->time = e.time;
-    record->type = e.type;
-    std::copy_n(e.text.data(), std::min(e.text.size(), kTextUnits), record->text);
+    record->time = time;
+    record->type = type;
+    std::copy_n(text.data(), std::min(text.size(), kTextUnits), record->text);
     list.push_back(record);
-  }
+  });
 }
 
 void CKxLog::ClearLogList() {
-  std::deque<CKxLogEntry> taken;
-  m_queue.TakeAll(taken);
+  m_queue.Drain([](int64_t, kxLogEventType, std::u16string_view) {});
 }
 
 void CKxLog::LogThreadProc() {
@@ -326,25 +322,24 @@ void CKxLog::LogThreadProc() {
     file.Write(header);
   }
 
-  std::deque<CKxLogEntry> batch;
   std::string buffer;
-  auto writeBatch = [&] {
-    for (const CKxLogEntry& e : batch) {
-      if (!file.IsOpen() || StopDeadlinePassed()) break;  // the rest is dropped unwritten
-      AppendEventLine(buffer, e);
+  // Writes what is queued; once a stopping writer's grace has passed the rest
+  // is dropped unwritten.
+  auto writeQueued = [&] {
+    m_queue.Drain([&](int64_t time, kxLogEventType type, std::u16string_view text) {
+      if (!file.IsOpen() || StopDeadlinePassed()) return;
+      AppendEventLine(buffer, time, type, text);
       if (buffer.size() >= 64 * 1024) {
         file.Write(buffer);
         buffer.clear();
       }
-    }
-    batch.clear();
+    });
     file.Write(buffer);
     buffer.clear();
   };
 
   while (m_bRun.load(std::memory_order_acquire)) {
     if (!timer.Wait(milliseconds(100))) continue;
-    m_queue.TakeAll(batch);
     if (logType == kxLogTypeFile) {
       const LocalTime now = Split(m_clock());
       if (!SameDate(now, date)) {
@@ -353,9 +348,8 @@ void CKxLog::LogThreadProc() {
         file.Open(LogFileName(m_strFolder, m_strName, date));  // no header in a day's continuation
       }
     }
-    writeBatch();
+    writeQueued();
   }
   // What is still queued is written into the current file.
-  m_queue.TakeAll(batch);
-  writeBatch();
+  writeQueued();
 }
