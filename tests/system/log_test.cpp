@@ -515,6 +515,36 @@ TEST_F(LogTest, CloseRightAfterABurstWritesInQueueOrder) {
   for (int c : counts) EXPECT_LE(c, kPerProducer);
 }
 
+TEST_F(LogTest, ProducersKeepLoggingWhileTheLogIsReopened) {
+  TestClock clock;
+  clock.now = FileTime(2026, 10, 10, 10, 0, 0, 0);
+  CKxLog log;
+  log.SetClock(clock.Function());
+  std::atomic<bool> stop{false};
+  std::vector<std::thread> producers;
+  for (int p = 0; p < 2; ++p) {
+    producers.emplace_back([&] {
+      while (!stop.load()) log.Log(kxLogEventInfo, FileTime(2026, 10, 10, 10, 0, 0, 1), u"busy");
+    });
+  }
+  for (int i = 0; i < 4; ++i) {
+    log.CreateLogFile(U16(dir_ / std::to_string(i)), u"Re");
+    std::this_thread::sleep_for(20ms);
+    if (i % 2 == 0) log.Close();  // the others are ended by the next CreateLogFile
+  }
+  log.Close();
+  stop = true;
+  for (auto& t : producers) t.join();
+  const std::string head = kBom + Header(2026, 10, 10, 10, 0, 0, 0);
+  const std::string line = Line(10, 0, 0, 1, "<Info>", "busy");
+  for (int i = 0; i < 4; ++i) {
+    const std::string s = ReadAll(dir_ / std::to_string(i) / "Re [2026.10.10].log");
+    ASSERT_EQ(s.substr(0, head.size()), head) << i;
+    ASSERT_EQ((s.size() - head.size()) % line.size(), 0u) << i;
+    for (size_t pos = head.size(); pos < s.size(); pos += line.size()) ASSERT_EQ(s.substr(pos, line.size()), line);
+  }
+}
+
 TEST_F(LogTest, TimesOutsideTheCalendarStillMakeALine) {
   TestClock clock;
   clock.now = FileTime(2026, 8, 8, 8, 8, 8, 8);
