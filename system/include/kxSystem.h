@@ -8,7 +8,6 @@
 #include <string_view>
 #include <functional>
 #include <atomic>
-#include <deque>
 #include <list>
 #include <mutex>
 #include <thread>
