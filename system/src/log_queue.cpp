@@ -12,7 +12,7 @@ struct EntryHeader {
 };
 
 constexpr size_t kChunkBytes = 64 * 1024 - 32;
-constexpr size_t kKeepFree = 16;  // about 1 MB stays ready for the next burst
+constexpr size_t kKeepFree = 64;  // 4 MB stay ready for the next burst: no page faults while logging
 
 size_t EntrySize(size_t units) { return (sizeof(EntryHeader) + units * sizeof(char16_t) + 7) & ~size_t{7}; }
 
