@@ -224,6 +224,11 @@ TEST_F(LogTest, NothingIsWrittenWithoutAWriter) {
   log.Log(kxLogEventInfo, 0, u"lost");
   log.Close();
   EXPECT_TRUE(fs::is_directory(dir_ / "named"));
+  // A 10,000-unit folder is cut to 258 units; the file name then no longer fits
+  // the file system, and the writer takes events without writing them.
+  log.CreateLogFile(U16(dir_) + u"/" + std::u16string(10000, u'x'), u"Log");
+  log.Log(kxLogEventInfo, 0, u"lost");
+  log.Close();
   EXPECT_EQ(FilesIn(dir_).size(), 2u);  // the day's file and the blocker
   EXPECT_EQ(ReadAll(blocker), "x");
 }
