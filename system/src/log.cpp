@@ -76,11 +76,16 @@ const char16_t* Tag(kxLogEventType type) {
   }
 }
 
-// A line is cut to 2047 units, encoded, and cut to 4094 bytes.
+// A line is cut to 2047 units, encoded, and cut to at most 4094 bytes. The
+// byte cut backs off to a character boundary so the file stays valid UTF-8.
 void AppendEncodedLine(std::string& out, std::u16string line) {
   if (line.size() > kLineUnits) line.resize(kLineUnits);
   std::string bytes = ConvertUnicodeToUTF8(line);
-  if (bytes.size() > kLineBytes) bytes.resize(kLineBytes);
+  if (bytes.size() > kLineBytes) {
+    size_t cut = kLineBytes;
+    while (cut > 0 && (static_cast<unsigned char>(bytes[cut]) & 0xC0) == 0x80) --cut;
+    bytes.resize(cut);
+  }
   out += bytes;
 }
 

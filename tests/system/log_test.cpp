@@ -166,7 +166,7 @@ TEST_F(LogTest, LongTextsAreCutOrDropped) {
   int count = 0;
   log.Log(kxLogEventInfo, t, u"%n", &count);  // would write through an argument
   log.Log(kxLogEventInfo, t, static_cast<const char16_t*>(nullptr));
-  // A line whose encoding passes 4094 bytes is cut on the byte.
+  // A line whose encoding passes 4094 bytes is cut to 4094 bytes or fewer, never inside a character.
   log.Log(kxLogEventWarning, t, std::u16string(2047, u'€'));
   log.Log(kxLogEventError, t, u"after");
   log.Close();
@@ -179,7 +179,8 @@ TEST_F(LogTest, LongTextsAreCutOrDropped) {
   const std::string z2047 = prefix + std::string(2047 - prefix.size(), 'z');
   std::string euros;
   for (int i = 0; i < 2047; ++i) euros += "\xE2\x82\xAC";
-  const std::string euroLine = ("11:22:33:444 --> <Warning> " + euros).substr(0, 4094);
+  // 27 bytes of time and tag leave room for 1355 whole three-byte characters (4092 bytes).
+  const std::string euroLine = "11:22:33:444 --> <Warning> " + euros.substr(0, 1355 * 3);
   const std::string expected = kBom + Header(2030, 12, 31, 10, 0, 0, 0) + longLine + z2047 + euroLine +
                                Line(11, 22, 33, 444, "<Error>", "after");
   const std::string actual = ReadAll(DayFile("Cuts", 2030, 12, 31));
