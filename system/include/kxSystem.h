@@ -8,7 +8,6 @@
 #include <string_view>
 #include <functional>
 #include <atomic>
-#include <deque>
 #include <list>
 #include <mutex>
 #include <thread>
@@ -138,26 +137,29 @@ struct _KX_LOG_EVENT {
   char16_t text[2048];  // NUL-terminated, at most 2047 units
 };
 
-// The log's unbounded FIFO of owned records; many producers, one consumer.
+// The log's unbounded FIFO of events; many producers, one consumer. Events
+// are packed into large chunks that are recycled, so queuing one costs no
+// allocation of its own once the log has warmed up.
 class CKxLogQueue {
  public:
   CKxLogQueue() = default;
+  ~CKxLogQueue();
   CKxLogQueue(const CKxLogQueue&) = delete;
   CKxLogQueue& operator=(const CKxLogQueue&) = delete;
 
-  void Push(_KX_LOG_EVENT* event) {
-    std::lock_guard<std::mutex> g(m_cs);
-    m_items.push_back(event);
-  }
-  // Swaps every queued record into `out` (which must be empty), in queue order.
-  void TakeAll(std::deque<_KX_LOG_EVENT*>& out) {
-    std::lock_guard<std::mutex> g(m_cs);
-    out.swap(m_items);
-  }
+  // `text` holds at most 2047 units.
+  void Push(int64_t time, kxLogEventType type, std::u16string_view text);
+  // Takes every queued event and hands each to `visit` in queue order,
+  // outside the lock.
+  void Drain(const std::function<void(int64_t, kxLogEventType, std::u16string_view)>& visit);
 
  private:
+  struct Chunk;
   std::mutex m_cs;
-  std::deque<_KX_LOG_EVENT*> m_items;
+  Chunk* m_head = nullptr;  // filled chunks, oldest first
+  Chunk* m_tail = nullptr;
+  Chunk* m_free = nullptr;  // drained chunks kept for reuse
+  size_t m_freeCount = 0;
 };
 
 // Writes events, one line each, into a dated UTF-8 file from a writer thread
@@ -178,7 +180,8 @@ class KXSYSTEM_API CKxLog {
   // out empty, malformed or longer than 2047 units are not logged.
   void Log(kxLogEventType type, int64_t time, const char16_t* format, ...);
   void Log(const _KX_LOG_EVENT* event);
-  // Moves every queued event to the list; the caller then owns and deletes them.
+  // Moves every queued event to the list as records allocated with new; the
+  // caller then owns and deletes them.
   void Get(std::list<_KX_LOG_EVENT*>& list);
   void ClearLogList();
   void Close();

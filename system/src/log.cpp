@@ -14,7 +14,7 @@
 #include <ctime>
 #include <filesystem>
 #include <future>
-#include <new>
+#include <system_error>
 
 #include "kxSystem.h"
 #include "wide_format.h"
@@ -76,11 +76,16 @@ const char16_t* Tag(kxLogEventType type) {
   }
 }
 
-// A line is cut to 2047 units, encoded, and cut to 4094 bytes.
+// A line is cut to 2047 units, encoded, and cut to at most 4094 bytes. The
+// byte cut backs off to a character boundary so the file stays valid UTF-8.
 void AppendEncodedLine(std::string& out, std::u16string line) {
   if (line.size() > kLineUnits) line.resize(kLineUnits);
   std::string bytes = ConvertUnicodeToUTF8(line);
-  if (bytes.size() > kLineBytes) bytes.resize(kLineBytes);
+  if (bytes.size() > kLineBytes) {
+    size_t cut = kLineBytes;
+    while (cut > 0 && (static_cast<unsigned char>(bytes[cut]) & 0xC0) == 0x80) --cut;
+    bytes.resize(cut);
+  }
   out += bytes;
 }
 
@@ -92,14 +97,14 @@ std::u16string HeaderLine(int64_t fileTime) {
   return Ascii16(buf);
 }
 
-void AppendEventLine(std::string& out, const _KX_LOG_EVENT& event) {
-  const LocalTime t = Split(event.time);
+void AppendEventLine(std::string& out, int64_t time, kxLogEventType type, std::u16string_view text) {
+  const LocalTime t = Split(time);
   char buf[32];
   std::snprintf(buf, sizeof buf, "%02d:%02d:%02d:%03d --> ", t.hour, t.minute, t.second, t.millisecond);
   std::u16string line = Ascii16(buf);
-  line += Tag(event.type);
+  line += Tag(type);
   line += u' ';
-  line.append(event.text, std::find(event.text, event.text + kTextUnits, u'\0'));
+  line += text.substr(0, text.find(u'\0'));
   line += u"\r\n";
   AppendEncodedLine(out, std::move(line));
 }
@@ -251,10 +256,15 @@ void CKxLog::CreateLogFile(std::u16string folder, std::u16string name) {
   m_bRun.store(true, std::memory_order_release);
   std::promise<uint32_t> started;
   std::future<uint32_t> id = started.get_future();
-  m_hThread = std::thread([this, &started] {
-    started.set_value(static_cast<uint32_t>(::gettid()));
-    LogThreadProc();
-  });
+  try {
+    m_hThread = std::thread([this, &started] {
+      started.set_value(static_cast<uint32_t>(::gettid()));
+      LogThreadProc();
+    });
+  } catch (const std::system_error&) {
+    m_bRun.store(false, std::memory_order_release);  // no thread: open without a writer
+    return;
+  }
   m_dwThreadId = id.get();
 }
 
@@ -268,12 +278,7 @@ kxLogType CKxLog::GetLogType() const { return m_logType.load(); }
 
 void CKxLog::Log(kxLogEventType type, int64_t time, std::u16string message) {
   if (!m_bRun.load(std::memory_order_acquire)) return;
-  auto* event = new (std::nothrow) _KX_LOG_EVENT{};
-  if (event == nullptr) return;
-  event->time = time;
-  event->type = type;
-  std::copy_n(message.data(), std::min(message.size(), kTextUnits), event->text);
-  m_queue.Push(event);
+  m_queue.Push(time, type, std::u16string_view(message).substr(0, kTextUnits));
 }
 
 void CKxLog::Log(kxLogEventType type, int64_t time, const char16_t* format, ...) {
@@ -290,23 +295,24 @@ void CKxLog::Log(kxLogEventType type, int64_t time, const char16_t* format, ...)
 
 void CKxLog::Log(const _KX_LOG_EVENT* event) {
   if (event == nullptr || !m_bRun.load(std::memory_order_acquire)) return;
-  auto* copy = new (std::nothrow) _KX_LOG_EVENT(*event);
-  if (copy == nullptr) return;
-  copy->text[kTextUnits] = u'\0';  // a record without its terminator must not be read past its end
-  m_queue.Push(copy);
+  // A record without its terminator is not read past its last unit.
+  const char16_t* end = std::find(event->text, event->text + kTextUnits, u'\0');
+  m_queue.Push(event->time, event->type, std::u16string_view(event->text, end - event->text));
 }
 
 void CKxLog::Get(std::list<_KX_LOG_EVENT*>& list) {
   list.clear();
-  std::deque<_KX_LOG_EVENT*> taken;
-  m_queue.TakeAll(taken);
-  list.insert(list.end(), taken.begin(), taken.end());
+  m_queue.Drain([&list](int64_t time, kxLogEventType type, std::u16string_view text) {
+    auto* record = new _KX_LOG_EVENT{};  // zero-filled past the text
+    record->time = time;
+    record->type = type;
+    std::copy_n(text.data(), std::min(text.size(), kTextUnits), record->text);
+    list.push_back(record);
+  });
 }
 
 void CKxLog::ClearLogList() {
-  std::deque<_KX_LOG_EVENT*> taken;
-  m_queue.TakeAll(taken);
-  for (_KX_LOG_EVENT* e : taken) delete e;
+  m_queue.Drain([](int64_t, kxLogEventType, std::u16string_view) {});
 }
 
 void CKxLog::LogThreadProc() {
@@ -321,27 +327,24 @@ void CKxLog::LogThreadProc() {
     file.Write(header);
   }
 
-  std::deque<_KX_LOG_EVENT*> batch;
   std::string buffer;
-  auto writeBatch = [&] {
-    for (_KX_LOG_EVENT* e : batch) {
-      if (file.IsOpen() && !StopDeadlinePassed()) {
-        AppendEventLine(buffer, *e);
-        if (buffer.size() >= 64 * 1024) {
-          file.Write(buffer);
-          buffer.clear();
-        }
+  // Writes what is queued; once a stopping writer's grace has passed the rest
+  // is dropped unwritten.
+  auto writeQueued = [&] {
+    m_queue.Drain([&](int64_t time, kxLogEventType type, std::u16string_view text) {
+      if (!file.IsOpen() || StopDeadlinePassed()) return;
+      AppendEventLine(buffer, time, type, text);
+      if (buffer.size() >= 64 * 1024) {
+        file.Write(buffer);
+        buffer.clear();
       }
-      delete e;
-    }
-    batch.clear();
+    });
     file.Write(buffer);
     buffer.clear();
   };
 
   while (m_bRun.load(std::memory_order_acquire)) {
     if (!timer.Wait(milliseconds(100))) continue;
-    m_queue.TakeAll(batch);
     if (logType == kxLogTypeFile) {
       const LocalTime now = Split(m_clock());
       if (!SameDate(now, date)) {
@@ -350,9 +353,8 @@ void CKxLog::LogThreadProc() {
         file.Open(LogFileName(m_strFolder, m_strName, date));  // no header in a day's continuation
       }
     }
-    writeBatch();
+    writeQueued();
   }
   // What is still queued is written into the current file.
-  m_queue.TakeAll(batch);
-  writeBatch();
+  writeQueued();
 }

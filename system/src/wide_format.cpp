@@ -1,5 +1,6 @@
 #include "wide_format.h"
 
+#include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -13,22 +14,28 @@ namespace {
 bool IsFlag(char16_t c) { return c == u'-' || c == u'+' || c == u' ' || c == u'#' || c == u'0'; }
 bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
 
-// Printf of one narrow conversion; `spec` is complete ("%08.3llx").
+// Printf of one narrow conversion; `pattern` is complete ("%08.3llx").
 template <typename T>
-bool AppendNarrow(std::u16string& out, const std::string& spec, T value) {
+bool AppendNarrow(std::u16string& out, const std::string& pattern, T value) {
   char small[128];
-  const int n = std::snprintf(small, sizeof small, spec.c_str(), value);
+  const int n = std::snprintf(small, sizeof small, pattern.c_str(), value);
   if (n < 0) return false;
   std::string text;
   if (static_cast<size_t>(n) < sizeof small) {
     text.assign(small, static_cast<size_t>(n));
   } else {
     text.resize(static_cast<size_t>(n) + 1);
-    std::snprintf(text.data(), text.size(), spec.c_str(), value);
+    std::snprintf(text.data(), text.size(), pattern.c_str(), value);
     text.resize(static_cast<size_t>(n));
   }
   for (unsigned char c : text) out += static_cast<char16_t>(c);
   return true;
+}
+
+void AppendInt(std::u16string& out, int value) {
+  char buf[16];
+  const auto r = std::to_chars(buf, buf + sizeof buf, value);
+  for (const char* c = buf; c != r.ptr; ++c) out += static_cast<char16_t>(*c);
 }
 
 // A string argument with printf's width and precision applied.
@@ -45,6 +52,7 @@ void AppendPadded(std::u16string& out, std::u16string_view text, bool left, int 
 bool VFormat16(std::u16string& out, size_t limit, const char16_t* format, va_list args) {
   out.clear();
   if (format == nullptr) return false;
+  out.reserve(64);
   for (const char16_t* p = format; *p; ++p) {
     if (out.size() > limit) return false;
     if (*p != u'%') {
@@ -56,17 +64,17 @@ bool VFormat16(std::u16string& out, size_t limit, const char16_t* format, va_lis
       out += u'%';
       continue;
     }
-    std::string spec = "%";
+    std::string pattern = "%";
     bool left = false;
     for (; IsFlag(*p); ++p) {
       left = left || *p == u'-';
-      spec += static_cast<char>(*p);
+      pattern += static_cast<char>(*p);
     }
     int width = -1;
     if (*p == u'*') {
       width = va_arg(args, int);
       if (width > 100000 || width < -100000) return false;
-      if (width < 0) left = true, spec += '-', width = -width;
+      if (width < 0) left = true, pattern += '-', width = -width;
       ++p;
     } else if (IsDigit(*p)) {
       width = 0;
@@ -75,7 +83,7 @@ bool VFormat16(std::u16string& out, size_t limit, const char16_t* format, va_lis
         if (width > 100000) return false;
       }
     }
-    if (width >= 0) spec += std::to_string(width);
+    if (width >= 0) pattern += std::to_string(width);
     int precision = -1;
     if (*p == u'.') {
       ++p;
@@ -90,7 +98,7 @@ bool VFormat16(std::u16string& out, size_t limit, const char16_t* format, va_lis
           if (precision > 100000) return false;
         }
       }
-      if (precision >= 0) spec += "." + std::to_string(precision);
+      if (precision >= 0) pattern += "." + std::to_string(precision);
     }
     // Length: C's, plus the platform's I, I32, I64 and w.
     enum { kNone, kHH, kH, kL, kLL, kZ, kJ, kT, kBigL, kW } length = kNone;
@@ -123,16 +131,20 @@ bool VFormat16(std::u16string& out, size_t limit, const char16_t* format, va_lis
     switch (conv) {
       case u'd':
       case u'i': {
+        if (pattern.size() == 1 && length == kNone) {  // plain %d: the common case, without printf
+          AppendInt(out, va_arg(args, int));
+          break;
+        }
         bool ok;
         switch (length) {
-          case kHH: ok = AppendNarrow(out, spec + "hhd", static_cast<signed char>(va_arg(args, int))); break;
-          case kH: ok = AppendNarrow(out, spec + "hd", static_cast<short>(va_arg(args, int))); break;
-          case kL: ok = AppendNarrow(out, spec + "ld", va_arg(args, long)); break;
-          case kLL: ok = AppendNarrow(out, spec + "lld", va_arg(args, long long)); break;
+          case kHH: ok = AppendNarrow(out, pattern + "hhd", static_cast<signed char>(va_arg(args, int))); break;
+          case kH: ok = AppendNarrow(out, pattern + "hd", static_cast<short>(va_arg(args, int))); break;
+          case kL: ok = AppendNarrow(out, pattern + "ld", va_arg(args, long)); break;
+          case kLL: ok = AppendNarrow(out, pattern + "lld", va_arg(args, long long)); break;
           case kZ:
-          case kT: ok = AppendNarrow(out, spec + "td", va_arg(args, ptrdiff_t)); break;
-          case kJ: ok = AppendNarrow(out, spec + "jd", va_arg(args, intmax_t)); break;
-          case kNone: ok = AppendNarrow(out, spec + "d", va_arg(args, int)); break;
+          case kT: ok = AppendNarrow(out, pattern + "td", va_arg(args, ptrdiff_t)); break;
+          case kJ: ok = AppendNarrow(out, pattern + "jd", va_arg(args, intmax_t)); break;
+          case kNone: ok = AppendNarrow(out, pattern + "d", va_arg(args, int)); break;
           default: return false;
         }
         if (!ok) return false;
@@ -146,15 +158,15 @@ bool VFormat16(std::u16string& out, size_t limit, const char16_t* format, va_lis
         bool ok;
         switch (length) {
           case kHH:
-            ok = AppendNarrow(out, spec + "hh" + c, static_cast<unsigned char>(va_arg(args, unsigned)));
+            ok = AppendNarrow(out, pattern + "hh" + c, static_cast<unsigned char>(va_arg(args, unsigned)));
             break;
-          case kH: ok = AppendNarrow(out, spec + "h" + c, static_cast<unsigned short>(va_arg(args, unsigned))); break;
-          case kL: ok = AppendNarrow(out, spec + "l" + c, va_arg(args, unsigned long)); break;
-          case kLL: ok = AppendNarrow(out, spec + "ll" + c, va_arg(args, unsigned long long)); break;
+          case kH: ok = AppendNarrow(out, pattern + "h" + c, static_cast<unsigned short>(va_arg(args, unsigned))); break;
+          case kL: ok = AppendNarrow(out, pattern + "l" + c, va_arg(args, unsigned long)); break;
+          case kLL: ok = AppendNarrow(out, pattern + "ll" + c, va_arg(args, unsigned long long)); break;
           case kZ:
-          case kT: ok = AppendNarrow(out, spec + "z" + c, va_arg(args, size_t)); break;
-          case kJ: ok = AppendNarrow(out, spec + "j" + c, va_arg(args, uintmax_t)); break;
-          case kNone: ok = AppendNarrow(out, spec + c, va_arg(args, unsigned)); break;
+          case kT: ok = AppendNarrow(out, pattern + "z" + c, va_arg(args, size_t)); break;
+          case kJ: ok = AppendNarrow(out, pattern + "j" + c, va_arg(args, uintmax_t)); break;
+          case kNone: ok = AppendNarrow(out, pattern + c, va_arg(args, unsigned)); break;
           default: return false;
         }
         if (!ok) return false;
@@ -169,13 +181,13 @@ bool VFormat16(std::u16string& out, size_t limit, const char16_t* format, va_lis
       case u'a':
       case u'A': {
         const char c = static_cast<char>(conv);
-        const bool ok = length == kBigL ? AppendNarrow(out, spec + "L" + c, va_arg(args, long double))
-                                        : AppendNarrow(out, spec + c, va_arg(args, double));
+        const bool ok = length == kBigL ? AppendNarrow(out, pattern + "L" + c, va_arg(args, long double))
+                                        : AppendNarrow(out, pattern + c, va_arg(args, double));
         if (!ok) return false;
         break;
       }
       case u'p':
-        if (!AppendNarrow(out, spec + "p", va_arg(args, void*))) return false;
+        if (!AppendNarrow(out, pattern + "p", va_arg(args, void*))) return false;
         break;
       case u'c':
       case u'C': {
