@@ -1,0 +1,93 @@
+// The canvas on QPainter over QImage (Format_ARGB32_Premultiplied, which is
+// B, G, R, A premultiplied in memory on little-endian machines). Geometry is
+// drawn aliased; labels use a bold 9-pixel "Tahoma" (or the font the system
+// substitutes), cut at the end with an ellipsis.
+#pragma once
+
+#include <QFont>
+#include <QImage>
+#include <QPainter>
+#include <QPainterPath>
+#include <QStaticText>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+#include "monitor/draw/canvas.h"
+
+namespace kx::draw {
+
+class CQtBitmap : public IBitmap {
+ public:
+  CQtBitmap() = default;
+  // Takes the image converted to premultiplied ARGB32.
+  explicit CQtBitmap(const QImage& image);
+  // A new image of that size with undefined pixels; false (and null) when
+  // either side is not positive or memory runs out.
+  bool Create(int width, int height);
+  void Reset() { image_ = QImage(); }
+  bool IsNull() const { return image_.isNull(); }
+  int Width() const override { return image_.width(); }
+  int Height() const override { return image_.height(); }
+  QImage& Image() { return image_; }
+  const QImage& Image() const { return image_; }
+
+ private:
+  QImage image_;
+};
+
+class CQtPath : public IPath {
+ public:
+  void BeginFigure(PointF start) override { path_.moveTo(start.x, start.y); }
+  void AddLine(PointF to) override { path_.lineTo(to.x, to.y); }
+  void EndFigure(bool closed) override {
+    if (closed) path_.closeSubpath();
+  }
+  const QPainterPath& Path() const { return path_; }
+
+ private:
+  QPainterPath path_;
+};
+
+class CQtCanvas : public ICanvas {
+ public:
+  CQtCanvas();
+  CQtCanvas(const CQtCanvas&) = delete;
+  CQtCanvas& operator=(const CQtCanvas&) = delete;
+  ~CQtCanvas() override;
+
+  // Starts drawing on the target; false when it has no pixels.
+  bool Begin(CQtBitmap& target);
+  void End();
+  bool Active() const { return painter_.isActive(); }
+
+  void SetBrushColor(BrushId brush, ColorF color) override;
+  void Clear(ColorF color) override;
+  void FillRect(const RectF& rc, BrushId brush) override;
+  void DrawRect(const RectF& rc, BrushId brush) override;
+  void DrawLine(PointF from, PointF to, BrushId brush) override;
+  void DrawText(std::string_view utf8, const RectF& rc, BrushId brush) override;
+  void DrawBitmap(const IBitmap& bitmap, const RectF& dest, float opacity, const RectF& src) override;
+  std::unique_ptr<IPath> CreatePath() override;
+  void DrawPath(const IPath& path, BrushId brush) override;
+  void FillPath(const IPath& path, BrushId brush) override;
+
+  const QFont& LabelFont() const { return font_; }
+
+ private:
+  struct KeyHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+  };
+  const QStaticText& Label(std::string_view utf8, float width);
+
+  QPainter painter_;
+  QFont font_;
+  QColor colors_[kBrushCount];
+  QPen pens_[kBrushCount];
+  // Labels repeat every frame: keep each laid out once per text and width.
+  std::unordered_map<std::string, QStaticText, KeyHash, std::equal_to<>> labels_;
+};
+
+}  // namespace kx::draw
