@@ -38,10 +38,20 @@ CQtCanvas::~CQtCanvas() {
 bool CQtCanvas::Begin(CQtBitmap& target) {
   if (painter_.isActive()) painter_.end();
   if (target.IsNull() || !painter_.begin(&target.Image())) return false;
+  if (labelsThread_ != std::this_thread::get_id()) {
+    labels_.clear();
+    labelsThread_ = std::this_thread::get_id();
+  }
   painter_.setRenderHint(QPainter::Antialiasing, false);
   painter_.setRenderHint(QPainter::SmoothPixmapTransform, true);
   painter_.setFont(font_);
   return true;
+}
+
+void CQtCanvas::ReleaseThreadResources() {
+  End();
+  labels_.clear();
+  labelsThread_ = std::thread::id();
 }
 
 void CQtCanvas::End() {

@@ -183,6 +183,10 @@ uint32_t CDrawView::ThreadProcRender(platform::WorkerThread& self) {
       if (quit) break;
     }
   }
+  {
+    platform::LockGuard lock(m_csDraw);
+    m_canvas.ReleaseThreadResources();
+  }
   frameTimer.Cancel();
   decayTimer.Cancel();
   return 0;

@@ -12,6 +12,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <unordered_map>
 
 #include "monitor/draw/canvas.h"
@@ -61,6 +62,9 @@ class CQtCanvas : public ICanvas {
   bool Begin(CQtBitmap& target);
   void End();
   bool Active() const { return painter_.isActive(); }
+  // Laid-out labels belong to the font data of the thread that drew them,
+  // which goes when that thread ends: a drawing thread calls this last.
+  void ReleaseThreadResources();
 
   void SetBrushColor(BrushId brush, ColorF color) override;
   void Clear(ColorF color) override;
@@ -88,6 +92,7 @@ class CQtCanvas : public ICanvas {
   QPen pens_[kBrushCount];
   // Labels repeat every frame: keep each laid out once per text and width.
   std::unordered_map<std::string, QStaticText, KeyHash, std::equal_to<>> labels_;
+  std::thread::id labelsThread_;
 };
 
 }  // namespace kx::draw
