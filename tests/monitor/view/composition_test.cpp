@@ -11,13 +11,14 @@
 namespace kx {
 namespace {
 
+auto* const kQt = ::testing::AddGlobalTestEnvironment(new test::QtEnvironment("offscreen"));
+
 constexpr QRgb kPicture = qRgb(200, 40, 90);
 constexpr QRgb kBlack = qRgb(0, 0, 0);
 
 class Composition : public ::testing::Test {
  protected:
   void SetUp() override {
-    test::App();
     view = std::make_unique<CDrawView>(settings);
     // Frames are composed by hand here, one by one.
     view->StopRenderThread();

@@ -15,6 +15,8 @@
 namespace kx {
 namespace {
 
+auto* const kQt = ::testing::AddGlobalTestEnvironment(new test::QtEnvironment(nullptr));
+
 using namespace std::chrono_literals;
 
 bool HaveDisplay() { return !qgetenv("DISPLAY").isEmpty(); }
@@ -37,8 +39,6 @@ QString Artifact(const char* name) {
 
 class LiveView : public ::testing::Test {
  protected:
-  void SetUp() override { test::App(HaveDisplay() ? "xcb" : "offscreen"); }
-
   // Feeds `blocks` blocks of a continuous tone, each once the analyser has
   // taken the previous one, as the decode thread does at its own pace.
   static void FeedTone(CSpectrumAnalyser& analyser, double hz, float amplitude, int blocks) {

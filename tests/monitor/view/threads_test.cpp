@@ -15,6 +15,8 @@
 namespace kx {
 namespace {
 
+auto* const kQt = ::testing::AddGlobalTestEnvironment(new test::QtEnvironment("offscreen"));
+
 using namespace std::chrono_literals;
 
 // Polls until the condition holds; the bound is only against a hang.
@@ -36,7 +38,6 @@ class ConstantMeter : public IOutputPeakMeter {
 
 class ViewThreads : public ::testing::Test {
  protected:
-  void SetUp() override { test::App(); }
   CSettingsBlock settings;
 };
 

@@ -13,18 +13,28 @@
 
 namespace kx::test {
 
-// One QApplication per test program; offscreen unless `platform` is given.
-inline QApplication& App(const char* platform = "offscreen") {
-  static std::unique_ptr<QApplication> app;
-  if (!app) {
-    if (platform) qputenv("QT_QPA_PLATFORM", platform);
-    static int argc = 1;
-    static char name[] = "kxViewTest";
-    static char* argv[] = {name, nullptr};
-    app = std::make_unique<QApplication>(argc, argv);
+// The test program's QApplication, made before the first test and deleted
+// after the last (not at exit, when Qt's own globals are already gone).
+// A null platform picks the X server of the test peers when DISPLAY is set,
+// offscreen otherwise. Register one per program:
+//   static auto* const kQt = ::testing::AddGlobalTestEnvironment(new QtEnvironment("offscreen"));
+class QtEnvironment : public ::testing::Environment {
+ public:
+  explicit QtEnvironment(const char* platform) : platform_(platform) {}
+  void SetUp() override {
+    const char* platform = platform_ ? platform_ : (qEnvironmentVariableIsEmpty("DISPLAY") ? "offscreen" : "xcb");
+    qputenv("QT_QPA_PLATFORM", platform);
+    app_ = std::make_unique<QApplication>(argc_, argv_);
   }
-  return *app;
-}
+  void TearDown() override { app_.reset(); }
+
+ private:
+  const char* platform_;
+  int argc_ = 1;
+  char name_[16] = "kxViewTest";
+  char* argv_[2] = {name_, nullptr};
+  std::unique_ptr<QApplication> app_;
+};
 
 // A picture record of one colour, as the decoder hands it over (B, G, R, A).
 inline PictureRecord SolidPicture(int width, int height, QRgb rgb, int64_t pts = 1) {
