@@ -14,6 +14,7 @@
 #include <string_view>
 #include <thread>
 #include <unordered_map>
+#include <vector>
 
 #include "monitor/draw/canvas.h"
 
@@ -40,6 +41,9 @@ class CQtBitmap : public IBitmap {
 
 class CQtPath : public IPath {
  public:
+  // Room for a curve with a point per pixel column of a wide view, so a
+  // frame's path is one allocation.
+  CQtPath() { path_.reserve(4096); }
   void BeginFigure(PointF start) override { path_.moveTo(start.x, start.y); }
   void AddLine(PointF to) override { path_.lineTo(to.x, to.y); }
   void EndFigure(bool closed) override {
@@ -85,10 +89,29 @@ class CQtCanvas : public ICanvas {
     size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
   };
   const QStaticText& Label(std::string_view utf8, float width);
+  // The spectrum fill is the area between an x-monotone curve and a base
+  // line; filled column by column it costs a fraction of a general polygon
+  // fill with a thousand edge crossings per row. False when the path is not
+  // of that shape.
+  bool FillUnderCurve(const QPainterPath& path, QRgb premultiplied);
+  // True when pixels may be written straight into the target (no clip,
+  // transform, opacity or other composition mode in force).
+  bool DirectPixels() const;
+  // Source-over of one premultiplied colour on rows [r0, r1) of column x.
+  void BlendColumn(int x, int r0, int r1, QRgb premultiplied);
 
   QPainter painter_;
+  QImage* target_ = nullptr;
+  // A clear is held back until the next operation: a widget's first fill
+  // covers its whole image with an opaque colour and makes it unnecessary.
+  bool clearPending_ = false;
+  QColor clearColor_;
+  void FlushClear();
   QFont font_;
   QColor colors_[kBrushCount];
+  QRgb premultiplied_[kBrushCount] = {};
+  // Per-column row ranges of the curve fill; grown with the widest target.
+  std::vector<int> fillTop_, fillBottom_;
   QPen pens_[kBrushCount];
   // Labels repeat every frame: keep each laid out once per text and width.
   std::unordered_map<std::string, QStaticText, KeyHash, std::equal_to<>> labels_;
