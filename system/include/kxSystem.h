@@ -7,7 +7,11 @@
 #include <string>
 #include <string_view>
 #include <functional>
+#include <atomic>
+#include <deque>
 #include <list>
+#include <mutex>
+#include <thread>
 
 #if defined(KXSYSTEM_BUILD)
 #define KXSYSTEM_API __attribute__((visibility("default")))
@@ -134,8 +138,32 @@ struct _KX_LOG_EVENT {
   char16_t text[2048];  // NUL-terminated, at most 2047 units
 };
 
-class CKxLogWriter;  // the writer thread's state (private to the library)
+// The log's unbounded FIFO of owned records; many producers, one consumer.
+class CKxLogQueue {
+ public:
+  CKxLogQueue() = default;
+  CKxLogQueue(const CKxLogQueue&) = delete;
+  CKxLogQueue& operator=(const CKxLogQueue&) = delete;
 
+  void Push(_KX_LOG_EVENT* event) {
+    std::lock_guard<std::mutex> g(m_cs);
+    m_items.push_back(event);
+  }
+  // Swaps every queued record into `out` (which must be empty), in queue order.
+  void TakeAll(std::deque<_KX_LOG_EVENT*>& out) {
+    std::lock_guard<std::mutex> g(m_cs);
+    out.swap(m_items);
+  }
+
+ private:
+  std::mutex m_cs;
+  std::deque<_KX_LOG_EVENT*> m_items;
+};
+
+// Writes events, one line each, into a dated UTF-8 file from a writer thread
+// of its own; Log only copies the event into the queue. Control operations
+// (CreateLogFile, Close, SetClock, destruction) belong to one thread; Log may
+// be called from any thread.
 class KXSYSTEM_API CKxLog {
  public:
   CKxLog();
@@ -145,6 +173,9 @@ class KXSYSTEM_API CKxLog {
 
   void CreateLogFile(std::u16string folder, std::u16string name);
   void Log(kxLogEventType type, int64_t time, std::u16string message);
+  // printf-style: %s and %ls take const char16_t*, %hs const char*, %c a
+  // char16_t; the numeric conversions are those of printf. Messages that come
+  // out empty, malformed or longer than 2047 units are not logged.
   void Log(kxLogEventType type, int64_t time, const char16_t* format, ...);
   void Log(const _KX_LOG_EVENT* event);
   // Moves every queued event to the list; the caller then owns and deletes them.
@@ -158,6 +189,65 @@ class KXSYSTEM_API CKxLog {
   void SetClock(std::function<int64_t()> clock);
 
  private:
-  struct Impl;
-  Impl* m_impl;
+  void StopWriter();
+  void LogThreadProc();
+  bool StopDeadlinePassed() const;
+
+  std::u16string m_strFolder;  // ends with "/"
+  std::u16string m_strName;
+  std::thread m_hThread;
+  uint32_t m_dwThreadId = 0;  // kernel id of the writer, 0 when none runs
+  std::atomic<bool> m_bRun{false};
+  CKxLogQueue m_queue;
+  std::atomic<kxLogType> m_logType{kxLogTypeNone};
+  std::function<int64_t()> m_clock;
+  // Steady-clock time (ns) after which a stopping writer drops what it has
+  // not written yet.
+  std::atomic<int64_t> m_stopDeadline{0};
 };
+
+// ---------------------------------------------------------------------------
+// Security attributes: an access list and mode bits that let every user read
+// and write what is created with them.
+
+struct KX_SECURITY_DESCRIPTOR {
+  uint32_t revision;  // 1 when built
+  uint32_t mode;      // permission bits for files (rw for everyone)
+  void* acl;          // the POSIX access list (acl_t), owned by the holder
+};
+
+struct SECURITY_ATTRIBUTES {
+  uint32_t nLength;            // sizeof(SECURITY_ATTRIBUTES) when built, else 0
+  void* lpSecurityDescriptor;  // KX_SECURITY_DESCRIPTOR*, null when not built
+  int32_t bInheritHandle;      // always 0
+};
+
+class KXSYSTEM_API CSecurityAttributesRW {
+ public:
+  CSecurityAttributesRW();
+  ~CSecurityAttributesRW();
+  // Holders own their access list, so they are neither copied nor assigned.
+  CSecurityAttributesRW(const CSecurityAttributesRW&) = delete;
+  CSecurityAttributesRW& operator=(const CSecurityAttributesRW&) = delete;
+
+  // Releases what is held, then builds everything anew; 1 on success, 0 on failure.
+  int32_t Create();
+  void Close();
+  // Always the same address; all zero unless a Create succeeded.
+  SECURITY_ATTRIBUTES* GetSecurityAttributes() { return &m_attributes; }
+
+ private:
+  int32_t CreateSecurityAttributes();
+  void ReleaseSecurityAttributes();
+
+  void* m_pAcl = nullptr;  // acl_t
+  KX_SECURITY_DESCRIPTOR m_descriptor{};
+  SECURITY_ATTRIBUTES m_attributes{};
+};
+
+// Creates a file (directory false) or a directory with the attributes, whatever
+// the umask; an object that already exists is opened as it is. Null or unbuilt
+// attributes create with the process defaults. Returns an open descriptor (the
+// caller closes it): read-write for a file, read-only for a directory; -1 on failure.
+KXSYSTEM_API int kxCreateWithAttributes(std::u16string path, bool directory,
+                                        const SECURITY_ATTRIBUTES* attributes);

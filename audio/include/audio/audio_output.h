@@ -1,0 +1,128 @@
+// The program's single audio output: the list of render devices, the open
+// shared-mode stream on the chosen one, the resampler from 48 kHz stereo
+// float to the device's format, the FIFO that the decode thread fills and
+// the render thread drains.
+//
+// Lock order, outermost first: m_csSetup, m_csClient, the FIFO's lock, the
+// presenter's drawing lock. The decode thread holds m_csSetup for each audio
+// chunk; the render thread holds m_csClient for each wake-up and never takes
+// m_csSetup.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/settings_block.h"
+#include "audio/av_fifo.h"
+#include "audio/picture_presenter.h"
+#include "audio/session_volume.h"
+#include "kxSystem.h"
+#include "platform/audio/audio_client.h"
+#include "platform/audio/endpoints.h"
+#include "platform/sync.h"
+#include "platform/thread.h"
+
+struct SwrContext;
+
+namespace kx {
+
+using platform::audio::HRESULT;
+// SetAudioDevice's result when the resampler cannot be set up.
+inline constexpr HRESULT kResamplerFailed = -1;
+
+// One choosable device: its display name and the endpoint.
+struct CAudioDeviceItem {
+  std::u16string name;
+  platform::audio::EndpointPtr device;
+};
+
+class CAudioOutput {
+ public:
+  explicit CAudioOutput(const CSettingsBlock& settings);
+  ~CAudioOutput();  // CloseDevice, then the session volume and the meter go
+  CAudioOutput(const CAudioOutput&) = delete;
+  CAudioOutput& operator=(const CAudioOutput&) = delete;
+
+  // Rebuilds the list: "Default" first, then every active render device.
+  void EnumDevices();
+  void ClearDevices();
+  // A copy of the list (taken under the client lock).
+  std::vector<CAudioDeviceItem> Devices();
+
+  // Opens the device: stream in its own format, FIFO, resampler, render
+  // thread, meter and session volume. The device must not be null.
+  HRESULT SetAudioDevice(const platform::audio::EndpointPtr& device);
+  // Stops the stream, joins the render thread, frees FIFO and resampler.
+  void CloseDevice();
+
+  // The main frame's device-list fill without the combo box: drops session
+  // volume and meter, makes a session volume for the default device, lists
+  // the devices, opens item `outputId` (the first item when there is no
+  // such item) and applies `volume`. Returns the index opened, -1 when the
+  // list is empty (nothing is opened then).
+  int OpenConfiguredDevice(int outputId, float volume);
+
+  // The decode side's step for one chunk of 48 kHz stereo float: converts it
+  // with m_pSwr and writes it with the picture, under m_csSetup. Returns the
+  // device frames written (0 when no resampler is set up).
+  int ConvertAndWrite(const float* stereo, int frames, const PictureRecord& picture);
+
+  // Where the render loop shows pictures (null: nowhere). Taken under m_csClient.
+  void SetPresenter(IPicturePresenter* presenter);
+  // Where a volume change by another program is reported (the frame's queued call).
+  void SetSessionVolumeNotify(SessionVolumeNotify notify);
+
+  // The session volume of the open device: false when there is none (then
+  // nothing changes).
+  bool SetSessionVolume(float volume);
+  bool HasSessionVolume();
+  int64_t SessionStreamIndex();
+  // The meter of the open device: 0.0 to 1.0; 0 when there is none.
+  float GetPeakValue();
+
+  bool RenderThreadRunning();
+  bool Started() const { return m_bStarted.load(); }
+
+  // Members the decode thread uses (under m_csSetup).
+  platform::Lock m_csSetup;
+  SwrContext* m_pSwr = nullptr;
+  WAVEFORMATEX m_wfx{};
+  int32_t m_nDeviceChannels = 0;
+  CAVFifo m_fifo;
+
+ private:
+  static uint32_t RenderThreadProc(CAudioOutput* self);
+  void RenderOnce();
+  HRESULT OpenLocked(const platform::audio::EndpointPtr& device, const WAVEFORMATEXTENSIBLE& deviceFormat);
+  void CloseDeviceLocked();  // m_csSetup held
+  bool SetUpResampler(const WAVEFORMATEX* format);
+  void ReplaceSessionVolume(const platform::audio::EndpointPtr& device);
+
+  const CSettingsBlock& m_settings;
+  platform::Event m_hBufferEvent{platform::Event::Mode::Auto};
+  std::atomic<bool> m_bStarted{false};
+  std::atomic<bool> m_bRun{false};
+  std::thread m_renderThread;
+
+  platform::Lock m_csClient;  // guards the fields below and m_devices
+  platform::audio::EndpointPtr m_pDevice;
+  std::unique_ptr<platform::audio::AudioClient> m_spAudioClient;
+  bool m_bRenderClient = false;
+  std::vector<CAudioDeviceItem> m_devices;
+  IPicturePresenter* m_pPresenter = nullptr;
+
+  platform::Lock m_csSession;  // guards the session volume and the meter
+  SessionVolumeNotify m_notifyVolume;
+  std::unique_ptr<CAudioSessionVolume> m_pSessionVolume;
+  std::shared_ptr<platform::audio::PeakMeter> m_pAudioMeter;
+
+  std::vector<uint8_t> m_convertBuffer;  // under m_csSetup
+  int m_nOutSampleBytes = 0;             // under m_csSetup
+};
+
+}  // namespace kx

@@ -1,0 +1,317 @@
+#include "platform/audio/audio_client.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include <pulse/rtclock.h>
+
+#include "connection.h"
+#include "format.h"
+
+namespace kx::platform::audio {
+
+// Stream buffer: the server asks for data every 10 ms (minreq) and keeps a
+// target of 40 ms queued (tlength). The 10 ms period alone underruns on a
+// loaded machine; 40 ms plays clean here and keeps the added latency small.
+static constexpr uint32_t kMinRequestUsec = 10'000;
+static constexpr uint32_t kTargetLengthUsec = 40'000;
+
+void FormatDeleter::operator()(WAVEFORMATEX* format) const { std::free(format); }
+
+struct AudioClient::Impl {
+  std::shared_ptr<detail::Connection> connection;
+  EndpointPtr endpoint;
+  pa_stream* stream = nullptr;
+  pa_sample_spec spec{};
+  size_t frameSize = 0;
+  uint32_t bufferFrames = 0;
+  std::vector<uint8_t> buffer;
+  uint32_t pendingFrames = 0;  // handed out by GetBuffer, not released
+  bool pendingBuffer = false;
+  Event* event = nullptr;  // loop locked
+  std::shared_ptr<detail::SessionState> session;
+  std::atomic<uint32_t> underruns{0};
+  std::atomic<int64_t> index{-1};
+  bool started = false;
+  pa_time_event* period = nullptr;  // loop locked
+
+  // The engine's period: the buffer event is signalled every period while
+  // the stream runs, whether or not the server asked for data.
+  static void PeriodCallback(pa_mainloop_api*, pa_time_event* e, const struct timeval*, void* p) {
+    auto* self = static_cast<Impl*>(p);
+    if (self->event) self->event->Set();
+    pa_context_rttime_restart(self->connection->Context(), e, pa_rtclock_now() + kMinRequestUsec);
+  }
+  void StopPeriodLocked() {
+    if (!period) return;
+    pa_threaded_mainloop_get_api(connection->Loop())->time_free(period);
+    period = nullptr;
+  }
+
+  static void StateCallback(pa_stream*, void* p) { static_cast<Impl*>(p)->connection->WakeAll(); }
+  static void WriteCallback(pa_stream*, size_t, void* p) {
+    auto* self = static_cast<Impl*>(p);
+    if (self->event) self->event->Set();
+  }
+  static void UnderflowCallback(pa_stream*, void* p) {
+    static_cast<Impl*>(p)->underruns.fetch_add(1, std::memory_order_relaxed);
+  }
+
+  // Loop locked.
+  bool ReadyLocked() const {
+    return stream && connection->AliveLocked() && pa_stream_get_state(stream) == PA_STREAM_READY;
+  }
+
+  HRESULT Cork(bool cork) {
+    struct Op : detail::Connection::Pending {
+      detail::Connection* c = nullptr;
+      bool ok = false;
+    } q;
+    q.c = connection.get();
+    pa_operation* op = nullptr;
+    {
+      detail::Connection::Locked lock(*connection);
+      if (!ReadyLocked()) return AUDCLNT_E_DEVICE_INVALIDATED;
+      op = pa_stream_cork(
+          stream, cork ? 1 : 0,
+          [](pa_stream*, int success, void* p) {
+            auto* q = static_cast<Op*>(p);
+            q->ok = success != 0;
+            q->c->Complete(*q);
+          },
+          &q);
+      if (!op) return E_FAIL;
+    }
+    const bool done = connection->Wait(q, op);
+    detail::Connection::Locked lock(*connection);
+    pa_operation_unref(op);
+    return done && q.ok ? S_OK : AUDCLNT_E_DEVICE_INVALIDATED;
+  }
+
+  void Close() {
+    if (!stream) return;
+    {
+      detail::Connection::Locked lock(*connection);
+      pa_stream_set_state_callback(stream, nullptr, nullptr);
+      pa_stream_set_write_callback(stream, nullptr, nullptr);
+      pa_stream_set_underflow_callback(stream, nullptr, nullptr);
+      StopPeriodLocked();
+      if (PA_STREAM_IS_GOOD(pa_stream_get_state(stream))) pa_stream_disconnect(stream);
+      pa_stream_unref(stream);
+      stream = nullptr;
+      if (session && session->streamIndex == index.load()) {
+        session->streamIndex = -1;
+        session->known.reset();
+        session->pendingOwn.reset();
+      }
+    }
+    index = -1;
+  }
+};
+
+AudioClient::AudioClient() : m_impl(std::make_unique<Impl>()) {}
+
+AudioClient::~AudioClient() { m_impl->Close(); }
+
+HRESULT AudioClient::Activate(const EndpointPtr& endpoint, std::unique_ptr<AudioClient>& client) {
+  client.reset();
+  if (!endpoint) return E_POINTER;
+  auto c = detail::Connection::Get();
+  if (!c) return AUDCLNT_E_SERVICE_NOT_RUNNING;
+  std::unique_ptr<AudioClient> made(new AudioClient());
+  made->m_impl->connection = std::move(c);
+  made->m_impl->endpoint = endpoint;
+  client = std::move(made);
+  return S_OK;
+}
+
+HRESULT AudioClient::GetMixFormat(FormatPtr& format) {
+  // Shared mode mixes in the device's own format.
+  const size_t size = detail::FormatSize(&m_impl->endpoint->format.Format);
+  auto* f = static_cast<WAVEFORMATEX*>(std::malloc(sizeof(WAVEFORMATEXTENSIBLE)));
+  if (!f) return E_OUTOFMEMORY;
+  std::memset(f, 0, sizeof(WAVEFORMATEXTENSIBLE));
+  std::memcpy(f, &m_impl->endpoint->format, size);
+  format.reset(f);
+  return S_OK;
+}
+
+HRESULT AudioClient::IsFormatSupported(const WAVEFORMATEX* format) {
+  pa_sample_spec spec;
+  return detail::SampleSpecFromFormat(format, spec) ? S_OK : AUDCLNT_E_UNSUPPORTED_FORMAT;
+}
+
+HRESULT AudioClient::GetDevicePeriod(int64_t* defaultPeriod, int64_t* minimumPeriod) {
+  if (defaultPeriod) *defaultPeriod = kMinRequestUsec * 10;
+  if (minimumPeriod) *minimumPeriod = kMinRequestUsec * 10;
+  return S_OK;
+}
+
+HRESULT AudioClient::Initialize(int64_t bufferDuration, const WAVEFORMATEX* format) {
+  Impl& d = *m_impl;
+  if (d.stream) return AUDCLNT_E_ALREADY_INITIALIZED;
+  if (!format) return E_POINTER;
+  if (!detail::SampleSpecFromFormat(format, d.spec)) return AUDCLNT_E_UNSUPPORTED_FORMAT;
+  d.frameSize = pa_frame_size(&d.spec);
+  const pa_channel_map map = detail::ChannelMapFor(*d.endpoint, d.spec.channels);
+  const uint64_t asked = bufferDuration > 0 ? static_cast<uint64_t>(bufferDuration) / 10 : kMinRequestUsec;
+  const uint64_t target = asked > kTargetLengthUsec ? asked : kTargetLengthUsec;
+
+  {
+    detail::Connection::Locked lock(*d.connection);
+    if (!d.connection->AliveLocked()) return AUDCLNT_E_SERVICE_NOT_RUNNING;
+    pa_proplist* props = pa_proplist_new();
+    pa_proplist_sets(props, PA_PROP_MEDIA_ROLE, "video");
+    d.stream = pa_stream_new_with_proplist(d.connection->Context(), "kxToneScope playback", &d.spec, &map, props);
+    pa_proplist_free(props);
+    if (!d.stream) return E_FAIL;
+    pa_stream_set_state_callback(d.stream, &Impl::StateCallback, &d);
+    pa_stream_set_write_callback(d.stream, &Impl::WriteCallback, &d);
+    pa_stream_set_underflow_callback(d.stream, &Impl::UnderflowCallback, &d);
+
+    pa_buffer_attr attr;
+    attr.maxlength = static_cast<uint32_t>(-1);
+    attr.tlength = static_cast<uint32_t>(pa_usec_to_bytes(target, &d.spec));
+    attr.prebuf = static_cast<uint32_t>(-1);
+    attr.minreq = static_cast<uint32_t>(pa_usec_to_bytes(kMinRequestUsec, &d.spec));
+    attr.fragsize = static_cast<uint32_t>(-1);
+
+    d.session = d.connection->SessionLocked(d.endpoint->id);
+    pa_cvolume volume;
+    pa_cvolume_set(&volume, d.spec.channels, pa_sw_volume_from_linear(d.session->volume));
+    const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_START_CORKED | PA_STREAM_ADJUST_LATENCY |
+                                                      PA_STREAM_DONT_MOVE | PA_STREAM_NO_REMIX_CHANNELS);
+    if (pa_stream_connect_playback(d.stream, d.endpoint->id.c_str(), &attr, flags, &volume, nullptr) < 0) {
+      d.session.reset();
+      return E_FAIL;
+    }
+  }
+
+  // Wait for the stream to be ready (bounded).
+  pa_stream* stream = d.stream;
+  const bool ready = d.connection->WaitUntil([stream] {
+    const pa_stream_state_t s = pa_stream_get_state(stream);
+    return s == PA_STREAM_READY || !PA_STREAM_IS_GOOD(s);
+  });
+  bool ok;
+  {
+    detail::Connection::Locked lock(*d.connection);
+    ok = ready && d.ReadyLocked();
+    if (ok) {
+      const pa_buffer_attr* a = pa_stream_get_buffer_attr(d.stream);
+      d.bufferFrames = a ? static_cast<uint32_t>(a->tlength / d.frameSize) : 0;
+      d.buffer.assign(static_cast<size_t>(d.bufferFrames) * d.frameSize, 0);
+      d.index = static_cast<int64_t>(pa_stream_get_index(d.stream));
+      d.session->streamIndex = d.index;
+      d.session->channels = d.spec.channels;
+      d.session->known = pa_sw_volume_from_linear(d.session->volume);
+      d.session->pendingOwn.reset();
+      ok = d.bufferFrames > 0;
+    }
+  }
+  if (!ok) {
+    d.Close();
+    d.session.reset();
+    return AUDCLNT_E_DEVICE_INVALIDATED;
+  }
+  return S_OK;
+}
+
+HRESULT AudioClient::SetEventHandle(Event* event) {
+  if (!event) return E_INVALIDARG;
+  detail::Connection::Locked lock(*m_impl->connection);
+  if (!m_impl->stream) return AUDCLNT_E_NOT_INITIALIZED;
+  m_impl->event = event;
+  return S_OK;
+}
+
+HRESULT AudioClient::GetBufferSize(uint32_t* frames) {
+  if (!frames) return E_POINTER;
+  detail::Connection::Locked lock(*m_impl->connection);
+  if (!m_impl->stream) return AUDCLNT_E_NOT_INITIALIZED;
+  if (!m_impl->ReadyLocked()) return AUDCLNT_E_DEVICE_INVALIDATED;
+  *frames = m_impl->bufferFrames;
+  return S_OK;
+}
+
+HRESULT AudioClient::GetCurrentPadding(uint32_t* frames) {
+  if (!frames) return E_POINTER;
+  Impl& d = *m_impl;
+  detail::Connection::Locked lock(*d.connection);
+  if (!d.stream) return AUDCLNT_E_NOT_INITIALIZED;
+  if (!d.ReadyLocked()) return AUDCLNT_E_DEVICE_INVALIDATED;
+  const size_t writable = pa_stream_writable_size(d.stream);
+  if (writable == static_cast<size_t>(-1)) return AUDCLNT_E_DEVICE_INVALIDATED;
+  const size_t free = writable / d.frameSize;
+  *frames = free >= d.bufferFrames ? 0 : d.bufferFrames - static_cast<uint32_t>(free);
+  return S_OK;
+}
+
+HRESULT AudioClient::GetBuffer(uint32_t frames, uint8_t** data) {
+  if (!data) return E_POINTER;
+  *data = nullptr;
+  Impl& d = *m_impl;
+  detail::Connection::Locked lock(*d.connection);
+  if (!d.stream) return AUDCLNT_E_NOT_INITIALIZED;
+  if (d.pendingBuffer) return AUDCLNT_E_OUT_OF_ORDER;
+  if (!d.ReadyLocked()) return AUDCLNT_E_DEVICE_INVALIDATED;
+  const size_t writable = pa_stream_writable_size(d.stream);
+  if (writable == static_cast<size_t>(-1)) return AUDCLNT_E_DEVICE_INVALIDATED;
+  const size_t free = std::min<size_t>(writable / d.frameSize, d.bufferFrames);
+  if (frames > free) return AUDCLNT_E_BUFFER_TOO_LARGE;
+  d.pendingFrames = frames;
+  d.pendingBuffer = true;
+  *data = d.buffer.data();
+  return S_OK;
+}
+
+HRESULT AudioClient::ReleaseBuffer(uint32_t frames, uint32_t flags) {
+  Impl& d = *m_impl;
+  detail::Connection::Locked lock(*d.connection);
+  if (!d.stream) return AUDCLNT_E_NOT_INITIALIZED;
+  if (!d.pendingBuffer) return AUDCLNT_E_OUT_OF_ORDER;
+  d.pendingBuffer = false;
+  if (frames > d.pendingFrames) return E_INVALIDARG;
+  if (frames == 0) return S_OK;
+  const size_t bytes = static_cast<size_t>(frames) * d.frameSize;
+  if (flags & AUDCLNT_BUFFERFLAGS_SILENT) std::memset(d.buffer.data(), d.spec.format == PA_SAMPLE_U8 ? 0x80 : 0, bytes);
+  if (!d.ReadyLocked()) return AUDCLNT_E_DEVICE_INVALIDATED;
+  // The server copies the frames; the buffer is ours again at once.
+  if (pa_stream_write(d.stream, d.buffer.data(), bytes, nullptr, 0, PA_SEEK_RELATIVE) < 0)
+    return AUDCLNT_E_DEVICE_INVALIDATED;
+  return S_OK;
+}
+
+HRESULT AudioClient::Start() {
+  if (!m_impl->stream) return AUDCLNT_E_NOT_INITIALIZED;
+  if (m_impl->started) return AUDCLNT_E_NOT_STOPPED;
+  const HRESULT hr = m_impl->Cork(false);
+  if (Succeeded(hr)) {
+    m_impl->started = true;
+    detail::Connection::Locked lock(*m_impl->connection);
+    if (!m_impl->period && m_impl->connection->AliveLocked())
+      m_impl->period = pa_context_rttime_new(m_impl->connection->Context(), pa_rtclock_now() + kMinRequestUsec,
+                                             &Impl::PeriodCallback, m_impl.get());
+  }
+  return hr;
+}
+
+HRESULT AudioClient::Stop() {
+  if (!m_impl->stream) return AUDCLNT_E_NOT_INITIALIZED;
+  if (!m_impl->started) return S_FALSE;
+  {
+    detail::Connection::Locked lock(*m_impl->connection);
+    m_impl->StopPeriodLocked();
+  }
+  const HRESULT hr = m_impl->Cork(true);
+  m_impl->started = false;
+  return hr;
+}
+
+int64_t AudioClient::StreamIndex() const { return m_impl->index.load(); }
+uint32_t AudioClient::UnderrunCount() const { return m_impl->underruns.load(std::memory_order_relaxed); }
+
+}  // namespace kx::platform::audio
