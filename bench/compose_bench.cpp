@@ -16,6 +16,8 @@
 #include <thread>
 
 #include "app/settings_block.h"
+#include "audio/audio_output.h"
+#include "media/session_adapters.h"
 #include "monitor/view/draw_view.h"
 
 namespace {
@@ -42,13 +44,15 @@ QApplication& App() {
 
 struct Scene {
   kx::CSettingsBlock settings;
+  kx::CAudioOutput audio{settings};  // no device open
+  kx::CAudioOutputTarget<kx::CAudioOutput> target{audio};
   std::unique_ptr<kx::CDrawView> view;
 
   Scene(int w, int h, bool widgets) {
     App();
     settings.ShowWidgets = widgets ? 0 : 2;
     settings.WaveScale = 24;  // 20 columns per block: a dense waveform
-    view = std::make_unique<kx::CDrawView>(settings);
+    view = std::make_unique<kx::CDrawView>(settings, target);
     view->StopRenderThread();  // frames are composed by the benchmark alone
     view->ResizeTargets(w, h);
     // A camera picture with detail (the interpolation sees real gradients).

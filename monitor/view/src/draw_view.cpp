@@ -42,15 +42,19 @@ RectF WholeBitmap(const draw::IBitmap& b) {
 
 }  // namespace
 
-CDrawView::CDrawView(CSettingsBlock& settings, QWidget* parent)
+CDrawView::CDrawView(CSettingsBlock& settings, IAudioTarget& audio, IPreviewHost* frame, QWidget* parent)
     : QWidget(parent),
       m_settings(settings),
+      m_pFrame(frame),
       m_vWaveRead(CSpectrumAnalyser::kWaveHistorySize, 0.0),
       m_vSpectrumRead(CSpectrumAnalyser::kPowerBins, 0.0) {
   InitViewImages();
   // Every pixel comes from the composed frame: no background erase.
   setAttribute(Qt::WA_OpaquePaintEvent);
   setAttribute(Qt::WA_NoSystemBackground);
+  m_nWindowWidth = width();
+  m_nWindowHeight = height();
+  m_pSession = std::make_unique<CPreviewSession>(*this, m_analysisFeed, audio, m_settings);
   CreateDeviceResources();
   StartRenderThread();
   if (!m_pAnalysisThread) m_pAnalysisThread = std::make_unique<CAnalysisThread>(m_analyser, m_settings);
@@ -59,6 +63,7 @@ CDrawView::CDrawView(CSettingsBlock& settings, QWidget* parent)
 CDrawView::~CDrawView() {
   StopRenderThread();
   m_pAnalysisThread.reset();  // posts the quit message and waits without limit
+  m_pSession.reset();         // the watchdog, then the decode thread
   m_analyser.ResetAnalysis();
   ReleaseDeviceResources();
 }
@@ -117,7 +122,7 @@ void CDrawView::ReleaseDeviceResources() {
   m_bResourcesReady.store(0, std::memory_order_release);
 }
 
-void CDrawView::ResizeTargets(int width, int height) {
+void CDrawView::ResizeTargets(int32_t width, int32_t height) {
   platform::LockGuard lock(m_csDraw);
   if (!m_bDevice || width == 0 || height == 0) return;
   m_rcClient = RectF{0, 0, ClampedSide(width), ClampedSide(height)};
@@ -127,8 +132,8 @@ void CDrawView::ResizeTargets(int width, int height) {
   m_pMeterBitmap.Reset();
   m_pWaveBitmap.Reset();
   m_pSpectrumBitmap.Reset();
-  const auto videoW = static_cast<int>(m_nVideoWidth.load()), videoH = static_cast<int>(m_nVideoHeight.load());
-  if (m_pVideoBitmap.Create(videoW, videoH)) m_pVideoBitmap.Image().fill(Qt::black);
+  const VideoSize video = m_pSession->m_sizeVideo.Get();
+  if (m_pVideoBitmap.Create(video.cx, video.cy)) m_pVideoBitmap.Image().fill(Qt::black);
   // Too small a view leaves a widget image uncreated: no frame is composed
   // and the window keeps its last one until a larger size arrives.
   const draw::SizeI meter = draw::MeterImageSize(width, height);
@@ -164,6 +169,7 @@ void CDrawView::StopRenderThread() {
     m_pRenderThread->Join();
   }
   m_pRenderThread.reset();
+  if (m_pSession) m_pSession->ClearFrameQueue();
 }
 
 uint32_t CDrawView::ThreadProcRender(platform::WorkerThread& self) {
@@ -251,16 +257,17 @@ void CDrawView::ComposeFrame() {
     m_canvas.DrawBitmap(m_pWaveBitmap, layout.wave, opacity, WholeBitmap(m_pWaveBitmap));
     m_canvas.DrawBitmap(m_pSpectrumBitmap, layout.spectrum, opacity, WholeBitmap(m_pSpectrumBitmap));
   }
-  if (m_bBusy.load(std::memory_order_acquire)) {
-    const int frame = m_nSpinnerFrame.load(std::memory_order_relaxed);
+  CPreviewSession& session = *m_pSession;
+  if (session.m_bBusy.load(std::memory_order_acquire)) {
+    const int frame = std::clamp(session.m_nSpinnerFrame.load(std::memory_order_relaxed), 0, draw::kSpinnerFrames - 1);
     if (!m_pSpinnerBitmap.IsNull()) {
       const float left = static_cast<float>(draw::kSpinnerFrameSize * frame);
       m_canvas.DrawBitmap(m_pSpinnerBitmap, draw::LayoutFrame(W, H).spinner, 1.0f,
                           RectF{left, 0, left + draw::kSpinnerFrameSize, draw::kSpinnerFrameSize});
     }
-    if (m_nSpinnerTicks.fetch_add(1, std::memory_order_relaxed) + 1 >= draw::kSpinnerTicksPerFrame) {
-      m_nSpinnerFrame.store((frame + 1) % draw::kSpinnerFrames, std::memory_order_relaxed);
-      m_nSpinnerTicks.store(0, std::memory_order_relaxed);
+    if (session.m_nSpinnerTicks.fetch_add(1, std::memory_order_relaxed) + 1 >= draw::kSpinnerTicksPerFrame) {
+      session.m_nSpinnerFrame.store((frame + 1) % draw::kSpinnerFrames, std::memory_order_relaxed);
+      session.m_nSpinnerTicks.store(0, std::memory_order_relaxed);
     }
   }
   m_canvas.End();
@@ -314,7 +321,22 @@ void CDrawView::paintEvent(QPaintEvent* event) {
 
 void CDrawView::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
+  m_nWindowWidth = event->size().width();
+  m_nWindowHeight = event->size().height();
   ResizeTargets(event->size().width(), event->size().height());
+}
+
+VideoSize CDrawView::WindowSize() { return VideoSize{m_nWindowWidth.load(), m_nWindowHeight.load()}; }
+
+void CDrawView::CameraInfo(CameraInfoLine line, const std::u16string& text) {
+  if (m_pFrame) m_pFrame->CameraInfo(line, text);
+}
+
+void CDrawView::MessageBox(MessageIcon icon, const std::u16string& text) {
+  if (m_pFrame)
+    m_pFrame->MessageBox(icon, text);
+  else
+    platform::DebugOutput(text);
 }
 
 void CDrawView::PresentPicture(const PictureRecord& picture) {
@@ -336,17 +358,6 @@ void CDrawView::PresentPicture(const PictureRecord& picture) {
 void CDrawView::SetOutputMeter(IOutputPeakMeter* meter) {
   platform::LockGuard lock(m_csMeter);
   m_pOutputMeter = meter;
-}
-
-void CDrawView::SetVideoSize(uint32_t width, uint32_t height) {
-  m_nVideoWidth.store(width);
-  m_nVideoHeight.store(height);
-}
-
-void CDrawView::SetBusy(bool busy) {
-  m_nSpinnerFrame.store(0, std::memory_order_relaxed);
-  m_nSpinnerTicks.store(0, std::memory_order_relaxed);
-  m_bBusy.store(busy ? 1 : 0, std::memory_order_release);
 }
 
 draw::RectF CDrawView::ClientRect() const {

@@ -19,7 +19,7 @@ constexpr QRgb kBlack = qRgb(0, 0, 0);
 class Composition : public ::testing::Test {
  protected:
   void SetUp() override {
-    view = std::make_unique<CDrawView>(settings);
+    view = std::make_unique<CDrawView>(settings, parts.target);
     // Frames are composed by hand here, one by one.
     view->StopRenderThread();
   }
@@ -32,7 +32,8 @@ class Composition : public ::testing::Test {
     return view->LastFrame();
   }
 
-  CSettingsBlock settings;
+  test::ViewParts parts;
+  CSettingsBlock& settings = parts.settings;
   std::unique_ptr<CDrawView> view;
 };
 
@@ -86,7 +87,7 @@ TEST_F(Composition, PictureFillsASixteenByNineBox) {
 }
 
 TEST_F(Composition, SmallerVideoIsStretchedToTheBox) {
-  view->SetVideoSize(640, 360);
+  view->Session().m_sizeVideo.Set({640, 360});
   view->ResizeTargets(800, 500);
   view->PresentPicture(test::SolidPicture(640, 360, qRgb(10, 200, 30)));
   settings.ShowWidgets = 2;
@@ -168,11 +169,11 @@ TEST_F(Composition, PictureOnlyLeavesTheWidgetImagesAlone) {
 
 TEST_F(Composition, SpinnerStepsEveryThirdFrame) {
   Resize(800, 600);
-  view->SetBusy(true);
+  test::SetBusy(view->Session(), true);
   std::vector<int> shown;
   std::vector<QImage> spinner;
   for (int i = 0; i < 25; ++i) {
-    shown.push_back(view->SpinnerFrame());
+    shown.push_back(view->Session().m_nSpinnerFrame);
     spinner.push_back(Compose().copy(400 - 64, 300 - 64, 128, 128));
   }
   const std::vector<int> want = {0, 0, 0, 1, 1, 1, 2, 2, 2, 3, 3, 3, 4, 4, 4, 5, 5, 5, 6, 6, 6, 7, 7, 7, 0};
@@ -181,13 +182,13 @@ TEST_F(Composition, SpinnerStepsEveryThirdFrame) {
   EXPECT_NE(spinner[2], spinner[3]);
   EXPECT_EQ(spinner[24], spinner[0]);
   // Not busy: the picture and widgets only.
-  view->SetBusy(false);
+  test::SetBusy(view->Session(), false);
   settings.ShowWidgets = 2;
   const QImage idle = Compose();
   EXPECT_EQ(idle.pixel(400, 300 - 40), kPicture);
   // Setting busy again starts from the first picture.
-  view->SetBusy(true);
-  EXPECT_EQ(view->SpinnerFrame(), 0);
+  test::SetBusy(view->Session(), true);
+  EXPECT_EQ(view->Session().m_nSpinnerFrame, 0);
 }
 
 TEST_F(Composition, TinyViewKeepsTheLastFrame) {

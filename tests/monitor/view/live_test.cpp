@@ -51,7 +51,8 @@ class LiveView : public ::testing::Test {
     }
   }
 
-  CSettingsBlock settings;
+  test::ViewParts parts;
+  CSettingsBlock& settings = parts.settings;
 };
 
 // Column of the spectrum image where the outline (opaque ColorSpectrum)
@@ -69,11 +70,10 @@ int PeakColumn(const QImage& spectrum, QRgb outline, int& peakY) {
 }
 
 TEST_F(LiveView, ToneShowsItsPeakAtTheThousandHertzColumn) {
-  CDrawView view(settings);
+  CDrawView view(settings, parts.target);
   view.resize(1000, 600);
   view.show();
   ASSERT_TRUE(PumpUntil([&] { return view.ClientRect().right == 1000 && view.FramesPresented() > 0; }));
-  view.SetBusy(false);
   FeedTone(view.Analyser(), 1000.0, 0.01f, 30);
   const uint64_t after = view.FramesPresented();
   ASSERT_TRUE(PumpUntil([&] { return view.FramesPresented() >= after + 2; }));
@@ -109,7 +109,7 @@ TEST_F(LiveView, WindowPaintsTheComposedFrame) {
     GTEST_SKIP() << "no X server (DISPLAY) in this run";
   }
   ASSERT_EQ(QGuiApplication::platformName(), QStringLiteral("xcb"));
-  CDrawView view(settings);
+  CDrawView view(settings, parts.target);
   view.resize(800, 450);
   view.show();
   view.PresentPicture(test::SolidPicture(1920, 1080, qRgb(30, 120, 200)));

@@ -38,12 +38,13 @@ class ConstantMeter : public IOutputPeakMeter {
 
 class ViewThreads : public ::testing::Test {
  protected:
-  CSettingsBlock settings;
+  test::ViewParts parts;
+  CSettingsBlock& settings = parts.settings;
 };
 
 TEST_F(ViewThreads, StartOnCreationAndStopOnDestruction) {
   for (int round = 0; round < 3; ++round) {
-    auto view = std::make_unique<CDrawView>(settings);
+    auto view = std::make_unique<CDrawView>(settings, parts.target);
     view->ResizeTargets(640, 360);
     EXPECT_TRUE(view->RenderThreadRunning());
     EXPECT_NE(view->RenderThreadId(), 0u);
@@ -54,7 +55,7 @@ TEST_F(ViewThreads, StartOnCreationAndStopOnDestruction) {
 }
 
 TEST_F(ViewThreads, RebuildRestartsTheRenderThreadWithNewColours) {
-  CDrawView view(settings);
+  CDrawView view(settings, parts.target);
   view.resize(640, 360);
   view.ResizeTargets(640, 360);
   settings.ShowWidgets = 1;
@@ -77,7 +78,7 @@ TEST_F(ViewThreads, RebuildRestartsTheRenderThreadWithNewColours) {
 }
 
 TEST_F(ViewThreads, UploadsResizesAndAudioWhileRendering) {
-  auto view = std::make_unique<CDrawView>(settings);
+  auto view = std::make_unique<CDrawView>(settings, parts.target);
   view->ResizeTargets(800, 450);
   std::atomic<bool> stop{false};
   std::thread uploader([&] {
@@ -96,7 +97,7 @@ TEST_F(ViewThreads, UploadsResizesAndAudioWhileRendering) {
       for (size_t n = 0; n < block.size(); ++n) block[n] = 0.5f * std::sin(0.13f * static_cast<float>(n + i));
       view->Analyser().PushAudioBlock(block.data(), block.size());
       if (i % 50 == 0) {
-        view->SetVideoSize(i % 100 ? 640 : 1920, i % 100 ? 360 : 1080);
+        view->Session().m_sizeVideo.Set({i % 100 ? 640 : 1920, i % 100 ? 360 : 1080});
         view->ResizeTargets(800, 450);
       }
       if (i % 70 == 0) view->Analyser().ResetAnalysis();
@@ -109,7 +110,7 @@ TEST_F(ViewThreads, UploadsResizesAndAudioWhileRendering) {
     settings.ShowWidgets = i % 3;
     settings.ModeSpectrum = i % 2;
     settings.ModeWave = i % 2;
-    view->SetBusy(i % 4 == 0);
+    test::SetBusy(view->Session(), i % 4 == 0);
     QCoreApplication::processEvents();
     std::this_thread::sleep_for(5ms);
   }
@@ -125,7 +126,7 @@ TEST_F(ViewThreads, UploadsResizesAndAudioWhileRendering) {
 TEST_F(ViewThreads, HoldMarksFallHalfAPercentEveryDecayTick) {
   ConstantMeter meter;
   meter.value = 0.5f;  // 84.95 % of scale
-  CDrawView view(settings);
+  CDrawView view(settings, parts.target);
   view.SetOutputMeter(&meter);
   view.ResizeTargets(640, 480);
   float out = 0, in = 0;

@@ -9,7 +9,11 @@
 #include <memory>
 #include <vector>
 
+#include "app/settings_block.h"
+#include "audio/audio_output.h"
 #include "media/picture_record.h"
+#include "media/preview_session.h"
+#include "media/session_adapters.h"
 
 namespace kx::test {
 
@@ -51,6 +55,22 @@ inline PictureRecord SolidPicture(int width, int height, QRgb rgb, int64_t pts =
   r.pts = pts;
   r.pixels = std::move(pixels);
   return r;
+}
+
+// The parts a view is made with: the settings and the real audio output
+// (no device open unless a test opens one).
+struct ViewParts {
+  CSettingsBlock settings;
+  CAudioOutput audio{settings};
+  CAudioOutputTarget<CAudioOutput> target{audio};
+};
+
+// What the session does when it starts and ends an open: the spinner shows
+// from its first picture.
+inline void SetBusy(CPreviewSession& session, bool busy) {
+  session.m_nSpinnerFrame = 0;
+  session.m_nSpinnerTicks = 0;
+  session.m_bBusy = busy ? 1 : 0;
 }
 
 }  // namespace kx::test

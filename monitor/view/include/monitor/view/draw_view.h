@@ -6,7 +6,8 @@
 // Locks, outermost first: m_csMeter (the output meter source), m_csDraw (the
 // drawing resources, also taken by the audio render loop for the picture
 // upload), then the analyser's own locks, and m_csPresent (the hand-over of a
-// finished frame, held only to swap two images).
+// finished frame, held only to swap two images). The media session owns the
+// picture size, the busy flag and the spinner counters.
 #pragma once
 
 #include <QImage>
@@ -18,7 +19,11 @@
 #include <vector>
 
 #include "app/settings_block.h"
+#include "audio/picture_presenter.h"
 #include "media/picture_record.h"
+#include "media/preview_host.h"
+#include "media/preview_session.h"
+#include "media/session_adapters.h"
 #include "monitor/analyser.h"
 #include "monitor/draw/layout.h"
 #include "monitor/draw/qt_canvas.h"
@@ -35,12 +40,26 @@ class IOutputPeakMeter {
   virtual float GetPeakValue() = 0;
 };
 
-class CDrawView : public QWidget {
+// The meter of the audio output (any class with GetPeakValue).
+template <class Output>
+class COutputPeakMeter : public IOutputPeakMeter {
  public:
-  // Creates the drawing resources and starts the render and analysis threads.
-  explicit CDrawView(CSettingsBlock& settings, QWidget* parent = nullptr);
-  // Stops the threads (render first, then analysis), clears the analysis and
-  // releases the drawing resources.
+  explicit COutputPeakMeter(Output& output) : m_output(output) {}
+  float GetPeakValue() override { return m_output.GetPeakValue(); }
+
+ private:
+  Output& m_output;
+};
+
+class CDrawView : public QWidget, public IPreviewHost, public IPicturePresenter {
+ public:
+  // Creation: the media session (network set-up, open watchdog), the drawing
+  // resources, then the render and analysis threads. `audio` is where the
+  // session writes sound and pictures; `frame` receives the camera texts and
+  // message boxes (null: they are dropped).
+  CDrawView(CSettingsBlock& settings, IAudioTarget& audio, IPreviewHost* frame = nullptr, QWidget* parent = nullptr);
+  // Destruction: the render thread, the analysis thread, then the session
+  // (watchdog and decode thread), the analysis cleared, the resources released.
   ~CDrawView() override;
   CDrawView(const CDrawView&) = delete;
   CDrawView& operator=(const CDrawView&) = delete;
@@ -48,8 +67,9 @@ class CDrawView : public QWidget {
   void CreateDeviceResources();
   void ReleaseDeviceResources();
   // New pixel size of the view: the frame and widget images follow it, the
-  // picture image follows the video size. Zero sides are ignored.
-  void ResizeTargets(int width, int height);
+  // picture image follows the session's video size. Zero sides are ignored.
+  // Also called by the decode thread when the picture size changes.
+  void ResizeTargets(int32_t width, int32_t height) override;
   // Brush colours are fixed when the resources are made: a colour or
   // spectrum-opacity change rebuilds everything with the render thread stopped.
   void RebuildDeviceResources();
@@ -58,18 +78,18 @@ class CDrawView : public QWidget {
   void ComposeFrame();
 
   // The audio render loop's picture upload, on its own thread.
-  void PresentPicture(const PictureRecord& picture);
+  void PresentPicture(const PictureRecord& picture) override;
+
+  // The rest of the session's host: the window size, and the frame's texts.
+  VideoSize WindowSize() override;
+  void CameraInfo(CameraInfoLine line, const std::u16string& text) override;
+  void MessageBox(MessageIcon icon, const std::u16string& text) override;
 
   CSpectrumAnalyser& Analyser() { return m_analyser; }
+  CPreviewSession& Session() { return *m_pSession; }
   // The output meter the right bar reads; null for none. The meter must stay
   // alive until it is replaced or the view is gone.
   void SetOutputMeter(IOutputPeakMeter* meter);
-
-  // The size of the decoded picture; ResizeTargets makes the picture image
-  // this size. 1920 x 1080 until a stream says otherwise.
-  void SetVideoSize(uint32_t width, uint32_t height);
-  // Shows the busy spinner from its first picture (or hides it).
-  void SetBusy(bool busy);
 
   // State, for the window and for checks.
   draw::RectF ClientRect() const;
@@ -80,7 +100,6 @@ class CDrawView : public QWidget {
   // A copy of the newest frame handed to the window (null before the first).
   QImage LastFrame() const;
   uint64_t FramesPresented() const { return m_nFramesPresented.load(std::memory_order_acquire); }
-  int SpinnerFrame() const { return m_nSpinnerFrame.load(std::memory_order_relaxed); }
   void HoldValues(float& output, float& input) const;
   // Copies of the widget images as last drawn (null when not created).
   QImage MeterImage() const;
@@ -102,9 +121,14 @@ class CDrawView : public QWidget {
   void Present();
 
   CSettingsBlock& m_settings;
+  IPreviewHost* m_pFrame;
 
-  // Declared before the analysis thread, which ticks it.
+  // Declared before the analysis thread and the session, which use it.
   CSpectrumAnalyser m_analyser;
+  CAnalyserFeed<CSpectrumAnalyser> m_analysisFeed{m_analyser};
+  // The window size as other threads may read it.
+  std::atomic<int32_t> m_nWindowWidth{0}, m_nWindowHeight{0};
+  std::unique_ptr<CPreviewSession> m_pSession;
 
   mutable platform::Lock m_csDraw;
   draw::CQtCanvas m_canvas;
@@ -119,10 +143,6 @@ class CDrawView : public QWidget {
   float m_fHoldOutput = 0, m_fHoldInput = 0;
   // The analyser's display arrays as read for one frame (allocated once).
   std::vector<double> m_vWaveRead, m_vSpectrumRead;
-
-  std::atomic<uint32_t> m_nVideoWidth{1920}, m_nVideoHeight{1080};
-  std::atomic<int32_t> m_bBusy{0};
-  std::atomic<int32_t> m_nSpinnerFrame{0}, m_nSpinnerTicks{0};
 
   platform::Lock m_csMeter;
   IOutputPeakMeter* m_pOutputMeter = nullptr;
