@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "app/settings_block.h"
+#include "audio/audio_output.h"
 #include "monitor/view/draw_view.h"
 #include "view_fixture.h"
 
@@ -125,6 +126,72 @@ TEST_F(LiveView, WindowPaintsTheComposedFrame) {
   }));
   EXPECT_EQ(shot.pixel(400, 225), qRgb(30, 120, 200));
   EXPECT_TRUE(shot.save(Artifact("view_window.png")));
+}
+
+// The whole road: the RTSP camera of the test peers (H.264 1280x720 with an
+// AAC 1000 Hz tone at -6 dB), the session's decode thread, the audio output
+// on the PulseAudio null sink with its render loop handing pictures to the
+// view, and the output meter read from the sink.
+TEST_F(LiveView, CameraStreamShowsPictureToneAndLevels) {
+  const QByteArray camera = qgetenv("KX_RTSP_CAMERA"), pulse = qgetenv("PULSE_SERVER");
+  if (camera.isEmpty() || pulse.isEmpty()) {
+    if (qgetenv("KX_REQUIRE_PEERS") == "1") FAIL() << "KX_RTSP_CAMERA or PULSE_SERVER of the test peers is missing";
+    GTEST_SKIP() << "no camera or sound server peer in this run";
+  }
+  ASSERT_GE(parts.audio.OpenConfiguredDevice(0, 1.0f), 0) << "no output device on the sound server";
+  COutputPeakMeter<CAudioOutput> meter(parts.audio);
+  {
+    CDrawView view(settings, parts.target);
+    view.resize(1000, 600);
+    view.show();
+    parts.audio.SetPresenter(&view);
+    view.SetOutputMeter(&meter);
+    const std::string url = camera.toStdString() + "/av";
+    view.Session().SetURL(std::u16string(url.begin(), url.end()));
+    view.Session().Start();
+
+    // The picture size reaches the view, then pictures come with the audio
+    // (from the stream's third second on).
+    ASSERT_TRUE(PumpUntil([&] { return view.Session().m_sizeVideo.Get() == (VideoSize{1280, 720}); }, 30s));
+    float out = 0, in = 0;
+    ASSERT_TRUE(PumpUntil(
+        [&] {
+          view.HoldValues(out, in);
+          return out > 70.0f && in > 70.0f;
+        },
+        30s))
+        << "output hold " << out << ", input hold " << in;
+    // Past the encoder's first overshoot: both bars near -6 dB (84.95 %).
+    std::this_thread::sleep_for(1s);
+    ASSERT_TRUE(PumpUntil([&] { return view.FramesPresented() > 0; }));
+    view.HoldValues(out, in);
+    EXPECT_NEAR(in, 84.95f, 3.0f);
+    EXPECT_NEAR(out, 84.95f, 3.0f);
+
+    int peakY = 0;
+    const QImage spectrum = view.SpectrumImage();
+    const int peakX = PeakColumn(spectrum, qRgb(195, 218, 237), peakY);
+    // The analyser takes the first 10 ms of each 21.3 ms AAC frame, so the
+    // tone arrives with a phase step per block and shows as a comb around
+    // 1 kHz: the highest tooth lies within 10 % of it (10 pixels here).
+    EXPECT_NEAR(peakX, 30 + 2 * (910 - 67) / (3 * std::log(3.0)), 10.0);
+    const QImage frame = view.LastFrame();
+    EXPECT_TRUE(frame.save(Artifact("view_camera_frame.png")));
+    // Colour bars in the 16:9 box (not the black of an empty picture); the
+    // box of a 1000 x 600 view is 1000 x 562.5 from y = 18.75.
+    int coloured = 0;
+    for (int x = 5; x < 1000; x += 10) {
+      const QRgb p = frame.pixel(x, 40);
+      coloured += qRed(p) + qGreen(p) + qBlue(p) > 150;
+    }
+    EXPECT_GT(coloured, 50);
+    EXPECT_EQ(frame.pixel(500, 5), qRgb(0, 0, 0));  // the bar above the box
+
+    view.Session().Stop();
+    parts.audio.SetPresenter(nullptr);
+    view.SetOutputMeter(nullptr);
+  }
+  parts.audio.CloseDevice();
 }
 
 }  // namespace
