@@ -10,7 +10,10 @@ CAnalysisThread::CAnalysisThread(CSpectrumAnalyser& analyser, const CSettingsBlo
       m_settings(settings),
       m_thread([this](platform::WorkerThread& self) { return ThreadProcAnalysis(self); }) {}
 
-CAnalysisThread::~CAnalysisThread() {
+CAnalysisThread::~CAnalysisThread() { Stop(); }
+
+void CAnalysisThread::Stop() {
+  if (!m_thread.Running()) return;
   m_thread.PostQuit();
   m_thread.Join();
 }

@@ -16,12 +16,15 @@ class CAnalysisThread {
   // Starts ThreadProcAnalysis at once. Both references must outlive this object
   // (declare the analyser before the thread in the owner).
   CAnalysisThread(CSpectrumAnalyser& analyser, const CSettingsBlock& settings);
-  // Posts the quit message and waits for the thread without a time limit.
+  // Stops the thread (see Stop).
   ~CAnalysisThread();
   CAnalysisThread(const CAnalysisThread&) = delete;
   CAnalysisThread& operator=(const CAnalysisThread&) = delete;
 
-  // The thread's id, 0 once it has ended.
+  // Posts the quit message and waits for the thread without a time limit; a
+  // tick in progress completes first. Later calls do nothing.
+  void Stop();
+  // The thread's id, 0 once it has been stopped.
   uint32_t Id() const { return m_thread.Id(); }
   bool Finished() const { return m_thread.Finished(); }
   // Blocks processed by this thread so far.
