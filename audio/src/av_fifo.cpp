@@ -113,6 +113,11 @@ int CAVFifo::Channels() {
   return m_nChannels;
 }
 
+int CAVFifo::FrameBytes() {
+  platform::LockGuard g(m_cs);
+  return m_pAudioFifo ? m_nChannels * m_nSampleBytes : 0;
+}
+
 int CAVFifo::Capacity() {
   platform::LockGuard g(m_cs);
   return m_pAudioFifo ? m_nMaxFrames : 0;

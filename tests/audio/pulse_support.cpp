@@ -209,7 +209,7 @@ ToneStats AnalyseTone(const std::vector<int16_t>& x, int rate) {
 }
 
 std::vector<float> StereoTone(double frequency, double amplitude, double seconds) {
-  const size_t frames = static_cast<size_t>(seconds * 48000);
+  const size_t frames = static_cast<size_t>(std::lround(seconds * 48000));
   std::vector<float> v(frames * 2);
   for (size_t i = 0; i < frames; ++i) {
     const float s = static_cast<float>(amplitude * std::sin(2 * M_PI * frequency * i / 48000.0));

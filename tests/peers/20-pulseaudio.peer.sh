@@ -27,6 +27,18 @@ PA
     echo "pulseaudio did not come up; see $dir/pulse.log" >&2
     return 1
   fi
+  # An idle null sink renders in two-second blocks and takes up to that long
+  # to follow a new client's latency; a hardware sink follows at once. A
+  # small recorder on each monitor keeps every sink at a 10 ms block.
+  local sink i=0
+  for sink in kx_float kx_s16 kx_s24 kx_six; do
+    PULSE_SERVER="$server" parec --latency-msec=10 --raw -d "$sink.monitor" >/dev/null 2>&1 &
+    echo $! >"$dir/keeper$i.pid"
+    i=$((i + 1))
+  done
+  pa_keepers_ready() { [ "$(PULSE_SERVER="$server" pactl list short source-outputs | wc -l)" -ge 4 ]; }
+  kx_wait_until 10 pa_keepers_ready || { echo "sink latency keepers did not start" >&2; return 1; }
+  sleep 2.2  # the blocks begun before the keepers came end
   cat >"$KX_PEERS_DIR/pulseaudio.env" <<ENV
 PULSE_SERVER=$server
 KX_PULSE_SINK_FLOAT=kx_float
@@ -37,5 +49,7 @@ ENV
 }
 
 peer_stop() {
+  local f
+  for f in "$(pa_dir)"/keeper*.pid; do kx_stop_pid "$f"; done
   kx_stop_pid "$(pa_dir)/pid"
 }

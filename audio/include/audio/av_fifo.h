@@ -39,6 +39,7 @@ class CAVFifo {
   std::optional<PictureRecord> PeekPicture();
 
   int Channels();
+  int FrameBytes();  // bytes of one frame, 0 without a sample FIFO
   int Capacity();  // frames the FIFO holds at most, 0 without one
 
  private:

@@ -1,0 +1,365 @@
+// The audio output on the shared PulseAudio peer: formats, what the sinks
+// really play (recorded from their monitors), session volume, meter,
+// device changes and the pictures that travel with the audio.
+#include <gtest/gtest.h>
+
+extern "C" {
+#include <libavutil/channel_layout.h>
+#include <libavutil/opt.h>
+}
+
+#include <atomic>
+#include <mutex>
+#include <thread>
+
+#include "app/app_log.h"
+#include "audio/audio_output.h"
+#include "pulse_support.h"
+
+namespace kx {
+namespace {
+
+using namespace std::chrono_literals;
+using platform::audio::EndpointEnumerator;
+using platform::audio::EndpointPtr;
+
+EndpointPtr Sink(const std::string& name) {
+  EndpointEnumerator e;
+  std::vector<EndpointPtr> all;
+  e.EnumAudioEndpoints(all);
+  for (auto& d : all)
+    if (d->id == name) return d;
+  return nullptr;
+}
+
+// The decode side: feeds 48 kHz stereo float in 10 ms chunks, keeping about
+// 200 ms queued, as a live stream would.
+class Feeder {
+ public:
+  explicit Feeder(CAudioOutput& out) : m_out(out) {}
+  ~Feeder() { StopLoop(); }
+  // Writes `samples` once, then returns when the FIFO has drained.
+  void PlayOnce(const std::vector<float>& samples) {
+    for (size_t at = 0; at < samples.size() / 2;) {
+      const int rate = static_cast<int>(m_out.m_wfx.nSamplesPerSec);
+      if (m_out.m_fifo.Size() > rate / 5) {
+        std::this_thread::sleep_for(2ms);
+        continue;
+      }
+      const int n = static_cast<int>(std::min<size_t>(480, samples.size() / 2 - at));
+      m_out.ConvertAndWrite(samples.data() + at * 2, n, m_picture);
+      at += n;
+    }
+    test::WaitFor([&] { return m_out.m_fifo.Size() == 0; });
+  }
+  // Keeps writing a tone on a thread of its own until StopLoop.
+  void StartLoop(double amplitude) {
+    m_run = true;
+    m_thread = std::thread([this, amplitude] {
+      const std::vector<float> tone = test::StereoTone(1000, amplitude, 0.01);
+      while (m_run) {
+        const int rate = static_cast<int>(m_out.m_wfx.nSamplesPerSec);
+        if (m_out.m_fifo.Size() < rate / 10 && m_out.ConvertAndWrite(tone.data(), 480, m_picture) > 0) continue;
+        std::this_thread::sleep_for(2ms);
+      }
+    });
+  }
+  void StopLoop() {
+    m_run = false;
+    if (m_thread.joinable()) m_thread.join();
+  }
+  PictureRecord m_picture;
+
+ private:
+  CAudioOutput& m_out;
+  std::atomic<bool> m_run{false};
+  std::thread m_thread;
+};
+
+class LogLines {
+ public:
+  LogLines() {
+    SetAppLogObserver([this](kxLogEventType, const std::u16string& line) {
+      std::lock_guard<std::mutex> g(m_mutex);
+      m_lines.push_back(ConvertUnicodeToUTF8(line));
+    });
+  }
+  ~LogLines() { SetAppLogObserver(nullptr); }
+  std::vector<std::string> Lines() {
+    std::lock_guard<std::mutex> g(m_mutex);
+    return m_lines;
+  }
+
+ private:
+  std::mutex m_mutex;
+  std::vector<std::string> m_lines;
+};
+
+class AudioOutputTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    KX_REQUIRE_PULSE_PEER();
+    m_server = test::PeerServer();
+  }
+  // Plays `seconds` of 1000 Hz at `amplitude` on the open sink and records its monitor.
+  test::ToneStats PlayAndRecord(const std::string& sink, double amplitude, double seconds,
+                                std::vector<int16_t>* raw = nullptr) {
+    test::MonitorRecording rec(m_server, sink + ".monitor", 48000);
+    EXPECT_TRUE(rec.Started());
+    Feeder feeder(m_out);
+    feeder.PlayOnce(test::StereoTone(1000, amplitude, seconds));
+    std::this_thread::sleep_for(500ms);  // the tail reaches the monitor; silence after
+    std::vector<int16_t> samples = rec.Stop();
+    if (raw) *raw = samples;
+    return test::AnalyseTone(samples, 48000);
+  }
+
+  std::string m_server;
+  CSettingsBlock m_settings;
+  CAudioOutput m_out{m_settings};
+};
+
+TEST_F(AudioOutputTest, SixteenBitMonoSinkGetsSixteenBitFifoAndResamplerAndPlaysTheTone) {
+  LogLines log;
+  EndpointPtr s16 = Sink("kx_s16");
+  ASSERT_TRUE(s16);
+  EXPECT_EQ(m_out.SetAudioDevice(s16), 0);
+  EXPECT_EQ(m_out.m_wfx.wBitsPerSample, 16);
+  EXPECT_EQ(m_out.m_wfx.nSamplesPerSec, 44100u);
+  EXPECT_EQ(m_out.m_nDeviceChannels, 1);
+  EXPECT_EQ(m_out.m_fifo.FrameBytes(), 2);
+  EXPECT_EQ(m_out.m_fifo.Capacity(), 44100);
+  ASSERT_NE(m_out.m_pSwr, nullptr);
+  AVSampleFormat fmt;
+  int64_t rate = 0;
+  ASSERT_GE(av_opt_get_sample_fmt(m_out.m_pSwr, "out_sample_fmt", 0, &fmt), 0);
+  ASSERT_GE(av_opt_get_int(m_out.m_pSwr, "out_sample_rate", 0, &rate), 0);
+  EXPECT_EQ(fmt, AV_SAMPLE_FMT_S16);
+  EXPECT_EQ(rate, 44100);
+  EXPECT_TRUE(m_out.Started());
+
+  const std::vector<std::string> expected = {
+      "====== SetAudioDevice ======",
+      "kxS16Mono",
+      "Свойства аудиоустройства по умолчанию: ",
+      "wBitsPerSample = 16, nSamplesPerSec = 44100, nChannels = 1",
+      "Запрашиваем m_spAudioClient->GetMixFormat(&pwfx); для этого устройства",
+      "wBitsPerSample = 16, nSamplesPerSec = 44100, nChannels = 1"};
+  EXPECT_EQ(log.Lines(), expected);
+
+  const test::ToneStats st = PlayAndRecord("kx_s16", 0.5, 2.0);
+  EXPECT_NEAR(st.frequency, 1000, 2);
+  EXPECT_NEAR(st.peakDb, -6.02, 1);
+  EXPECT_NEAR(st.seconds, 2.0, 0.1);
+}
+
+TEST_F(AudioOutputTest, FloatSinkGetsFourByteSamples) {
+  ASSERT_EQ(m_out.SetAudioDevice(Sink("kx_float")), 0);
+  EXPECT_EQ(m_out.m_wfx.wFormatTag, WAVE_FORMAT_EXTENSIBLE);
+  EXPECT_EQ(m_out.m_wfx.wBitsPerSample, 32);
+  EXPECT_EQ(m_out.m_fifo.FrameBytes(), 8);
+  AVSampleFormat fmt;
+  ASSERT_GE(av_opt_get_sample_fmt(m_out.m_pSwr, "out_sample_fmt", 0, &fmt), 0);
+  EXPECT_EQ(fmt, AV_SAMPLE_FMT_FLT);
+}
+
+TEST_F(AudioOutputTest, TwentyFourBitSinkOpensNoFifoButTheStreamStarts) {
+  EndpointPtr s24 = Sink("kx_s24");
+  ASSERT_TRUE(s24);
+  EXPECT_EQ(m_out.SetAudioDevice(s24), 0);
+  EXPECT_EQ(m_out.m_wfx.wBitsPerSample, 24);
+  EXPECT_EQ(m_out.m_fifo.Capacity(), 0);
+  EXPECT_TRUE(m_out.Started());
+  EXPECT_TRUE(m_out.RenderThreadRunning());
+  const std::vector<float> tone = test::StereoTone(1000, 0.5, 0.01);
+  EXPECT_EQ(m_out.ConvertAndWrite(tone.data(), 480, {}), 0);
+}
+
+TEST_F(AudioOutputTest, SixChannelsMapToTheHexagonalLayout) {
+  ASSERT_EQ(m_out.SetAudioDevice(Sink("kx_six")), 0);
+  EXPECT_EQ(m_out.m_nDeviceChannels, 6);
+  ASSERT_NE(m_out.m_pSwr, nullptr);
+  AVChannelLayout layout{};
+  ASSERT_GE(av_opt_get_chlayout(m_out.m_pSwr, "out_chlayout", 0, &layout), 0);
+  EXPECT_EQ(layout.order, AV_CHANNEL_ORDER_NATIVE);
+  EXPECT_EQ(layout.u.mask, AV_CH_LAYOUT_HEXAGONAL);
+  av_channel_layout_uninit(&layout);
+  EXPECT_EQ(m_out.m_fifo.FrameBytes(), 24);
+}
+
+TEST_F(AudioOutputTest, FloatSinkPlaysTheToneAtItsLevel) {
+  ASSERT_EQ(m_out.SetAudioDevice(Sink("kx_float")), 0);
+  ASSERT_TRUE(m_out.SetSessionVolume(1.0f));
+  const test::ToneStats st = PlayAndRecord("kx_float", 0.5, 2.0);
+  EXPECT_NEAR(st.frequency, 1000, 2);
+  EXPECT_NEAR(st.peakDb, -6.02, 1);
+  EXPECT_NEAR(st.seconds, 2.0, 0.1);
+}
+
+TEST_F(AudioOutputTest, PreviewOffIsSilentWhileTheFifoDrainsInRealTime) {
+  ASSERT_EQ(m_out.SetAudioDevice(Sink("kx_float")), 0);
+  ASSERT_TRUE(m_out.SetSessionVolume(1.0f));
+  m_settings.Preview = 0;
+  const auto start = std::chrono::steady_clock::now();
+  std::vector<int16_t> raw;
+  PlayAndRecord("kx_float", 0.5, 2.0, &raw);
+  const double drained = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_LT(test::PeakDb(raw), -60);
+  EXPECT_GT(raw.size(), 48000u * 2);  // the monitor went on recording
+  // The device took the audio at its own pace: no faster than real time.
+  EXPECT_GT(drained, 1.5 + 0.5 + 0.5);
+}
+
+TEST_F(AudioOutputTest, HalfSessionVolumeLowersTheLevelBySixDecibels) {
+  ASSERT_EQ(m_out.SetAudioDevice(Sink("kx_float")), 0);
+  ASSERT_TRUE(m_out.SetSessionVolume(0.5f));
+  const test::ToneStats st = PlayAndRecord("kx_float", 0.5, 2.0);
+  EXPECT_NEAR(st.frequency, 1000, 2);
+  EXPECT_NEAR(st.peakDb, -12.04, 1);
+}
+
+TEST_F(AudioOutputTest, OwnVolumeChangesDoNotEchoButOtherProgramsReachTheFrame) {
+  std::mutex m;
+  std::vector<float> frame;  // what the main frame would receive
+  m_out.SetSessionVolumeNotify([&](float v, bool) {
+    std::lock_guard<std::mutex> g(m);
+    frame.push_back(v);
+  });
+  ASSERT_EQ(m_out.SetAudioDevice(Sink("kx_float")), 0);
+  const int64_t index = m_out.SessionStreamIndex();
+  ASSERT_GE(index, 0);
+
+  // Beneath: the audio system tells our own change from another's.
+  std::unique_ptr<platform::audio::SessionVolume> raw;
+  ASSERT_EQ(platform::audio::SessionVolume::Create(Sink("kx_float"), raw), 0);
+  std::vector<std::pair<float, bool>> seen;  // volume, carried our context
+  raw->RegisterNotification([&](float v, bool, const GUID& ctx) {
+    std::lock_guard<std::mutex> g(m);
+    seen.emplace_back(v, kxIsEqualGUID(ctx, kAudioSessionVolumeCtx));
+  });
+
+  ASSERT_TRUE(m_out.SetSessionVolume(0.3f));
+  ASSERT_TRUE(test::WaitFor([&] {
+    std::lock_guard<std::mutex> g(m);
+    return !seen.empty();
+  }));
+  int status = -1;
+  test::RunWithServer(m_server, "pactl set-sink-input-volume " + std::to_string(index) + " 0.25", &status);
+  ASSERT_EQ(status, 0);
+  ASSERT_TRUE(test::WaitFor([&] {
+    std::lock_guard<std::mutex> g(m);
+    return !frame.empty();
+  }));
+  raw->UnregisterNotification();
+  std::lock_guard<std::mutex> g(m);
+  ASSERT_EQ(frame.size(), 1u);
+  EXPECT_NEAR(frame[0], 0.25f, 0.005f);
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_NEAR(seen[0].first, 0.3f, 0.005f);
+  EXPECT_TRUE(seen[0].second);
+  EXPECT_NEAR(seen[1].first, 0.25f, 0.005f);
+  EXPECT_FALSE(seen[1].second);
+}
+
+TEST_F(AudioOutputTest, MeterReadsThePlayingLevelAndFallsToZero) {
+  ASSERT_EQ(m_out.SetAudioDevice(Sink("kx_float")), 0);
+  ASSERT_TRUE(m_out.SetSessionVolume(1.0f));  // the session keeps its volume for the process
+  Feeder feeder(m_out);
+  feeder.StartLoop(0.5);
+  ASSERT_TRUE(test::WaitFor([&] { return m_out.GetPeakValue() > 0.4f; }));
+  std::this_thread::sleep_for(100ms);
+  EXPECT_NEAR(m_out.GetPeakValue(), 0.5f, 0.03f);
+  feeder.StopLoop();
+  EXPECT_TRUE(test::WaitFor([&] { return m_out.GetPeakValue() < 0.001f; }));
+}
+
+TEST_F(AudioOutputTest, ChangingDeviceWhileAudioFlowsLeavesNoThreadAndTheNewSinkPlays) {
+  ASSERT_EQ(m_out.SetAudioDevice(Sink("kx_float")), 0);
+  const int threadsOpen = test::ThreadCount();
+  Feeder feeder(m_out);
+  feeder.StartLoop(0.5);
+  for (int i = 0; i < 4; ++i) {
+    std::this_thread::sleep_for(100ms);
+    EXPECT_EQ(m_out.SetAudioDevice(Sink(i % 2 ? "kx_float" : "kx_six")), 0);
+  }
+  feeder.StopLoop();
+  EXPECT_EQ(test::ThreadCount(), threadsOpen);
+
+  EXPECT_EQ(m_out.SetAudioDevice(Sink("kx_s16")), 0);
+  ASSERT_TRUE(m_out.SetSessionVolume(1.0f));
+  test::MonitorRecording rec(m_server, "kx_s16.monitor", 48000);
+  feeder.StartLoop(0.5);
+  std::this_thread::sleep_for(1s);
+  feeder.StopLoop();
+  const test::ToneStats st = test::AnalyseTone(rec.Stop(), 48000);
+  EXPECT_NEAR(st.frequency, 1000, 2);
+  EXPECT_NEAR(st.peakDb, -6.02, 1);
+
+  m_out.CloseDevice();
+  EXPECT_FALSE(m_out.RenderThreadRunning());
+  EXPECT_FALSE(m_out.Started());
+  EXPECT_EQ(m_out.m_pSwr, nullptr);
+  EXPECT_EQ(m_out.m_fifo.Capacity(), 0);
+  EXPECT_EQ(test::ThreadCount(), threadsOpen - 1);
+}
+
+class RecordingPresenter : public IPicturePresenter {
+ public:
+  void PresentPicture(const PictureRecord& p) override {
+    std::lock_guard<std::mutex> g(m);
+    shown.push_back(p.pts);
+    if (p.Empty()) ++emptyShown;
+  }
+  size_t Count() {
+    std::lock_guard<std::mutex> g(m);
+    return shown.size();
+  }
+  int64_t Last() {
+    std::lock_guard<std::mutex> g(m);
+    return shown.empty() ? -1 : shown.back();
+  }
+  std::mutex m;
+  std::vector<int64_t> shown;
+  int emptyShown = 0;
+};
+
+PictureRecord Picture(int64_t pts, int w = 4, int h = 2) {
+  PictureRecord r;
+  r.width = w;
+  r.height = h;
+  r.pts = pts;
+  r.pixels = std::make_shared<const PicturePixels>(static_cast<size_t>(w) * h * 4, uint8_t(pts));
+  return r;
+}
+
+TEST_F(AudioOutputTest, RenderLoopPresentsTheNewestPictureAlsoWithoutAudio) {
+  RecordingPresenter presenter;
+  m_out.SetPresenter(&presenter);
+  ASSERT_EQ(m_out.SetAudioDevice(Sink("kx_float")), 0);
+
+  // With audio: the picture written with the latest chunk is shown.
+  Feeder feeder(m_out);
+  feeder.m_picture = Picture(5);
+  feeder.PlayOnce(test::StereoTone(1000, 0.5, 0.3));
+  EXPECT_TRUE(test::WaitFor([&] { return presenter.Last() == 5; }));
+
+  // Video only: every wake-up shows the slot's record again.
+  m_out.m_fifo.WritePicture(Picture(77));
+  ASSERT_TRUE(test::WaitFor([&] { return presenter.Last() == 77; }));
+  const size_t before = presenter.Count();
+  EXPECT_TRUE(test::WaitFor([&] { return presenter.Count() >= before + 10; }));
+
+  // A record without a picture (audio only) is never drawn.
+  m_out.m_fifo.WritePicture(Picture(88, 0, 0));
+  std::this_thread::sleep_for(100ms);
+  const size_t frozen = presenter.Count();
+  std::this_thread::sleep_for(100ms);
+  EXPECT_EQ(presenter.Count(), frozen);
+  m_out.CloseDevice();
+  m_out.SetPresenter(nullptr);
+  std::lock_guard<std::mutex> g(presenter.m);
+  EXPECT_EQ(presenter.emptyShown, 0);
+}
+
+}  // namespace
+}  // namespace kx
