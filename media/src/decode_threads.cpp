@@ -386,7 +386,8 @@ void CDecodeRun::End() {
   if (m_kind.logLines) LogInfo(std::string_view("ThreadProcAV done"));
   FreeRunObjects();
   m_s.CloseStream();
-  m_s.ClearStopRequest();
+  // A stop request stays set until the next start from the user-interface
+  // thread, so one that arrives while this run ends is never lost.
   m_s.m_dwDecodeThreadId = 0;
   m_s.ClearFrameQueue();
   m_s.ResetAnalysis();

@@ -300,7 +300,7 @@ void CPreviewSession::DecodeThreadMain(DecodeProc proc) {
                                                     : ThreadProcAudio(this);
     m_dwDecodeThreadId = 0;
     if (rc != 0) break;  // a set-up failure never restarts
-    if (m_bPlaying.load() != 1) break;
+    if (StopRequested() || m_bPlaying.load() != 1) break;
     if (proc == DecodeProc::AV) LogInfo(std::string_view("call DoPreviewStart ..."));
     m_stats.reconnections++;
     proc = OpenStream(true);

@@ -9,6 +9,14 @@ if [ -z "${KX_RTSP_CAMERA:-}" ] || [ -z "${PULSE_SERVER:-}" ]; then
 fi
 logdir=$(mktemp -d)
 trap 'rm -rf "$logdir"' EXIT
+# Nothing listens on port 1: "could not open".
+"$probe" rtsp://127.0.0.1:1/none --seconds 1 --log-dir "$logdir" >/dev/null 2>&1
+code=$?
+[ $code -eq 2 ] || { echo "closed port: exit code $code, expected 2"; exit 1; }
+# A stream without video: "no video".
+"$probe" "$KX_RTSP_CAMERA/pcmu" --seconds 1 --log-dir "$logdir" >/dev/null 2>&1
+code=$?
+[ $code -eq 3 ] || { echo "audio-only stream: exit code $code, expected 3"; exit 1; }
 out=$("$probe" "$KX_RTSP_CAMERA/demo" --seconds 6 --json --log-dir "$logdir")
 code=$?
 echo "$out"

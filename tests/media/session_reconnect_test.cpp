@@ -125,6 +125,21 @@ TEST_F(StalledCamera, StopDuringReconnectionPreventsTheRestart) {
   EXPECT_EQ(rig.session.m_stats.runs.load(), 1);
 }
 
+TEST_F(StalledCamera, StopRequestWinsOverThePlayingFlag) {
+  // StopPreview while the user still wants playback (m_bPlaying 1): the
+  // ending run must not reconnect, or the wait for it would never end.
+  rig.session.StopPreview();
+  EXPECT_FALSE(rig.session.HasDecodeThread());
+  EXPECT_EQ(rig.session.m_stats.runs.load(), 1);
+  EXPECT_EQ(rig.session.m_stats.reconnections.load(), 0);
+  // The next start clears the request and plays again.
+  rig.session.DoPreviewStart();
+  ASSERT_TRUE(rig.session.HasDecodeThread());
+  const int64_t before = rig.session.m_stats.picturesConverted.load();
+  EXPECT_TRUE(WaitUntil([&] { return rig.session.m_stats.picturesConverted.load() > before; }));
+  rig.session.Stop();
+}
+
 TEST_F(StalledCamera, KilledCameraGetsExactlyOneReconnection) {
   camera.Kill();
   ASSERT_TRUE(WaitUntil([&] { return !rig.session.HasDecodeThread(); }));

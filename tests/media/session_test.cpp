@@ -57,6 +57,17 @@ TEST(PreviewSession, PlaysVideoAndAudioTogether) {
   EXPECT_EQ(rig.session.m_sizeVideo.Get(), (VideoSize{1280, 720}));
   EXPECT_EQ(rig.target.EmptyPictureChunks(), 0);
   EXPECT_EQ(rig.session.m_bBusy.load(), 0);
+  // About two chunks per picture: chunks without a queued picture repeat the last one.
+  EXPECT_GT(rig.session.m_stats.dropCopies.load(), 0);
+  EXPECT_TRUE(log.Contains(u"Drop - Copy pFrameRGB_Fill !!!"));
+  // While audio was held the queue stayed at its bound, logged once per episode, not per picture.
+  const int64_t queueDrops = rig.session.m_stats.queueDrops.load();
+  EXPECT_GT(queueDrops, 40);
+  int queueLines = 0;
+  for (const auto& line : log.Lines()) queueLines += line.rfind(u"Frame queue full", 0) == 0;
+  EXPECT_GE(queueLines, 1);
+  EXPECT_LT(queueLines, queueDrops / 10);
+  EXPECT_LE(rig.session.m_frameQueue.Size(), CFrameQueue::kDefaultBound);
 
   // The FIFO gets the 1000 Hz tone in the device's rate.
   const auto left = Channel(rig.target.Samples(), 2, 0);
@@ -144,8 +155,11 @@ TEST(PreviewSession, VideoOnlyStreamShowsSolidPicture) {
   EXPECT_EQ(rig.host.AudioLine(), u"");
   EXPECT_EQ(rig.host.VideoLine(), u"Codec: [H.264 / AVC / MPEG-4 AVC / MPEG-4 part 10]" + kSep +
                                       u"Video size WxH: [320x240]" + kSep + u"FPS: [25.0]");
-  ASSERT_TRUE(WaitUntil([&] { return rig.target.PictureWrites() >= 10; }));
+  ASSERT_TRUE(WaitUntil([&] { return rig.target.PictureWrites() >= 30; }));
   EXPECT_GE(rig.host.Resizes(), 1);
+  // Pixel buffers are reused: a few for the whole run (slot, newest, the one
+  // being written), not one per picture.
+  EXPECT_LE(rig.session.m_picturePool.AllocatedCount(), 4u);
   const PictureRecord slot = rig.target.Slot();
   rig.session.Stop();
   // The record outlives the run and still shows its picture.

@@ -14,9 +14,16 @@ Prints "PORT n" and then "URL rtsp://..." per mount on standard output; ends on
 SIGTERM or SIGINT.
 """
 import argparse
+import os
 import signal
 import socket
+import subprocess
 import sys
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+INSTALL_DEPS = os.path.join(HERE, "..", "..", "scripts", "install-deps")
+NEEDED_ELEMENTS = ["videotestsrc", "audiotestsrc", "clockoverlay", "x264enc", "rtph264pay",
+                   "avenc_aac", "rtpmp4gpay", "mulawenc", "rtppcmupay"]
 
 DEMO_VIDEO = ("videotestsrc is-live=true pattern=smpte horizontal-speed=3 ! "
               "video/x-raw,width=1280,height=720,framerate=25/1 ! "
@@ -46,6 +53,31 @@ def run_silent(port):
         pass
 
 
+def gstreamer_ready():
+    try:
+        import gi
+        gi.require_version("Gst", "1.0")
+        gi.require_version("GstRtspServer", "1.0")
+        from gi.repository import Gst, GstRtspServer  # noqa: F401
+    except (ImportError, ValueError):
+        return False
+    Gst.init(None)
+    return all(Gst.ElementFactory.find(e) is not None for e in NEEDED_ELEMENTS)
+
+
+def ensure_packages():
+    """Installs the project's Debian packages once when GStreamer's parts are missing."""
+    if gstreamer_ready():
+        return
+    if os.environ.get("KX_CAMERA_DEPS_TRIED") == "1" or not os.path.exists(INSTALL_DEPS):
+        print("GStreamer RTSP server or plugins are missing", file=sys.stderr)
+        sys.exit(1)
+    print("Installing the GStreamer packages the camera needs ...", file=sys.stderr)
+    subprocess.run([INSTALL_DEPS], check=False, stdout=sys.stderr)
+    os.environ["KX_CAMERA_DEPS_TRIED"] = "1"
+    os.execv("/usr/bin/python3", ["/usr/bin/python3"] + sys.argv)
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--demo", action="store_true")
@@ -62,6 +94,7 @@ def main():
         run_silent(args.port)
         return
 
+    ensure_packages()
     import gi
     gi.require_version("Gst", "1.0")
     gi.require_version("GstRtsp", "1.0")
