@@ -288,18 +288,14 @@ void CDrawView::Present() {
   const int w = static_cast<int>(m_rcClient.right), h = static_cast<int>(m_rcClient.bottom);
   const QImage& back = m_pTargetBitmap.Image();
   if (back.isNull() || back.width() != w || back.height() != h) m_pTargetBitmap.Create(w, h);
-  if (!m_bUpdatePosted.exchange(true, std::memory_order_acq_rel)) {
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-          m_bUpdatePosted.store(false, std::memory_order_release);
-          update();
-        },
-        Qt::QueuedConnection);
-  }
+  // One queued repaint at a time; the paint that follows takes the newest
+  // frame. The call is made by name so the queued event is Qt's own.
+  if (!m_bUpdatePosted.exchange(true, std::memory_order_acq_rel))
+    QMetaObject::invokeMethod(this, "update", Qt::QueuedConnection);
 }
 
 void CDrawView::paintEvent(QPaintEvent* event) {
+  m_bUpdatePosted.store(false, std::memory_order_release);
   {
     platform::LockGuard lock(m_csPresent);
     if (m_bReadyFresh) {
