@@ -7,7 +7,10 @@
 #include <string>
 #include <string_view>
 #include <functional>
+#include <atomic>
 #include <list>
+#include <mutex>
+#include <thread>
 
 #if defined(KXSYSTEM_BUILD)
 #define KXSYSTEM_API __attribute__((visibility("default")))
@@ -134,8 +137,35 @@ struct _KX_LOG_EVENT {
   char16_t text[2048];  // NUL-terminated, at most 2047 units
 };
 
-class CKxLogWriter;  // the writer thread's state (private to the library)
+// The log's unbounded FIFO of events; many producers, one consumer. Events
+// are packed into large chunks that are recycled, so queuing one costs no
+// allocation of its own once the log has warmed up.
+class CKxLogQueue {
+ public:
+  CKxLogQueue() = default;
+  ~CKxLogQueue();
+  CKxLogQueue(const CKxLogQueue&) = delete;
+  CKxLogQueue& operator=(const CKxLogQueue&) = delete;
 
+  // `text` holds at most 2047 units.
+  void Push(int64_t time, kxLogEventType type, std::u16string_view text);
+  // Takes every queued event and hands each to `visit` in queue order,
+  // outside the lock.
+  void Drain(const std::function<void(int64_t, kxLogEventType, std::u16string_view)>& visit);
+
+ private:
+  struct Chunk;
+  std::mutex m_cs;
+  Chunk* m_head = nullptr;  // filled chunks, oldest first
+  Chunk* m_tail = nullptr;
+  Chunk* m_free = nullptr;  // drained chunks kept for reuse
+  size_t m_freeCount = 0;
+};
+
+// Writes events, one line each, into a dated UTF-8 file from a writer thread
+// of its own; Log only copies the event into the queue. Control operations
+// (CreateLogFile, Close, SetClock, destruction) belong to one thread; Log may
+// be called from any thread.
 class KXSYSTEM_API CKxLog {
  public:
   CKxLog();
@@ -145,9 +175,13 @@ class KXSYSTEM_API CKxLog {
 
   void CreateLogFile(std::u16string folder, std::u16string name);
   void Log(kxLogEventType type, int64_t time, std::u16string message);
+  // printf-style: %s and %ls take const char16_t*, %hs const char*, %c a
+  // char16_t; the numeric conversions are those of printf. Messages that come
+  // out empty, malformed or longer than 2047 units are not logged.
   void Log(kxLogEventType type, int64_t time, const char16_t* format, ...);
   void Log(const _KX_LOG_EVENT* event);
-  // Moves every queued event to the list; the caller then owns and deletes them.
+  // Moves every queued event to the list as records allocated with new; the
+  // caller then owns and deletes them.
   void Get(std::list<_KX_LOG_EVENT*>& list);
   void ClearLogList();
   void Close();
@@ -158,6 +192,65 @@ class KXSYSTEM_API CKxLog {
   void SetClock(std::function<int64_t()> clock);
 
  private:
-  struct Impl;
-  Impl* m_impl;
+  void StopWriter();
+  void LogThreadProc();
+  bool StopDeadlinePassed() const;
+
+  std::u16string m_strFolder;  // ends with "/"
+  std::u16string m_strName;
+  std::thread m_hThread;
+  uint32_t m_dwThreadId = 0;  // kernel id of the writer, 0 when none runs
+  std::atomic<bool> m_bRun{false};
+  CKxLogQueue m_queue;
+  std::atomic<kxLogType> m_logType{kxLogTypeNone};
+  std::function<int64_t()> m_clock;
+  // Steady-clock time (ns) after which a stopping writer drops what it has
+  // not written yet.
+  std::atomic<int64_t> m_stopDeadline{0};
 };
+
+// ---------------------------------------------------------------------------
+// Security attributes: an access list and mode bits that let every user read
+// and write what is created with them.
+
+struct KX_SECURITY_DESCRIPTOR {
+  uint32_t revision;  // 1 when built
+  uint32_t mode;      // permission bits for files (rw for everyone)
+  void* acl;          // the POSIX access list (acl_t), owned by the holder
+};
+
+struct SECURITY_ATTRIBUTES {
+  uint32_t nLength;            // sizeof(SECURITY_ATTRIBUTES) when built, else 0
+  void* lpSecurityDescriptor;  // KX_SECURITY_DESCRIPTOR*, null when not built
+  int32_t bInheritHandle;      // always 0
+};
+
+class KXSYSTEM_API CSecurityAttributesRW {
+ public:
+  CSecurityAttributesRW();
+  ~CSecurityAttributesRW();
+  // Holders own their access list, so they are neither copied nor assigned.
+  CSecurityAttributesRW(const CSecurityAttributesRW&) = delete;
+  CSecurityAttributesRW& operator=(const CSecurityAttributesRW&) = delete;
+
+  // Releases what is held, then builds everything anew; 1 on success, 0 on failure.
+  int32_t Create();
+  void Close();
+  // Always the same address; all zero unless a Create succeeded.
+  SECURITY_ATTRIBUTES* GetSecurityAttributes() { return &m_attributes; }
+
+ private:
+  int32_t CreateSecurityAttributes();
+  void ReleaseSecurityAttributes();
+
+  void* m_pAcl = nullptr;  // acl_t
+  KX_SECURITY_DESCRIPTOR m_descriptor{};
+  SECURITY_ATTRIBUTES m_attributes{};
+};
+
+// Creates a file (directory false) or a directory with the attributes, whatever
+// the umask; an object that already exists is opened as it is. Null or unbuilt
+// attributes create with the process defaults. Returns an open descriptor (the
+// caller closes it): read-write for a file, read-only for a directory; -1 on failure.
+KXSYSTEM_API int kxCreateWithAttributes(std::u16string path, bool directory,
+                                        const SECURITY_ATTRIBUTES* attributes);

@@ -1,0 +1,35 @@
+// The frame queue: picture records from the video branch of the decode
+// thread to its audio branch, thread-safe, non-blocking. It is bounded:
+// while nothing takes records (audio held, no device) the oldest are dropped,
+// which changes nothing visible since a chunk shows the newest picture.
+#pragma once
+
+#include <cstddef>
+#include <deque>
+#include <mutex>
+#include <optional>
+
+#include "media/picture_record.h"
+
+namespace kx {
+
+class CFrameQueue {
+ public:
+  static constexpr size_t kDefaultBound = 4;
+  explicit CFrameQueue(size_t bound = kDefaultBound) : m_bound(bound) {}
+
+  // Appends the record; returns true when the oldest had to be dropped.
+  bool Push(PictureRecord record);
+  std::optional<PictureRecord> TryPop();
+  // Pops and frees every record.
+  void Clear();
+  size_t Size() const;
+  bool Empty() const { return Size() == 0; }
+
+ private:
+  mutable std::mutex m_mutex;
+  std::deque<PictureRecord> m_records;
+  const size_t m_bound;
+};
+
+}  // namespace kx

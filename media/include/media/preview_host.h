@@ -1,0 +1,73 @@
+// What the preview session talks to: the window that shows it (host), the
+// analyser that gets the audio blocks, and the audio output that plays the
+// chunks. Each is an interface so the session runs with or without a window.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+#include "media/picture_record.h"
+
+struct SwrContext;
+
+namespace kx {
+
+enum class MessageIcon { Warning, Error };
+
+// WM_CAMERA_INFO's wParam values.
+enum class CameraInfoLine : int { Clear = 0, Video = 1, Audio = 2 };
+
+struct VideoSize {
+  int32_t cx = 0;
+  int32_t cy = 0;
+  bool operator==(const VideoSize&) const = default;
+};
+
+// The main frame and view as the session sees them. The session calls these
+// from the user-interface thread and from decode threads (reconnection), so
+// every call must return without waiting for the user-interface thread:
+// the UI thread may be waiting for the decode thread at that moment.
+// Implementations queue the work and copy the texts.
+class IPreviewHost {
+ public:
+  virtual ~IPreviewHost() = default;
+  // WM_CAMERA_INFO: Clear with an empty text, or the video or audio line.
+  virtual void CameraInfo(CameraInfoLine line, const std::u16string& text) = 0;
+  // A message box with an OK button; shown later by the UI thread.
+  virtual void MessageBox(MessageIcon icon, const std::u16string& text) = 0;
+  // The view's client size, for ResizeTargets.
+  virtual VideoSize WindowSize() = 0;
+  // The video picture size changed: the drawing targets follow it.
+  virtual void ResizeTargets(int32_t width, int32_t height) = 0;
+};
+
+// The analyser's input side.
+class IAnalysisFeed {
+ public:
+  virtual ~IAnalysisFeed() = default;
+  // At most 480 values of the left channel, 48 kHz.
+  virtual void PushAudioBlock(const float* values, size_t count) = 0;
+  virtual void ResetAnalysis() = 0;
+};
+
+// The audio output as the decode thread uses it. OutputResampler,
+// DeviceSampleRate, DeviceChannels and Write are called with SetupLock() held
+// (lock order: set-up lock, then the FIFO's own lock); WritePicture without it.
+class IAudioTarget {
+ public:
+  virtual ~IAudioTarget() = default;
+  virtual std::mutex& SetupLock() = 0;
+  // The resampler from 48 kHz stereo float into the device format; null
+  // while no device is open.
+  virtual SwrContext* OutputResampler() = 0;
+  virtual int DeviceSampleRate() = 0;
+  virtual int DeviceChannels() = 0;
+  // Appends `frames` device-format sample frames and stores the picture.
+  virtual void Write(const uint8_t* samples, int frames, const PictureRecord& picture) = 0;
+  // Stores the picture alone (video without audio).
+  virtual void WritePicture(const PictureRecord& picture) = 0;
+};
+
+}  // namespace kx

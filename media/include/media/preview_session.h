@@ -1,0 +1,159 @@
+// The preview view's media side: the RTSP input opened under a time limit,
+// the chosen streams and their decoders, the frame queue and the decode
+// thread that turns packets into BGRA pictures and device-format audio and
+// reconnects after a drop. Runs with or without a window (see IPreviewHost).
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/settings_block.h"
+#include "media/frame_queue.h"
+#include "media/open_watchdog.h"
+#include "media/picture_pool.h"
+#include "media/preview_host.h"
+#include "platform/sync.h"
+
+struct AVFormatContext;
+struct AVCodecContext;
+struct AVCodec;
+
+namespace kx {
+
+enum class DecodeProc : int32_t { None = 0, AV = 1, Video = 2, Audio = 3 };
+
+// A picture size that another thread may read whole.
+class AtomicVideoSize {
+ public:
+  explicit AtomicVideoSize(VideoSize s) { Set(s); }
+  void Set(VideoSize s) {
+    m_packed.store((static_cast<uint64_t>(static_cast<uint32_t>(s.cx)) << 32) | static_cast<uint32_t>(s.cy),
+                   std::memory_order_release);
+  }
+  VideoSize Get() const {
+    uint64_t v = m_packed.load(std::memory_order_acquire);
+    return {static_cast<int32_t>(v >> 32), static_cast<int32_t>(v & 0xffffffffu)};
+  }
+
+ private:
+  std::atomic<uint64_t> m_packed{0};
+};
+
+// Counters of what the session did, for the probe, the tests and the log.
+struct SessionStats {
+  std::atomic<int64_t> picturesConverted{0};  // all runs
+  std::atomic<int64_t> audioChunksWritten{0};
+  std::atomic<int64_t> audioFramesWritten{0};  // device frames
+  std::atomic<int64_t> audioFramesHeld{0};     // input frames dropped before clock 3.0
+  std::atomic<int64_t> dropCopies{0};          // chunks that repeated the last picture
+  std::atomic<int64_t> queueDrops{0};          // records dropped at the queue bound
+  std::atomic<int64_t> runs{0};                // decode runs started
+  std::atomic<int64_t> reconnections{0};       // DoPreviewStart calls by an ending run
+  std::atomic<int64_t> openFailures{0};        // "Error rtsp url!"
+  std::atomic<int64_t> firstWrittenClockMicros{-1};  // audio clock of the run's first output chunk
+  std::atomic<int32_t> lastProc{0};            // DecodeProc of the newest run
+};
+
+class CPreviewSession {
+ public:
+  // Creation: FFmpeg's network set-up and the open-timeout watchdog.
+  CPreviewSession(IPreviewHost& host, IAnalysisFeed& analysis, IAudioTarget& audio, const CSettingsBlock& settings);
+  // Destruction: the watchdog, then any decode thread; the frame queue is drained.
+  ~CPreviewSession();
+  CPreviewSession(const CPreviewSession&) = delete;
+  CPreviewSession& operator=(const CPreviewSession&) = delete;
+
+  // The main frame's Start and Stop commands.
+  void Start();
+  void Stop();
+
+  // Opens m_strURL and, on success, starts one decode thread. Does nothing
+  // while a decode thread exists (running or reconnecting).
+  void DoPreviewStart();
+  // Clears the camera information, stops and waits for the decode thread,
+  // resets the analysis and drains the frame queue.
+  void StopPreview();
+  void ClearFrameQueue() { m_frameQueue.Clear(); }
+  void ResetAnalysis() { m_analysis.ResetAnalysis(); }
+
+  void SetURL(const std::u16string& url);
+  std::u16string URL() const;
+  // True while a decode thread is alive (running or reconnecting).
+  bool HasDecodeThread() const { return m_bThreadAlive.load(std::memory_order_acquire); }
+  // True while nothing is open and no decode thread runs.
+  bool IsIdle() const;
+
+  // --- Members shared with the decode thread and the drawing side.
+  AVFormatContext* m_pFormatCtx = nullptr;
+  AVCodecContext* m_pVideoCodecCtx = nullptr;  // owned per run: freed at its end
+  AVCodecContext* m_pAudioCodecCtx = nullptr;
+  const AVCodec* m_pVideoCodec = nullptr;
+  const AVCodec* m_pAudioCodec = nullptr;
+  std::atomic<int32_t> m_nVideoStream{-1};
+  std::atomic<int32_t> m_nAudioStream{-1};
+  std::atomic<uint32_t> m_dwDecodeThreadId{0};
+  platform::Event m_hStopEvent{platform::Event::Mode::Manual};
+  std::atomic<int32_t> m_bPlaying{0};
+  std::atomic<int32_t> m_bBusy{0};
+  std::atomic<int32_t> m_nSpinnerFrame{0};
+  std::atomic<int32_t> m_nSpinnerTicks{0};
+  CFrameQueue m_frameQueue;
+  AtomicVideoSize m_sizeVideo{VideoSize{1920, 1080}};
+  std::unique_ptr<OPEN_WATCHDOG> m_pOpenWatchdog;
+  SessionStats m_stats;
+
+  IPreviewHost& m_host;
+  IAnalysisFeed& m_analysis;
+  IAudioTarget& m_audio;
+  const CSettingsBlock& m_settings;
+  CPicturePool m_picturePool;
+
+  // Set with m_hStopEvent: read by FFmpeg's interrupt callbacks, which may
+  // run on FFmpeg's own receive threads.
+  std::atomic<bool> m_bStopRequested{false};
+  void RequestStop();
+  void ClearStopRequest();
+  bool StopRequested() const { return m_bStopRequested.load(std::memory_order_acquire); }
+
+  // Steps 1 to 14 of a start: opens the input and its decoders, reports the
+  // camera information and says which decode procedure fits. On None nothing
+  // stays open.
+  DecodeProc OpenStream(bool reconnecting);
+  // Frees what a run used: decoders, input, stream indexes.
+  void CloseStream();
+  void SetIdle();  // m_bBusy and its counters 0
+  // Called after each packet: the input is alive.
+  void NoteData();
+  // FFmpeg interrupt callback while the input is open; `opaque` is the session.
+  static int ReadInterruptCallback(void* opaque);
+  std::atomic<bool> m_bInputOpen{false};
+  std::atomic<int64_t> m_lastDataNs{0};
+  std::atomic<int32_t> m_readLimitMs{4000};
+
+ private:
+  void DecodeThreadMain(DecodeProc proc);
+  void ShowMessage(MessageIcon icon, uint32_t textId);
+
+  mutable std::mutex m_csURL;
+  std::u16string m_strURL;
+  std::thread m_decodeThread;  // started and joined by the controlling thread only
+  std::atomic<bool> m_bThreadAlive{false};
+};
+
+// The decode thread procedures. Each runs one decode run and its ending
+// (without the reconnection, which the caller does); 0 after a normal end,
+// 0xFFFFFFFF after a set-up failure, 0 at once for a null session.
+uint32_t ThreadProcAV(CPreviewSession* view);
+uint32_t ThreadProcVideo(CPreviewSession* view);
+uint32_t ThreadProcAudio(CPreviewSession* view);
+
+// Names used in the decode thread's log lines.
+const char* SampleFormatLogName(int format);
+const char* ChannelLayoutLogName(uint64_t mask);
+
+}  // namespace kx

@@ -1,0 +1,39 @@
+// The session's interfaces over the program's real parts: the spectrum
+// analyser and the audio output. Templates, so the media library does not
+// depend on either; any class with the members used fits.
+#pragma once
+
+#include "media/preview_host.h"
+
+namespace kx {
+
+template <class Analyser>
+class CAnalyserFeed : public IAnalysisFeed {
+ public:
+  explicit CAnalyserFeed(Analyser& analyser) : m_analyser(analyser) {}
+  void PushAudioBlock(const float* values, size_t count) override { m_analyser.PushAudioBlock(values, count); }
+  void ResetAnalysis() override { m_analyser.ResetAnalysis(); }
+
+ private:
+  Analyser& m_analyser;
+};
+
+// The audio output's set-up lock, resampler, device format and FIFO.
+template <class Output>
+class CAudioOutputTarget : public IAudioTarget {
+ public:
+  explicit CAudioOutputTarget(Output& output) : m_output(output) {}
+  std::mutex& SetupLock() override { return m_output.m_csSetup; }
+  SwrContext* OutputResampler() override { return m_output.m_pSwr; }
+  int DeviceSampleRate() override { return static_cast<int>(m_output.m_wfx.nSamplesPerSec); }
+  int DeviceChannels() override { return m_output.m_nDeviceChannels; }
+  void Write(const uint8_t* samples, int frames, const PictureRecord& picture) override {
+    m_output.m_fifo.Write(samples, frames, picture);
+  }
+  void WritePicture(const PictureRecord& picture) override { m_output.m_fifo.WritePicture(picture); }
+
+ private:
+  Output& m_output;
+};
+
+}  // namespace kx

@@ -1,0 +1,55 @@
+#include "media/camera_info.h"
+
+#include "kxSystem.h"
+#include "ui/res_str.h"
+
+namespace kx {
+
+std::u16string CameraInfoSeparator() { return u"  \u25A0  "; }
+
+std::u16string VideoInfoHead(const VideoStreamInfo& info) {
+  return FormatResStr(3400, info.codecLongName.c_str()) + CameraInfoSeparator() +
+         FormatResStr(3402, info.width, info.height);
+}
+
+std::u16string VideoInfoText(const VideoStreamInfo& info) {
+  return VideoInfoHead(info) + CameraInfoSeparator() + FormatResStr(3401, static_cast<double>(info.fps));
+}
+
+std::u16string AudioInfoText(const AudioStreamInfo& info) {
+  const std::u16string sep = CameraInfoSeparator();
+  std::u16string text = FormatResStr(3400, info.codecLongName.c_str());
+  if (info.firstSampleFormat >= 0 && info.firstSampleFormat <= 11) {
+    std::string name = ConvertUnicodeToUTF8(ResStr(3409 + static_cast<uint32_t>(info.firstSampleFormat)));
+    text += sep + FormatResStr(3403, name.c_str());
+  }
+  std::u16string channels = info.channels == 1   ? ResStr(3405)
+                            : info.channels == 2 ? ResStr(3406)
+                                                 : FormatResStr(3407, info.channels);
+  text += sep + FormatResStr(3404, ConvertUnicodeToUTF8(channels).c_str());
+  text += sep + FormatResStr(3421, info.sampleRate);
+  const int64_t kbps = info.bitRate / 1000;
+  if (kbps > 0) text += sep + FormatResStr(3408, static_cast<int>(kbps));
+  return text;
+}
+
+std::string MaskUrlPassword(const std::string& url) {
+  const size_t scheme = url.find("://");
+  const size_t start = scheme == std::string::npos ? 0 : scheme + 3;
+  // The user part ends at the last '@' before the path.
+  const size_t pathStart = url.find('/', start);
+  const size_t hostEnd = pathStart == std::string::npos ? url.size() : pathStart;
+  const size_t at = url.rfind('@', hostEnd == 0 ? 0 : hostEnd - 1);
+  if (at == std::string::npos || at < start) return url;
+  const size_t colon = url.find(':', start);
+  if (colon == std::string::npos || colon > at) return url;
+  return url.substr(0, colon + 1) + "***" + url.substr(at);
+}
+
+float ChooseFrameRate(int avgNum, int avgDen, int baseNum, int baseDen) {
+  if (avgNum != 0 && avgDen != 0) return static_cast<float>(avgNum) / static_cast<float>(avgDen);
+  if (baseNum != 0 && baseDen != 0) return static_cast<float>(baseNum) / static_cast<float>(baseDen);
+  return 0.0f;
+}
+
+}  // namespace kx

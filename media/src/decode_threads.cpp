@@ -1,0 +1,413 @@
+// The three decode thread procedures share one run object; they differ in
+// which streams they handle, where pictures go and what they log.
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/imgutils.h>
+#include <libavutil/opt.h>
+#include <libswresample/swresample.h>
+#include <libswscale/swscale.h>
+}
+
+#include "app/app_log.h"
+#include "media/preview_session.h"
+#include "platform/debug_output.h"
+
+namespace kx {
+
+const char* SampleFormatLogName(int format) {
+  static const char* const kNames[] = {
+      "unsigned 8 bits",          "signed 16 bits",         "signed 32 bits",          "float",
+      "double",                   "unsigned 8 bits, planar", "signed 16 bits, planar", "signed 32 bits, planar",
+      "float, planar",            "double, planar",         "signed 64 bits",          "signed 64 bits, planar"};
+  if (format == -1) return "Format undefined";
+  if (format >= 0 && format < 12) return kNames[format];
+  return "";
+}
+
+const char* ChannelLayoutLogName(uint64_t mask) {
+  switch (mask) {
+    case 3: return "Stereo";
+    case 4: return "AV_CH_LAYOUT_MONO";
+    case 0x33: return "AV_CH_LAYOUT_QUAD";
+    case 0x737: return "AV_CH_LAYOUT_OCTAGONAL";
+    default: return "";
+  }
+}
+
+namespace {
+
+constexpr int kAnalysisRate = 48000;
+constexpr size_t kBlockValues = 480;
+constexpr double kAudioHoldSeconds = 3.0;
+
+std::string Printf(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string Printf(const char* format, ...) {
+  char buffer[512];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(buffer, sizeof buffer, format, args);
+  va_end(args);
+  return buffer;
+}
+
+struct RunKind {
+  DecodeProc proc;
+  bool video;      // handles the video stream
+  bool audio;      // handles the audio stream
+  bool logLines;   // writes the run's lines to the log (ThreadProcAV)
+};
+
+class CDecodeRun {
+ public:
+  CDecodeRun(CPreviewSession& s, RunKind kind) : m_s(s), m_kind(kind) {}
+  ~CDecodeRun() { FreeRunObjects(); }
+
+  uint32_t Run() {
+    if (!SetUp()) {
+      // The input and decoders are closed too, so nothing stays open with no
+      // thread to read it.
+      FreeRunObjects();
+      m_s.CloseStream();
+      m_s.ClearFrameQueue();
+      m_s.SetIdle();
+      return 0xFFFFFFFF;
+    }
+    Read();
+    End();
+    return 0;
+  }
+
+ private:
+  bool SetUp();
+  void Read();
+  void End();
+  void FreeRunObjects();
+  // Returns false when the run must end (new picture size).
+  bool HandleVideoPacket(const AVPacket* packet);
+  void HandleAudioPacket(const AVPacket* packet);
+  void ConvertPicture(const AVFrame* frame);
+  void OutputAudioChunk(const AVFrame* frame);
+  PictureRecord PictureForChunk();
+  void ResetBusy() { m_s.SetIdle(); }
+
+  CPreviewSession& m_s;
+  const RunKind m_kind;
+  SwrContext* m_stereo = nullptr;
+  SwsContext* m_converter = nullptr;
+  AVFrame* m_decoded = nullptr;
+  AVFrame* m_audioFrame = nullptr;
+  AVPacket* m_packet = nullptr;
+  PictureRecord m_last;  // the last converted picture, empty at the start
+  int64_t m_serial = 0;
+  double m_audioClock = 0;
+  bool m_syncLogged = false;
+  bool m_queueDropping = false;
+  bool m_firstChunkWritten = false;
+  AVRational m_audioTimeBase{1, 1};
+};
+
+bool CDecodeRun::SetUp() {
+  AVCodecContext* actx = m_s.m_pAudioCodecCtx;
+  AVCodecContext* vctx = m_s.m_pVideoCodecCtx;
+  if (m_kind.audio) {
+    // 1. The stereo resampler: the decoder's layout, rate and format in,
+    // 48 kHz packed float stereo out.
+    AVChannelLayout in{};
+    if (actx->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC || actx->ch_layout.nb_channels == 0)
+      av_channel_layout_default(&in, std::max(1, actx->ch_layout.nb_channels));
+    else
+      av_channel_layout_copy(&in, &actx->ch_layout);
+    AVChannelLayout out = AV_CHANNEL_LAYOUT_STEREO;
+    m_stereo = swr_alloc();
+    if (m_stereo) {
+      av_opt_set_chlayout(m_stereo, "in_chlayout", &in, 0);
+      av_opt_set_chlayout(m_stereo, "out_chlayout", &out, 0);
+      av_opt_set_int(m_stereo, "in_sample_rate", actx->sample_rate, 0);
+      av_opt_set_int(m_stereo, "out_sample_rate", kAnalysisRate, 0);
+      av_opt_set_sample_fmt(m_stereo, "in_sample_fmt", actx->sample_fmt, 0);
+      av_opt_set_sample_fmt(m_stereo, "out_sample_fmt", AV_SAMPLE_FMT_FLT, 0);
+      swr_init(m_stereo);
+    }
+    const uint64_t mask = in.order == AV_CHANNEL_ORDER_NATIVE ? in.u.mask : 0;
+    av_channel_layout_uninit(&in);
+    // 2.
+    if (m_kind.logLines) {
+      LogInfo(std::string_view("Start ThreadProcAV ...."));
+      LogInfo(Printf("Audio codec: channels=%d, layout=%s, sample rate=[%d], sample format=[%s]",
+                     actx->ch_layout.nb_channels, ChannelLayoutLogName(mask), actx->sample_rate,
+                     SampleFormatLogName(actx->sample_fmt)));
+    }
+    // 3.
+    if (!m_stereo || !swr_is_initialized(m_stereo)) {
+      platform::DebugOutput(std::string_view("Resampler STEREO has not been properly initialized\n"));
+      if (m_kind.logLines) LogError(std::string_view("Resampler STEREO has not been properly initialized"));
+      return false;
+    }
+    m_audioFrame = av_frame_alloc();
+    m_audioTimeBase = m_s.m_pFormatCtx->streams[m_s.m_nAudioStream]->time_base;
+  }
+  if (m_kind.video) {
+    // 4. Same size, BGRA, the fastest bilinear mode.
+    m_converter = sws_getContext(vctx->width, vctx->height, vctx->pix_fmt, vctx->width, vctx->height,
+                                 AV_PIX_FMT_BGRA, SWS_FAST_BILINEAR, nullptr, nullptr, nullptr);
+    if (!m_converter) {
+      platform::DebugOutput(std::string_view("Cannot initialize the conversion context\n"));
+      if (m_kind.logLines) LogError(std::string_view("Cannot initialize the conversion context"));
+      return false;
+    }
+    // 5.
+    m_s.m_sizeVideo.Set({vctx->width, vctx->height});
+    const VideoSize window = m_s.m_host.WindowSize();
+    m_s.m_host.ResizeTargets(window.cx, window.cy);
+    // 6.
+    m_decoded = av_frame_alloc();
+  }
+  m_packet = av_packet_alloc();
+
+  // 7. Start values.
+  if (m_kind.audio) {
+    const AVStream* as = m_s.m_pFormatCtx->streams[m_s.m_nAudioStream];
+    const int64_t astart = as->start_time;
+    m_audioClock = astart == AV_NOPTS_VALUE ? 0.0 : static_cast<double>(astart) * av_q2d(as->time_base);
+    if (m_kind.logLines && m_kind.video) {
+      const AVStream* vs = m_s.m_pFormatCtx->streams[m_s.m_nVideoStream];
+      const int64_t vstart = vs->start_time;
+      const double vclock = vstart == AV_NOPTS_VALUE ? 0.0 : static_cast<double>(vstart) * av_q2d(vs->time_base);
+      const auto uv = static_cast<unsigned long long>(vstart), ua = static_cast<unsigned long long>(astart);
+      platform::DebugOutput(Printf("\nStart Time VIDEO: %llu AUDIO: %llu", uv, ua));
+      platform::DebugOutput(Printf("\n Start video_clock: %lf, Start audio_clock: %lf", vclock, m_audioClock));
+      LogInfo(Printf("Start Time VIDEO: %llu AUDIO: %llu", uv, ua));
+      LogInfo(Printf("Start video_clock: %lf, Start audio_clock: %lf", vclock, m_audioClock));
+    }
+  }
+  // 8.
+  m_last = PictureRecord{};
+  m_syncLogged = false;
+  m_serial = 0;
+  return m_packet && (!m_kind.audio || m_audioFrame) && (!m_kind.video || m_decoded);
+}
+
+void CDecodeRun::Read() {
+  const int video = m_kind.video ? m_s.m_nVideoStream.load() : -1;
+  const int audio = m_kind.audio ? m_s.m_nAudioStream.load() : -1;
+  m_s.NoteData();
+  while (!m_s.StopRequested()) {
+    if (!m_kind.logLines) ResetBusy();
+    const int rc = av_read_frame(m_s.m_pFormatCtx, m_packet);
+    if (rc != 0) {
+      ResetBusy();
+      if (m_kind.logLines && !m_s.StopRequested())
+        LogWarning(std::string_view("av_read_frame != 0 (Format AV was changed)"));
+      break;
+    }
+    m_s.NoteData();
+    bool keepGoing = true;
+    if (m_packet->stream_index == video && video >= 0)
+      keepGoing = HandleVideoPacket(m_packet);
+    else if (m_packet->stream_index == audio && audio >= 0)
+      HandleAudioPacket(m_packet);
+    av_packet_unref(m_packet);
+    if (!keepGoing) break;
+  }
+}
+
+bool CDecodeRun::HandleVideoPacket(const AVPacket* packet) {
+  AVCodecContext* ctx = m_s.m_pVideoCodecCtx;
+  const VideoSize current = m_s.m_sizeVideo.Get();
+  if (ctx->width != current.cx || ctx->height != current.cy) {
+    m_s.m_sizeVideo.Set({ctx->width, ctx->height});
+    return false;  // the restart opens the stream again with the new size
+  }
+  if (avcodec_send_packet(ctx, packet) < 0) return true;  // skipped
+  while (avcodec_receive_frame(ctx, m_decoded) == 0) {
+    if (m_decoded->width != current.cx || m_decoded->height != current.cy) {
+      m_s.m_sizeVideo.Set({m_decoded->width, m_decoded->height});
+      av_frame_unref(m_decoded);
+      return false;
+    }
+    ConvertPicture(m_decoded);
+    av_frame_unref(m_decoded);
+  }
+  return true;
+}
+
+void CDecodeRun::ConvertPicture(const AVFrame* frame) {
+  const int w = frame->width, h = frame->height;
+  m_converter = sws_getCachedContext(m_converter, w, h, static_cast<AVPixelFormat>(frame->format), w, h,
+                                     AV_PIX_FMT_BGRA, SWS_FAST_BILINEAR, nullptr, nullptr, nullptr);
+  if (!m_converter) return;
+  const int bytes = av_image_get_buffer_size(AV_PIX_FMT_BGRA, w, h, 1);
+  if (bytes <= 0) return;
+  // A buffer no record shows: the render loop may be copying the others.
+  std::shared_ptr<PicturePixels> pixels = m_s.m_picturePool.Acquire(static_cast<size_t>(bytes));
+  uint8_t* dst[4];
+  int dstLines[4];
+  av_image_fill_arrays(dst, dstLines, pixels->data(), AV_PIX_FMT_BGRA, w, h, 1);
+  sws_scale(m_converter, frame->data, frame->linesize, 0, h, dst, dstLines);
+
+  PictureRecord record;
+  record.width = w;
+  record.height = h;
+  record.pts = m_serial;
+  record.pixels = std::move(pixels);
+  if (m_kind.audio) {
+    if (m_s.m_frameQueue.Push(record)) {
+      m_s.m_stats.queueDrops++;
+      if (!m_queueDropping)
+        LogWarning(std::string_view("Frame queue full: the oldest pictures are dropped until audio flows"));
+      m_queueDropping = true;
+    }
+  } else {
+    m_s.m_audio.WritePicture(record);
+  }
+  m_last = std::move(record);
+  ++m_serial;
+  m_s.m_stats.picturesConverted++;
+  ResetBusy();
+}
+
+void CDecodeRun::HandleAudioPacket(const AVPacket* packet) {
+  AVCodecContext* ctx = m_s.m_pAudioCodecCtx;
+  std::lock_guard<std::mutex> setup(m_s.m_audio.SetupLock());
+  if (avcodec_send_packet(ctx, packet) < 0) return;
+  bool first = true;
+  double next = m_audioClock;
+  while (avcodec_receive_frame(ctx, m_audioFrame) == 0) {
+    const int rate = ctx->sample_rate > 0 ? ctx->sample_rate : 1;
+    const int channels = std::max(1, ctx->ch_layout.nb_channels);
+    const int dataSize =
+        av_samples_get_buffer_size(nullptr, channels, m_audioFrame->nb_samples, ctx->sample_fmt, 1);
+    if (packet->pts == AV_NOPTS_VALUE) {
+      const int bytesPerSample = std::max(1, av_get_bytes_per_sample(ctx->sample_fmt));
+      m_audioClock += static_cast<double>(std::max(0, dataSize)) / (bytesPerSample * channels * rate);
+    } else if (first) {
+      m_audioClock = static_cast<double>(packet->pts) * av_q2d(m_audioTimeBase);
+    } else {
+      m_audioClock = next;  // a later frame of the same packet
+    }
+    next = m_audioClock + static_cast<double>(m_audioFrame->nb_samples) / rate;
+    first = false;
+
+    if (m_audioClock < kAudioHoldSeconds) {
+      m_s.m_stats.audioFramesHeld += m_audioFrame->nb_samples;
+    } else {
+      if (!m_syncLogged) {
+        platform::DebugOutput(std::string_view("\n ----- Sync Audio -----"));
+        if (m_kind.logLines) LogWarning(std::string_view("----- Sync Audio -----"));
+        m_syncLogged = true;
+      }
+      OutputAudioChunk(m_audioFrame);
+    }
+    av_frame_unref(m_audioFrame);
+  }
+}
+
+PictureRecord CDecodeRun::PictureForChunk() {
+  if (!m_kind.video) return PictureRecord{};  // audio only: nothing to draw
+  if (auto record = m_s.m_frameQueue.TryPop()) {
+    m_queueDropping = false;
+    return std::move(*record);
+  }
+  m_s.m_stats.dropCopies++;
+  LogWarning(std::string_view("Drop - Copy pFrameRGB_Fill !!!"));
+  platform::DebugOutput(std::string_view("\n Drop - Copy pFrameRGB_Fill !!!"));
+  return m_last;
+}
+
+void CDecodeRun::OutputAudioChunk(const AVFrame* frame) {
+  SwrContext* output = m_s.m_audio.OutputResampler();
+  if (!m_stereo || !output) return;  // no device open: the audio is dropped
+  const int inRate = m_s.m_pAudioCodecCtx->sample_rate;
+  const int deviceRate = m_s.m_audio.DeviceSampleRate();
+  const int deviceChannels = m_s.m_audio.DeviceChannels();
+  if (inRate <= 0 || deviceRate <= 0 || deviceChannels <= 0) return;
+
+  const int count1 = static_cast<int>(
+      av_rescale_rnd(swr_get_delay(m_stereo, inRate) + frame->nb_samples, kAnalysisRate, inRate, AV_ROUND_UP));
+  uint8_t* stereo = nullptr;
+  if (av_samples_alloc(&stereo, nullptr, 2, count1, AV_SAMPLE_FMT_FLT, 0) < 0) return;
+  const int n = swr_convert(m_stereo, &stereo, count1, const_cast<const uint8_t**>(frame->extended_data),
+                            frame->nb_samples);
+  if (n > 0) {
+    // The left channel of the first frames, at most one 10 ms block.
+    float block[kBlockValues];
+    const size_t count = std::min(static_cast<size_t>(n / 2), kBlockValues);
+    const float* interleaved = reinterpret_cast<const float*>(stereo);
+    for (size_t i = 0; i < count; ++i) block[i] = interleaved[2 * i];
+    if (count > 0) m_s.m_analysis.PushAudioBlock(block, count);
+  }
+
+  // Sized for the output resampler's own sample format.
+  int64_t outFormat = AV_SAMPLE_FMT_FLT;
+  if (av_opt_get_int(output, "out_sample_fmt", 0, &outFormat) < 0 ||
+      av_get_bytes_per_sample(static_cast<AVSampleFormat>(outFormat)) <= 0)
+    outFormat = AV_SAMPLE_FMT_FLT;
+  const AVSampleFormat deviceFormat = av_get_packed_sample_fmt(static_cast<AVSampleFormat>(outFormat));
+  const int count2 = static_cast<int>(
+      av_rescale_rnd(std::max(0, n) + swr_get_delay(output, kAnalysisRate), deviceRate, kAnalysisRate, AV_ROUND_UP));
+  uint8_t* device = nullptr;
+  if (count2 > 0 && av_samples_alloc(&device, nullptr, deviceChannels, count2,
+                                     av_get_bytes_per_sample(deviceFormat) > 4 ? deviceFormat : AV_SAMPLE_FMT_FLT,
+                                     0) >= 0) {
+    const uint8_t* in[1] = {stereo};
+    const int m = swr_convert(output, &device, count2, n > 0 ? in : nullptr, std::max(0, n));
+    if (m >= 0) {
+      m_s.m_audio.Write(device, m, PictureForChunk());
+      m_s.m_stats.audioChunksWritten++;
+      m_s.m_stats.audioFramesWritten += m;
+      if (!m_firstChunkWritten) {
+        m_s.m_stats.firstWrittenClockMicros = static_cast<int64_t>(m_audioClock * 1e6);
+        m_firstChunkWritten = true;
+      }
+    }
+    av_freep(&device);
+  }
+  av_freep(&stereo);
+  ResetBusy();
+}
+
+void CDecodeRun::FreeRunObjects() {
+  swr_free(&m_stereo);
+  sws_freeContext(m_converter);
+  m_converter = nullptr;
+  av_frame_free(&m_decoded);
+  av_frame_free(&m_audioFrame);
+  av_packet_free(&m_packet);
+  m_last = PictureRecord{};
+}
+
+void CDecodeRun::End() {
+  // 10.
+  if (m_kind.logLines) LogInfo(std::string_view("ThreadProcAV done"));
+  FreeRunObjects();
+  m_s.CloseStream();
+  // A stop request stays set until the next start from the user-interface
+  // thread, so one that arrives while this run ends is never lost.
+  m_s.m_dwDecodeThreadId = 0;
+  m_s.ClearFrameQueue();
+  m_s.ResetAnalysis();
+}
+
+}  // namespace
+
+uint32_t ThreadProcAV(CPreviewSession* view) {
+  if (!view) return 0;
+  return CDecodeRun(*view, {DecodeProc::AV, true, true, true}).Run();
+}
+
+uint32_t ThreadProcVideo(CPreviewSession* view) {
+  if (!view) return 0;
+  return CDecodeRun(*view, {DecodeProc::Video, true, false, false}).Run();
+}
+
+uint32_t ThreadProcAudio(CPreviewSession* view) {
+  if (!view) return 0;
+  return CDecodeRun(*view, {DecodeProc::Audio, false, true, false}).Run();
+}
+
+}  // namespace kx

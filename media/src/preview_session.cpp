@@ -1,0 +1,312 @@
+#include "media/preview_session.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+}
+
+#include <pthread.h>
+
+#include <chrono>
+
+#include "app/app_log.h"
+#include "media/camera_info.h"
+#include "platform/debug_output.h"
+#include "ui/res_str.h"
+
+namespace kx {
+
+namespace {
+
+int64_t NowNs() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(platform::Clock::now().time_since_epoch()).count();
+}
+
+// Streams without data for this long fail their stream-information search
+// (on top of OpenTimeout): a camera may need a while for its first keyframe.
+constexpr int32_t kStreamInfoExtraMs = 5000;
+
+}  // namespace
+
+CPreviewSession::CPreviewSession(IPreviewHost& host, IAnalysisFeed& analysis, IAudioTarget& audio,
+                                 const CSettingsBlock& settings)
+    : m_host(host), m_analysis(analysis), m_audio(audio), m_settings(settings) {
+  avformat_network_init();
+  m_pOpenWatchdog = CreateOpenWatchdog(&m_bStopRequested);
+}
+
+CPreviewSession::~CPreviewSession() {
+  // The decode thread goes first: a reconnecting thread may be inside an
+  // open that uses the watchdog.
+  m_bPlaying = 0;
+  RequestStop();
+  if (m_decodeThread.joinable()) m_decodeThread.join();
+  DestroyOpenWatchdog(m_pOpenWatchdog);
+  ClearFrameQueue();
+  ResetAnalysis();
+  avformat_network_deinit();
+}
+
+void CPreviewSession::Start() {
+  m_bPlaying = 1;
+  DoPreviewStart();
+}
+
+void CPreviewSession::Stop() {
+  m_bPlaying = 0;
+  StopPreview();
+}
+
+void CPreviewSession::SetURL(const std::u16string& url) {
+  std::lock_guard<std::mutex> lock(m_csURL);
+  m_strURL = url;
+}
+
+std::u16string CPreviewSession::URL() const {
+  std::lock_guard<std::mutex> lock(m_csURL);
+  return m_strURL;
+}
+
+bool CPreviewSession::IsIdle() const {
+  return !HasDecodeThread() && !m_bInputOpen.load(std::memory_order_acquire) && m_bBusy.load() == 0;
+}
+
+void CPreviewSession::RequestStop() {
+  m_bStopRequested.store(true, std::memory_order_release);
+  m_hStopEvent.Set();
+}
+
+void CPreviewSession::ClearStopRequest() {
+  m_hStopEvent.Reset();
+  m_bStopRequested.store(false, std::memory_order_release);
+}
+
+void CPreviewSession::SetIdle() {
+  m_bBusy = 0;
+  m_nSpinnerFrame = 0;
+  m_nSpinnerTicks = 0;
+}
+
+void CPreviewSession::NoteData() { m_lastDataNs.store(NowNs(), std::memory_order_release); }
+
+int CPreviewSession::ReadInterruptCallback(void* opaque) {
+  auto* s = static_cast<CPreviewSession*>(opaque);
+  if (s->StopRequested()) return 1;
+  const int64_t quietNs = NowNs() - s->m_lastDataNs.load(std::memory_order_acquire);
+  return quietNs > int64_t{s->m_readLimitMs.load(std::memory_order_acquire)} * 1000000 ? 1 : 0;
+}
+
+void CPreviewSession::ShowMessage(MessageIcon icon, uint32_t textId) { m_host.MessageBox(icon, ResStr(textId)); }
+
+void CPreviewSession::DoPreviewStart() {
+  if (HasDecodeThread()) return;  // a running (or reconnecting) preview is left alone
+  if (m_decodeThread.joinable()) m_decodeThread.join();  // the last one ended by itself
+  ClearStopRequest();
+  const DecodeProc proc = OpenStream(false);
+  if (proc == DecodeProc::None) return;
+  m_bThreadAlive.store(true, std::memory_order_release);
+  m_decodeThread = std::thread([this, proc] { DecodeThreadMain(proc); });
+}
+
+void CPreviewSession::StopPreview() {
+  m_host.CameraInfo(CameraInfoLine::Clear, {});
+  RequestStop();
+  if (m_decodeThread.joinable()) m_decodeThread.join();
+  ResetAnalysis();
+  ClearFrameQueue();
+}
+
+void CPreviewSession::CloseStream() {
+  m_nVideoStream = -1;
+  m_nAudioStream = -1;
+  avcodec_free_context(&m_pVideoCodecCtx);
+  avcodec_free_context(&m_pAudioCodecCtx);
+  m_pVideoCodec = nullptr;
+  m_pAudioCodec = nullptr;
+  if (m_pFormatCtx) avformat_close_input(&m_pFormatCtx);
+  m_pFormatCtx = nullptr;
+  m_bInputOpen.store(false, std::memory_order_release);
+}
+
+namespace {
+
+// The codec context of one stream: a fresh context filled from the stream's
+// parameters, opened with the decoder found for it. False when it could not
+// be opened; `ctx` and `codec` are set as far as they got.
+bool OpenDecoder(AVStream* stream, AVCodecContext*& ctx, const AVCodec*& codec) {
+  codec = avcodec_find_decoder(stream->codecpar->codec_id);
+  ctx = avcodec_alloc_context3(codec);
+  if (!ctx) return false;
+  if (avcodec_parameters_to_context(ctx, stream->codecpar) < 0) return false;
+  ctx->pkt_timebase = stream->time_base;
+  return avcodec_open2(ctx, codec, nullptr) >= 0;
+}
+
+}  // namespace
+
+DecodeProc CPreviewSession::OpenStream(bool reconnecting) {
+  // 1. Connecting indicator, analysis and information bar.
+  m_bBusy = 1;
+  m_nSpinnerFrame = 0;
+  m_nSpinnerTicks = 0;
+  ResetAnalysis();
+  m_host.CameraInfo(CameraInfoLine::Clear, {});
+
+  // 2.
+  const std::string url = ConvertUnicodeToUTF8(URL());
+  LogInfo(std::string_view("DoPreviewStart"));
+
+  // 3. The open runs under the watchdog.
+  m_pFormatCtx = avformat_alloc_context();
+  m_pFormatCtx->interrupt_callback.callback = OpenInterruptCallback;
+  m_pFormatCtx->interrupt_callback.opaque = m_pOpenWatchdog.get();
+  m_pOpenWatchdog->bTimedOut = 0;
+  const int32_t timeoutMs = m_settings.OpenTimeout.Get();
+  m_pOpenWatchdog->hTimer.Arm(platform::Millis(timeoutMs));
+
+  // 4. The password never reaches the log.
+  LogInfo("URL: " + MaskUrlPassword(url));
+
+  // 5.
+  if (avformat_open_input(&m_pFormatCtx, url.c_str(), nullptr, nullptr) < 0) {
+    m_pFormatCtx = nullptr;  // freed by the failed open
+    LogError(ResStr(3330));
+    m_stats.openFailures++;
+    // A stop that aborted a reconnection is no error to show.
+    if (!StopRequested()) ShowMessage(MessageIcon::Error, 3330);
+    SetIdle();
+    return DecodeProc::None;
+  }
+  m_bInputOpen.store(true, std::memory_order_release);
+
+  // 6. From here on the input answers to stop requests and to a camera that
+  // goes quiet, not to the watchdog. The armed timer runs out harmlessly.
+  m_readLimitMs = timeoutMs + kStreamInfoExtraMs;
+  NoteData();
+  m_pFormatCtx->interrupt_callback.callback = ReadInterruptCallback;
+  m_pFormatCtx->interrupt_callback.opaque = this;
+
+  // 7.
+  av_format_inject_global_side_data(m_pFormatCtx);
+  if (m_pFormatCtx->pb) m_pFormatCtx->pb->eof_reached = 0;
+
+  // 8. An input without stream information is closed again.
+  if (avformat_find_stream_info(m_pFormatCtx, nullptr) < 0) {
+    CloseStream();
+    SetIdle();
+    return DecodeProc::None;
+  }
+  m_readLimitMs = timeoutMs;
+
+  // 9. The first stream of each kind.
+  int32_t video = -1, audio = -1;
+  for (unsigned i = 0; i < m_pFormatCtx->nb_streams; ++i) {
+    const AVMediaType type = m_pFormatCtx->streams[i]->codecpar->codec_type;
+    if (type == AVMEDIA_TYPE_VIDEO && video < 0) video = static_cast<int32_t>(i);
+    if (type == AVMEDIA_TYPE_AUDIO && audio < 0) audio = static_cast<int32_t>(i);
+  }
+  m_nVideoStream = video;
+  m_nAudioStream = audio;
+
+  // 10, 11.
+  if (video < 0) {
+    const std::string text = "ffmpeg: Видео поток отсутсвует, запуск предпросмотра невозможен!";
+    platform::DebugOutput(text + "\n");
+    LogWarning(text);
+    ShowMessage(MessageIcon::Warning, 3331);
+  }
+  if (audio < 0) {
+    const std::string text = "ffmpeg: Аудио поток отсутсвует, запуск предпросмотра невозможен!";
+    platform::DebugOutput(text + "\n");
+    LogWarning(text);
+    ShowMessage(MessageIcon::Warning, 3332);
+  }
+
+  // 12.
+  if (video >= 0) {
+    AVStream* stream = m_pFormatCtx->streams[video];
+    if (!OpenDecoder(stream, m_pVideoCodecCtx, m_pVideoCodec)) {
+      const std::string text = "ffmpeg: Видео кодек не найден, запуск предпросмотра невозможен!";
+      platform::DebugOutput(text + "\n");
+      LogWarning(text);
+      ShowMessage(MessageIcon::Warning, 3333);
+    } else {
+      VideoStreamInfo info;
+      info.codecLongName = m_pVideoCodec->long_name ? m_pVideoCodec->long_name : "";
+      info.width = m_pVideoCodecCtx->width;
+      info.height = m_pVideoCodecCtx->height;
+      info.fps = ChooseFrameRate(stream->avg_frame_rate.num, stream->avg_frame_rate.den, stream->r_frame_rate.num,
+                                 stream->r_frame_rate.den);
+      LogInfo(u"Video codec: " + VideoInfoHead(info));
+      m_host.CameraInfo(CameraInfoLine::Video, VideoInfoText(info));
+    }
+  }
+
+  // 13.
+  if (audio >= 0) {
+    AVStream* stream = m_pFormatCtx->streams[audio];
+    if (!OpenDecoder(stream, m_pAudioCodecCtx, m_pAudioCodec)) {
+      const std::string text = "ffmpeg: Аудио кодек не найден, запуск предпросмотра невозможен!";
+      platform::DebugOutput(text + "\n");
+      LogWarning(text);
+      ShowMessage(MessageIcon::Warning, 3334);
+    } else {
+      AudioStreamInfo info;
+      info.codecLongName = m_pAudioCodec->long_name ? m_pAudioCodec->long_name : "";
+      info.firstSampleFormat =
+          m_pAudioCodec->sample_fmts && m_pAudioCodec->sample_fmts[0] != AV_SAMPLE_FMT_NONE
+              ? static_cast<int32_t>(m_pAudioCodec->sample_fmts[0])
+              : -1;
+      info.channels = m_pAudioCodecCtx->ch_layout.nb_channels;
+      info.sampleRate = m_pAudioCodecCtx->sample_rate;
+      info.bitRate = m_pAudioCodecCtx->bit_rate;
+      const std::u16string text = AudioInfoText(info);
+      LogInfo(u"Audio codec: " + text);
+      m_host.CameraInfo(CameraInfoLine::Audio, text);
+    }
+  }
+
+  // 14. A reconnecting thread keeps a stop request that came meanwhile.
+  if (!reconnecting) ClearStopRequest();
+
+  // 15. A decoder counts when one was found, even if it did not open.
+  const bool videoOk = video >= 0 && m_pVideoCodec;
+  const bool audioOk = audio >= 0 && m_pAudioCodec;
+  DecodeProc proc = DecodeProc::None;
+  if (videoOk && audioOk)
+    proc = DecodeProc::AV;
+  else if (videoOk)
+    proc = DecodeProc::Video;
+  else if (video < 0 && audioOk)
+    proc = DecodeProc::Audio;
+  if (proc != DecodeProc::None) {
+    m_stats.runs++;
+    m_stats.lastProc = static_cast<int32_t>(proc);
+  } else {
+    CloseStream();
+    SetIdle();
+    m_host.CameraInfo(CameraInfoLine::Clear, {});
+  }
+  return proc;
+}
+
+void CPreviewSession::DecodeThreadMain(DecodeProc proc) {
+  static std::atomic<uint32_t> nextId{1};
+  pthread_setname_np(pthread_self(), "kx-decode");  // to tell it apart in top and perf
+  for (;;) {
+    m_dwDecodeThreadId = nextId.fetch_add(1);
+    const uint32_t rc = proc == DecodeProc::AV      ? ThreadProcAV(this)
+                        : proc == DecodeProc::Video ? ThreadProcVideo(this)
+                                                    : ThreadProcAudio(this);
+    m_dwDecodeThreadId = 0;
+    if (rc != 0) break;  // a set-up failure never restarts
+    if (StopRequested() || m_bPlaying.load() != 1) break;
+    if (proc == DecodeProc::AV) LogInfo(std::string_view("call DoPreviewStart ..."));
+    m_stats.reconnections++;
+    proc = OpenStream(true);
+    if (proc == DecodeProc::None) break;
+  }
+  m_bThreadAlive.store(false, std::memory_order_release);
+}
+
+}  // namespace kx

@@ -1,0 +1,158 @@
+// The spectrum analyser behind the audio monitor: rolling sample, waveform and
+// spectrum histories of 480-sample blocks (10 ms at 48 kHz), a windowed
+// 4096-point FFT and the spectrum that the spectrum panel shows.
+//
+// Threads:
+//  - the decode thread calls PushAudioBlock (and ResetAnalysis at stream changes);
+//  - the analysis thread calls Tick every 10 ms (CAnalysisThread);
+//  - the render thread reads through GetInputPeak and ReadDisplay;
+//  - the UI thread calls ResetAnalysis.
+// Every public operation may be called from any of these threads at any time.
+// The span accessors at the end are for the thread that ticks (or for code that
+// knows no other thread touches the analyser, such as tests).
+//
+// Locks, outermost first: m_csTick (one whole tick, against ResetAnalysis),
+// m_csBlock (m_vBlock with m_bNewBlock), m_csDisplay (the arrays the render side
+// reads). All three are leaves below the view's drawing lock: the analyser never
+// takes any other lock.
+#pragma once
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <span>
+
+namespace kx {
+
+struct CSettingsBlock;
+
+// A zero-filled, cache-line aligned array of N doubles on the heap: allocated
+// once, never resized.
+template <size_t N>
+class CFixedArray {
+ public:
+  CFixedArray() : m_p(static_cast<double*>(::operator new[](N * sizeof(double), std::align_val_t{64}))) {
+    Zero();
+  }
+  static constexpr size_t size() { return N; }
+  double* data() { return m_p.get(); }
+  const double* data() const { return m_p.get(); }
+  double& operator[](size_t i) { return m_p.get()[i]; }
+  const double& operator[](size_t i) const { return m_p.get()[i]; }
+  std::span<const double, N> view() const { return std::span<const double, N>(m_p.get(), N); }
+  void Zero() { std::fill_n(m_p.get(), N, 0.0); }
+
+ private:
+  struct Free {
+    void operator()(double* p) const { ::operator delete[](p, std::align_val_t{64}); }
+  };
+  std::unique_ptr<double, Free> m_p;
+};
+
+class CSpectrumAnalyser {
+ public:
+  static constexpr size_t kBlockSize = 480;             // samples per block, 10 ms at 48 kHz
+  static constexpr size_t kHistoryBlocks = 10;
+  static constexpr size_t kSampleHistorySize = kBlockSize * kHistoryBlocks;  // 4800
+  static constexpr size_t kWaveHistorySize = 4800;
+  static constexpr size_t kFftSize = 4096;
+  static constexpr size_t kPowerBins = kFftSize / 2;   // bins 0..2047 are written
+  static constexpr size_t kSpectrumHistorySize = kFftSize * kHistoryBlocks;  // 40960
+  static constexpr size_t kAggregateSpectra = 8;
+  static constexpr double kSampleRate = 48000.0;
+  static constexpr double kBinHz = kSampleRate / kFftSize;  // 11.71875
+
+  CSpectrumAnalyser();
+  CSpectrumAnalyser(const CSpectrumAnalyser&) = delete;
+  CSpectrumAnalyser& operator=(const CSpectrumAnalyser&) = delete;
+
+  // Decode thread. Takes the first 480 of `count` values, widened to double,
+  // into m_vBlock; fewer values (or none) leave the rest of the block zero.
+  // Then raises m_bNewBlock (release). A block not yet processed is replaced.
+  void PushAudioBlock(const float* values, size_t count);
+
+  // Zeroes every analysis array and raises m_bNewBlock, so the next tick runs
+  // on a silent block and the displays fall to zero. Waits for a running tick.
+  void ResetAnalysis();
+
+  // Largest magnitude among the last 4800 samples (100 ms); 0 for silence.
+  float GetInputPeak() const;
+
+  // Render thread: under one short lock, copies the first waveHistory.size()
+  // (at most 4800) columns of m_vWaveHistory, newest first, and the first
+  // spectrum.size() (at most 4096) bins of m_vSpectrum into the caller's
+  // buffers, and returns the input peak of the same moment. Longer spans are
+  // filled only up to the array sizes. No allocation.
+  float ReadDisplay(std::span<double> waveHistory, std::span<double> spectrum) const;
+
+  // Analysis thread, every 10 ms: does nothing unless a new block arrived;
+  // otherwise processes it with the current WaveScale, WindowFunc and
+  // SpectrumView. Returns true when a block was processed.
+  bool Tick(const CSettingsBlock& settings);
+
+  // True while a pushed block (or a reset) waits for the next tick.
+  bool HasNewBlock() const { return m_bNewBlock.load(std::memory_order_acquire) != 0; }
+
+  // Forward radix-2 transform of 4096 real values, unscaled:
+  // X[k] = sum x[n] e^(-2 pi i k n / 4096). Throws std::invalid_argument
+  // ("Invalid argument") on a null array. The outputs must not overlap the input.
+  static void ComputeFFT(const double* in, double* re, double* im);
+  // out[k] = re[k]^2 + im[k]^2 for k = 0..2047; out[2048..4095] untouched.
+  // Throws std::invalid_argument ("Invalid argument") on a null array.
+  static void ComputePower(const double* re, const double* im, double* out);
+
+  // The arrays, for the ticking thread or when no other thread runs.
+  std::span<const double, kBlockSize> Block() const { return m_vBlock.view(); }
+  std::span<const double, kSampleHistorySize> SampleHistory() const { return m_vSampleHistory.view(); }
+  std::span<const double, kBlockSize> WaveBlock() const { return m_vWaveBlock.view(); }
+  std::span<const double, kWaveHistorySize> WaveHistory() const { return m_vWaveHistory.view(); }
+  std::span<const double, kFftSize> FftIn() const { return m_vFftIn.view(); }
+  std::span<const double, kFftSize> FftRe() const { return m_vFftRe.view(); }
+  std::span<const double, kFftSize> FftIm() const { return m_vFftIm.view(); }
+  std::span<const double, kFftSize> Power() const { return m_vPower.view(); }
+  std::span<const double, kSpectrumHistorySize> SpectrumHistory() const { return m_vSpectrumHistory.view(); }
+  std::span<const double, kFftSize> Spectrum() const { return m_vSpectrum.view(); }
+  // Blocks processed since the last aggregation (0..7), kept across resets.
+  int32_t AggregationCounter() const { return m_nAggregation; }
+
+ private:
+  // Returns the number of waveform columns written into m_vWaveBlock.
+  size_t MakeWaveColumns(int32_t waveScale);
+  void WindowFftInput(int32_t windowFunc);
+  void UpdateSpectrum(int32_t spectrumView);
+
+  mutable std::mutex m_csTick;
+  mutable std::mutex m_csBlock;
+  mutable std::mutex m_csDisplay;
+
+  // Guarded by m_csBlock; m_bNewBlock is set with release and cleared with
+  // acquire, inside m_csBlock, so each pushed block is processed at most once.
+  CFixedArray<kBlockSize> m_vBlock;
+  std::atomic<int32_t> m_bNewBlock{0};
+
+  // Written by the tick under m_csDisplay (read there by the render side).
+  CFixedArray<kSampleHistorySize> m_vSampleHistory;
+  CFixedArray<kWaveHistorySize> m_vWaveHistory;
+  CFixedArray<kFftSize> m_vSpectrum;
+
+  // The tick's own arrays (guarded by m_csTick).
+  CFixedArray<kBlockSize> m_vTickBlock;  // the block being processed
+  CFixedArray<kBlockSize> m_vWaveBlock;
+  CFixedArray<kFftSize> m_vFftIn;
+  CFixedArray<kFftSize> m_vFftRe;
+  CFixedArray<kFftSize> m_vFftIm;
+  CFixedArray<kFftSize> m_vPower;
+  CFixedArray<kSpectrumHistorySize> m_vSpectrumHistory;
+  CFixedArray<kFftSize> m_vAggregate;     // the aggregated spectrum before it is published
+  CFixedArray<kFftSize> m_vAggregateMin;  // the per-bin minimum while aggregating
+  CFixedArray<kFftSize> m_vWindow;     // weights of window m_nWindowIndex
+  int32_t m_nWindowIndex = -1;         // -1: no weights computed yet
+  int32_t m_nAggregation = 0;
+};
+
+}  // namespace kx

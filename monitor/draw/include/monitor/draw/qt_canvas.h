@@ -1,0 +1,121 @@
+// The canvas on QPainter over QImage (Format_ARGB32_Premultiplied, which is
+// B, G, R, A premultiplied in memory on little-endian machines). Geometry is
+// drawn aliased; labels use a bold 9-pixel "Tahoma" (or the font the system
+// substitutes), cut at the end with an ellipsis.
+#pragma once
+
+#include <QFont>
+#include <QImage>
+#include <QPainter>
+#include <QPainterPath>
+#include <QStaticText>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+#include "monitor/draw/canvas.h"
+
+namespace kx::draw {
+
+class CQtBitmap : public IBitmap {
+ public:
+  CQtBitmap() = default;
+  // Takes the image converted to premultiplied ARGB32.
+  explicit CQtBitmap(const QImage& image);
+  // A new image of that size with undefined pixels; false (and null) when
+  // either side is not positive or memory runs out.
+  bool Create(int width, int height);
+  void Reset() { image_ = QImage(); }
+  bool IsNull() const { return image_.isNull(); }
+  int Width() const override { return image_.width(); }
+  int Height() const override { return image_.height(); }
+  QImage& Image() { return image_; }
+  const QImage& Image() const { return image_; }
+
+ private:
+  QImage image_;
+};
+
+class CQtPath : public IPath {
+ public:
+  // Room for a curve with a point per pixel column of a wide view, so a
+  // frame's path is one allocation.
+  CQtPath() { path_.reserve(4096); }
+  void BeginFigure(PointF start) override { path_.moveTo(start.x, start.y); }
+  void AddLine(PointF to) override { path_.lineTo(to.x, to.y); }
+  void EndFigure(bool closed) override {
+    if (closed) path_.closeSubpath();
+  }
+  const QPainterPath& Path() const { return path_; }
+
+ private:
+  QPainterPath path_;
+};
+
+class CQtCanvas : public ICanvas {
+ public:
+  CQtCanvas();
+  CQtCanvas(const CQtCanvas&) = delete;
+  CQtCanvas& operator=(const CQtCanvas&) = delete;
+  ~CQtCanvas() override;
+
+  // Starts drawing on the target; false when it has no pixels.
+  bool Begin(CQtBitmap& target);
+  void End();
+  bool Active() const { return painter_.isActive(); }
+  // Laid-out labels belong to the font data of the thread that drew them,
+  // which goes when that thread ends: a drawing thread calls this last.
+  void ReleaseThreadResources();
+
+  void SetBrushColor(BrushId brush, ColorF color) override;
+  void Clear(ColorF color) override;
+  void FillRect(const RectF& rc, BrushId brush) override;
+  void DrawRect(const RectF& rc, BrushId brush) override;
+  void DrawLine(PointF from, PointF to, BrushId brush) override;
+  void DrawText(std::string_view utf8, const RectF& rc, BrushId brush) override;
+  void DrawBitmap(const IBitmap& bitmap, const RectF& dest, float opacity, const RectF& src) override;
+  std::unique_ptr<IPath> CreatePath() override;
+  void DrawPath(const IPath& path, BrushId brush) override;
+  void FillPath(const IPath& path, BrushId brush) override;
+
+  const QFont& LabelFont() const { return font_; }
+
+ private:
+  struct KeyHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+  };
+  const QStaticText& Label(std::string_view utf8, float width);
+  // The spectrum fill is the area between an x-monotone curve and a base
+  // line; filled column by column it costs a fraction of a general polygon
+  // fill with a thousand edge crossings per row. False when the path is not
+  // of that shape.
+  bool FillUnderCurve(const QPainterPath& path, QRgb premultiplied);
+  // True when pixels may be written straight into the target (no clip,
+  // transform, opacity or other composition mode in force).
+  bool DirectPixels() const;
+  // Source-over of one premultiplied colour on rows [r0, r1) of column x.
+  void BlendColumn(int x, int r0, int r1, QRgb premultiplied);
+
+  QPainter painter_;
+  QImage* target_ = nullptr;
+  // A clear is held back until the next operation: a widget's first fill
+  // covers its whole image with an opaque colour and makes it unnecessary.
+  bool clearPending_ = false;
+  QColor clearColor_;
+  void FlushClear();
+  QFont font_;
+  QColor colors_[kBrushCount];
+  QRgb premultiplied_[kBrushCount] = {};
+  // Per-column row ranges of the curve fill; grown with the widest target.
+  std::vector<int> fillTop_, fillBottom_;
+  QPen pens_[kBrushCount];
+  // Labels repeat every frame: keep each laid out once per text and width.
+  std::unordered_map<std::string, QStaticText, KeyHash, std::equal_to<>> labels_;
+  std::thread::id labelsThread_;
+};
+
+}  // namespace kx::draw

@@ -1,0 +1,267 @@
+#include "monitor/draw/qt_canvas.h"
+
+#include <QFontMetricsF>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace kx::draw {
+
+namespace {
+QRectF ToQt(const RectF& rc) {
+  return QRectF(QPointF(rc.left, rc.top), QPointF(rc.right, rc.bottom)).normalized();
+}
+QColor ToQt(ColorF c) { return QColor::fromRgbF(c.r, c.g, c.b, c.a); }
+}  // namespace
+
+CQtBitmap::CQtBitmap(const QImage& image) : image_(image.convertToFormat(QImage::Format_ARGB32_Premultiplied)) {}
+
+bool CQtBitmap::Create(int width, int height) {
+  image_ = QImage();
+  if (width <= 0 || height <= 0) return false;
+  image_ = QImage(width, height, QImage::Format_ARGB32_Premultiplied);
+  return !image_.isNull();
+}
+
+CQtCanvas::CQtCanvas() : font_(QStringLiteral("Tahoma")) {
+  font_.setPixelSize(9);
+  font_.setBold(true);
+  font_.setStyle(QFont::StyleNormal);
+  font_.setStretch(QFont::Unstretched);
+  for (int i = 0; i < kBrushCount; ++i) SetBrushColor(static_cast<BrushId>(i), ColorF{0, 0, 0, 1});
+}
+
+CQtCanvas::~CQtCanvas() {
+  if (painter_.isActive()) painter_.end();
+}
+
+bool CQtCanvas::Begin(CQtBitmap& target) {
+  if (painter_.isActive()) painter_.end();
+  target_ = nullptr;
+  clearPending_ = false;
+  if (target.IsNull() || !painter_.begin(&target.Image())) return false;
+  target_ = &target.Image();
+  if (labelsThread_ != std::this_thread::get_id()) {
+    labels_.clear();
+    labelsThread_ = std::this_thread::get_id();
+  }
+  painter_.setRenderHint(QPainter::Antialiasing, false);
+  painter_.setRenderHint(QPainter::SmoothPixmapTransform, true);
+  painter_.setFont(font_);
+  return true;
+}
+
+void CQtCanvas::ReleaseThreadResources() {
+  End();
+  labels_.clear();
+  labelsThread_ = std::thread::id();
+}
+
+void CQtCanvas::End() {
+  if (painter_.isActive()) {
+    FlushClear();
+    painter_.end();
+  }
+  clearPending_ = false;
+  target_ = nullptr;
+}
+
+void CQtCanvas::SetBrushColor(BrushId brush, ColorF color) {
+  const int i = static_cast<int>(brush);
+  colors_[i] = ToQt(color);
+  premultiplied_[i] = qPremultiply(colors_[i].rgba());
+  pens_[i] = QPen(colors_[i], 1.0);
+  pens_[i].setCapStyle(Qt::SquareCap);
+  // No transform is ever set, so a cosmetic pen is the same one pixel, drawn
+  // by the fast line rasteriser instead of the stroker.
+  pens_[i].setCosmetic(true);
+}
+
+void CQtCanvas::Clear(ColorF color) {
+  clearPending_ = true;
+  clearColor_ = ToQt(color);
+}
+
+void CQtCanvas::FlushClear() {
+  if (!clearPending_) return;
+  clearPending_ = false;
+  const QColor color = clearColor_;
+  const auto mode = painter_.compositionMode();
+  painter_.setCompositionMode(QPainter::CompositionMode_Source);
+  painter_.fillRect(QRect(0, 0, painter_.device()->width(), painter_.device()->height()), color);
+  painter_.setCompositionMode(mode);
+}
+
+void CQtCanvas::FillRect(const RectF& rc, BrushId brush) {
+  if (clearPending_ && target_ && colors_[static_cast<int>(brush)].alpha() == 255 && rc.left <= 0 && rc.top <= 0 &&
+      rc.right >= static_cast<float>(target_->width()) && rc.bottom >= static_cast<float>(target_->height()) &&
+      painter_.opacity() == 1.0 && !painter_.hasClipping())
+    clearPending_ = false;  // every pixel is about to be replaced
+  FlushClear();
+  painter_.fillRect(ToQt(rc), colors_[static_cast<int>(brush)]);
+}
+
+void CQtCanvas::DrawRect(const RectF& rc, BrushId brush) {
+  FlushClear();
+  painter_.setPen(pens_[static_cast<int>(brush)]);
+  if (rc.top == rc.bottom) {
+    // A zero-height outline is one row: draw it as the line it is.
+    painter_.drawLine(QPointF(rc.left, rc.top), QPointF(rc.right, rc.bottom));
+    return;
+  }
+  painter_.setBrush(Qt::NoBrush);
+  painter_.drawRect(ToQt(rc));
+}
+
+void CQtCanvas::DrawLine(PointF from, PointF to, BrushId brush) {
+  FlushClear();
+  if (from.x == to.x) {
+    // Waveform columns: a one-pixel rectangle fills far faster than a line
+    // of one-pixel spans. Rows whose centres lie within the ends.
+    const int x = static_cast<int>(std::floor(from.x + 0.5f));
+    const int y0 = static_cast<int>(std::floor(std::min(from.y, to.y) + 0.5f));
+    const int y1 = static_cast<int>(std::floor(std::max(from.y, to.y) + 0.5f));
+    if (DirectPixels())
+      BlendColumn(x, y0, y1 + 1, premultiplied_[static_cast<int>(brush)]);
+    else
+      painter_.fillRect(QRect(x, y0, 1, y1 - y0 + 1), colors_[static_cast<int>(brush)]);
+    return;
+  }
+  painter_.setPen(pens_[static_cast<int>(brush)]);
+  painter_.drawLine(QPointF(from.x, from.y), QPointF(to.x, to.y));
+}
+
+const QStaticText& CQtCanvas::Label(std::string_view utf8, float width) {
+  char key[64];
+  const int n = std::snprintf(key, sizeof key, "%d\x1f%.*s", static_cast<int>(std::floor(width)),
+                              static_cast<int>(std::min<size_t>(utf8.size(), 40)), utf8.data());
+  const std::string_view k(key, static_cast<size_t>(std::clamp(n, 0, static_cast<int>(sizeof key) - 1)));
+  if (auto it = labels_.find(k); it != labels_.end()) return it->second;
+  const QString text = QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+  if (labels_.size() > 1024) labels_.clear();  // only a resize storm gets here
+  const QFontMetricsF metrics(font_);
+  QStaticText label(metrics.elidedText(text, Qt::ElideRight, std::max(0.0f, width)));
+  label.setTextFormat(Qt::PlainText);
+  label.prepare(QTransform(), font_);
+  return labels_.emplace(std::string(k), std::move(label)).first->second;
+}
+
+void CQtCanvas::DrawText(std::string_view utf8, const RectF& rc, BrushId brush) {
+  FlushClear();
+  const QStaticText& label = Label(utf8, rc.right - rc.left);
+  painter_.setPen(pens_[static_cast<int>(brush)]);
+  painter_.drawStaticText(QPointF(rc.left, rc.top), label);
+}
+
+void CQtCanvas::DrawBitmap(const IBitmap& bitmap, const RectF& dest, float opacity, const RectF& src) {
+  FlushClear();
+  const auto& image = static_cast<const CQtBitmap&>(bitmap).Image();
+  if (image.isNull()) return;
+  painter_.setOpacity(opacity);
+  painter_.drawImage(ToQt(dest), image, ToQt(src));
+  painter_.setOpacity(1.0);
+}
+
+std::unique_ptr<IPath> CQtCanvas::CreatePath() { return std::make_unique<CQtPath>(); }
+
+void CQtCanvas::DrawPath(const IPath& path, BrushId brush) {
+  FlushClear();
+  painter_.setPen(pens_[static_cast<int>(brush)]);
+  painter_.setBrush(Qt::NoBrush);
+  painter_.drawPath(static_cast<const CQtPath&>(path).Path());
+}
+
+void CQtCanvas::FillPath(const IPath& path, BrushId brush) {
+  FlushClear();
+  const QPainterPath& p = static_cast<const CQtPath&>(path).Path();
+  const QColor& color = colors_[static_cast<int>(brush)];
+  if (DirectPixels() && FillUnderCurve(p, premultiplied_[static_cast<int>(brush)])) return;
+  painter_.fillPath(p, color);
+}
+
+namespace {
+// d * a / 255 for the four bytes at once.
+inline uint32_t ByteMul(uint32_t d, uint32_t a) {
+  uint32_t rb = (d & 0x00FF00FFu) * a;
+  rb = ((rb + ((rb >> 8) & 0x00FF00FFu) + 0x00800080u) >> 8) & 0x00FF00FFu;
+  uint32_t ag = ((d >> 8) & 0x00FF00FFu) * a;
+  ag = (ag + ((ag >> 8) & 0x00FF00FFu) + 0x00800080u) & 0xFF00FF00u;
+  return rb | ag;
+}
+}  // namespace
+
+bool CQtCanvas::DirectPixels() const {
+  return target_ && painter_.opacity() == 1.0 && !painter_.hasClipping() && painter_.transform().isIdentity() &&
+         painter_.compositionMode() == QPainter::CompositionMode_SourceOver;
+}
+
+void CQtCanvas::BlendColumn(int x, int r0, int r1, QRgb premultiplied) {
+  QImage& img = *target_;
+  if (x < 0 || x >= img.width()) return;
+  r0 = std::max(r0, 0);
+  r1 = std::min(r1, img.height());
+  if (r0 >= r1) return;
+  const qsizetype stride = img.bytesPerLine() / 4;
+  uint32_t* px = reinterpret_cast<uint32_t*>(img.bits()) + r0 * stride + x;
+  const uint32_t inverse = 255u - qAlpha(premultiplied);
+  if (inverse == 0) {
+    for (int r = r0; r < r1; ++r, px += stride) *px = premultiplied;
+  } else {
+    for (int r = r0; r < r1; ++r, px += stride) *px = premultiplied + ByteMul(*px, inverse);
+  }
+}
+
+bool CQtCanvas::FillUnderCurve(const QPainterPath& path, QRgb premultiplied) {
+  const int n = path.elementCount();
+  if (n < 3 || !path.elementAt(0).isMoveTo()) return false;
+  // One figure: base point, the curve with x never decreasing, the end on
+  // the base line, then (when closed) back to the start.
+  int last = n - 1;
+  const QPainterPath::Element first = path.elementAt(0);
+  if (path.elementAt(last).x == first.x && path.elementAt(last).y == first.y) --last;
+  if (last < 2) return false;
+  const double base = first.y;
+  if (path.elementAt(last).y != base) return false;
+  for (int i = 1; i <= last; ++i) {
+    const auto e = path.elementAt(i);
+    if (!e.isLineTo() || e.x < path.elementAt(i - 1).x) return false;
+  }
+  QImage& img = *target_;
+  const int width = img.width(), height = img.height();
+  if (static_cast<int>(fillTop_.size()) < width) {
+    fillTop_.resize(static_cast<size_t>(width));
+    fillBottom_.resize(static_cast<size_t>(width));
+  }
+  // Pixel columns whose centres lie inside the figure's x range; in each,
+  // rows whose centres lie between the curve and the base line.
+  int seg = 1;
+  const int xBegin = std::max(0, static_cast<int>(std::ceil(first.x - 0.5)));
+  const int xEnd = std::min(width, static_cast<int>(std::ceil(path.elementAt(last).x - 0.5)));
+  int rowMin = height, rowMax = 0;
+  for (int x = xBegin; x < xEnd; ++x) {
+    const double cx = x + 0.5;
+    while (seg < last && path.elementAt(seg).x < cx) ++seg;
+    const auto a = path.elementAt(seg - 1), b = path.elementAt(seg);
+    const double y = b.x == a.x ? b.y : a.y + (b.y - a.y) * (cx - a.x) / (b.x - a.x);
+    const int r0 = std::max(0, static_cast<int>(std::ceil(std::min(y, base) - 0.5)));
+    const int r1 = std::min(height, static_cast<int>(std::ceil(std::max(y, base) - 0.5)));
+    fillTop_[x] = r0;
+    fillBottom_[x] = r1;
+    if (r0 < r1) {
+      rowMin = std::min(rowMin, r0);
+      rowMax = std::max(rowMax, r1);
+    }
+  }
+  // Row by row, so the pixels are touched in memory order.
+  const uint32_t inverse = 255u - qAlpha(premultiplied);
+  const qsizetype stride = img.bytesPerLine() / 4;
+  uint32_t* bits = reinterpret_cast<uint32_t*>(img.bits());
+  for (int r = rowMin; r < rowMax; ++r) {
+    uint32_t* row = bits + r * stride;
+    for (int x = xBegin; x < xEnd; ++x)
+      if (fillTop_[x] <= r && r < fillBottom_[x]) row[x] = premultiplied + ByteMul(row[x], inverse);
+  }
+  return true;
+}
+
+}  // namespace kx::draw

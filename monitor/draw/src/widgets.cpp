@@ -1,0 +1,320 @@
+#include "monitor/draw/widgets.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace kx::draw {
+
+ColorF ColorFromRef(COLORREF c, float alpha) {
+  return ColorF{static_cast<float>(c & 0xFF) / 255.0f, static_cast<float>((c >> 8) & 0xFF) / 255.0f,
+                static_cast<float>((c >> 16) & 0xFF) / 255.0f, alpha};
+}
+
+float DbToMeterPercent(float level) {
+  if (level >= -20.0f && level <= 0.0f) return (level + 40.0f) / 0.4f;
+  if (level >= -30.0f && level < -20.0f) return (level + 45.0f) * 2.0f;
+  if (level >= -40.0f && level < -30.0f) return (level + 50.0f) / 0.6666667f;
+  if (level >= -50.0f && level < -40.0f) return (level + 58.75f) / 1.25f;
+  if (level > -62.0f && level < -50.0f) return (level + 70.0f) / 2.857143f;
+  if (level >= -110.0f && level <= -62.0f) return 1.5f;
+  return 0.0f;  // above full scale, below the floor, or not a number
+}
+
+float MagnitudeToMeterPercent(float v) {
+  const float level = 20.0f * std::log10(v);
+  return level == 0.0f ? 1.5f : DbToMeterPercent(level);
+}
+
+namespace {
+
+constexpr const char* kMinusInfinity = "-\xE2\x88\x9E";  // "-" U+221E in UTF-8
+
+// ---- peak meter ----
+
+struct MeterZones {
+  float yMid, yMax;
+  BrushId At(float y) const {
+    if (y > yMid) return BrushId::PeakMin;
+    if (y > yMax) return BrushId::PeakMid;
+    return BrushId::PeakMax;
+  }
+};
+
+// One bar: the lit segments from the base up to the level, then the hold
+// mark on the 2-pixel grid when it lies above the level.
+void DrawMeterBar(ICanvas& canvas, float xRight, float xLeft, float base, float range, const MeterZones& zones,
+                  float magnitude, float& hold) {
+  const float p = MagnitudeToMeterPercent(magnitude);
+  if (hold <= p) hold = p;
+  const float top = base - p * range / 100.0f;
+  float y = base;
+  do {
+    canvas.DrawRect(RectF{xRight, y, xLeft, y}, zones.At(y));
+    y -= 2.0f;
+  } while (y > top);
+  if (p < hold) {
+    const float holdY = base - hold * range / 100.0f;
+    y = base;
+    do {
+      y -= 2.0f;
+    } while (!(y <= holdY));
+    canvas.DrawRect(RectF{xRight, y, xLeft, y}, zones.At(y));
+  }
+}
+
+}  // namespace
+
+void DrawPeakMeter(ICanvas& canvas, const PeakMeterInput& in, float& holdOutput, float& holdInput) {
+  const float H = in.viewHeight;
+  const float base = H - 60.0f;
+  const float range = H - 60.0f;
+  canvas.Clear(ColorF{0, 0, 0, 0});
+  canvas.FillRect(RectF{0, 0, 60, H - 20.0f}, BrushId::Bkg);
+
+  if (in.icons) {
+    canvas.DrawBitmap(*in.icons, RectF{-3, H - 54.0f, 29, H - 22.0f}, 1.0f, RectF{0, 0, 31, 31});
+    canvas.DrawBitmap(*in.icons, RectF{28, H - 54.0f, 60, H - 22.0f}, 1.0f, RectF{32, 0, 63, 31});
+  }
+
+  static constexpr int kMarks[] = {96, 90, 80, 70, 60, 50, 40, 35, 30, 25, 20, 15, 10, 8, 6, 4, 2, 0};
+  char text[16];
+  for (int d : kMarks) {
+    // The 0 mark sits at the -1 dB position so that its label stays inside the strip.
+    const float off = DbToMeterPercent(-static_cast<float>(d == 0 ? 1 : d)) * range / 100.0f;
+    if (d >= 70) continue;
+    if (d > 0) {
+      std::snprintf(text, sizeof text, "-%.0lf", static_cast<double>(d));
+      canvas.DrawText(text, RectF{22, base - off - 6.0f, 60, base + off}, BrushId::Axis);
+    } else {
+      std::snprintf(text, sizeof text, "%.0lf", 0.0);
+      canvas.DrawText(text, RectF{27, base - off - 6.0f, 60, base - off}, BrushId::Axis);
+    }
+  }
+  canvas.DrawText(kMinusInfinity, RectF{22, base - 6.0f, 60, base}, BrushId::Axis);
+
+  for (float y = base; y >= 20.0f; y -= 2.0f) {
+    canvas.DrawRect(RectF{57, y, 44, y}, BrushId::Axis);
+    canvas.DrawRect(RectF{18, y, 5, y}, BrushId::Axis);
+  }
+
+  const MeterZones zones{base - DbToMeterPercent(-10.0f) * range / 100.0f,
+                         base - DbToMeterPercent(-5.0f) * range / 100.0f};
+  DrawMeterBar(canvas, 57, 44, base, range, zones, in.outputPeak, holdOutput);
+  DrawMeterBar(canvas, 18, 5, base, range, zones, in.inputPeak, holdInput);
+}
+
+// ---- waveform ----
+
+namespace {
+
+struct WaveFrame {
+  float W, c, xScaleEnd, xLabel, xLabelEnd;
+  explicit WaveFrame(const WaveInput& in)
+      : W(in.viewWidth),
+        c((in.viewHeight * 0.5f - 10.0f) * 0.5f),
+        xScaleEnd(in.viewWidth - 125.0f),
+        xLabel(in.viewWidth - 123.0f),
+        xLabelEnd(in.viewWidth - 100.0f) {}
+  // Columns drawn: element i lands at x = W - 125 - i.
+  size_t Count(const WaveInput& in) const {
+    const float limit = W - 25.0f;
+    size_t n = 0;
+    while (n < in.history.size() && static_cast<float>(n) < limit) ++n;
+    return n;
+  }
+  void ScaleLine(ICanvas& canvas, float y, BrushId brush) const {
+    canvas.DrawLine(PointF{10, y}, PointF{xScaleEnd, y}, brush);
+  }
+};
+
+template <typename Deflection>
+void DrawWaveColumns(ICanvas& canvas, const WaveInput& in, const WaveFrame& f, Deflection deflection) {
+  const size_t n = f.Count(in);
+  if (in.waveScale >= 6) {
+    for (size_t i = 0; i < n; ++i) {
+      const float x = f.xScaleEnd - static_cast<float>(i);
+      if (x <= 10.0f) break;
+      const float v = static_cast<float>(in.history[i]);
+      if (v == 0.0f) continue;
+      const float a = deflection(v);
+      canvas.DrawLine(PointF{x, f.c - a}, PointF{x, f.c + a - 1.0f}, BrushId::Wave);
+    }
+    return;
+  }
+  // Few samples per column: join neighbouring columns into a zigzag.
+  if (n == 0) return;
+  auto at = [&](size_t i) {
+    const float v = static_cast<float>(in.history[i]);
+    return v == 0.0f ? 0.0f : deflection(v);
+  };
+  float aPrev = at(0);
+  for (size_t i = 1; i < n; ++i) {
+    const float x = f.xScaleEnd - static_cast<float>(i);
+    const float a = at(i);
+    if (x > 10.0f) canvas.DrawLine(PointF{x - 1.0f, f.c - aPrev}, PointF{x, f.c + a - 1.0f}, BrushId::Wave);
+    aPrev = a;
+  }
+}
+
+}  // namespace
+
+void DrawWavePanel(ICanvas& canvas, const WaveInput& in, int modeWave) {
+  canvas.Clear(ColorF{0, 0, 0, 0});
+  canvas.FillRect(RectF{0, 0, in.viewWidth - 90.0f, in.viewHeight * 0.5f - 15.0f}, BrushId::Bkg);
+  if (modeWave == 0)
+    DrawWaveLog(canvas, in);
+  else if (modeWave == 1)
+    DrawWaveLine(canvas, in);
+}
+
+void DrawWaveLog(ICanvas& canvas, const WaveInput& in) {
+  const WaveFrame f(in);
+  const float c = f.c;
+  char text[16];
+  for (int d = 0; d <= 90; d += 10) {
+    if (d >= 10 && d <= 50) {
+      const float off = DbToMeterPercent(-static_cast<float>(d)) * c / 100.0f;
+      f.ScaleLine(canvas, c - off, BrushId::Axis);
+      f.ScaleLine(canvas, c + off, BrushId::Axis);
+      std::snprintf(text, sizeof text, "-%.0lf", static_cast<double>(d));
+      canvas.DrawText(text, RectF{f.xLabel, c - off - 6.0f, f.xLabelEnd, c - off}, BrushId::Axis);
+      canvas.DrawText(text, RectF{f.xLabel, c + off - 6.0f, f.xLabelEnd, c + off}, BrushId::Axis);
+    } else {
+      f.ScaleLine(canvas, c, BrushId::Wave);
+      canvas.DrawText(kMinusInfinity, RectF{f.W - 122.0f, c - 6.0f, f.xLabelEnd, c}, BrushId::Wave);
+    }
+  }
+  DrawWaveColumns(canvas, in, f, [c](float v) { return MagnitudeToMeterPercent(v) * c / 100.0f; });
+}
+
+void DrawWaveLine(ICanvas& canvas, const WaveInput& in) {
+  const WaveFrame f(in);
+  const float c = f.c;
+  f.ScaleLine(canvas, c, BrushId::Wave);
+  canvas.DrawText("0.0", RectF{f.W - 122.0f, c - 6.0f, f.xLabelEnd, c}, BrushId::Wave);
+  char text[16];
+  for (float frac : {0.25f, 0.5f, 0.75f}) {
+    const float off = frac * c;
+    f.ScaleLine(canvas, c - off, BrushId::Axis);
+    f.ScaleLine(canvas, c + off, BrushId::Axis);
+    std::snprintf(text, sizeof text, "%.*f", 2, static_cast<double>(frac));
+    canvas.DrawText(text, RectF{f.xLabel, c - off - 5.0f, f.xLabelEnd, c - off}, BrushId::Axis);
+    canvas.DrawText(text, RectF{f.xLabel, c + off - 5.0f, f.xLabelEnd, c + off}, BrushId::Axis);
+  }
+  f.ScaleLine(canvas, 0.0f, BrushId::Axis);
+  f.ScaleLine(canvas, 2.0f * c, BrushId::Axis);
+  canvas.DrawText("1.0", RectF{f.xLabel, 1, f.xLabelEnd, 0}, BrushId::Axis);
+  canvas.DrawText("1.0", RectF{f.xLabel, 2.0f * c - 19.0f, f.xLabelEnd, 2.0f * c}, BrushId::Axis);
+  DrawWaveColumns(canvas, in, f, [c](float v) { return v * c; });
+}
+
+// ---- spectrum ----
+
+namespace {
+
+// Pixels per decade of the frequency axis: the plot from x = 30 to w - 37
+// holds 3 ln 3 decades from 10 Hz.
+double DecadeWidth(int w) { return (w - 67) / (3.0 * std::log(3.0)); }
+
+constexpr double kSampleRate = 48000.0;
+constexpr int kFftSize = 4096;
+
+}  // namespace
+
+double FreqAtPixel(int x, const RectF& rc) {
+  const int width = static_cast<int>(rc.right - rc.left);
+  const double dec = DecadeWidth(width);
+  const double u = x - 30;
+  if (u >= 0 && u < 4.0 * dec) return std::pow(10.0, u / dec) * 10.0;
+  return 0.0;
+}
+
+void DrawSpectrumPanel(ICanvas& canvas, const SpectrumInput& in) {
+  const int w = in.width, h = in.height;
+  const float fw = static_cast<float>(w), fh = static_cast<float>(h);
+  const float bottom = fh - 26.0f;
+  canvas.Clear(ColorF{0, 0, 0, 0});
+  canvas.FillRect(RectF{0, 0, fw, fh}, BrushId::Bkg);
+
+  const double dec = DecadeWidth(w);
+  char text[16];
+  for (int decade = 0; decade < 4; ++decade) {
+    int multiplier = 10;
+    for (int i = 0; i < decade; ++i) multiplier *= 10;
+    for (int k = 1; k <= (decade == 3 ? 2 : 9); ++k) {
+      const int freq = k * multiplier;
+      const float X = static_cast<float>(30.0 + (std::log10(static_cast<double>(k)) + decade) * dec);
+      canvas.DrawLine(PointF{X, 10}, PointF{X, bottom}, BrushId::Axis);
+      if (freq < 1000)
+        std::snprintf(text, sizeof text, "%d", freq);
+      else
+        std::snprintf(text, sizeof text, "%d K", freq / 1000);
+      canvas.DrawText(text, RectF{X - 2.0f, bottom, X + 25.0f, fh - 16.0f}, BrushId::Axis);
+    }
+  }
+  const float x20k = static_cast<float>(30.0 + (3.0 + std::log10(2.0)) * dec);
+
+  // A bound of 0 or less has no dB axis to draw on.
+  const int bound = in.spectrumBound;
+  const float ppd = bound > 0 ? (fh - 36.0f) / static_cast<float>(bound) : 0.0f;
+  for (int i = 0; i < bound; i += 10) {
+    if (i == 0)
+      std::snprintf(text, sizeof text, "%d", 0);
+    else
+      std::snprintf(text, sizeof text, "-%d", i);
+    const float y0 = static_cast<float>(i) * ppd + 10.0f;
+    const float y1 = static_cast<float>(i) * ppd + 30.0f;
+    canvas.DrawText(text, RectF{2, y0, 27, y1}, BrushId::Axis);
+    canvas.DrawText(text, RectF{fw - 33.0f, y0, fw - 8.0f, y1}, BrushId::Axis);
+  }
+  canvas.DrawRect(RectF{30, 10, x20k, bottom}, BrushId::Axis);
+  for (int i = 10; i < bound; i += 10) {
+    const float y = static_cast<float>(i) * ppd + 10.0f;
+    canvas.DrawRect(RectF{30, y, x20k, y}, BrushId::Axis);
+  }
+  if (bound <= 0) return;
+
+  std::unique_ptr<IPath> outline = canvas.CreatePath();
+  std::unique_ptr<IPath> fill = canvas.CreatePath();
+  if (!outline || !fill) return;
+  fill->BeginFigure(PointF{30, bottom});
+  const RectF rc{0, 0, fw, fh};
+  int lastBin = -1;
+  bool any = false;
+  float xPrev = 30.0f;
+  for (double x = 30.0; x <= w - 37; x += 1.0) {
+    const double freq = FreqAtPixel(static_cast<int>(x), rc);
+    const int bin = static_cast<int>(freq * kFftSize / kSampleRate);
+    if (bin >= kFftSize || bin == lastBin || static_cast<size_t>(bin) >= in.spectrum.size()) continue;
+    lastBin = bin;
+    const float power = static_cast<float>(in.spectrum[bin]);
+    const float level = 10.0f * std::log10(power);
+    // 40 dB of this unscaled power lies on the "0" line; louder bins rise above the frame.
+    const float y = std::min((40.0f - level) * ppd + 10.0f, bottom);
+    const float fx = static_cast<float>(x);
+    if (!any) {
+      outline->BeginFigure(PointF{30, y});
+      fill->AddLine(PointF{30, y});
+      any = true;
+    }
+    if (in.modeSpectrum == 0) {
+      outline->AddLine(PointF{fx, y});
+      fill->AddLine(PointF{fx, y});
+    } else if (in.modeSpectrum == 1) {
+      outline->AddLine(PointF{xPrev, y});
+      outline->AddLine(PointF{fx, y});
+      fill->AddLine(PointF{xPrev, y});
+      fill->AddLine(PointF{fx, y});
+      xPrev = fx;
+    }
+  }
+  if (!any) return;
+  outline->EndFigure(false);
+  fill->AddLine(PointF{fw - 37.0f, bottom});
+  fill->EndFigure(true);
+  canvas.DrawPath(*outline, BrushId::Spectrum);
+  canvas.FillPath(*fill, BrushId::SpectrumFill);
+}
+
+}  // namespace kx::draw

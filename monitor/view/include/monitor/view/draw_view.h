@@ -1,0 +1,163 @@
+// The preview view: the child window in which the camera picture and the
+// audio monitor appear. A render thread composes a frame every 40 ms from the
+// letterboxed picture and the three widget images and hands it to the window,
+// which paints it 1:1; the window never draws anything of its own.
+//
+// Locks, outermost first: m_csMeter (the output meter source), m_csDraw (the
+// drawing resources, also taken by the audio render loop for the picture
+// upload), then the analyser's own locks, and m_csPresent (the hand-over of a
+// finished frame, held only to swap two images). The media session owns the
+// picture size, the busy flag and the spinner counters.
+#pragma once
+
+#include <QImage>
+#include <QWidget>
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "app/settings_block.h"
+#include "audio/picture_presenter.h"
+#include "media/picture_record.h"
+#include "media/preview_host.h"
+#include "media/preview_session.h"
+#include "media/session_adapters.h"
+#include "monitor/analyser.h"
+#include "monitor/draw/layout.h"
+#include "monitor/draw/qt_canvas.h"
+#include "platform/thread.h"
+
+namespace kx {
+
+class CAnalysisThread;
+
+// The level the output device plays, 0.0 to 1.0 (0 when no device is open).
+class IOutputPeakMeter {
+ public:
+  virtual ~IOutputPeakMeter() = default;
+  virtual float GetPeakValue() = 0;
+};
+
+// The meter of the audio output (any class with GetPeakValue).
+template <class Output>
+class COutputPeakMeter : public IOutputPeakMeter {
+ public:
+  explicit COutputPeakMeter(Output& output) : m_output(output) {}
+  float GetPeakValue() override { return m_output.GetPeakValue(); }
+
+ private:
+  Output& m_output;
+};
+
+class CDrawView : public QWidget, public IPreviewHost, public IPicturePresenter {
+ public:
+  // Creation: the media session (network set-up, open watchdog), the drawing
+  // resources, then the render and analysis threads. `audio` is where the
+  // session writes sound and pictures; `frame` receives the camera texts and
+  // message boxes (null: they are dropped).
+  CDrawView(CSettingsBlock& settings, IAudioTarget& audio, IPreviewHost* frame = nullptr, QWidget* parent = nullptr);
+  // Destruction: the render thread, the analysis thread, then the session
+  // (watchdog and decode thread), the analysis cleared, the resources released.
+  ~CDrawView() override;
+  CDrawView(const CDrawView&) = delete;
+  CDrawView& operator=(const CDrawView&) = delete;
+
+  void CreateDeviceResources();
+  void ReleaseDeviceResources();
+  // New pixel size of the view: the frame and widget images follow it, the
+  // picture image follows the session's video size. Zero sides are ignored.
+  // Also called by the decode thread when the picture size changes.
+  void ResizeTargets(int32_t width, int32_t height) override;
+  // Brush colours are fixed when the resources are made: a colour or
+  // spectrum-opacity change rebuilds everything with the render thread stopped.
+  void RebuildDeviceResources();
+  void StopRenderThread();
+  // One frame, on the render thread (or on any thread while none runs).
+  void ComposeFrame();
+
+  // The audio render loop's picture upload, on its own thread.
+  void PresentPicture(const PictureRecord& picture) override;
+
+  // The rest of the session's host: the window size, and the frame's texts.
+  VideoSize WindowSize() override;
+  void CameraInfo(CameraInfoLine line, const std::u16string& text) override;
+  void MessageBox(MessageIcon icon, const std::u16string& text) override;
+
+  CSpectrumAnalyser& Analyser() { return m_analyser; }
+  CPreviewSession& Session() { return *m_pSession; }
+  // The output meter the right bar reads; null for none. The meter must stay
+  // alive until it is replaced or the view is gone.
+  void SetOutputMeter(IOutputPeakMeter* meter);
+
+  // State, for the window and for checks.
+  draw::RectF ClientRect() const;
+  bool ResourcesReady() const { return m_bResourcesReady.load(std::memory_order_acquire) != 0; }
+  bool RenderThreadRunning() const;
+  uint32_t RenderThreadId() const;
+  uint32_t AnalysisThreadId() const;
+  // A copy of the newest frame handed to the window (null before the first).
+  QImage LastFrame() const;
+  uint64_t FramesPresented() const { return m_nFramesPresented.load(std::memory_order_acquire); }
+  void HoldValues(float& output, float& input) const;
+  // Copies of the widget images as last drawn (null when not created).
+  QImage MeterImage() const;
+  QImage WaveImage() const;
+  QImage SpectrumImage() const;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  void StartRenderThread();
+  uint32_t ThreadProcRender(platform::WorkerThread& self);
+  void DecayHolds();
+  bool LoadResourceBitmap(int id, draw::CQtBitmap& out);
+  void ApplyBrushColors();
+  bool AllTargetsExist() const;
+  void DrawWidgets(float outputPeak);
+  void Present();
+
+  CSettingsBlock& m_settings;
+  IPreviewHost* m_pFrame;
+
+  // Declared before the analysis thread and the session, which use it.
+  CSpectrumAnalyser m_analyser;
+  CAnalyserFeed<CSpectrumAnalyser> m_analysisFeed{m_analyser};
+  // The window size as other threads may read it.
+  std::atomic<int32_t> m_nWindowWidth{0}, m_nWindowHeight{0};
+  std::unique_ptr<CPreviewSession> m_pSession;
+
+  mutable platform::Lock m_csDraw;
+  draw::CQtCanvas m_canvas;
+  bool m_bDevice = false;  // the canvas and frame image are usable
+  draw::CQtBitmap m_pTargetBitmap;
+  draw::CQtBitmap m_pVideoBitmap;
+  draw::CQtBitmap m_pMeterBitmap, m_pWaveBitmap, m_pSpectrumBitmap;
+  draw::CQtBitmap m_pSpinnerBitmap;
+  draw::CQtBitmap m_pMeterIcons;
+  std::atomic<int32_t> m_bResourcesReady{0};
+  draw::RectF m_rcClient{0, 0, 8, 8};
+  float m_fHoldOutput = 0, m_fHoldInput = 0;
+  // The analyser's display arrays as read for one frame (allocated once).
+  std::vector<double> m_vWaveRead, m_vSpectrumRead;
+
+  platform::Lock m_csMeter;
+  IOutputPeakMeter* m_pOutputMeter = nullptr;
+
+  // Hand-over of finished frames: the render thread swaps its frame into
+  // m_imgReady, the window swaps that into m_imgShown and paints it.
+  mutable platform::Lock m_csPresent;
+  QImage m_imgReady;
+  bool m_bReadyFresh = false;
+  QImage m_imgShown;  // window thread only (read under m_csPresent by LastFrame)
+  std::atomic<bool> m_bUpdatePosted{false};
+  std::atomic<uint64_t> m_nFramesPresented{0};
+
+  std::unique_ptr<platform::WorkerThread> m_pRenderThread;
+  std::unique_ptr<CAnalysisThread> m_pAnalysisThread;
+};
+
+}  // namespace kx

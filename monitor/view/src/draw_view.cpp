@@ -1,0 +1,392 @@
+#include "monitor/view/draw_view.h"
+
+#include <QMetaObject>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QResizeEvent>
+#include <algorithm>
+#include <cstring>
+#include <thread>
+
+#include "monitor/analysis_thread.h"
+#include "monitor/draw/widgets.h"
+#include "platform/debug_output.h"
+
+// The images live in a static library: register them before the first use.
+static void InitViewImages() { Q_INIT_RESOURCE(images); }
+
+namespace kx {
+
+namespace {
+
+using draw::BrushId;
+using draw::ColorF;
+using draw::ColorFromRef;
+using draw::RectF;
+
+constexpr int kMeterIconsId = 2003;
+constexpr int kSpinnerId = 2005;
+
+constexpr platform::Millis kFramePeriod{40};
+constexpr platform::Millis kDecayPeriod{80};
+constexpr platform::Millis kFirstDue{1};
+constexpr float kHoldDecay = 0.5f;  // percent of scale per decay tick
+constexpr platform::Millis kRenderStopWait{1000};
+constexpr platform::Millis kRebuildPause{100};
+
+float ClampedSide(int v) { return static_cast<float>(v > 8 ? v : 8); }
+
+RectF WholeBitmap(const draw::IBitmap& b) {
+  return RectF{0, 0, static_cast<float>(b.Width()), static_cast<float>(b.Height())};
+}
+
+}  // namespace
+
+CDrawView::CDrawView(CSettingsBlock& settings, IAudioTarget& audio, IPreviewHost* frame, QWidget* parent)
+    : QWidget(parent),
+      m_settings(settings),
+      m_pFrame(frame),
+      m_vWaveRead(CSpectrumAnalyser::kWaveHistorySize, 0.0),
+      m_vSpectrumRead(CSpectrumAnalyser::kPowerBins, 0.0) {
+  InitViewImages();
+  // Every pixel comes from the composed frame: no background erase.
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  setAttribute(Qt::WA_NoSystemBackground);
+  m_nWindowWidth = width();
+  m_nWindowHeight = height();
+  m_pSession = std::make_unique<CPreviewSession>(*this, m_analysisFeed, audio, m_settings);
+  CreateDeviceResources();
+  StartRenderThread();
+  if (!m_pAnalysisThread) m_pAnalysisThread = std::make_unique<CAnalysisThread>(m_analyser, m_settings);
+}
+
+CDrawView::~CDrawView() {
+  StopRenderThread();
+  m_pAnalysisThread.reset();  // posts the quit message and waits without limit
+  m_pSession.reset();         // the watchdog, then the decode thread
+  m_analyser.ResetAnalysis();
+  ReleaseDeviceResources();
+}
+
+void CDrawView::ApplyBrushColors() {
+  const auto& s = m_settings;
+  m_canvas.SetBrushColor(BrushId::Bkg, ColorFromRef(s.ColorBkg));
+  m_canvas.SetBrushColor(BrushId::Axis, ColorFromRef(s.ColorAxis));
+  m_canvas.SetBrushColor(BrushId::Wave, ColorFromRef(s.ColorWave));
+  m_canvas.SetBrushColor(BrushId::Spectrum, ColorFromRef(s.ColorSpectrum));
+  m_canvas.SetBrushColor(BrushId::SpectrumFill,
+                         ColorFromRef(s.ColorSpectrum, static_cast<float>(s.OpacitySpectrum.Get()) / 100.0f));
+  m_canvas.SetBrushColor(BrushId::PeakMin, ColorFromRef(s.ColorPeakMin));
+  m_canvas.SetBrushColor(BrushId::PeakMid, ColorFromRef(s.ColorPeakMid));
+  m_canvas.SetBrushColor(BrushId::PeakMax, ColorFromRef(s.ColorPeakMax));
+}
+
+bool CDrawView::LoadResourceBitmap(int id, draw::CQtBitmap& out) {
+  const QImage image(QStringLiteral(":/PNG/%1").arg(id), "PNG");
+  if (image.isNull()) {
+    out.Reset();
+    return false;
+  }
+  out = draw::CQtBitmap(image);
+  return !out.IsNull();
+}
+
+void CDrawView::CreateDeviceResources() {
+  ReleaseDeviceResources();
+  const int width = this->width(), height = this->height();
+  platform::LockGuard lock(m_csDraw);
+  ApplyBrushColors();
+  m_rcClient = RectF{0, 0, ClampedSide(width), ClampedSide(height)};
+  if (!m_pTargetBitmap.Create(static_cast<int>(m_rcClient.right), static_cast<int>(m_rcClient.bottom))) return;
+  m_bDevice = true;
+  // Provisional sizes; ResizeTargets gives the real ones.
+  const bool bitmaps = m_pVideoBitmap.Create(1920, 1080) && m_pMeterBitmap.Create(30, 20) &&
+                       m_pWaveBitmap.Create(200, 100) && m_pSpectrumBitmap.Create(200, 100);
+  if (!bitmaps) return;
+  m_pVideoBitmap.Image().fill(Qt::black);
+  if (LoadResourceBitmap(kMeterIconsId, m_pMeterIcons) && LoadResourceBitmap(kSpinnerId, m_pSpinnerBitmap))
+    m_bResourcesReady.store(1, std::memory_order_release);
+}
+
+void CDrawView::ReleaseDeviceResources() {
+  platform::LockGuard lock(m_csDraw);
+  m_canvas.End();
+  m_bDevice = false;
+  m_pTargetBitmap.Reset();
+  m_pVideoBitmap.Reset();
+  m_pMeterBitmap.Reset();
+  m_pWaveBitmap.Reset();
+  m_pSpectrumBitmap.Reset();
+  m_pSpinnerBitmap.Reset();
+  m_pMeterIcons.Reset();
+  m_bResourcesReady.store(0, std::memory_order_release);
+}
+
+void CDrawView::ResizeTargets(int32_t width, int32_t height) {
+  platform::LockGuard lock(m_csDraw);
+  if (!m_bDevice || width == 0 || height == 0) return;
+  m_rcClient = RectF{0, 0, ClampedSide(width), ClampedSide(height)};
+  const int frameW = static_cast<int>(m_rcClient.right), frameH = static_cast<int>(m_rcClient.bottom);
+  const bool target = m_pTargetBitmap.Create(frameW, frameH);
+  m_pVideoBitmap.Reset();
+  m_pMeterBitmap.Reset();
+  m_pWaveBitmap.Reset();
+  m_pSpectrumBitmap.Reset();
+  const VideoSize video = m_pSession->m_sizeVideo.Get();
+  if (m_pVideoBitmap.Create(video.cx, video.cy)) m_pVideoBitmap.Image().fill(Qt::black);
+  // Too small a view leaves a widget image uncreated: no frame is composed
+  // and the window keeps its last one until a larger size arrives.
+  const draw::SizeI meter = draw::MeterImageSize(width, height);
+  const draw::SizeI wave = draw::WaveImageSize(width, height);
+  m_pMeterBitmap.Create(meter.width, meter.height);
+  m_pWaveBitmap.Create(wave.width, wave.height);
+  m_pSpectrumBitmap.Create(wave.width, wave.height);
+  if (!target) m_bDevice = false;
+}
+
+void CDrawView::RebuildDeviceResources() {
+  StopRenderThread();
+  std::this_thread::sleep_for(kRebuildPause);
+  CreateDeviceResources();
+  ResizeTargets(this->width(), this->height());
+  std::this_thread::sleep_for(kRebuildPause);
+  StartRenderThread();
+}
+
+void CDrawView::StartRenderThread() {
+  if (m_pRenderThread) return;
+  m_pRenderThread = std::make_unique<platform::WorkerThread>(
+      [this](platform::WorkerThread& self) { return ThreadProcRender(self); });
+}
+
+void CDrawView::StopRenderThread() {
+  if (!m_pRenderThread) return;
+  m_pRenderThread->PostQuit();
+  if (!m_pRenderThread->Join(kRenderStopWait)) {
+    // The frame in progress still uses the resources: never let the thread
+    // outlive them.
+    platform::DebugOutput("render thread did not stop in time; waiting for it");
+    m_pRenderThread->Join();
+  }
+  m_pRenderThread.reset();
+  if (m_pSession) m_pSession->ClearFrameQueue();
+}
+
+uint32_t CDrawView::ThreadProcRender(platform::WorkerThread& self) {
+  platform::WaitableTimer frameTimer, decayTimer;
+  frameTimer.Arm(kFirstDue, kFramePeriod);
+  decayTimer.Arm(kFirstDue, kDecayPeriod);
+  for (;;) {
+    const int which = platform::WaitAny({&frameTimer, &decayTimer, &self.Queue()}, platform::Millis(-1));
+    if (which == 0) {
+      ComposeFrame();
+    } else if (which == 1) {
+      DecayHolds();
+    } else if (which == 2) {
+      bool quit = false;
+      while (auto message = self.Queue().Peek())
+        if (message->id == platform::kMsgQuit) quit = true;
+      if (quit) break;
+    }
+  }
+  {
+    platform::LockGuard lock(m_csDraw);
+    m_canvas.ReleaseThreadResources();
+  }
+  frameTimer.Cancel();
+  decayTimer.Cancel();
+  return 0;
+}
+
+void CDrawView::DecayHolds() {
+  platform::LockGuard lock(m_csDraw);
+  m_fHoldOutput -= kHoldDecay;
+  if (!(m_fHoldOutput > 0)) m_fHoldOutput = 0;
+  m_fHoldInput -= kHoldDecay;
+  if (!(m_fHoldInput > 0)) m_fHoldInput = 0;
+}
+
+bool CDrawView::AllTargetsExist() const {
+  return m_bDevice && !m_pTargetBitmap.IsNull() && !m_pMeterBitmap.IsNull() && !m_pWaveBitmap.IsNull() &&
+         !m_pSpectrumBitmap.IsNull() && !m_pVideoBitmap.IsNull();
+}
+
+void CDrawView::DrawWidgets(float outputPeak) {
+  const float inputPeak = m_analyser.ReadDisplay(m_vWaveRead, m_vSpectrumRead);
+  const float W = m_rcClient.right, H = m_rcClient.bottom;
+  if (m_canvas.Begin(m_pMeterBitmap)) {
+    const draw::IBitmap* icons = m_pMeterIcons.IsNull() ? nullptr : &m_pMeterIcons;
+    draw::DrawPeakMeter(m_canvas, draw::PeakMeterInput{W, H, icons, outputPeak, inputPeak}, m_fHoldOutput,
+                        m_fHoldInput);
+    m_canvas.End();
+  }
+  if (m_canvas.Begin(m_pWaveBitmap)) {
+    draw::DrawWavePanel(m_canvas, draw::WaveInput{W, H, m_vWaveRead, m_settings.WaveScale}, m_settings.ModeWave);
+    m_canvas.End();
+  }
+  if (m_canvas.Begin(m_pSpectrumBitmap)) {
+    draw::DrawSpectrumPanel(m_canvas, draw::SpectrumInput{m_pSpectrumBitmap.Width(), m_pSpectrumBitmap.Height(),
+                                                          m_vSpectrumRead, m_settings.SpectrumBound,
+                                                          m_settings.ModeSpectrum});
+    m_canvas.End();
+  }
+}
+
+void CDrawView::ComposeFrame() {
+  // The meter source has locks of its own: read it before the drawing lock.
+  float outputPeak = 0.0f;
+  {
+    platform::LockGuard meterLock(m_csMeter);
+    if (m_pOutputMeter) outputPeak = m_pOutputMeter->GetPeakValue();
+  }
+  platform::LockGuard lock(m_csDraw);
+  if (!AllTargetsExist()) return;
+  const int show = m_settings.ShowWidgets;
+  const bool widgets = show == 0 || show == 1;
+  if (widgets) DrawWidgets(outputPeak);
+
+  if (!m_canvas.Begin(m_pTargetBitmap)) return;
+  m_canvas.Clear(ColorF{0, 0, 0, 1});
+  const float W = m_rcClient.right, H = m_rcClient.bottom;
+  if (show == 0 || show == 2)
+    m_canvas.DrawBitmap(m_pVideoBitmap, draw::LetterboxRect(W, H), 1.0f, WholeBitmap(m_pVideoBitmap));
+  if (widgets) {
+    const draw::FrameLayout layout = draw::LayoutFrame(W, H);
+    const float opacity = static_cast<float>(m_settings.Opacity.Get()) / 100.0f;
+    m_canvas.DrawBitmap(m_pMeterBitmap, layout.meter, opacity, WholeBitmap(m_pMeterBitmap));
+    m_canvas.DrawBitmap(m_pWaveBitmap, layout.wave, opacity, WholeBitmap(m_pWaveBitmap));
+    m_canvas.DrawBitmap(m_pSpectrumBitmap, layout.spectrum, opacity, WholeBitmap(m_pSpectrumBitmap));
+  }
+  CPreviewSession& session = *m_pSession;
+  if (session.m_bBusy.load(std::memory_order_acquire)) {
+    const int frame = std::clamp(session.m_nSpinnerFrame.load(std::memory_order_relaxed), 0, draw::kSpinnerFrames - 1);
+    if (!m_pSpinnerBitmap.IsNull()) {
+      const float left = static_cast<float>(draw::kSpinnerFrameSize * frame);
+      m_canvas.DrawBitmap(m_pSpinnerBitmap, draw::LayoutFrame(W, H).spinner, 1.0f,
+                          RectF{left, 0, left + draw::kSpinnerFrameSize, draw::kSpinnerFrameSize});
+    }
+    if (session.m_nSpinnerTicks.fetch_add(1, std::memory_order_relaxed) + 1 >= draw::kSpinnerTicksPerFrame) {
+      session.m_nSpinnerFrame.store((frame + 1) % draw::kSpinnerFrames, std::memory_order_relaxed);
+      session.m_nSpinnerTicks.store(0, std::memory_order_relaxed);
+    }
+  }
+  m_canvas.End();
+  Present();
+}
+
+void CDrawView::Present() {
+  // Called with m_csDraw held. The window thread only ever holds
+  // m_csPresent for a swap, so this never waits for a paint.
+  {
+    platform::LockGuard lock(m_csPresent);
+    std::swap(m_imgReady, m_pTargetBitmap.Image());
+    m_bReadyFresh = true;
+  }
+  m_nFramesPresented.fetch_add(1, std::memory_order_acq_rel);
+  // The next frame is drawn into the image that came back; it has the old
+  // size after a resize, or none at first.
+  const int w = static_cast<int>(m_rcClient.right), h = static_cast<int>(m_rcClient.bottom);
+  const QImage& back = m_pTargetBitmap.Image();
+  if (back.isNull() || back.width() != w || back.height() != h) m_pTargetBitmap.Create(w, h);
+  // One queued repaint at a time; the paint that follows takes the newest
+  // frame. The call is made by name so the queued event is Qt's own.
+  if (!m_bUpdatePosted.exchange(true, std::memory_order_acq_rel))
+    QMetaObject::invokeMethod(this, "update", Qt::QueuedConnection);
+}
+
+void CDrawView::paintEvent(QPaintEvent* event) {
+  m_bUpdatePosted.store(false, std::memory_order_release);
+  {
+    platform::LockGuard lock(m_csPresent);
+    if (m_bReadyFresh) {
+      std::swap(m_imgShown, m_imgReady);
+      m_bReadyFresh = false;
+    }
+  }
+  QPainter painter(this);
+  const QRect area = event->rect();
+  if (m_imgShown.isNull()) {
+    painter.fillRect(area, Qt::black);
+    return;
+  }
+  painter.drawImage(area.topLeft(), m_imgShown, area);
+  // Outside the frame (the window grew before the next frame): black.
+  const QRegion outside = QRegion(area) - QRegion(m_imgShown.rect());
+  for (const QRect& r : outside) painter.fillRect(r, Qt::black);
+}
+
+void CDrawView::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  m_nWindowWidth = event->size().width();
+  m_nWindowHeight = event->size().height();
+  ResizeTargets(event->size().width(), event->size().height());
+}
+
+VideoSize CDrawView::WindowSize() { return VideoSize{m_nWindowWidth.load(), m_nWindowHeight.load()}; }
+
+void CDrawView::CameraInfo(CameraInfoLine line, const std::u16string& text) {
+  if (m_pFrame) m_pFrame->CameraInfo(line, text);
+}
+
+void CDrawView::MessageBox(MessageIcon icon, const std::u16string& text) {
+  if (m_pFrame)
+    m_pFrame->MessageBox(icon, text);
+  else
+    platform::DebugOutput(text);
+}
+
+void CDrawView::PresentPicture(const PictureRecord& picture) {
+  if (picture.Empty()) return;
+  platform::LockGuard lock(m_csDraw);
+  if (m_pVideoBitmap.IsNull()) return;
+  QImage& image = m_pVideoBitmap.Image();
+  // The copy lands in the top-left corner; a picture larger than the image
+  // (a size change on its way) is not copied.
+  if (picture.width > image.width() || picture.height > image.height()) return;
+  const size_t needed = static_cast<size_t>(picture.LineSize()) * static_cast<size_t>(picture.height);
+  if (picture.pixels->size() < needed) return;
+  const uint8_t* src = picture.Data();
+  for (int y = 0; y < picture.height; ++y)
+    std::memcpy(image.scanLine(y), src + static_cast<size_t>(y) * picture.LineSize(),
+                static_cast<size_t>(picture.LineSize()));
+}
+
+void CDrawView::SetOutputMeter(IOutputPeakMeter* meter) {
+  platform::LockGuard lock(m_csMeter);
+  m_pOutputMeter = meter;
+}
+
+draw::RectF CDrawView::ClientRect() const {
+  platform::LockGuard lock(m_csDraw);
+  return m_rcClient;
+}
+
+bool CDrawView::RenderThreadRunning() const { return m_pRenderThread && !m_pRenderThread->Finished(); }
+uint32_t CDrawView::RenderThreadId() const { return m_pRenderThread ? m_pRenderThread->Id() : 0; }
+uint32_t CDrawView::AnalysisThreadId() const { return m_pAnalysisThread ? m_pAnalysisThread->Id() : 0; }
+
+QImage CDrawView::LastFrame() const {
+  platform::LockGuard lock(m_csPresent);
+  return (m_bReadyFresh ? m_imgReady : m_imgShown).copy();
+}
+
+void CDrawView::HoldValues(float& output, float& input) const {
+  platform::LockGuard lock(m_csDraw);
+  output = m_fHoldOutput;
+  input = m_fHoldInput;
+}
+
+QImage CDrawView::MeterImage() const {
+  platform::LockGuard lock(m_csDraw);
+  return m_pMeterBitmap.Image().copy();
+}
+QImage CDrawView::WaveImage() const {
+  platform::LockGuard lock(m_csDraw);
+  return m_pWaveBitmap.Image().copy();
+}
+QImage CDrawView::SpectrumImage() const {
+  platform::LockGuard lock(m_csDraw);
+  return m_pSpectrumBitmap.Image().copy();
+}
+
+}  // namespace kx

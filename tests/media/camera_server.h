@@ -1,0 +1,41 @@
+// A camera of our own for one test: the project's RTSP camera script run as a
+// child process, so a test may stop, resume or kill it.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+namespace kx::test {
+
+class CCameraServer {
+ public:
+  // Starts the script with `args` (e.g. {"--mount", "/v=LAUNCH"}); Port() is 0
+  // when it did not come up.
+  explicit CCameraServer(std::vector<std::string> args);
+  ~CCameraServer();
+  CCameraServer(const CCameraServer&) = delete;
+  CCameraServer& operator=(const CCameraServer&) = delete;
+
+  int Port() const { return m_port; }
+  std::string Url(const std::string& mount) const;
+  void Pause();   // SIGSTOP: the camera stalls with its connections open
+  void Resume();  // SIGCONT
+  void Kill();    // SIGKILL and reap: connections drop at once
+
+ private:
+  pid_t m_pid = -1;
+  int m_port = 0;
+};
+
+// The peer camera's base address (rtsp://127.0.0.1:PORT), or "" when the
+// peers are not running.
+std::string PeerCameraBase();
+
+// Launch lines shared by the tests.
+std::string LaunchH264(int width, int height, const std::string& source = "videotestsrc is-live=true",
+                       const std::string& capsName = "");
+std::string LaunchAac(const std::string& payName = "pay1");
+
+}  // namespace kx::test

@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# The probe against the demo camera's stream on the peer camera, playing on
+# the PulseAudio peer: exit code 0 and a tone of about 1000 Hz.
+set -uo pipefail
+probe=$1
+if [ -z "${KX_RTSP_CAMERA:-}" ] || [ -z "${PULSE_SERVER:-}" ]; then
+  [ "${KX_REQUIRE_PEERS:-}" = 1 ] && { echo "camera or sound peer missing"; exit 1; }
+  echo "no peers: skipped"; exit 77
+fi
+logdir=$(mktemp -d)
+trap 'rm -rf "$logdir"' EXIT
+# Nothing listens on port 1: "could not open".
+"$probe" rtsp://127.0.0.1:1/none --seconds 1 --log-dir "$logdir" >/dev/null 2>&1
+code=$?
+[ $code -eq 2 ] || { echo "closed port: exit code $code, expected 2"; exit 1; }
+# A stream without video: "no video".
+"$probe" "$KX_RTSP_CAMERA/pcmu" --seconds 1 --log-dir "$logdir" >/dev/null 2>&1
+code=$?
+[ $code -eq 3 ] || { echo "audio-only stream: exit code $code, expected 3"; exit 1; }
+out=$("$probe" "$KX_RTSP_CAMERA/demo" --seconds 6 --json --log-dir "$logdir")
+code=$?
+echo "$out"
+[ $code -eq 0 ] || { echo "exit code $code"; exit 1; }
+/usr/bin/python3 - "$out" <<'PY' || exit 1
+import json, sys
+r = json.loads(sys.argv[1])
+ok = True
+def check(cond, what):
+    global ok
+    if not cond:
+        print("FAILED:", what); ok = False
+check(r["pictures"] > 50 and (r["picture_width"], r["picture_height"]) == (1280, 720), "pictures 1280x720")
+check(r["audio_chunks"] > 50, "audio chunks output")
+# The analyser sees 10 ms of each ~21 ms AAC chunk, which smears the line by a few bins.
+check(abs(r["dominant_hz"] - 1000) <= 50, "dominant frequency about 1000 Hz")
+check(r["peak_dbfs"] is not None and -8 <= r["peak_dbfs"] <= -3, "peak of the loudest step near -6 dBFS")
+check(r["reconnections"] == 0, "no reconnection")
+check(r["video_info"].startswith("Codec: [H.264"), "video information")
+log = open(r["log_file"], encoding="utf-8-sig").read()
+check("DoPreviewStart" in log and "ThreadProcAV done" in log, "log file written")
+sys.exit(0 if ok else 1)
+PY

@@ -1,0 +1,183 @@
+#include "session_fixture.h"
+
+extern "C" {
+#include <libavutil/channel_layout.h>
+#include <libavutil/opt.h>
+#include <libswresample/swresample.h>
+}
+
+namespace kx::test {
+
+namespace {
+constexpr size_t kKeepValues = 48000 * 10;
+}
+
+bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return true;
+}
+
+void CTestHost::CameraInfo(CameraInfoLine line, const std::u16string& text) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  switch (line) {
+    case CameraInfoLine::Clear:
+      m_video.clear();
+      m_audio.clear();
+      ++m_clears;
+      break;
+    case CameraInfoLine::Video: m_video = text; break;
+    case CameraInfoLine::Audio: m_audio = text; break;
+  }
+}
+
+void CTestHost::MessageBox(MessageIcon icon, const std::u16string& text) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_boxes.push_back({icon, text});
+}
+
+void CTestHost::ResizeTargets(int32_t, int32_t) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  ++m_resizes;
+}
+
+std::u16string CTestHost::VideoLine() {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_video;
+}
+std::u16string CTestHost::AudioLine() {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_audio;
+}
+std::vector<CTestHost::Box> CTestHost::Boxes() {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_boxes;
+}
+int CTestHost::CountBoxes(const std::u16string& text) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  int n = 0;
+  for (auto& b : m_boxes) n += b.text == text;
+  return n;
+}
+int CTestHost::Clears() {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_clears;
+}
+int CTestHost::Resizes() {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_resizes;
+}
+
+void CRecordingFeed::PushAudioBlock(const float* values, size_t count) {
+  m_analyser.PushAudioBlock(values, count);
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_sizes.push_back(count);
+  if (m_values.size() < kKeepValues) m_values.insert(m_values.end(), values, values + count);
+}
+
+void CRecordingFeed::ResetAnalysis() { m_analyser.ResetAnalysis(); }
+
+size_t CRecordingFeed::Blocks() {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_sizes.size();
+}
+std::vector<size_t> CRecordingFeed::BlockSizes() {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_sizes;
+}
+std::vector<float> CRecordingFeed::Values() {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_values;
+}
+float CRecordingFeed::Peak() { return m_analyser.GetInputPeak(); }
+
+CRecordingTarget::CRecordingTarget(bool deviceOpen) {
+  if (!deviceOpen) return;
+  AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
+  swr_alloc_set_opts2(&m_swr, &stereo, AV_SAMPLE_FMT_S16, kRate, &stereo, AV_SAMPLE_FMT_FLT, 48000, 0, nullptr);
+  if (m_swr && swr_init(m_swr) < 0) swr_free(&m_swr);
+}
+
+CRecordingTarget::~CRecordingTarget() { swr_free(&m_swr); }
+
+void CRecordingTarget::Write(const uint8_t* samples, int frames, const PictureRecord& picture) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  ++m_chunks;
+  m_frames += frames;
+  if (picture.Empty()) ++m_emptyPictures;
+  m_slot = picture;
+  if (m_chunkPictures.size() < 400) m_chunkPictures.push_back(picture);
+  const auto* s = reinterpret_cast<const int16_t*>(samples);
+  if (m_samples.size() < kKeepValues * 2) m_samples.insert(m_samples.end(), s, s + frames * kChannels);
+}
+
+void CRecordingTarget::WritePicture(const PictureRecord& picture) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  ++m_pictureWrites;
+  m_slot = picture;
+}
+
+int64_t CRecordingTarget::Chunks() {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_chunks;
+}
+int64_t CRecordingTarget::Frames() {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_frames;
+}
+int64_t CRecordingTarget::EmptyPictureChunks() {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_emptyPictures;
+}
+int64_t CRecordingTarget::PictureWrites() {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_pictureWrites;
+}
+PictureRecord CRecordingTarget::Slot() {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_slot;
+}
+std::vector<int16_t> CRecordingTarget::Samples() {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_samples;
+}
+std::vector<PictureRecord> CRecordingTarget::ChunkPictures() {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_chunkPictures;
+}
+
+CLogCapture::CLogCapture() {
+  SetAppLogObserver([this](kxLogEventType, const std::u16string& text) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_lines.push_back(text);
+  });
+}
+CLogCapture::~CLogCapture() { SetAppLogObserver(nullptr); }
+std::vector<std::u16string> CLogCapture::Lines() {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_lines;
+}
+bool CLogCapture::Contains(const std::u16string& part) {
+  for (auto& l : Lines())
+    if (l.find(part) != std::u16string::npos) return true;
+  return false;
+}
+
+double ZeroCrossingRate(const std::vector<float>& mono, double sampleRate) {
+  if (mono.size() < 2) return 0;
+  size_t crossings = 0;
+  for (size_t i = 1; i < mono.size(); ++i) crossings += mono[i - 1] < 0 && mono[i] >= 0;
+  return crossings * sampleRate / static_cast<double>(mono.size());
+}
+
+std::vector<float> Channel(const std::vector<int16_t>& interleaved, int channels, int index) {
+  std::vector<float> out;
+  for (size_t i = static_cast<size_t>(index); i < interleaved.size(); i += static_cast<size_t>(channels))
+    out.push_back(interleaved[i] / 32768.0f);
+  return out;
+}
+
+}  // namespace kx::test

@@ -1,0 +1,137 @@
+// What a preview session is run with in the tests: a host that records what
+// the window would show, the real analyser behind a feed that also records
+// the blocks, and an audio target with a real output resampler whose FIFO
+// side records what would be played.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "app/app_log.h"
+#include "media/preview_session.h"
+#include "monitor/analyser.h"
+
+struct SwrContext;
+
+namespace kx::test {
+
+// Polls `done` every 10 ms; false when it still fails after `limit` (a
+// generous bound: the tests measure nothing with it).
+bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(30));
+
+class CTestHost : public IPreviewHost {
+ public:
+  struct Box {
+    MessageIcon icon;
+    std::u16string text;
+  };
+  void CameraInfo(CameraInfoLine line, const std::u16string& text) override;
+  void MessageBox(MessageIcon icon, const std::u16string& text) override;
+  VideoSize WindowSize() override { return {800, 600}; }
+  void ResizeTargets(int32_t width, int32_t height) override;
+
+  std::u16string VideoLine();
+  std::u16string AudioLine();
+  std::vector<Box> Boxes();
+  int CountBoxes(const std::u16string& text);
+  int Clears();
+  int Resizes();
+
+ private:
+  std::mutex m_mutex;
+  std::u16string m_video, m_audio;
+  std::vector<Box> m_boxes;
+  int m_clears = 0, m_resizes = 0;
+};
+
+class CRecordingFeed : public IAnalysisFeed {
+ public:
+  void PushAudioBlock(const float* values, size_t count) override;
+  void ResetAnalysis() override;
+  size_t Blocks();
+  std::vector<size_t> BlockSizes();
+  std::vector<float> Values();  // every pushed value in order (first 10 s)
+  float Peak();                 // the analyser's input peak
+  CSpectrumAnalyser& Analyser() { return m_analyser; }
+
+ private:
+  std::mutex m_mutex;
+  CSpectrumAnalyser m_analyser;
+  std::vector<size_t> m_sizes;
+  std::vector<float> m_values;
+};
+
+// The device side: a real resampler from 48 kHz stereo float into 44.1 kHz
+// stereo 16-bit, the way an output device would take it.
+class CRecordingTarget : public IAudioTarget {
+ public:
+  static constexpr int kRate = 44100;
+  static constexpr int kChannels = 2;
+  explicit CRecordingTarget(bool deviceOpen = true);
+  ~CRecordingTarget() override;
+
+  std::mutex& SetupLock() override { return m_setup; }
+  SwrContext* OutputResampler() override { return m_swr; }
+  int DeviceSampleRate() override { return kRate; }
+  int DeviceChannels() override { return kChannels; }
+  void Write(const uint8_t* samples, int frames, const PictureRecord& picture) override;
+  void WritePicture(const PictureRecord& picture) override;
+
+  int64_t Chunks();
+  int64_t Frames();
+  int64_t EmptyPictureChunks();
+  int64_t PictureWrites();
+  PictureRecord Slot();                 // the picture slot, as the render loop would read it
+  std::vector<int16_t> Samples();       // interleaved, first 10 s
+  std::vector<PictureRecord> ChunkPictures();  // the records of the first chunks
+
+ private:
+  std::mutex m_setup;
+  SwrContext* m_swr = nullptr;
+  std::mutex m_mutex;  // the FIFO's own lock
+  int64_t m_chunks = 0, m_frames = 0, m_emptyPictures = 0, m_pictureWrites = 0;
+  PictureRecord m_slot;
+  std::vector<int16_t> m_samples;
+  std::vector<PictureRecord> m_chunkPictures;
+};
+
+// Every log line while it lives.
+class CLogCapture {
+ public:
+  CLogCapture();
+  ~CLogCapture();
+  std::vector<std::u16string> Lines();
+  bool Contains(const std::u16string& part);
+
+ private:
+  std::mutex m_mutex;
+  std::vector<std::u16string> m_lines;
+};
+
+// A session with the recording parts, stopped and destroyed in order.
+struct SessionRig {
+  CSettingsBlock settings;
+  CTestHost host;
+  CRecordingFeed feed;
+  CRecordingTarget target;
+  CPreviewSession session{host, feed, target, settings};
+
+  explicit SessionRig(int openTimeoutMs = 4000) { settings.OpenTimeout = openTimeoutMs; }
+  void Start(const std::string& url) {
+    session.SetURL(std::u16string(url.begin(), url.end()));
+    session.Start();
+  }
+};
+
+// Positive-going zero crossings per second of a channel of interleaved samples.
+double ZeroCrossingRate(const std::vector<float>& mono, double sampleRate);
+std::vector<float> Channel(const std::vector<int16_t>& interleaved, int channels, int index);
+
+}  // namespace kx::test

@@ -1,0 +1,185 @@
+// The preview session against the peer camera (a real RTSP server).
+#include <cstdlib>
+
+#include "camera_server.h"
+#include "session_fixture.h"
+
+namespace kx::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+std::string PeerUrl(const std::string& mount) {
+  const std::string base = PeerCameraBase();
+  return base.empty() ? "" : base + mount;
+}
+
+#define REQUIRE_PEER(url)                                                              \
+  if ((url).empty()) {                                                                 \
+    if (const char* r = std::getenv("KX_REQUIRE_PEERS"); r && std::string(r) == "1") \
+      FAIL() << "KX_RTSP_CAMERA is not set";                                           \
+    GTEST_SKIP() << "no RTSP camera peer (run under tests/peers/with-peers)";          \
+  }
+
+const std::u16string kSep = u"  \u25A0  ";
+
+TEST(PreviewSession, PlaysVideoAndAudioTogether) {
+  const std::string url = PeerUrl("/av");
+  REQUIRE_PEER(url);
+  CLogCapture log;
+  SessionRig rig;
+  rig.Start(url);
+  ASSERT_TRUE(rig.session.HasDecodeThread());
+  EXPECT_EQ(rig.session.m_stats.lastProc.load(), static_cast<int32_t>(DecodeProc::AV));
+  EXPECT_EQ(rig.host.VideoLine(), u"Codec: [H.264 / AVC / MPEG-4 AVC / MPEG-4 part 10]" + kSep +
+                                      u"Video size WxH: [1280x720]" + kSep + u"FPS: [25.0]");
+  // The stream gives no audio bit rate, so there is no Bitrate part.
+  EXPECT_EQ(rig.host.AudioLine(), u"Codec: [AAC (Advanced Audio Coding)]" + kSep + u"Format: [Float, planar]" +
+                                      kSep + u"Channels: [Stereo]" + kSep + u"Sample rate: [48000]");
+  EXPECT_TRUE(rig.host.Boxes().empty());
+
+  // One second of output after the hold.
+  ASSERT_TRUE(WaitUntil([&] { return rig.target.Frames() >= CRecordingTarget::kRate; }));
+  // Audio before clock 3.0 is never written: about three seconds were held back.
+  EXPECT_GE(rig.session.m_stats.firstWrittenClockMicros.load(), 3'000'000);
+  EXPECT_GE(rig.session.m_stats.audioFramesHeld.load(), 48000 * 29 / 10);
+  EXPECT_TRUE(log.Contains(u"----- Sync Audio -----"));
+
+  // Every chunk took a picture with it; they are BGRA pictures of the stream's size.
+  const auto pictures = rig.target.ChunkPictures();
+  ASSERT_FALSE(pictures.empty());
+  for (const auto& p : pictures) {
+    ASSERT_FALSE(p.Empty());
+    EXPECT_EQ(p.width, 1280);
+    EXPECT_EQ(p.height, 720);
+    EXPECT_EQ(p.pixels->size(), size_t{1280} * 720 * 4);
+  }
+  EXPECT_EQ(rig.session.m_sizeVideo.Get(), (VideoSize{1280, 720}));
+  EXPECT_EQ(rig.target.EmptyPictureChunks(), 0);
+  EXPECT_EQ(rig.session.m_bBusy.load(), 0);
+  // About two chunks per picture: chunks without a queued picture repeat the last one.
+  EXPECT_GT(rig.session.m_stats.dropCopies.load(), 0);
+  EXPECT_TRUE(log.Contains(u"Drop - Copy pFrameRGB_Fill !!!"));
+  // While audio was held the queue stayed at its bound, logged once per episode, not per picture.
+  const int64_t queueDrops = rig.session.m_stats.queueDrops.load();
+  EXPECT_GT(queueDrops, 40);
+  int queueLines = 0;
+  for (const auto& line : log.Lines()) queueLines += line.rfind(u"Frame queue full", 0) == 0;
+  EXPECT_GE(queueLines, 1);
+  EXPECT_LT(queueLines, queueDrops / 10);
+  EXPECT_LE(rig.session.m_frameQueue.Size(), CFrameQueue::kDefaultBound);
+
+  // The FIFO gets the 1000 Hz tone in the device's rate.
+  const auto left = Channel(rig.target.Samples(), 2, 0);
+  const std::vector<float> settled(left.begin() + left.size() / 2, left.end());
+  EXPECT_NEAR(ZeroCrossingRate(settled, CRecordingTarget::kRate), 1000.0, 15.0);
+
+  // Start while running changes nothing.
+  const int clears = rig.host.Clears();
+  rig.session.DoPreviewStart();
+  EXPECT_EQ(rig.session.m_stats.runs.load(), 1);
+  EXPECT_EQ(rig.host.Clears(), clears);
+
+  rig.session.Stop();
+  EXPECT_FALSE(rig.session.HasDecodeThread());
+  EXPECT_TRUE(rig.session.IsIdle());
+  EXPECT_TRUE(rig.session.m_frameQueue.Empty());
+  EXPECT_EQ(rig.session.m_stats.reconnections.load(), 0);
+  EXPECT_EQ(rig.host.VideoLine(), u"");
+  EXPECT_TRUE(log.Contains(u"ThreadProcAV done"));
+  EXPECT_FALSE(log.Contains(u"call DoPreviewStart ..."));
+}
+
+TEST(PreviewSession, AnalyserGetsLeftChannelBlocks) {
+  // Left channel 1000 Hz, right channel silent, uncompressed.
+  const std::string url = PeerUrl("/lr");
+  REQUIRE_PEER(url);
+  SessionRig rig;
+  rig.Start(url);
+  ASSERT_TRUE(WaitUntil([&] { return rig.feed.Blocks() >= 100; }));
+  rig.session.Stop();
+  for (size_t n : rig.feed.BlockSizes()) EXPECT_EQ(n, 480u);
+  const auto values = rig.feed.Values();
+  float peak = 0;
+  for (float v : values) peak = std::max(peak, std::abs(v));
+  EXPECT_NEAR(peak, 0.5f, 0.02f);  // the left channel's level, not the right's silence
+  // 480 values per block of a 1000 Hz tone; blocks are contiguous only when
+  // chunks yield exactly 960 frames, so count within blocks.
+  size_t crossings = 0;
+  for (size_t b = 0; b + 480 <= values.size(); b += 480)
+    for (size_t i = b + 1; i < b + 480; ++i) crossings += values[i - 1] < 0 && values[i] >= 0;
+  const double perBlock = static_cast<double>(crossings) / static_cast<double>(values.size() / 480);
+  EXPECT_NEAR(perBlock, 10.0, 1.0);  // 10 ms of 1000 Hz
+  // The device got silence on the right.
+  const auto right = Channel(rig.target.Samples(), 2, 1);
+  float rightPeak = 0;
+  for (float v : right) rightPeak = std::max(rightPeak, std::abs(v));
+  EXPECT_LT(rightPeak, 0.01f);
+}
+
+TEST(PreviewSession, AudioOnlyStreamPlaysWithEmptyPictures) {
+  const std::string url = PeerUrl("/pcmu");
+  REQUIRE_PEER(url);
+  CLogCapture log;
+  SessionRig rig;
+  rig.Start(url);
+  ASSERT_TRUE(rig.session.HasDecodeThread());
+  EXPECT_EQ(rig.session.m_stats.lastProc.load(), static_cast<int32_t>(DecodeProc::Audio));
+  ASSERT_EQ(rig.host.CountBoxes(u"Video is not present!"), 1);
+  EXPECT_EQ(rig.host.Boxes()[0].icon, MessageIcon::Warning);
+  EXPECT_TRUE(log.Contains(u"ffmpeg: Видео поток отсутсвует, запуск предпросмотра невозможен!"));
+  EXPECT_EQ(rig.host.VideoLine(), u"");
+  // 64 kbit/s of G.711: the Bitrate part is there.
+  EXPECT_EQ(rig.host.AudioLine(), u"Codec: [PCM mu-law / G.711 mu-law]" + kSep + u"Format: [Signed 16 bits]" +
+                                      kSep + u"Channels: [Mono]" + kSep + u"Sample rate: [8000]" + kSep +
+                                      u"Bitrate: [64] kbps");
+  ASSERT_TRUE(WaitUntil([&] { return rig.target.Frames() >= CRecordingTarget::kRate; }));
+  EXPECT_EQ(rig.target.EmptyPictureChunks(), rig.target.Chunks());
+  EXPECT_GE(rig.session.m_stats.firstWrittenClockMicros.load(), 3'000'000);
+  const auto left = Channel(rig.target.Samples(), 2, 0);
+  EXPECT_NEAR(ZeroCrossingRate(left, CRecordingTarget::kRate), 1000.0, 15.0);
+  for (size_t n : rig.feed.BlockSizes()) EXPECT_EQ(n, 480u);  // 20 ms chunks: 960 frames each
+  rig.session.Stop();
+  EXPECT_TRUE(rig.session.IsIdle());
+  EXPECT_EQ(rig.session.m_stats.picturesConverted.load(), 0);
+}
+
+TEST(PreviewSession, VideoOnlyStreamShowsSolidPicture) {
+  const std::string url = PeerUrl("/video");
+  REQUIRE_PEER(url);
+  SessionRig rig;
+  rig.Start(url);
+  ASSERT_TRUE(rig.session.HasDecodeThread());
+  EXPECT_EQ(rig.session.m_stats.lastProc.load(), static_cast<int32_t>(DecodeProc::Video));
+  EXPECT_EQ(rig.host.CountBoxes(u"Audio is not present!"), 1);
+  EXPECT_EQ(rig.host.AudioLine(), u"");
+  EXPECT_EQ(rig.host.VideoLine(), u"Codec: [H.264 / AVC / MPEG-4 AVC / MPEG-4 part 10]" + kSep +
+                                      u"Video size WxH: [320x240]" + kSep + u"FPS: [25.0]");
+  ASSERT_TRUE(WaitUntil([&] { return rig.target.PictureWrites() >= 30; }));
+  EXPECT_GE(rig.host.Resizes(), 1);
+  // Pixel buffers are reused: a few for the whole run (slot, newest, the one
+  // being written), not one per picture.
+  EXPECT_LE(rig.session.m_picturePool.AllocatedCount(), 4u);
+  const PictureRecord slot = rig.target.Slot();
+  rig.session.Stop();
+  // The record outlives the run and still shows its picture.
+  ASSERT_FALSE(slot.Empty());
+  ASSERT_EQ(slot.width, 320);
+  ASSERT_EQ(slot.height, 240);
+  ASSERT_EQ(slot.LineSize(), 320 * 4);
+  // The camera paints R 0x30, G 0x80, B 0xC0; BGRA order, opaque.
+  const uint8_t* px = slot.Data();
+  for (int y : {0, 120, 239})
+    for (int x : {0, 160, 319}) {
+      const uint8_t* p = px + (y * 320 + x) * 4;
+      EXPECT_NEAR(p[0], 0xC0, 6) << x << "," << y;
+      EXPECT_NEAR(p[1], 0x80, 6) << x << "," << y;
+      EXPECT_NEAR(p[2], 0x30, 6) << x << "," << y;
+      EXPECT_EQ(p[3], 0xFF);
+    }
+  EXPECT_EQ(rig.target.Chunks(), 0);
+  EXPECT_TRUE(rig.session.m_frameQueue.Empty());
+}
+
+}  // namespace
+}  // namespace kx::test

@@ -1,0 +1,332 @@
+#include "monitor/analyser.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+#include <vector>
+
+#include "app/settings_block.h"
+#include "monitor/window_functions.h"
+
+namespace kx {
+namespace {
+
+using A = CSpectrumAnalyser;
+using Block = std::vector<float>;
+
+Block Ramp(float base) {
+  Block b(A::kBlockSize);
+  for (size_t i = 0; i < b.size(); ++i) b[i] = base + static_cast<float>(i) / 1024.0f;
+  return b;
+}
+
+// 1000 Hz is exactly ten periods per block, so consecutive blocks join without a step
+// whatever order the history keeps them in.
+Block Tone(double hz, double amplitude) {
+  Block b(A::kBlockSize);
+  for (size_t i = 0; i < b.size(); ++i)
+    b[i] = static_cast<float>(amplitude * std::sin(2 * std::numbers::pi * hz * i / A::kSampleRate));
+  return b;
+}
+
+size_t LoudestBin(std::span<const double> spectrum) {
+  return static_cast<size_t>(std::max_element(spectrum.begin(), spectrum.begin() + A::kPowerBins) - spectrum.begin());
+}
+
+bool AllZero(std::span<const double> values) {
+  return std::all_of(values.begin(), values.end(), [](double v) { return v == 0.0; });
+}
+
+class AnalyserTicks : public ::testing::Test {
+ protected:
+  bool PushAndTick(const Block& block) {
+    analyser.PushAudioBlock(block.data(), block.size());
+    return analyser.Tick(settings);
+  }
+  std::vector<double> SpectrumCopy() const { return {analyser.Spectrum().begin(), analyser.Spectrum().end()}; }
+
+  CSettingsBlock settings;
+  A analyser;
+};
+
+TEST_F(AnalyserTicks, NothingHappensWithoutABlock) {
+  EXPECT_FALSE(analyser.HasNewBlock());
+  EXPECT_FALSE(analyser.Tick(settings));
+  EXPECT_TRUE(PushAndTick(Ramp(0.5f)));
+  // One block is processed once.
+  EXPECT_FALSE(analyser.HasNewBlock());
+  const std::vector<double> before(analyser.SampleHistory().begin(), analyser.SampleHistory().end());
+  EXPECT_FALSE(analyser.Tick(settings));
+  EXPECT_TRUE(std::equal(before.begin(), before.end(), analyser.SampleHistory().begin()));
+}
+
+TEST_F(AnalyserTicks, HistoryKeepsTenBlocksNewestFirstInArrivalOrder) {
+  settings.WindowFunc = 0;
+  for (int k = 1; k <= 12; ++k) ASSERT_TRUE(PushAndTick(Ramp(static_cast<float>(k))));
+  const auto history = analyser.SampleHistory();
+  // Blocks 12 (newest) down to 3; blocks 1 and 2 fell off.
+  for (size_t b = 0; b < A::kHistoryBlocks; ++b) {
+    const Block expected = Ramp(static_cast<float>(12 - b));
+    for (size_t i = 0; i < A::kBlockSize; ++i)
+      ASSERT_EQ(history[b * A::kBlockSize + i], static_cast<double>(expected[i])) << "block " << b << " sample " << i;
+  }
+  // The unweighted FFT input is the first 4096 samples as they lie: 8 blocks and 256 samples of the 9th.
+  EXPECT_TRUE(std::equal(history.begin(), history.begin() + A::kFftSize, analyser.FftIn().begin()));
+  EXPECT_EQ(analyser.FftIn()[4095], static_cast<double>(Ramp(4.0f)[255]));
+}
+
+TEST_F(AnalyserTicks, ShortAndLongBlocksAreCutToOneBlock) {
+  const Block full = Ramp(0.25f);
+  analyser.PushAudioBlock(full.data(), full.size());
+  // A longer frame contributes its first 480 samples.
+  Block longer = Ramp(0.5f);
+  longer.resize(960, 0.9f);
+  analyser.PushAudioBlock(longer.data(), longer.size());
+  ASSERT_TRUE(analyser.Tick(settings));
+  EXPECT_EQ(analyser.SampleHistory()[479], static_cast<double>(longer[479]));
+  // A short one replaces the whole block: the rest is zero, not the previous samples.
+  const Block shorter(100, -0.75f);
+  ASSERT_TRUE(PushAndTick(shorter));
+  const auto block = analyser.Block();
+  EXPECT_TRUE(std::all_of(block.begin(), block.begin() + 100, [](double v) { return v == -0.75; }));
+  EXPECT_TRUE(AllZero(block.subspan(100)));
+  EXPECT_TRUE(AllZero(analyser.SampleHistory().subspan(100, 380)));
+  analyser.PushAudioBlock(nullptr, 480);
+  ASSERT_TRUE(analyser.Tick(settings));
+  EXPECT_TRUE(AllZero(analyser.SampleHistory().first(A::kBlockSize)));
+}
+
+TEST_F(AnalyserTicks, WaveformColumnsAreMaximaOfSignedSamples) {
+  Block block(A::kBlockSize);
+  for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<float>(std::sin(0.37 * i) * (0.2 + i / 600.0));
+  auto expectColumns = [&](size_t width) {
+    for (size_t c = 0; c < A::kBlockSize / width; ++c) {
+      double peak = 0.0;
+      for (size_t i = c * width; i < (c + 1) * width; ++i) peak = std::max(peak, static_cast<double>(block[i]));
+      ASSERT_EQ(analyser.WaveHistory()[c], peak) << "width " << width << " column " << c;
+    }
+  };
+
+  settings.WaveScale = 480;
+  ASSERT_TRUE(PushAndTick(block));
+  expectColumns(480);
+  EXPECT_EQ(analyser.WaveHistory()[1], 0.0);
+
+  settings.WaveScale = 24;
+  ASSERT_TRUE(PushAndTick(block));
+  expectColumns(24);
+  // The previous block's single column moved behind the 20 new ones.
+  EXPECT_EQ(analyser.WaveHistory()[20], *std::max_element(block.begin(), block.end()));
+  EXPECT_EQ(analyser.WaveHistory()[21], 0.0);
+
+  settings.WaveScale = 1;
+  ASSERT_TRUE(PushAndTick(block));
+  for (size_t i = 0; i < A::kBlockSize; ++i)
+    ASSERT_EQ(analyser.WaveHistory()[i], std::max(0.0, static_cast<double>(block[i]))) << i;
+  // Behind them, the first column of the WaveScale 24 block.
+  EXPECT_EQ(analyser.WaveHistory()[480], std::max(0.0, static_cast<double>(*std::max_element(block.begin(), block.begin() + 24))));
+
+  // A block of negative samples only gives columns of exactly 0.
+  const Block negative(A::kBlockSize, -0.4f);
+  settings.WaveScale = 24;
+  ASSERT_TRUE(PushAndTick(negative));
+  EXPECT_TRUE(AllZero(analyser.WaveHistory().first(20)));
+  EXPECT_EQ(analyser.WaveHistory()[21], static_cast<double>(block[1]));
+  EXPECT_GT(block[1], 0.0f);
+}
+
+TEST_F(AnalyserTicks, UnusualWaveScalesNeitherCrashNorInventColumns) {
+  Block block(A::kBlockSize, 0.1f);
+  block[478] = 0.9f;  // lies in the four samples 7 does not divide
+  settings.WaveScale = 7;
+  ASSERT_TRUE(PushAndTick(block));
+  const auto history = analyser.WaveHistory();
+  EXPECT_TRUE(std::all_of(history.begin(), history.begin() + 68, [](double v) { return v == 0.1f; }));
+  EXPECT_EQ(history[68], 0.0);
+
+  // 0 (and below) counts as one sample per column.
+  block[478] = 0.1f;
+  block[0] = 0.6f;
+  for (int32_t scale : {0, -5}) {
+    settings.WaveScale = scale;
+    ASSERT_TRUE(PushAndTick(block));
+    EXPECT_EQ(history[0], 0.6f);
+    EXPECT_EQ(history[1], 0.1f);
+    EXPECT_EQ(history[479], 0.1f);
+  }
+  // Above one block no column is complete: the waveform history stands still.
+  const std::vector<double> before(history.begin(), history.end());
+  settings.WaveScale = 481;
+  ASSERT_TRUE(PushAndTick(Block(A::kBlockSize, 0.8f)));
+  EXPECT_TRUE(std::equal(before.begin(), before.end(), history.begin()));
+  EXPECT_EQ(analyser.SampleHistory()[0], 0.8f);
+}
+
+TEST_F(AnalyserTicks, TheChosenWindowWeightsTheFftInput) {
+  std::vector<double> expected(A::kFftSize);
+  float base = 0.1f;
+  // Every setting, twice over so that a kept window is checked against a fresh one.
+  for (int round = 0; round < 2; ++round) {
+    for (int32_t windowFunc : {4, 0, 1, 2, 3, 5, 6, 7, 8, 9, 10, -1, 4}) {
+      settings.WindowFunc = windowFunc;
+      ASSERT_TRUE(PushAndTick(Ramp(base)));
+      base += 0.05f;
+      std::copy_n(analyser.SampleHistory().begin(), A::kFftSize, expected.begin());
+      if (windowFunc >= 1 && windowFunc <= 9) ApplyWindow(static_cast<int32_t>(A::kFftSize), expected.data(), windowFunc - 1);
+      ASSERT_TRUE(std::equal(expected.begin(), expected.end(), analyser.FftIn().begin())) << "WindowFunc " << windowFunc;
+    }
+  }
+}
+
+TEST_F(AnalyserTicks, RealTimeSpectrumOfAThousandHertzTone) {
+  const Block tone = Tone(1000.0, 0.5);
+  for (int i = 0; i < 10; ++i) ASSERT_TRUE(PushAndTick(tone));
+  const auto spectrum = analyser.Spectrum();
+  EXPECT_EQ(LoudestBin(spectrum), 85u);
+  EXPECT_GT(spectrum[85], 1e4 * spectrum[300]);
+  EXPECT_TRUE(AllZero(spectrum.subspan(A::kPowerBins)));
+  // The spectrum is the newest power, which is |X|^2 of the transform.
+  for (size_t k = 0; k < A::kPowerBins; ++k) {
+    const double re = analyser.FftRe()[k], im = analyser.FftIm()[k];
+    ASSERT_EQ(spectrum[k], re * re + im * im) << k;
+  }
+  // The spectrum history keeps the newest power first.
+  EXPECT_TRUE(std::equal(spectrum.begin(), spectrum.end(), analyser.SpectrumHistory().begin()));
+  const std::vector<double> previous = SpectrumCopy();
+  ASSERT_TRUE(PushAndTick(Tone(3000.0, 0.5)));
+  EXPECT_FALSE(std::equal(previous.begin(), previous.end(), analyser.Spectrum().begin()));
+  EXPECT_TRUE(std::equal(previous.begin(), previous.end(), analyser.SpectrumHistory().begin() + A::kFftSize));
+}
+
+TEST_F(AnalyserTicks, AggregateViewsChangeOnEveryEighthBlock) {
+  struct Case {
+    int32_t view;
+    const char* name;
+  } cases[] = {{8, "max"}, {4, "min"}, {2, "middle"}, {6, "middle before min"}};
+  for (const Case& c : cases) {
+    A a;
+    settings.SpectrumView = c.view;
+    const int32_t startCounter = a.AggregationCounter();
+    ASSERT_EQ(startCounter, 0);
+    for (int round = 0; round < 2; ++round) {
+      std::vector<double> before(a.Spectrum().begin(), a.Spectrum().end());
+      for (int i = 1; i <= 8; ++i) {
+        const Block b = Tone(1000.0 + 40.0 * i, 0.05 * (i + 8 * round));
+        a.PushAudioBlock(b.data(), b.size());
+        ASSERT_TRUE(a.Tick(settings));
+        if (i < 8) {
+          ASSERT_TRUE(std::equal(before.begin(), before.end(), a.Spectrum().begin())) << c.name << " tick " << i;
+          ASSERT_EQ(a.AggregationCounter(), i);
+        }
+      }
+      EXPECT_EQ(a.AggregationCounter(), 0);
+      const auto history = a.SpectrumHistory();
+      for (size_t k = 0; k < A::kFftSize; ++k) {
+        double mx = history[k], mn = history[k];
+        for (size_t s = 1; s < 8; ++s) {
+          mx = std::max(mx, history[s * A::kFftSize + k]);
+          mn = std::min(mn, history[s * A::kFftSize + k]);
+        }
+        // The running maximum starts at 2e-308 and the minimum at 1e308.
+        mx = std::max(mx, 2e-308);
+        mn = std::min(mn, 1e308);
+        const double expected = c.view == 8 ? mx : c.view == 4 ? mn : (mx - mn) * 0.5;
+        ASSERT_EQ(a.Spectrum()[k], expected) << c.name << " bin " << k;
+      }
+    }
+    EXPECT_GT(a.Spectrum()[85], 0.0) << c.name;
+  }
+}
+
+TEST_F(AnalyserTicks, MiddleOfASteadyToneIsNearZero) {
+  settings.SpectrumView = 2;
+  const Block tone = Tone(1000.0, 0.5);
+  for (int i = 0; i < 24; ++i) ASSERT_TRUE(PushAndTick(tone));
+  // The last eight spectra all saw a full history of the same tone.
+  const double power = analyser.Power()[85];
+  EXPECT_GT(power, 1e5);
+  EXPECT_LT(analyser.Spectrum()[85], power * 1e-9);
+}
+
+TEST_F(AnalyserTicks, SwitchingBackToRealTimeShowsTheNextBlock) {
+  settings.SpectrumView = 8;
+  for (int i = 0; i < 3; ++i) ASSERT_TRUE(PushAndTick(Tone(1000.0, 0.5)));
+  EXPECT_TRUE(AllZero(analyser.Spectrum()));
+  settings.SpectrumView = 1;
+  ASSERT_TRUE(PushAndTick(Tone(2000.0, 0.5)));
+  EXPECT_GT(analyser.Spectrum()[170], 0.0);
+  EXPECT_TRUE(std::equal(analyser.Power().begin(), analyser.Power().end(), analyser.Spectrum().begin()));
+  // Real-time blocks do not count towards the next aggregation.
+  EXPECT_EQ(analyser.AggregationCounter(), 3);
+
+  // The counter belongs to the analyser, not to the stream: a reset keeps it.
+  settings.SpectrumView = 4;
+  analyser.ResetAnalysis();
+  ASSERT_TRUE(analyser.Tick(settings));  // the silent block counts
+  EXPECT_EQ(analyser.AggregationCounter(), 4);
+  for (int i = 0; i < 3; ++i) ASSERT_TRUE(PushAndTick(Tone(1000.0, 0.5)));
+  EXPECT_EQ(analyser.AggregationCounter(), 7);
+  ASSERT_TRUE(PushAndTick(Tone(1000.0, 0.5)));
+  EXPECT_EQ(analyser.AggregationCounter(), 0);
+}
+
+TEST_F(AnalyserTicks, ResetMakesTheNextTickSilent) {
+  for (int i = 0; i < 10; ++i) ASSERT_TRUE(PushAndTick(Tone(1000.0, 0.5)));
+  // A block pushed but not yet processed is dropped by the reset too.
+  const Block loud = Tone(1000.0, 0.9);
+  analyser.PushAudioBlock(loud.data(), loud.size());
+  analyser.ResetAnalysis();
+  EXPECT_EQ(analyser.GetInputPeak(), 0.0f);
+  for (auto array : {analyser.Block(), analyser.WaveBlock()}) EXPECT_TRUE(AllZero(array));
+  for (auto array : {analyser.FftIn(), analyser.FftRe(), analyser.FftIm(), analyser.Power(), analyser.Spectrum()})
+    EXPECT_TRUE(AllZero(array));
+  EXPECT_TRUE(AllZero(analyser.SampleHistory()));
+  EXPECT_TRUE(AllZero(analyser.WaveHistory()));
+  EXPECT_TRUE(AllZero(analyser.SpectrumHistory()));
+  EXPECT_TRUE(analyser.HasNewBlock());
+
+  ASSERT_TRUE(analyser.Tick(settings));
+  EXPECT_TRUE(AllZero(analyser.SampleHistory()));
+  EXPECT_TRUE(AllZero(analyser.Spectrum()));
+  EXPECT_EQ(analyser.GetInputPeak(), 0.0f);
+  EXPECT_FALSE(analyser.Tick(settings));
+}
+
+TEST_F(AnalyserTicks, InputPeakIsTheLargestMagnitudeOfTheLast100Ms) {
+  Block block(A::kBlockSize, 0.3f);
+  block[200] = -0.5f;
+  ASSERT_TRUE(PushAndTick(block));
+  EXPECT_EQ(analyser.GetInputPeak(), 0.5f);
+  for (int i = 0; i < 9; ++i) ASSERT_TRUE(PushAndTick(Block(A::kBlockSize, -0.1f)));
+  EXPECT_EQ(analyser.GetInputPeak(), 0.5f);
+  ASSERT_TRUE(PushAndTick(Block(A::kBlockSize, -0.1f)));  // the -0.5 block falls off
+  EXPECT_EQ(analyser.GetInputPeak(), 0.1f);
+}
+
+TEST_F(AnalyserTicks, ReadDisplayCopiesWithinTheCallersBuffers) {
+  settings.WaveScale = 1;
+  ASSERT_TRUE(PushAndTick(Tone(1000.0, 0.25)));
+  ASSERT_TRUE(PushAndTick(Tone(1000.0, 0.5)));
+  constexpr double kUntouched = -7.0;
+  std::vector<double> wave(5000, kUntouched), spectrum(5000, kUntouched);
+  // Short spans get their prefix only.
+  float peak = analyser.ReadDisplay(std::span(wave).first(100), std::span(spectrum).first(90));
+  EXPECT_EQ(peak, analyser.GetInputPeak());
+  EXPECT_TRUE(std::equal(wave.begin(), wave.begin() + 100, analyser.WaveHistory().begin()));
+  EXPECT_TRUE(std::equal(spectrum.begin(), spectrum.begin() + 90, analyser.Spectrum().begin()));
+  EXPECT_EQ(wave[100], kUntouched);
+  EXPECT_EQ(spectrum[90], kUntouched);
+  // Long spans are filled up to the array sizes.
+  peak = analyser.ReadDisplay(wave, spectrum);
+  EXPECT_EQ(peak, analyser.GetInputPeak());
+  EXPECT_TRUE(std::equal(wave.begin(), wave.begin() + A::kWaveHistorySize, analyser.WaveHistory().begin()));
+  EXPECT_TRUE(std::equal(spectrum.begin(), spectrum.begin() + A::kFftSize, analyser.Spectrum().begin()));
+  EXPECT_EQ(wave[A::kWaveHistorySize], kUntouched);
+  EXPECT_EQ(spectrum[A::kFftSize], kUntouched);
+  EXPECT_EQ(LoudestBin(spectrum), 85u);
+}
+
+}  // namespace
+}  // namespace kx

@@ -1,0 +1,141 @@
+#include "monitor/analysis_thread.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <thread>
+#include <vector>
+
+#include "app/settings_block.h"
+#include "monitor/analyser.h"
+
+namespace kx {
+namespace {
+
+using namespace std::chrono_literals;
+using A = CSpectrumAnalyser;
+
+constexpr int kBlocks = 200;  // 2 s at 10 ms per block
+
+// Block k has the largest sample k / 256 (exact in float and double), so with
+// WaveScale 480 its single waveform column names it.
+std::vector<float> NumberedBlock(int k) {
+  std::vector<float> b(A::kBlockSize);
+  const float top = static_cast<float>(k) / 256.0f;
+  for (size_t i = 0; i < b.size(); ++i) b[i] = (i % 3 == 0) ? top : -0.5f * top * std::sin(0.1f * i);
+  return b;
+}
+
+// The non-zero columns, newest first, must name strictly older blocks: a block
+// processed twice would repeat its number. Returns how many there are.
+size_t CheckColumns(const std::vector<double>& wave) {
+  size_t count = 0;
+  double newer = INFINITY;
+  for (double v : wave) {
+    if (v == 0.0) continue;
+    EXPECT_LT(v, newer) << "a block was processed twice or out of order";
+    const double k = v * 256.0;
+    EXPECT_EQ(k, std::floor(k));
+    EXPECT_GE(k, 1.0);
+    EXPECT_LE(k, kBlocks);
+    newer = v;
+    ++count;
+  }
+  return count;
+}
+
+void RunProducerAndReader(bool resetsToo) {
+  CSettingsBlock settings;
+  A analyser;
+  auto thread = std::make_unique<CAnalysisThread>(analyser, settings);
+  ASSERT_NE(thread->Id(), 0u);
+
+  std::atomic<bool> producing{true};
+  std::thread producer([&] {
+    for (int k = 1; k < kBlocks; ++k) {
+      const auto block = NumberedBlock(k);
+      analyser.PushAudioBlock(block.data(), block.size());
+      std::this_thread::sleep_for(10ms);
+    }
+    producing = false;
+  });
+  std::thread resetter;
+  if (resetsToo) {
+    resetter = std::thread([&] {
+      while (producing) {
+        std::this_thread::sleep_for(70ms);
+        analyser.ResetAnalysis();
+      }
+    });
+  }
+  int reads = 0;
+  std::thread reader([&] {
+    std::vector<double> wave(A::kWaveHistorySize), spectrum(A::kFftSize);
+    while (producing) {
+      const float peak = analyser.ReadDisplay(wave, spectrum);
+      // One consistent moment: the newest block holds the loudest sample of the history.
+      EXPECT_EQ(peak, static_cast<float>(wave[0]));
+      CheckColumns(wave);
+      for (double p : spectrum) ASSERT_TRUE(std::isfinite(p) && p >= 0.0);
+      const float alone = analyser.GetInputPeak();
+      EXPECT_TRUE(alone >= 0.0f && alone <= kBlocks / 256.0f);
+      ++reads;
+      std::this_thread::sleep_for(40ms);
+    }
+  });
+  producer.join();
+  reader.join();
+  if (resetter.joinable()) resetter.join();
+  EXPECT_GT(reads, 0);
+  // The last block comes after the resets have stopped.
+  const auto last = NumberedBlock(kBlocks);
+  analyser.PushAudioBlock(last.data(), last.size());
+
+  // Let the thread take the last block; the bound only guards against a hang.
+  for (int i = 0; i < 1000 && analyser.HasNewBlock(); ++i) std::this_thread::sleep_for(10ms);
+  ASSERT_FALSE(analyser.HasNewBlock());
+  // Joining waits for the tick that took it.
+  thread->Stop();
+  EXPECT_EQ(thread->Id(), 0u);
+  const uint64_t processed = thread->ProcessedBlocks();
+  std::vector<double> wave(A::kWaveHistorySize), spectrum(A::kFftSize);
+  analyser.ReadDisplay(wave, spectrum);
+  EXPECT_EQ(wave[0], kBlocks / 256.0) << "the last block was not processed";
+  const size_t columns = CheckColumns(wave);
+  if (!resetsToo) {
+    // Every processed block left exactly one column.
+    EXPECT_EQ(columns, processed);
+  }
+  EXPECT_GE(processed, columns);
+  EXPECT_LE(processed, static_cast<uint64_t>(kBlocks) + (resetsToo ? kBlocks : 0));
+}
+
+TEST(AnalysisThread, ProcessesEachPushedBlockAtMostOnceWhileTheRenderSideReads) {
+  RunProducerAndReader(false);
+}
+
+TEST(AnalysisThread, ResetsFromAnotherThreadAreSafe) { RunProducerAndReader(true); }
+
+TEST(AnalysisThread, QuitMessageEndsTheThread) {
+  CSettingsBlock settings;
+  A analyser;
+  auto thread = std::make_unique<CAnalysisThread>(analyser, settings);
+  // Without a stream no tick does any work.
+  std::this_thread::sleep_for(50ms);
+  EXPECT_EQ(thread->ProcessedBlocks(), 0u);
+  const auto block = NumberedBlock(3);
+  analyser.PushAudioBlock(block.data(), block.size());
+  for (int i = 0; i < 1000 && thread->ProcessedBlocks() == 0; ++i) std::this_thread::sleep_for(10ms);
+  EXPECT_EQ(thread->ProcessedBlocks(), 1u);
+  EXPECT_EQ(analyser.GetInputPeak(), 3.0f / 256.0f);
+  thread.reset();  // posts the quit message and joins
+  // Nothing ticks any more.
+  analyser.PushAudioBlock(block.data(), block.size());
+  std::this_thread::sleep_for(30ms);
+  EXPECT_TRUE(analyser.HasNewBlock());
+}
+
+}  // namespace
+}  // namespace kx

@@ -1,0 +1,184 @@
+// The QPainter canvas on real images: where lines and outlines land, label
+// text and eliding, bitmap opacity and the premultiplied byte order.
+#include <gtest/gtest.h>
+
+#include <QFontInfo>
+#include <QGuiApplication>
+#include <QPainterPath>
+
+#include "monitor/draw/qt_canvas.h"
+
+namespace kx::draw {
+namespace {
+
+class QtCanvas : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "kxQtCanvasTest";
+    static char* argv[] = {name, nullptr};
+    static QGuiApplication app(argc, argv);
+  }
+  // Counts pixels that differ from the cleared background.
+  static int Inked(const QImage& img, QRect area) {
+    int n = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+      for (int x = area.left(); x <= area.right(); ++x) n += img.pixel(x, y) != 0u;
+    return n;
+  }
+};
+
+TEST_F(QtCanvas, GeometryLandsOnWholePixels) {
+  CQtBitmap bmp;
+  ASSERT_TRUE(bmp.Create(100, 60));
+  CQtCanvas c;
+  c.SetBrushColor(BrushId::Axis, ColorFromRef(0x00FF8040));  // r 0x40, g 0x80, b 0xFF
+  ASSERT_TRUE(c.Begin(bmp));
+  c.Clear(ColorF{0, 0, 0, 0});
+  c.DrawRect(RectF{57, 20, 44, 20}, BrushId::Axis);
+  c.DrawLine(PointF{10, 40}, PointF{10, 49}, BrushId::Axis);
+  c.FillRect(RectF{70, 5, 80, 10}, BrushId::Axis);
+  c.End();
+  const QImage& img = bmp.Image();
+  // Memory order B, G, R, A.
+  const uchar* px = img.constScanLine(20) + 50 * 4;
+  EXPECT_EQ(px[0], 0xFF);
+  EXPECT_EQ(px[1], 0x80);
+  EXPECT_EQ(px[2], 0x40);
+  EXPECT_EQ(px[3], 0xFF);
+  // The zero-height outline is exactly one row from x = 44 to 57.
+  EXPECT_EQ(Inked(img, QRect(0, 19, 100, 1)), 0);
+  EXPECT_EQ(Inked(img, QRect(0, 21, 100, 1)), 0);
+  EXPECT_EQ(Inked(img, QRect(44, 20, 14, 1)), 14);
+  EXPECT_EQ(Inked(img, QRect(0, 20, 44, 1)) + Inked(img, QRect(58, 20, 42, 1)), 0);
+  // One column wide line, no antialiasing.
+  EXPECT_EQ(Inked(img, QRect(9, 40, 3, 10)), 10);
+  EXPECT_EQ(Inked(img, QRect(10, 40, 1, 10)), 10);
+  // A filled rectangle covers [left, right) x [top, bottom).
+  EXPECT_EQ(Inked(img, QRect(60, 0, 40, 20)), 50);
+  for (int y = 0; y < 60; ++y)
+    for (int x = 0; x < 100; ++x) {
+      const QRgb p = img.pixel(x, y);
+      EXPECT_TRUE(qAlpha(p) == 0 || qAlpha(p) == 255) << x << "," << y;  // aliased
+    }
+}
+
+TEST_F(QtCanvas, LabelsUseTheBoldSubstituteAndElide) {
+  CQtCanvas c;
+  const QFontInfo info(c.LabelFont());
+  EXPECT_TRUE(info.bold());
+  EXPECT_EQ(info.pixelSize(), 9);
+  CQtBitmap bmp;
+  ASSERT_TRUE(bmp.Create(200, 40));
+  c.SetBrushColor(BrushId::Axis, ColorF{1, 1, 1, 1});
+  ASSERT_TRUE(c.Begin(bmp));
+  c.Clear(ColorF{0, 0, 0, 0});
+  const char* text = "-35 dB of a long label";
+  c.DrawText(text, RectF{10, 2, 190, 8}, BrushId::Axis);  // wide: whole text
+  c.DrawText(text, RectF{10, 20, 40, 26}, BrushId::Axis);  // 30 pixels: cut
+  c.End();
+  const QImage& img = bmp.Image();
+  int rightWide = 0, rightNarrow = 0;
+  for (int x = 0; x < 200; ++x) {
+    for (int y = 0; y < 18; ++y)
+      if (img.pixel(x, y)) rightWide = x;
+    for (int y = 18; y < 40; ++y)
+      if (img.pixel(x, y)) rightNarrow = x;
+  }
+  EXPECT_GT(rightWide, 80);
+  EXPECT_GT(rightNarrow, 10);
+  EXPECT_LE(rightNarrow, 42);
+  // Not clipped to the 6-pixel box: the glyphs reach below its bottom.
+  EXPECT_GT(Inked(img, QRect(10, 9, 180, 9)), 0);
+  EXPECT_EQ(Inked(img, QRect(0, 0, 10, 40)), 0);  // left aligned at x = 10
+}
+
+TEST_F(QtCanvas, BitmapWithOpacityAndPaths) {
+  CQtBitmap src;
+  ASSERT_TRUE(src.Create(4, 4));
+  src.Image().fill(qRgba(255, 0, 0, 255));
+  CQtBitmap dst;
+  ASSERT_TRUE(dst.Create(40, 40));
+  CQtCanvas c;
+  c.SetBrushColor(BrushId::SpectrumFill, ColorF{0, 0, 1, 0.5f});
+  ASSERT_TRUE(c.Begin(dst));
+  c.Clear(ColorF{0, 0, 0, 1});
+  c.DrawBitmap(src, RectF{0, 0, 8, 8}, 0.5f, RectF{0, 0, 4, 4});
+  auto path = c.CreatePath();
+  ASSERT_TRUE(path);
+  path->BeginFigure(PointF{20, 39});
+  path->AddLine(PointF{20, 20});
+  path->AddLine(PointF{39, 20});
+  path->AddLine(PointF{39, 39});
+  path->EndFigure(true);
+  c.FillPath(*path, BrushId::SpectrumFill);
+  c.End();
+  const QImage& img = dst.Image();
+  EXPECT_NEAR(qRed(img.pixel(4, 4)), 128, 2);
+  EXPECT_EQ(qAlpha(img.pixel(4, 4)), 255);
+  EXPECT_EQ(img.pixel(10, 10), qRgba(0, 0, 0, 255));
+  EXPECT_NEAR(qBlue(img.pixel(30, 30)), 128, 2);
+  EXPECT_EQ(qBlue(img.pixel(10, 30)), 0);
+  CQtBitmap none;
+  EXPECT_FALSE(none.Create(0, 10));
+  EXPECT_FALSE(c.Begin(none));
+}
+
+// The spectrum fill takes a column-by-column way for curves over a base
+// line: it must cover the same pixels as QPainter's general polygon fill.
+TEST_F(QtCanvas, CurveFillMatchesTheGeneralPolygonFill) {
+  uint32_t seed = 12345;
+  auto next = [&seed] {
+    seed = seed * 1664525u + 1013904223u;
+    return static_cast<float>(seed >> 8) / static_cast<float>(1u << 24);
+  };
+  for (int bars = 0; bars < 2; ++bars) {
+    CQtCanvas c;
+    const ColorF fill{0.8f, 0.6f, 0.4f, 0.5f};
+    c.SetBrushColor(BrushId::SpectrumFill, fill);
+    auto path = c.CreatePath();
+    QPainterPath reference;
+    path->BeginFigure(PointF{30, 174});
+    reference.moveTo(30, 174);
+    float xPrev = 30;
+    for (float x = 30; x <= 263; x += next() < 0.3f ? 4.0f : 1.0f) {
+      const float y = 10 + next() * 164;
+      if (bars) {
+        path->AddLine(PointF{xPrev, y});
+        reference.lineTo(xPrev, y);
+        xPrev = x;
+      }
+      path->AddLine(PointF{x, y});
+      reference.lineTo(x, y);
+    }
+    path->AddLine(PointF{263, 174});
+    reference.lineTo(263, 174);
+    path->EndFigure(true);
+    reference.closeSubpath();
+
+    CQtBitmap ours, theirs;
+    ASSERT_TRUE(ours.Create(300, 200));
+    ASSERT_TRUE(theirs.Create(300, 200));
+    ASSERT_TRUE(c.Begin(ours));
+    c.Clear(ColorF{0, 0, 0, 1});
+    c.FillPath(*path, BrushId::SpectrumFill);
+    c.End();
+    {
+      QPainter p(&theirs.Image());
+      p.fillRect(theirs.Image().rect(), Qt::black);
+      p.fillPath(reference, QColor::fromRgbF(fill.r, fill.g, fill.b, fill.a));
+    }
+    int differ = 0, inked = 0;
+    for (int y = 0; y < 200; ++y)
+      for (int x = 0; x < 300; ++x) {
+        differ += ours.Image().pixel(x, y) != theirs.Image().pixel(x, y);
+        inked += ours.Image().pixel(x, y) != qRgb(0, 0, 0);
+      }
+    EXPECT_GT(inked, 10000) << bars;
+    EXPECT_LE(differ, inked / 2000) << bars;  // an edge pixel or two at most
+  }
+}
+
+}  // namespace
+}  // namespace kx::draw

@@ -1,0 +1,198 @@
+// The view as a user meets it: a real window (under the X server of the test
+// peers, or offscreen without one), the real analyser and analysis thread fed
+// with a 1000 Hz tone, and the render thread composing. The composed frame is
+// saved under build/artifacts/ for a look.
+#include <QDir>
+#include <QThread>
+#include <chrono>
+#include <cmath>
+#include <thread>
+
+#include "app/settings_block.h"
+#include "audio/audio_output.h"
+#include "monitor/view/draw_view.h"
+#include "view_fixture.h"
+
+namespace kx {
+namespace {
+
+auto* const kQt = ::testing::AddGlobalTestEnvironment(new test::QtEnvironment(nullptr));
+
+using namespace std::chrono_literals;
+
+bool HaveDisplay() { return !qgetenv("DISPLAY").isEmpty(); }
+
+template <typename F>
+bool PumpUntil(F condition, std::chrono::seconds bound = 20s) {
+  const auto end = std::chrono::steady_clock::now() + bound;
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    std::this_thread::sleep_for(2ms);
+  }
+  return true;
+}
+
+QString Artifact(const char* name) {
+  QDir().mkpath(QStringLiteral(KX_ARTIFACTS_DIR));
+  return QStringLiteral(KX_ARTIFACTS_DIR "/%1").arg(name);
+}
+
+class LiveView : public ::testing::Test {
+ protected:
+  // Feeds `blocks` blocks of a continuous tone, each once the analyser has
+  // taken the previous one, as the decode thread does at its own pace.
+  static void FeedTone(CSpectrumAnalyser& analyser, double hz, float amplitude, int blocks) {
+    std::vector<float> block(CSpectrumAnalyser::kBlockSize);
+    size_t n = 0;
+    for (int b = 0; b < blocks; ++b) {
+      for (float& v : block) v = amplitude * static_cast<float>(std::sin(2 * M_PI * hz * static_cast<double>(n++) / 48000.0));
+      analyser.PushAudioBlock(block.data(), block.size());
+      ASSERT_TRUE(PumpUntil([&] { return !analyser.HasNewBlock(); }));
+    }
+  }
+
+  test::ViewParts parts;
+  CSettingsBlock& settings = parts.settings;
+};
+
+// Column of the spectrum image where the outline (opaque ColorSpectrum)
+// reaches highest.
+int PeakColumn(const QImage& spectrum, QRgb outline, int& peakY) {
+  int best = -1;
+  peakY = spectrum.height();
+  for (int x = 30; x <= spectrum.width() - 37; ++x)
+    for (int y = 0; y < spectrum.height() - 26; ++y)
+      if (spectrum.pixel(x, y) == outline) {
+        if (y < peakY) peakY = y, best = x;
+        break;
+      }
+  return best;
+}
+
+TEST_F(LiveView, ToneShowsItsPeakAtTheThousandHertzColumn) {
+  CDrawView view(settings, parts.target);
+  view.resize(1000, 600);
+  view.show();
+  ASSERT_TRUE(PumpUntil([&] { return view.ClientRect().right == 1000 && view.FramesPresented() > 0; }));
+  FeedTone(view.Analyser(), 1000.0, 0.01f, 30);
+  const uint64_t after = view.FramesPresented();
+  ASSERT_TRUE(PumpUntil([&] { return view.FramesPresented() >= after + 2; }));
+
+  const QImage spectrum = view.SpectrumImage();
+  ASSERT_EQ(spectrum.size(), QSize(910, 285));
+  const QRgb outline = qRgb(195, 218, 237);
+  int peakY = 0;
+  const int peakX = PeakColumn(spectrum, outline, peakY);
+  const double dec = (910 - 67) / (3 * std::log(3.0));
+  const double x1000 = 30 + 2 * dec;  // two decades above 10 Hz
+  EXPECT_NEAR(peakX, x1000, 2.0);
+  // Well above the floor and inside the plot.
+  EXPECT_GT(peakY, 10);
+  EXPECT_LT(peakY, 285 - 26 - 60);
+
+  // The input bar lights up for a tone at -40 dB (15 %).
+  float out = 0, in = 0;
+  view.HoldValues(out, in);
+  EXPECT_GT(in, 10.0f);
+  EXPECT_EQ(out, 0.0f);  // no output device
+
+  const QImage frame = view.LastFrame();
+  ASSERT_FALSE(frame.isNull());
+  EXPECT_TRUE(frame.save(Artifact("view_live_frame.png")));
+  // The same pixels in the frame, where the spectrum image is placed.
+  EXPECT_NE(frame.pixel(10 + peakX, 305 + peakY), qRgb(0, 0, 0));
+}
+
+TEST_F(LiveView, WindowPaintsTheComposedFrame) {
+  if (!HaveDisplay()) {
+    if (qgetenv("KX_REQUIRE_PEERS") == "1") FAIL() << "DISPLAY of the X server peer is missing";
+    GTEST_SKIP() << "no X server (DISPLAY) in this run";
+  }
+  ASSERT_EQ(QGuiApplication::platformName(), QStringLiteral("xcb"));
+  CDrawView view(settings, parts.target);
+  view.resize(800, 450);
+  view.show();
+  view.PresentPicture(test::SolidPicture(1920, 1080, qRgb(30, 120, 200)));
+  FeedTone(view.Analyser(), 440.0, 0.3f, 20);
+  ASSERT_TRUE(PumpUntil([&] { return view.isVisible() && view.FramesPresented() > 5; }));
+  // The window shows the frame 1:1: compare what it paints with the frame.
+  QImage shot;
+  ASSERT_TRUE(PumpUntil([&] {
+    view.StopRenderThread();  // hold the picture still for the comparison
+    shot = view.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage frame = view.LastFrame().convertToFormat(QImage::Format_RGB32);
+    return shot.size() == frame.size() && shot == frame;
+  }));
+  EXPECT_EQ(shot.pixel(400, 225), qRgb(30, 120, 200));
+  EXPECT_TRUE(shot.save(Artifact("view_window.png")));
+}
+
+// The whole road: the RTSP camera of the test peers (H.264 1280x720 with an
+// AAC 1000 Hz tone at -6 dB), the session's decode thread, the audio output
+// on the PulseAudio null sink with its render loop handing pictures to the
+// view, and the output meter read from the sink.
+TEST_F(LiveView, CameraStreamShowsPictureToneAndLevels) {
+  const QByteArray camera = qgetenv("KX_RTSP_CAMERA"), pulse = qgetenv("PULSE_SERVER");
+  if (camera.isEmpty() || pulse.isEmpty()) {
+    if (qgetenv("KX_REQUIRE_PEERS") == "1") FAIL() << "KX_RTSP_CAMERA or PULSE_SERVER of the test peers is missing";
+    GTEST_SKIP() << "no camera or sound server peer in this run";
+  }
+  ASSERT_GE(parts.audio.OpenConfiguredDevice(0, 1.0f), 0) << "no output device on the sound server";
+  COutputPeakMeter<CAudioOutput> meter(parts.audio);
+  {
+    CDrawView view(settings, parts.target);
+    view.resize(1000, 600);
+    view.show();
+    parts.audio.SetPresenter(&view);
+    view.SetOutputMeter(&meter);
+    const std::string url = camera.toStdString() + "/av";
+    view.Session().SetURL(std::u16string(url.begin(), url.end()));
+    view.Session().Start();
+
+    // The picture size reaches the view, then pictures come with the audio
+    // (from the stream's third second on).
+    ASSERT_TRUE(PumpUntil([&] { return view.Session().m_sizeVideo.Get() == (VideoSize{1280, 720}); }, 30s));
+    float out = 0, in = 0;
+    ASSERT_TRUE(PumpUntil(
+        [&] {
+          view.HoldValues(out, in);
+          return out > 70.0f && in > 70.0f;
+        },
+        30s))
+        << "output hold " << out << ", input hold " << in;
+    // Past the encoder's first overshoot: both bars near -6 dB (84.95 %).
+    std::this_thread::sleep_for(1s);
+    ASSERT_TRUE(PumpUntil([&] { return view.FramesPresented() > 0; }));
+    view.HoldValues(out, in);
+    EXPECT_NEAR(in, 84.95f, 3.0f);
+    EXPECT_NEAR(out, 84.95f, 3.0f);
+
+    int peakY = 0;
+    const QImage spectrum = view.SpectrumImage();
+    const int peakX = PeakColumn(spectrum, qRgb(195, 218, 237), peakY);
+    // The analyser takes the first 10 ms of each 21.3 ms AAC frame, so the
+    // tone arrives with a phase step per block and shows as a comb around
+    // 1 kHz: the highest tooth lies within 10 % of it (10 pixels here).
+    EXPECT_NEAR(peakX, 30 + 2 * (910 - 67) / (3 * std::log(3.0)), 10.0);
+    const QImage frame = view.LastFrame();
+    EXPECT_TRUE(frame.save(Artifact("view_camera_frame.png")));
+    // Colour bars in the 16:9 box (not the black of an empty picture); the
+    // box of a 1000 x 600 view is 1000 x 562.5 from y = 18.75.
+    int coloured = 0;
+    for (int x = 5; x < 1000; x += 10) {
+      const QRgb p = frame.pixel(x, 40);
+      coloured += qRed(p) + qGreen(p) + qBlue(p) > 150;
+    }
+    EXPECT_GT(coloured, 50);
+    EXPECT_EQ(frame.pixel(500, 5), qRgb(0, 0, 0));  // the bar above the box
+
+    view.Session().Stop();
+    parts.audio.SetPresenter(nullptr);
+    view.SetOutputMeter(nullptr);
+  }
+  parts.audio.CloseDevice();
+}
+
+}  // namespace
+}  // namespace kx

@@ -1,0 +1,150 @@
+// The view's render and analysis threads: started on creation, stopped on
+// destruction and around a rebuild, while other threads upload pictures,
+// resize the targets and push audio.
+#include <QThread>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <thread>
+
+#include "app/settings_block.h"
+#include "monitor/draw/widgets.h"
+#include "monitor/view/draw_view.h"
+#include "view_fixture.h"
+
+namespace kx {
+namespace {
+
+auto* const kQt = ::testing::AddGlobalTestEnvironment(new test::QtEnvironment("offscreen"));
+
+using namespace std::chrono_literals;
+
+// Polls until the condition holds; the bound is only against a hang.
+template <typename F>
+bool WaitFor(F condition, std::chrono::seconds bound = 20s) {
+  const auto end = std::chrono::steady_clock::now() + bound;
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(2ms);
+  }
+  return true;
+}
+
+class ConstantMeter : public IOutputPeakMeter {
+ public:
+  float GetPeakValue() override { return value.load(); }
+  std::atomic<float> value{0};
+};
+
+class ViewThreads : public ::testing::Test {
+ protected:
+  test::ViewParts parts;
+  CSettingsBlock& settings = parts.settings;
+};
+
+TEST_F(ViewThreads, StartOnCreationAndStopOnDestruction) {
+  for (int round = 0; round < 3; ++round) {
+    auto view = std::make_unique<CDrawView>(settings, parts.target);
+    view->ResizeTargets(640, 360);
+    EXPECT_TRUE(view->RenderThreadRunning());
+    EXPECT_NE(view->RenderThreadId(), 0u);
+    EXPECT_NE(view->AnalysisThreadId(), 0u);
+    ASSERT_TRUE(WaitFor([&] { return view->FramesPresented() >= 3; }));
+    view.reset();  // joins both threads; TSan and ASan see the rest
+  }
+}
+
+TEST_F(ViewThreads, RebuildRestartsTheRenderThreadWithNewColours) {
+  CDrawView view(settings, parts.target);
+  view.resize(640, 360);
+  view.ResizeTargets(640, 360);
+  settings.ShowWidgets = 1;
+  settings.Opacity = 100;
+  ASSERT_TRUE(WaitFor([&] { return view.FramesPresented() >= 2; }));
+  EXPECT_EQ(view.LastFrame().pixel(300, 20), qRgb(54, 54, 54));
+  const uint32_t before = view.RenderThreadId();
+  settings.ColorBkg = RGB(0, 0, 255);
+  view.RebuildDeviceResources();
+  EXPECT_TRUE(view.RenderThreadRunning());
+  EXPECT_NE(view.RenderThreadId(), before);
+  EXPECT_TRUE(view.ResourcesReady());
+  ASSERT_TRUE(WaitFor([&] { return view.LastFrame().pixel(300, 20) == qRgb(0, 0, 255); }));
+  view.StopRenderThread();
+  EXPECT_FALSE(view.RenderThreadRunning());
+  EXPECT_EQ(view.RenderThreadId(), 0u);
+  const uint64_t frames = view.FramesPresented();
+  std::this_thread::sleep_for(100ms);
+  EXPECT_EQ(view.FramesPresented(), frames);
+}
+
+TEST_F(ViewThreads, UploadsResizesAndAudioWhileRendering) {
+  auto view = std::make_unique<CDrawView>(settings, parts.target);
+  view->ResizeTargets(800, 450);
+  std::atomic<bool> stop{false};
+  std::thread uploader([&] {
+    // The audio render loop: a picture every few milliseconds.
+    const PictureRecord a = test::SolidPicture(1920, 1080, qRgb(255, 0, 0));
+    const PictureRecord b = test::SolidPicture(640, 360, qRgb(0, 255, 0));
+    for (int i = 0; !stop; ++i) {
+      view->PresentPicture(i % 2 ? a : b);
+      std::this_thread::sleep_for(3ms);
+    }
+  });
+  std::thread decoder([&] {
+    // The decode thread: audio blocks, and now and then a new picture size.
+    std::vector<float> block(480);
+    for (int i = 0; !stop; ++i) {
+      for (size_t n = 0; n < block.size(); ++n) block[n] = 0.5f * std::sin(0.13f * static_cast<float>(n + i));
+      view->Analyser().PushAudioBlock(block.data(), block.size());
+      if (i % 50 == 0) {
+        view->Session().m_sizeVideo.Set({i % 100 ? 640 : 1920, i % 100 ? 360 : 1080});
+        view->ResizeTargets(800, 450);
+      }
+      if (i % 70 == 0) view->Analyser().ResetAnalysis();
+      std::this_thread::sleep_for(2ms);
+    }
+  });
+  const uint64_t start = view->FramesPresented();
+  for (int i = 0; i < 30; ++i) {
+    view->ResizeTargets(600 + 10 * i, 400 + 5 * i);
+    settings.ShowWidgets = i % 3;
+    settings.ModeSpectrum = i % 2;
+    settings.ModeWave = i % 2;
+    test::SetBusy(view->Session(), i % 4 == 0);
+    QCoreApplication::processEvents();
+    std::this_thread::sleep_for(5ms);
+  }
+  ASSERT_TRUE(WaitFor([&] { return view->FramesPresented() >= start + 5; }));
+  // The callers stop before the view goes, as the audio output and the
+  // decode thread do.
+  stop = true;
+  uploader.join();
+  decoder.join();
+  view.reset();
+}
+
+TEST_F(ViewThreads, HoldMarksFallHalfAPercentEveryDecayTick) {
+  ConstantMeter meter;
+  meter.value = 0.5f;  // 84.95 % of scale
+  CDrawView view(settings, parts.target);
+  view.SetOutputMeter(&meter);
+  view.ResizeTargets(640, 480);
+  float out = 0, in = 0;
+  ASSERT_TRUE(WaitFor([&] {
+    view.HoldValues(out, in);
+    return out > 84.9f;
+  }));
+  meter.value = 0.0f;
+  // After the level drops the mark falls by whole steps of 0.5.
+  ASSERT_TRUE(WaitFor([&] {
+    view.HoldValues(out, in);
+    return out < 83.0f;
+  }));
+  const float steps = (draw::MagnitudeToMeterPercent(0.5f) - out) / 0.5f;
+  EXPECT_NEAR(steps, std::round(steps), 0.01f);
+  EXPECT_EQ(in, 0.0f);  // no input: stays at the floor
+  view.SetOutputMeter(nullptr);
+}
+
+}  // namespace
+}  // namespace kx

@@ -1,0 +1,31 @@
+# The camera: GStreamer's RTSP server on 127.0.0.1 with the mounts the tests
+# share. Writes KX_RTSP_CAMERA=rtsp://127.0.0.1:PORT.
+#   /av     H.264 1280x720 25 fps + AAC 48 kHz stereo 1000 Hz
+#   /video  H.264 320x240, one solid colour (R 0x30, G 0x80, B 0xC0), no audio
+#   /pcmu   G.711 mu-law 8 kHz mono 1000 Hz, no video
+#   /lr     16-bit PCM 48 kHz stereo in 20 ms packets: 1000 Hz on the left, silence on the right
+#   /demo   the demo camera's stream
+
+_rtsp_h264() {
+  echo "$1 ! video/x-raw,width=$2,height=$3,framerate=25/1 ! videoconvert ! x264enc tune=zerolatency speed-preset=ultrafast key-int-max=25 ! video/x-h264,profile=baseline ! rtph264pay name=pay0 pt=96 config-interval=1"
+}
+
+peer_start() {
+  local script="$KX_SOURCE_DIR/tools/demo-camera/rtsp_camera.py"
+  local out="$KX_PEERS_DIR/rtsp-camera.out"
+  local aac="audiotestsrc is-live=true wave=sine freq=1000 volume=0.5 ! audio/x-raw,rate=48000,channels=2 ! audioconvert ! avenc_aac ! rtpmp4gpay name=pay1 pt=97"
+  /usr/bin/python3 "$script" --demo \
+    --mount "/av=$(_rtsp_h264 'videotestsrc is-live=true' 1280 720) $aac" \
+    --mount "/video=$(_rtsp_h264 'videotestsrc is-live=true pattern=solid-color foreground-color=0xff3080c0' 320 240)" \
+    --mount "/pcmu=audiotestsrc is-live=true wave=sine freq=1000 volume=0.5 ! audio/x-raw,rate=8000,channels=1,format=S16LE ! mulawenc ! rtppcmupay name=pay0" \
+    --mount "/lr=audiotestsrc is-live=true wave=sine freq=1000 volume=0.5 ! audio/x-raw,rate=48000,channels=2 ! audiopanorama method=simple panorama=-1 ! audioconvert ! audio/x-raw,format=S16BE,rate=48000,channels=2 ! rtpL16pay name=pay0 mtu=4000 min-ptime=20000000 max-ptime=20000000" \
+    >"$out" 2>"$KX_PEERS_DIR/rtsp-camera.err" &
+  echo $! >"$KX_PEERS_DIR/rtsp-camera.pid"
+  kx_wait_until 60 grep -q '^PORT ' "$out" || return 1
+  local port; port=$(sed -n 's/^PORT //p' "$out")
+  echo "KX_RTSP_CAMERA=rtsp://127.0.0.1:$port" >"$KX_PEERS_DIR/rtsp-camera.env"
+}
+
+peer_stop() {
+  kx_stop_pid "$KX_PEERS_DIR/rtsp-camera.pid"
+}

@@ -1,0 +1,594 @@
+// The log against real files and its real writer thread.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <list>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "kxSystem.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+const std::string kBom = "\xEF\xBB\xBF";
+
+// FILETIME of a local date and time, computed with the C library.
+int64_t FileTime(int y, int mo, int d, int h, int mi, int s, int ms) {
+  std::tm t{};
+  t.tm_year = y - 1900;
+  t.tm_mon = mo - 1;
+  t.tm_mday = d;
+  t.tm_hour = h;
+  t.tm_min = mi;
+  t.tm_sec = s;
+  const int64_t seconds = timegm(&t);
+  return (seconds * 1000 + ms) * 10000 + 116444736000000000LL;
+}
+
+std::string Header(int y, int mo, int d, int h, int mi, int s, int ms) {
+  char buf[128];
+  std::snprintf(buf, sizeof buf, " <=====  %02d.%02d.%d %02d:%02d:%02d:%03d ===  Start LOG  =====>\r\n\r\n", d, mo, y,
+                h, mi, s, ms);
+  return buf;
+}
+
+std::string Line(int h, int mi, int s, int ms, const std::string& tag, const std::string& text) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%02d:%02d:%02d:%03d --> ", h, mi, s, ms);
+  return buf + tag + " " + text + "\r\n";
+}
+
+std::string ReadAll(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::vector<fs::path> FilesIn(const fs::path& dir) {
+  std::vector<fs::path> out;
+  std::error_code ec;
+  for (const auto& e : fs::recursive_directory_iterator(dir, ec))
+    if (e.is_regular_file()) out.push_back(e.path());
+  return out;
+}
+
+// Polls until `done` holds; the bound only keeps a broken build from hanging.
+template <typename F>
+bool WaitUntil(F done) {
+  const auto end = std::chrono::steady_clock::now() + 60s;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(5ms);
+  }
+  return true;
+}
+
+std::u16string U16(const fs::path& p) { return ConvertUTF8ToUnicode(p.string()); }
+
+// A clock the test moves; counts the writer's readings.
+struct TestClock {
+  std::atomic<int64_t> now{0};
+  std::atomic<int> reads{0};
+  std::function<int64_t()> Function() {
+    return [this] {
+      reads.fetch_add(1);
+      return now.load();
+    };
+  }
+};
+
+class LogTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    static int serial = 0;
+    dir_ = fs::temp_directory_path() / ("kx_log_" + std::to_string(getpid()) + "_" + std::to_string(++serial));
+    fs::remove_all(dir_);
+  }
+  void TearDown() override {
+    std::error_code ec;
+    fs::remove_all(dir_, ec);
+  }
+  fs::path DayFile(const std::string& name, int y, int mo, int d) const {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, " [%04d.%02d.%02d].log", y, mo, d);
+    return dir_ / (name + buf);
+  }
+  fs::path dir_;
+};
+
+TEST_F(LogTest, FreshFileHoldsBomHeaderAndOneLinePerEvent) {
+  TestClock clock;
+  clock.now = FileTime(2026, 3, 6, 9, 5, 3, 7);
+  CKxLog log;
+  EXPECT_EQ(log.GetLogType(), kxLogTypeNone);
+  log.SetClock(clock.Function());
+  log.CreateLogFile(U16(dir_ / "a" / "b"), u"ToneScope");  // missing parents are created
+  EXPECT_EQ(log.GetLogType(), kxLogTypeFile);
+
+  log.Log(kxLogEventInfo, FileTime(2026, 3, 6, 9, 5, 3, 8), u"Started");
+  log.Log(kxLogEventWarning, FileTime(2026, 3, 6, 23, 59, 59, 999), u"%d apples, %s, %5.2f%%, %x", 3, u"груши",
+          2.5, 255u);
+  log.Log(kxLogEventError, FileTime(2026, 3, 6, 0, 0, 0, 0), std::u16string(u"Ошибка открытия потока"));
+  _KX_LOG_EVENT record{};
+  record.time = FileTime(2026, 3, 6, 12, 34, 56, 789);
+  record.type = kxLogEventDebug;
+  std::copy_n(u"record €", 8, record.text);
+  log.Log(&record);
+  log.Log(static_cast<kxLogEventType>(7), FileTime(2026, 3, 6, 1, 2, 3, 4), u"seven");
+  log.Log(static_cast<kxLogEventType>(0xFFFFFFFFu), FileTime(2026, 3, 6, 1, 2, 3, 5), u"max");
+  log.Log(kxLogEventInfo, FileTime(2026, 3, 6, 1, 2, 3, 6), std::u16string());
+  log.Close();
+  EXPECT_EQ(log.GetLogType(), kxLogTypeNone);
+
+  const fs::path file = dir_ / "a" / "b" / "ToneScope [2026.03.06].log";
+  ASSERT_EQ(FilesIn(dir_), std::vector<fs::path>{file});
+  const std::string expected = kBom + " <=====  06.03.2026 09:05:03:007 ===  Start LOG  =====>\r\n\r\n" +
+                               "09:05:03:008 --> <Info> Started\r\n" +
+                               "23:59:59:999 --> <Warning> 3 apples, груши,  2.50%, ff\r\n" +
+                               "00:00:00:000 --> <Error> Ошибка открытия потока\r\n" +
+                               "12:34:56:789 --> <Debug> record €\r\n" + "01:02:03:004 --> <Unknown> seven\r\n" +
+                               "01:02:03:005 --> <Unknown> max\r\n" + "01:02:03:006 --> <Info> \r\n";
+  EXPECT_EQ(ReadAll(file), expected);
+}
+
+TEST_F(LogTest, LongTextsAreCutOrDropped) {
+  TestClock clock;
+  clock.now = FileTime(2030, 12, 31, 10, 0, 0, 0);
+  CKxLog log;
+  log.SetClock(clock.Function());
+  log.CreateLogFile(U16(dir_), u"Cuts");
+  const int64_t t = FileTime(2030, 12, 31, 11, 22, 33, 444);
+  std::u16string text3000;
+  for (int i = 0; i < 3000; ++i) text3000 += static_cast<char16_t>(u'a' + i % 26);
+  log.Log(kxLogEventInfo, t, text3000);
+  log.Log(kxLogEventInfo, t, u"%s", text3000.c_str());                              // too long: dropped
+  log.Log(kxLogEventInfo, t, u"%s", std::u16string(2048, u'y').c_str());           // 2048: dropped
+  log.Log(kxLogEventInfo, t, u"%s", std::u16string(2047, u'z').c_str());           // 2047: kept
+  log.Log(kxLogEventInfo, t, u"%s", u"");                                         // empty: dropped
+  log.Log(kxLogEventInfo, t, u"bad %");                                           // malformed: dropped
+  log.Log(kxLogEventInfo, t, u"%q", 1);                                           // unknown conversion
+  int count = 0;
+  log.Log(kxLogEventInfo, t, u"%n", &count);  // would write through an argument
+  log.Log(kxLogEventInfo, t, static_cast<const char16_t*>(nullptr));
+  // A line whose encoding passes 4094 bytes is cut to 4094 bytes or fewer, never inside a character.
+  log.Log(kxLogEventWarning, t, std::u16string(2047, u'€'));
+  log.Log(kxLogEventError, t, u"after");
+  log.Close();
+  EXPECT_EQ(count, 0);
+
+  const std::string prefix = "11:22:33:444 --> <Info> ";
+  // The 3000-unit text is stored as 2047 units, and its line is cut to 2047 units in all.
+  std::string cut(text3000.begin(), text3000.begin() + (2047 - prefix.size()));
+  const std::string longLine = prefix + cut;  // no line break
+  const std::string z2047 = prefix + std::string(2047 - prefix.size(), 'z');
+  std::string euros;
+  for (int i = 0; i < 2047; ++i) euros += "\xE2\x82\xAC";
+  // 27 bytes of time and tag leave room for 1355 whole three-byte characters (4092 bytes).
+  const std::string euroLine = "11:22:33:444 --> <Warning> " + euros.substr(0, 1355 * 3);
+  const std::string expected = kBom + Header(2030, 12, 31, 10, 0, 0, 0) + longLine + z2047 + euroLine +
+                               Line(11, 22, 33, 444, "<Error>", "after");
+  const std::string actual = ReadAll(DayFile("Cuts", 2030, 12, 31));
+  EXPECT_EQ(actual.size(), expected.size());
+  EXPECT_EQ(actual, expected);
+}
+
+TEST_F(LogTest, NothingIsWrittenWithoutAWriter) {
+  CKxLog log;
+  TestClock clock;
+  clock.now = FileTime(2026, 1, 2, 3, 4, 5, 6);
+  log.SetClock(clock.Function());
+  log.Log(kxLogEventError, 0, u"before");
+  log.Log(kxLogEventError, 0, u"before %d", 1);
+  std::list<_KX_LOG_EVENT*> got;
+  log.Get(got);
+  EXPECT_TRUE(got.empty());
+
+  log.CreateLogFile(U16(dir_), u"Log");
+  log.Log(kxLogEventInfo, FileTime(2026, 1, 2, 3, 4, 5, 7), u"inside");
+  log.Close();
+  log.Log(kxLogEventInfo, 0, u"after close");
+  _KX_LOG_EVENT record{};
+  log.Log(&record);
+  log.Get(got);
+  EXPECT_TRUE(got.empty());
+  EXPECT_EQ(ReadAll(DayFile("Log", 2026, 1, 2)),
+            kBom + Header(2026, 1, 2, 3, 4, 5, 6) + Line(3, 4, 5, 7, "<Info>", "inside"));
+
+  // A folder under a regular file cannot be made: the log counts as open but takes nothing.
+  const fs::path blocker = dir_ / "regular";
+  std::ofstream(blocker) << "x";
+  log.CreateLogFile(U16(blocker / "sub"), u"Log");
+  EXPECT_EQ(log.GetLogType(), kxLogTypeFile);
+  log.Log(kxLogEventInfo, 0, u"lost");
+  log.Get(got);
+  EXPECT_TRUE(got.empty());
+  log.Close();
+  // An empty name: the folder is made, no file is written.
+  log.CreateLogFile(U16(dir_ / "named"), u"");
+  EXPECT_EQ(log.GetLogType(), kxLogTypeFile);
+  log.Log(kxLogEventInfo, 0, u"lost");
+  log.Close();
+  EXPECT_TRUE(fs::is_directory(dir_ / "named"));
+  // A 10,000-unit folder is cut to 258 units; the file name then no longer fits
+  // the file system, and the writer takes events without writing them.
+  log.CreateLogFile(U16(dir_) + u"/" + std::u16string(10000, u'x'), u"Log");
+  log.Log(kxLogEventInfo, 0, u"lost");
+  log.Close();
+  EXPECT_EQ(FilesIn(dir_).size(), 2u);  // the day's file and the blocker
+  EXPECT_EQ(ReadAll(blocker), "x");
+}
+
+// Holds the writer at its start, so that events stay queued.
+class BlockedClock {
+ public:
+  explicit BlockedClock(int64_t now) : now_(now) {}
+  ~BlockedClock() { Release(); }
+  std::function<int64_t()> Function() {
+    return [this] {
+      std::unique_lock<std::mutex> l(m_);
+      cv_.wait(l, [this] { return released_; });
+      return now_;
+    };
+  }
+  void Release() {
+    std::lock_guard<std::mutex> l(m_);
+    released_ = true;
+    cv_.notify_all();
+  }
+
+ private:
+  std::mutex m_;
+  std::condition_variable cv_;
+  bool released_ = false;
+  const int64_t now_;
+};
+
+TEST_F(LogTest, GetHandsOverQueuedRecordsAndClearFreesThem) {
+  CKxLog log;
+  BlockedClock clock(FileTime(2026, 5, 5, 5, 5, 5, 5));  // released before the log is destroyed
+  log.SetClock(clock.Function());
+  log.CreateLogFile(U16(dir_), u"Get");
+  log.Log(kxLogEventWarning, 42, u"one");
+  log.Log(kxLogEventError, 43, u"%s-%d", u"two", 2);
+  _KX_LOG_EVENT full;
+  full.time = 44;
+  full.type = kxLogEventDebug;
+  std::fill(std::begin(full.text), std::end(full.text), u'r');  // no terminator
+  log.Log(&full);
+
+  std::list<_KX_LOG_EVENT*> got{nullptr};  // entries already there are dropped
+  log.Get(got);
+  ASSERT_EQ(got.size(), 3u);
+  auto it = got.begin();
+  EXPECT_EQ((*it)->time, 42);
+  EXPECT_EQ((*it)->type, kxLogEventWarning);
+  EXPECT_EQ(std::u16string((*it)->text), u"one");
+  EXPECT_TRUE(std::all_of((*it)->text + 3, (*it)->text + 2048, [](char16_t c) { return c == 0; }));
+  ++it;
+  EXPECT_EQ((*it)->time, 43);
+  EXPECT_EQ(std::u16string((*it)->text), u"two-2");
+  ++it;
+  EXPECT_EQ((*it)->type, kxLogEventDebug);
+  EXPECT_EQ((*it)->text[2047], 0);
+  EXPECT_EQ(std::u16string((*it)->text), std::u16string(2047, u'r'));
+  for (_KX_LOG_EVENT* e : got) delete e;
+
+  log.Log(kxLogEventInfo, 45, u"cleared");
+  log.ClearLogList();
+  log.Get(got);
+  EXPECT_TRUE(got.empty());
+  log.Log(kxLogEventInfo, FileTime(2026, 5, 5, 6, 0, 0, 0), u"written");
+  clock.Release();
+  log.Close();
+  EXPECT_EQ(ReadAll(DayFile("Get", 2026, 5, 5)),
+            kBom + Header(2026, 5, 5, 5, 5, 5, 5) + Line(6, 0, 0, 0, "<Info>", "written"));
+}
+
+TEST_F(LogTest, FormatOverloadFollowsPrintf) {
+  CKxLog log;
+  BlockedClock clock(FileTime(2026, 5, 5, 5, 5, 5, 5));
+  log.SetClock(clock.Function());
+  log.CreateLogFile(U16(dir_), u"Fmt");
+  log.Log(kxLogEventInfo, 0, u"[%5d|%-5d|%05d|%+d|%i]", 42, 42, 42, 42, -7);
+  log.Log(kxLogEventInfo, 0, u"[%lld|%I64d|%llu|%zu|%hd|%hhu]", -9000000000LL, 9000000000LL,
+          18446744073709551615ULL, size_t{12}, 70000, 300);
+  log.Log(kxLogEventInfo, 0, u"[%x|%X|%#x|%o|%08.3f|%e|%g]", 255u, 255u, 255u, 8u, 3.14159, 1500.0, 0.0001);
+  log.Log(kxLogEventInfo, 0, u"[%s|%ls|%hs|%S|%6s|%-6s|%.2s|%*d]", u"ж", u"wide", "narrow", "Ünï", u"ab", u"ab",
+          u"abc", 4, 7);
+  log.Log(kxLogEventInfo, 0, u"[%c%c|%%|%s]", u'Ж', u'z', static_cast<const char16_t*>(nullptr));
+  std::list<_KX_LOG_EVENT*> got;
+  log.Get(got);
+  std::vector<std::u16string> texts;
+  for (_KX_LOG_EVENT* e : got) {
+    texts.emplace_back(e->text);
+    delete e;
+  }
+  clock.Release();
+  EXPECT_EQ(texts, (std::vector<std::u16string>{
+                       u"[   42|42   |00042|+42|-7]",
+                       u"[-9000000000|9000000000|18446744073709551615|12|4464|44]",
+                       u"[ff|FF|0xff|10|0003.142|1.500000e+03|0.0001]",
+                       u"[ж|wide|narrow|Ünï|    ab|ab    |ab|   7]",
+                       u"[Жz|%|(null)]",
+                   }));
+}
+
+// Another holder of the day's file's lock: this process through its own open.
+bool TryLock(const fs::path& file, int& fd) {
+  fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) return false;
+  if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return true;
+  ::close(fd);
+  fd = -1;
+  return false;
+}
+
+TEST_F(LogTest, MidnightStartsTheNextDaysFileWithoutHeader) {
+  TestClock clock;
+  clock.now = FileTime(2026, 2, 28, 23, 59, 59, 0);
+  CKxLog log;
+  log.SetClock(clock.Function());
+  log.CreateLogFile(U16(dir_), u"Roll");
+  const fs::path day1 = DayFile("Roll", 2026, 2, 28);
+  const fs::path day2 = DayFile("Roll", 2026, 3, 1);
+  ASSERT_TRUE(WaitUntil([&] { return clock.reads.load() >= 1; }));
+  log.Log(kxLogEventInfo, FileTime(2026, 2, 28, 23, 59, 59, 500), u"before midnight");
+  // Let one tick write it on the first day.
+  int seen = clock.reads.load();
+  ASSERT_TRUE(WaitUntil([&] { return clock.reads.load() > seen && ReadAll(day1).find("before") != std::string::npos; }));
+
+  clock.now = FileTime(2026, 3, 1, 0, 0, 0, 100);
+  seen = clock.reads.load();
+  log.Log(kxLogEventWarning, FileTime(2026, 2, 28, 23, 59, 59, 900), u"late");
+  ASSERT_TRUE(WaitUntil([&] { return clock.reads.load() > seen; }));  // a tick saw the new date
+  // The first day's file is closed: its lock is free again.
+  int fd = -1;
+  ASSERT_TRUE(WaitUntil([&] { return ReadAll(day2).find("late") != std::string::npos; }));
+  EXPECT_TRUE(TryLock(day1, fd));
+  if (fd >= 0) ::close(fd);
+  log.Log(kxLogEventInfo, FileTime(2026, 3, 1, 0, 0, 1, 0), u"next day");
+  log.Close();
+
+  EXPECT_EQ(ReadAll(day1), kBom + Header(2026, 2, 28, 23, 59, 59, 0) +
+                               Line(23, 59, 59, 500, "<Info>", "before midnight"));
+  EXPECT_EQ(ReadAll(day2), kBom + Line(23, 59, 59, 900, "<Warning>", "late") +
+                               Line(0, 0, 1, 0, "<Info>", "next day"));
+}
+
+TEST_F(LogTest, ALockedFileIsNotWritten) {
+  TestClock clock;
+  clock.now = FileTime(2026, 7, 7, 7, 7, 7, 7);
+  fs::create_directories(dir_);
+  const fs::path file = DayFile("Busy", 2026, 7, 7);
+
+  // A first instance holds the file ...
+  CKxLog first;
+  first.SetClock(clock.Function());
+  first.CreateLogFile(U16(dir_), u"Busy");
+  const std::string header = Header(2026, 7, 7, 7, 7, 7, 7);
+  ASSERT_TRUE(WaitUntil([&] { return ReadAll(file) == kBom + header; }));
+  // ... so a second cannot open it and frees its events unwritten.
+  CKxLog second;
+  second.SetClock(clock.Function());
+  second.CreateLogFile(U16(dir_), u"Busy");
+  first.Log(kxLogEventInfo, FileTime(2026, 7, 7, 8, 0, 0, 0), u"from first");
+  for (int i = 0; i < 100; ++i) second.Log(kxLogEventInfo, FileTime(2026, 7, 7, 8, 0, 0, 1), u"from second");
+  const int seen = clock.reads.load();
+  ASSERT_TRUE(WaitUntil([&] { return clock.reads.load() >= seen + 2; }));  // both writers ticked
+  second.Close();
+  first.Close();
+  EXPECT_EQ(ReadAll(file), kBom + header + Line(8, 0, 0, 0, "<Info>", "from first"));
+
+  // Any other holder of the lock has the same effect.
+  int fd = -1;
+  ASSERT_TRUE(TryLock(file, fd));
+  CKxLog third;
+  third.SetClock(clock.Function());
+  third.CreateLogFile(U16(dir_), u"Busy");
+  third.Log(kxLogEventInfo, FileTime(2026, 7, 7, 9, 0, 0, 0), u"from third");
+  third.Close();
+  ::close(fd);
+  EXPECT_EQ(ReadAll(file), kBom + header + Line(8, 0, 0, 0, "<Info>", "from first"));
+}
+
+TEST_F(LogTest, StartsOnOneDayAppendWithAHeaderEach) {
+  TestClock clock;
+  const fs::path file = DayFile("Twice", 2026, 4, 1);
+  {
+    CKxLog log;
+    clock.now = FileTime(2026, 4, 1, 8, 0, 0, 0);
+    log.SetClock(clock.Function());
+    log.CreateLogFile(U16(dir_), u"Twice");
+    log.Log(kxLogEventInfo, FileTime(2026, 4, 1, 8, 0, 0, 1), u"run 1");
+  }  // the destructor stops the writer as Close does
+  CKxLog log;
+  clock.now = FileTime(2026, 4, 1, 9, 30, 0, 0);
+  log.SetClock(clock.Function());
+  int seen = clock.reads.load();
+  log.CreateLogFile(U16(dir_ / ""), u"Twice");
+  log.Log(kxLogEventInfo, FileTime(2026, 4, 1, 9, 30, 0, 1), u"run 2");
+  ASSERT_TRUE(WaitUntil([&] { return clock.reads.load() > seen; }));  // the writer took its start time
+  // A second CreateLogFile restarts the writer in place, with a new header.
+  clock.now = FileTime(2026, 4, 1, 10, 0, 0, 0);
+  log.CreateLogFile(U16(dir_), u"Twice");
+  log.Log(kxLogEventInfo, FileTime(2026, 4, 1, 10, 0, 0, 1), u"run 3");
+  log.Close();
+  EXPECT_EQ(ReadAll(file), kBom + Header(2026, 4, 1, 8, 0, 0, 0) + Line(8, 0, 0, 1, "<Info>", "run 1") +
+                               Header(2026, 4, 1, 9, 30, 0, 0) + Line(9, 30, 0, 1, "<Info>", "run 2") +
+                               Header(2026, 4, 1, 10, 0, 0, 0) + Line(10, 0, 0, 1, "<Info>", "run 3"));
+}
+
+TEST_F(LogTest, AnExistingFileKeepsItsFirstBytes) {
+  TestClock clock;
+  clock.now = FileTime(2026, 9, 9, 9, 9, 9, 9);
+  fs::create_directories(dir_);
+  const fs::path file = DayFile("Kept", 2026, 9, 9);
+  std::ofstream(file, std::ios::binary) << "notes\n";
+  CKxLog log;
+  log.SetClock(clock.Function());
+  log.CreateLogFile(U16(dir_), u"Kept");
+  log.Log(kxLogEventInfo, FileTime(2026, 9, 9, 9, 9, 10, 0), u"appended");
+  log.Close();
+  EXPECT_EQ(ReadAll(file), "notes\n" + Header(2026, 9, 9, 9, 9, 9, 9) + Line(9, 9, 10, 0, "<Info>", "appended"));
+}
+
+constexpr int kProducers = 4;
+constexpr int kPerProducer = 25000;
+
+void Burst(CKxLog& log) {
+  std::vector<std::thread> producers;
+  for (int p = 0; p < kProducers; ++p) {
+    producers.emplace_back([&log, p] {
+      for (int i = 0; i < kPerProducer; ++i)
+        log.Log(kxLogEventInfo, FileTime(2026, 6, 1, 12, 0, 0, 0), u"producer %d event %d", p, i);
+    });
+  }
+  for (auto& t : producers) t.join();
+}
+
+// Checks every event line and returns how many each producer has, after
+// checking that each producer's events stand in order from its first.
+std::vector<int> ProducerCounts(const std::string& body) {
+  std::vector<int> next(kProducers, 0);
+  size_t pos = 0;
+  while (pos < body.size()) {
+    const size_t end = body.find("\r\n", pos);
+    EXPECT_NE(end, std::string::npos) << "unterminated line at " << pos;
+    if (end == std::string::npos) break;
+    int p = -1, i = -1;
+    const std::string line = body.substr(pos, end - pos);
+    char tail = 0;
+    EXPECT_EQ(std::sscanf(line.c_str(), "12:00:00:000 --> <Info> producer %d event %d%c", &p, &i, &tail), 2) << line;
+    if (p >= 0 && p < kProducers) {
+      EXPECT_EQ(i, next[p]) << line;
+      next[p] = i + 1;
+    }
+    pos = end + 2;
+  }
+  return next;
+}
+
+TEST_F(LogTest, BurstFromFourThreadsIsWrittenCompletely) {
+  TestClock clock;
+  clock.now = FileTime(2026, 6, 1, 11, 0, 0, 0);
+  CKxLog log;
+  log.SetClock(clock.Function());
+  log.CreateLogFile(U16(dir_), u"Burst");
+  Burst(log);
+  const fs::path file = DayFile("Burst", 2026, 6, 1);
+  const std::string head = kBom + Header(2026, 6, 1, 11, 0, 0, 0);
+  const size_t lineSize = Line(12, 0, 0, 0, "<Info>", "producer 0 event ").size();
+  auto complete = [&] {
+    const std::string s = ReadAll(file);
+    return static_cast<size_t>(std::count(s.begin(), s.end(), '\n')) >= kProducers * kPerProducer + 2;
+  };
+  ASSERT_TRUE(WaitUntil(complete));  // the writer's ticks took the burst
+  log.Close();
+  const std::string s = ReadAll(file);
+  ASSERT_EQ(s.substr(0, head.size()), head);
+  EXPECT_GT(s.size(), head.size() + kProducers * kPerProducer * lineSize);
+  EXPECT_EQ(ProducerCounts(s.substr(head.size())), std::vector<int>(kProducers, kPerProducer));
+}
+
+TEST_F(LogTest, CloseRightAfterABurstWritesInQueueOrder) {
+  TestClock clock;
+  clock.now = FileTime(2026, 6, 1, 11, 0, 0, 0);
+  CKxLog log;
+  log.SetClock(clock.Function());
+  log.CreateLogFile(U16(dir_), u"Burst");
+  Burst(log);
+  log.Close();  // whatever is written is a gap-free start of each producer's events
+  const std::string s = ReadAll(DayFile("Burst", 2026, 6, 1));
+  const std::string head = kBom + Header(2026, 6, 1, 11, 0, 0, 0);
+  ASSERT_EQ(s.substr(0, head.size()), head);
+  const std::vector<int> counts = ProducerCounts(s.substr(head.size()));
+  for (int c : counts) EXPECT_LE(c, kPerProducer);
+}
+
+TEST_F(LogTest, ProducersKeepLoggingWhileTheLogIsReopened) {
+  TestClock clock;
+  clock.now = FileTime(2026, 10, 10, 10, 0, 0, 0);
+  CKxLog log;
+  log.SetClock(clock.Function());
+  std::atomic<bool> stop{false};
+  std::vector<std::thread> producers;
+  for (int p = 0; p < 2; ++p) {
+    producers.emplace_back([&] {
+      while (!stop.load()) log.Log(kxLogEventInfo, FileTime(2026, 10, 10, 10, 0, 0, 1), u"busy");
+    });
+  }
+  for (int i = 0; i < 4; ++i) {
+    log.CreateLogFile(U16(dir_ / std::to_string(i)), u"Re");
+    std::this_thread::sleep_for(20ms);
+    if (i % 2 == 0) log.Close();  // the others are ended by the next CreateLogFile
+  }
+  log.Close();
+  stop = true;
+  for (auto& t : producers) t.join();
+  const std::string head = kBom + Header(2026, 10, 10, 10, 0, 0, 0);
+  const std::string line = Line(10, 0, 0, 1, "<Info>", "busy");
+  for (int i = 0; i < 4; ++i) {
+    const std::string s = ReadAll(dir_ / std::to_string(i) / "Re [2026.10.10].log");
+    ASSERT_EQ(s.substr(0, head.size()), head) << i;
+    ASSERT_EQ((s.size() - head.size()) % line.size(), 0u) << i;
+    for (size_t pos = head.size(); pos < s.size(); pos += line.size()) ASSERT_EQ(s.substr(pos, line.size()), line);
+  }
+}
+
+TEST_F(LogTest, TimesOutsideTheCalendarStillMakeALine) {
+  TestClock clock;
+  clock.now = FileTime(2026, 8, 8, 8, 8, 8, 8);
+  CKxLog log;
+  log.SetClock(clock.Function());
+  log.CreateLogFile(U16(dir_), u"Odd");
+  log.Log(kxLogEventInfo, -1, u"negative");
+  log.Log(kxLogEventInfo, INT64_MAX, u"far");
+  std::u16string bad = u"x";
+  bad += char16_t(0xD800);  // unpaired surrogate
+  log.Log(kxLogEventInfo, 0, bad);
+  log.Close();
+  // INT64_MAX is 30828-09-14 02:48:05.477 in FILETIME terms.
+  EXPECT_EQ(ReadAll(DayFile("Odd", 2026, 8, 8)),
+            kBom + Header(2026, 8, 8, 8, 8, 8, 8) + Line(0, 0, 0, 0, "<Info>", "negative") +
+                Line(2, 48, 5, 477, "<Info>", "far") + Line(0, 0, 0, 0, "<Info>", "x\xEF\xBF\xBD"));
+}
+
+TEST(LocalTime, NowIsLocalWallClock) {
+  // A zone seven hours east of UTC (a POSIX rule, no zone files needed).
+  const char* oldTz = std::getenv("TZ");
+  const std::string saved = oldTz ? oldTz : "";
+  ::setenv("TZ", "KXT-7", 1);
+  ::tzset();
+  const std::time_t before = std::time(nullptr);
+  const int64_t ft = kxLocalFileTimeNow();
+  const std::time_t after = std::time(nullptr);
+  std::tm lb{}, la{};
+  localtime_r(&before, &lb);
+  localtime_r(&after, &la);
+  const int64_t lo = FileTime(lb.tm_year + 1900, lb.tm_mon + 1, lb.tm_mday, lb.tm_hour, lb.tm_min, lb.tm_sec, 0);
+  const int64_t hi = FileTime(la.tm_year + 1900, la.tm_mon + 1, la.tm_mday, la.tm_hour, la.tm_min, la.tm_sec, 999);
+  EXPECT_GE(ft, lo);
+  EXPECT_LE(ft, hi);
+  EXPECT_EQ(la.tm_gmtoff, 7 * 3600);
+  if (oldTz) ::setenv("TZ", saved.c_str(), 1);
+  else ::unsetenv("TZ");
+  ::tzset();
+}
+
+}  // namespace

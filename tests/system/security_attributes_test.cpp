@@ -1,0 +1,187 @@
+#include <gtest/gtest.h>
+#include <acl/libacl.h>
+#include <sys/acl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "kxSystem.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+bool AllZero(const SECURITY_ATTRIBUTES* sa) {
+  static const SECURITY_ATTRIBUTES zero{};
+  return std::memcmp(sa, &zero, sizeof zero) == 0;
+}
+
+// A fresh folder under /tmp (which every user may traverse), removed afterwards.
+class TempRoot {
+ public:
+  TempRoot() {
+    static int serial = 0;
+    path_ = fs::temp_directory_path() / ("kx_sa_" + std::to_string(getpid()) + "_" + std::to_string(++serial));
+    fs::remove_all(path_);
+  }
+  ~TempRoot() {
+    std::error_code ec;
+    fs::remove_all(path_, ec);
+  }
+  const fs::path& path() const { return path_; }
+
+ private:
+  fs::path path_;
+};
+
+// Restores the umask when the test ends.
+class ScopedUmask {
+ public:
+  explicit ScopedUmask(mode_t mask) : old_(::umask(mask)) {}
+  ~ScopedUmask() { ::umask(old_); }
+
+ private:
+  mode_t old_;
+};
+
+std::u16string U16(const fs::path& p) { return ConvertUTF8ToUnicode(p.string()); }
+
+mode_t Mode(const fs::path& p) {
+  struct stat st {};
+  EXPECT_EQ(::stat(p.c_str(), &st), 0) << p;
+  return st.st_mode & 07777;
+}
+
+// Runs a shell command as the unprivileged user nobody; its exit status.
+int RunAsNobody(const std::string& command) {
+  const std::string line = "setpriv --reuid=nobody --regid=nogroup --clear-groups sh -c '" + command + "' 2>/dev/null";
+  const int status = std::system(line.c_str());
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string ReadAll(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST(SecurityAttributes, LifecycleKeepsOneAddress) {
+  CSecurityAttributesRW holder;
+  SECURITY_ATTRIBUTES* sa = holder.GetSecurityAttributes();
+  EXPECT_TRUE(AllZero(sa));
+  holder.Close();  // holding nothing: nothing happens
+  EXPECT_TRUE(AllZero(sa));
+
+  ASSERT_EQ(holder.Create(), 1);
+  EXPECT_EQ(holder.GetSecurityAttributes(), sa);
+  EXPECT_EQ(sa->nLength, sizeof(SECURITY_ATTRIBUTES));
+  EXPECT_EQ(sa->bInheritHandle, 0);
+  const auto* sd = static_cast<const KX_SECURITY_DESCRIPTOR*>(sa->lpSecurityDescriptor);
+  ASSERT_NE(sd, nullptr);
+  EXPECT_EQ(sd->mode, 0666u);
+  ASSERT_NE(sd->acl, nullptr);
+  EXPECT_EQ(acl_valid(static_cast<acl_t>(sd->acl)), 0);
+
+  // A second Create frees the first list (the leak checker sees it) and builds a new one.
+  ASSERT_EQ(holder.Create(), 1);
+  EXPECT_EQ(holder.GetSecurityAttributes(), sa);
+  ASSERT_NE(sa->lpSecurityDescriptor, nullptr);
+  EXPECT_NE(static_cast<const KX_SECURITY_DESCRIPTOR*>(sa->lpSecurityDescriptor)->acl, nullptr);
+
+  holder.Close();
+  EXPECT_TRUE(AllZero(sa));
+  holder.Close();
+  EXPECT_TRUE(AllZero(sa));
+  EXPECT_EQ(holder.GetSecurityAttributes(), sa);
+}
+
+TEST(SecurityAttributes, ObjectsGetTheRightsWhateverTheUmask) {
+  TempRoot root;
+  CSecurityAttributesRW holder;
+  ASSERT_EQ(holder.Create(), 1);
+  ScopedUmask mask(077);
+
+  int fd = kxCreateWithAttributes(U16(root.path()), true, holder.GetSecurityAttributes());
+  ASSERT_GE(fd, 0);
+  ::close(fd);
+  EXPECT_EQ(Mode(root.path()), 0777u);
+  const fs::path file = root.path() / "shared.dat";
+  fd = kxCreateWithAttributes(U16(file), false, holder.GetSecurityAttributes());
+  ASSERT_GE(fd, 0);
+  EXPECT_EQ(::write(fd, "x", 1), 1);
+  ::close(fd);
+  EXPECT_EQ(Mode(file), 0666u);
+
+  // The stored list grants other users read and write.
+  acl_t acl = acl_get_file(file.c_str(), ACL_TYPE_ACCESS);
+  ASSERT_NE(acl, nullptr);
+  char* text = acl_to_any_text(acl, nullptr, ',', 0);
+  ASSERT_NE(text, nullptr);
+  EXPECT_STREQ(text, "user::rw-,group::rw-,mask::rw-,other::rw-");
+  acl_free(text);
+  acl_free(acl);
+
+  // Without attributes the umask rules.
+  const fs::path plain = root.path() / "plain.dat";
+  fd = kxCreateWithAttributes(U16(plain), false, nullptr);
+  ASSERT_GE(fd, 0);
+  ::close(fd);
+  EXPECT_EQ(Mode(plain), 0600u);
+
+  // An existing file keeps its rights.
+  fd = kxCreateWithAttributes(U16(plain), false, holder.GetSecurityAttributes());
+  ASSERT_GE(fd, 0);
+  ::close(fd);
+  EXPECT_EQ(Mode(plain), 0600u);
+
+  // Unbuilt attributes, empty paths and missing parents fail or fall back safely.
+  CSecurityAttributesRW empty;
+  const fs::path third = root.path() / "third.dat";
+  fd = kxCreateWithAttributes(U16(third), false, empty.GetSecurityAttributes());
+  ASSERT_GE(fd, 0);
+  ::close(fd);
+  EXPECT_EQ(Mode(third), 0600u);
+  EXPECT_EQ(kxCreateWithAttributes(u"", false, holder.GetSecurityAttributes()), -1);
+  EXPECT_EQ(kxCreateWithAttributes(U16(root.path() / "no" / "such"), false, holder.GetSecurityAttributes()), -1);
+  EXPECT_EQ(kxCreateWithAttributes(U16(root.path() / "no" / "such"), true, holder.GetSecurityAttributes()), -1);
+}
+
+TEST(SecurityAttributes, AnotherUserReadsAndWrites) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to run a check as the user nobody";
+  TempRoot root;
+  CSecurityAttributesRW holder;
+  ASSERT_EQ(holder.Create(), 1);
+  ScopedUmask mask(077);
+  int fd = kxCreateWithAttributes(U16(root.path()), true, holder.GetSecurityAttributes());
+  ASSERT_GE(fd, 0);
+  ::close(fd);
+
+  const fs::path shared = root.path() / "shared.txt";
+  fd = kxCreateWithAttributes(U16(shared), false, holder.GetSecurityAttributes());
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(::write(fd, "root\n", 5), 5);
+  ::close(fd);
+  const fs::path own = root.path() / "own.txt";
+  fd = kxCreateWithAttributes(U16(own), false, nullptr);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(::write(fd, "root\n", 5), 5);
+  ::close(fd);
+
+  // nobody can read the shared file and append to it, and create files in the folder ...
+  EXPECT_EQ(RunAsNobody("grep -q root " + shared.string() + " && echo nobody >> " + shared.string()), 0);
+  EXPECT_EQ(ReadAll(shared), "root\nnobody\n");
+  EXPECT_EQ(RunAsNobody("echo new > " + (root.path() / "by_nobody.txt").string()), 0);
+  EXPECT_TRUE(fs::exists(root.path() / "by_nobody.txt"));
+  // ... but neither reads nor writes one made under the umask.
+  EXPECT_NE(RunAsNobody("cat " + own.string()), 0);
+  EXPECT_NE(RunAsNobody("echo nobody >> " + own.string()), 0);
+  EXPECT_EQ(ReadAll(own), "root\n");
+}
+
+}  // namespace

@@ -1,0 +1,187 @@
+#!/usr/bin/python3
+"""A local RTSP camera: GStreamer's RTSP server bound to 127.0.0.1.
+
+  rtsp_camera.py --demo                     the demo camera (test picture with a
+                                            clock, 1000 Hz tone stepping in level)
+  rtsp_camera.py --mount /av='LAUNCH' ...   one mount per --mount, payloaders pay0, pay1
+  rtsp_camera.py --silent                   a TCP port that accepts and never answers
+
+Options: --port N (0 picks a free one), --auth USER:PASSWORD (digest, every
+mount), --resize-after SECONDS --resize-caps CAPS (sets the caps of the
+capsfilter named "sizecaps" in each client's pipeline), --step-level (steps the
+volume of the audiotestsrc named "tone" every second).
+Prints "PORT n" and then "URL rtsp://..." per mount on standard output; ends on
+SIGTERM or SIGINT.
+"""
+import argparse
+import os
+import signal
+import socket
+import subprocess
+import sys
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+INSTALL_DEPS = os.path.join(HERE, "..", "..", "scripts", "install-deps")
+NEEDED_ELEMENTS = ["videotestsrc", "audiotestsrc", "clockoverlay", "x264enc", "rtph264pay",
+                   "avenc_aac", "rtpmp4gpay", "mulawenc", "rtppcmupay"]
+
+DEMO_VIDEO = ("videotestsrc is-live=true pattern=smpte horizontal-speed=3 ! "
+              "video/x-raw,width=1280,height=720,framerate=25/1 ! "
+              "clockoverlay time-format=\"%H:%M:%S\" font-desc=\"Sans 36\" ! "
+              "timeoverlay valignment=bottom halignment=right font-desc=\"Sans 24\" ! "
+              "videoconvert ! x264enc tune=zerolatency speed-preset=ultrafast key-int-max=25 ! "
+              "video/x-h264,profile=baseline ! rtph264pay name=pay0 pt=96 config-interval=1")
+DEMO_AUDIO = ("audiotestsrc name=tone is-live=true wave=sine freq=1000 volume=0.5 ! "
+              "audio/x-raw,rate=48000,channels=2 ! audioconvert ! avenc_aac ! "
+              "rtpmp4gpay name=pay1 pt=97")
+LEVELS = [0.5, 0.25, 0.125, 0.0625]  # -6, -12, -18, -24 dBFS
+
+
+def run_silent(port):
+    server = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    server.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    server.bind(("127.0.0.1", port))
+    server.listen(16)
+    print("PORT %d" % server.getsockname()[1], flush=True)
+    held = []
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(0))
+    try:
+        while True:
+            conn, _ = server.accept()
+            held.append(conn)  # kept open, never read or written
+    except (KeyboardInterrupt, SystemExit):
+        pass
+
+
+def gstreamer_ready():
+    try:
+        import gi
+        gi.require_version("Gst", "1.0")
+        gi.require_version("GstRtspServer", "1.0")
+        from gi.repository import Gst, GstRtspServer  # noqa: F401
+    except (ImportError, ValueError):
+        return False
+    Gst.init(None)
+    return all(Gst.ElementFactory.find(e) is not None for e in NEEDED_ELEMENTS)
+
+
+def ensure_packages():
+    """Installs the project's Debian packages once when GStreamer's parts are missing."""
+    if gstreamer_ready():
+        return
+    if os.environ.get("KX_CAMERA_DEPS_TRIED") == "1" or not os.path.exists(INSTALL_DEPS):
+        print("GStreamer RTSP server or plugins are missing", file=sys.stderr)
+        sys.exit(1)
+    print("Installing the GStreamer packages the camera needs ...", file=sys.stderr)
+    subprocess.run([INSTALL_DEPS], check=False, stdout=sys.stderr)
+    os.environ["KX_CAMERA_DEPS_TRIED"] = "1"
+    os.execv("/usr/bin/python3", ["/usr/bin/python3"] + sys.argv)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--demo", action="store_true")
+    parser.add_argument("--silent", action="store_true")
+    parser.add_argument("--mount", action="append", default=[])
+    parser.add_argument("--port", type=int, default=0)
+    parser.add_argument("--auth")
+    parser.add_argument("--resize-after", type=float, default=0)
+    parser.add_argument("--resize-caps", default="video/x-raw,width=640,height=360")
+    parser.add_argument("--step-level", action="store_true")
+    args = parser.parse_args()
+
+    if args.silent:
+        run_silent(args.port)
+        return
+
+    ensure_packages()
+    import gi
+    gi.require_version("Gst", "1.0")
+    gi.require_version("GstRtsp", "1.0")
+    gi.require_version("GstRtspServer", "1.0")
+    from gi.repository import GLib, Gst, GstRtsp, GstRtspServer
+
+    Gst.init(None)
+    mounts = []
+    if args.demo:
+        mounts.append(("/demo", "( %s %s )" % (DEMO_VIDEO, DEMO_AUDIO)))
+        args.step_level = True
+    for m in args.mount:
+        path, _, launch = m.partition("=")
+        mounts.append((path, "( %s )" % launch))
+    if not mounts:
+        parser.error("no mount")
+
+    server = GstRtspServer.RTSPServer()
+    server.set_address("127.0.0.1")
+    server.set_service(str(args.port))
+
+    if args.auth:
+        user, _, password = args.auth.partition(":")
+        auth = GstRtspServer.RTSPAuth()
+        auth.set_supported_methods(GstRtsp.RTSPAuthMethod.DIGEST)
+        token = GstRtspServer.RTSPToken()
+        token.set_string(GstRtspServer.RTSP_TOKEN_MEDIA_FACTORY_ROLE, "user")
+        auth.add_digest(user, password, token)
+        server.set_auth(auth)
+
+    # The camera switches its resolution once; clients that connect later get
+    # the new size from the start, as from a real camera.
+    resized = {"done": False}
+
+    def configure(_factory, media):
+        pipeline = media.get_element()
+        if args.resize_after > 0:
+            caps_el = pipeline.get_by_name("sizecaps")
+            if caps_el is not None:
+                def resize():
+                    caps_el.set_property("caps", Gst.Caps.from_string(args.resize_caps))
+                    resized["done"] = True
+                    return False
+                if resized["done"]:
+                    resize()
+                else:
+                    GLib.timeout_add(int(args.resize_after * 1000), resize)
+        if args.step_level:
+            tone = pipeline.get_by_name("tone")
+            if tone is not None:
+                state = {"i": 0}
+
+                def step():
+                    state["i"] = (state["i"] + 1) % len(LEVELS)
+                    tone.set_property("volume", LEVELS[state["i"]])
+                    return True
+                media.timeout_id = GLib.timeout_add(1000, step)
+                media.connect("unprepared", lambda *_: GLib.source_remove(media.timeout_id))
+
+    mount_points = server.get_mount_points()
+    for path, launch in mounts:
+        factory = GstRtspServer.RTSPMediaFactory()
+        factory.set_launch(launch)
+        factory.set_shared(False)
+        factory.connect("media-configure", configure)
+        if args.auth:
+            permissions = GstRtspServer.RTSPPermissions()
+            permissions.add_permission_for_role("user", "media.factory.access", True)
+            permissions.add_permission_for_role("user", "media.factory.construct", True)
+            factory.set_permissions(permissions)
+        mount_points.add_factory(path, factory)
+
+    if server.attach(None) == 0:
+        print("cannot attach the RTSP server", file=sys.stderr)
+        sys.exit(1)
+    port = server.get_bound_port()
+    lines = ["PORT %d" % port] + ["URL rtsp://127.0.0.1:%d%s" % (port, path) for path, _ in mounts]
+    try:
+        print("\n".join(lines), flush=True)
+    except BrokenPipeError:
+        pass  # whoever started us read what it needed
+
+    loop = GLib.MainLoop()
+    for sig in (signal.SIGTERM, signal.SIGINT):
+        GLib.unix_signal_add(GLib.PRIORITY_HIGH, sig, loop.quit)
+    loop.run()
+
+
+if __name__ == "__main__":
+    main()
