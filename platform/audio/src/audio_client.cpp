@@ -4,7 +4,6 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
-#include <cstdio>
 #include <vector>
 
 #include <pulse/rtclock.h>
