@@ -82,11 +82,11 @@ double RunPaplay(const std::string& server, const std::string& file, pid_t* star
 class ClickWatch {
  public:
   explicit ClickWatch(const std::string& server) {
-    pa_sample_spec spec{PA_SAMPLE_S16LE, kRate, 1};
+    pa_sample_spec sampleSpec{PA_SAMPLE_S16LE, kRate, 1};
     pa_buffer_attr attr{static_cast<uint32_t>(-1), static_cast<uint32_t>(-1), static_cast<uint32_t>(-1),
                         static_cast<uint32_t>(-1), 240};
     int error = 0;
-    m_pa = pa_simple_new(server.c_str(), "kx bench watch", PA_STREAM_RECORD, "kx_bench.monitor", "watch", &spec,
+    m_pa = pa_simple_new(server.c_str(), "kx bench watch", PA_STREAM_RECORD, "kx_bench.monitor", "watch", &sampleSpec,
                          nullptr, &attr, &error);
     m_thread = std::thread([this] { Run(); });
   }

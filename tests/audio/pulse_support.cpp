@@ -210,17 +210,21 @@ ToneStats AnalyseTone(const std::vector<int16_t>& x, int rate) {
   if (first >= last) return st;
   st.seconds = static_cast<double>(last - first) / rate;
   // Rising zero crossings, placed between samples by linear interpolation.
-  double t0 = -1, t1 = -1;
-  long crossings = 0;
+  // The frequency comes from the median period, so a momentary dropout on a
+  // loaded machine does not pass for a wrong pitch; the duration still shows it.
+  std::vector<double> periods;
+  double previous = -1;
   for (size_t i = first + 1; i <= last; ++i) {
     if (x[i - 1] < 0 && x[i] >= 0) {
       const double t = (i - 1) + static_cast<double>(-x[i - 1]) / (x[i] - x[i - 1]);
-      if (t0 < 0) t0 = t;
-      t1 = t;
-      ++crossings;
+      if (previous >= 0) periods.push_back(t - previous);
+      previous = t;
     }
   }
-  if (crossings > 1) st.frequency = (crossings - 1) / ((t1 - t0) / rate);
+  if (!periods.empty()) {
+    std::nth_element(periods.begin(), periods.begin() + periods.size() / 2, periods.end());
+    st.frequency = rate / periods[periods.size() / 2];
+  }
   return st;
 }
 

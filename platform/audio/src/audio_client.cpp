@@ -25,7 +25,7 @@ struct AudioClient::Impl {
   std::shared_ptr<detail::Connection> connection;
   EndpointPtr endpoint;
   pa_stream* stream = nullptr;
-  pa_sample_spec spec{};
+  pa_sample_spec sampleSpec{};
   size_t frameSize = 0;
   uint32_t bufferFrames = 0;
   std::vector<uint8_t> buffer;
@@ -140,8 +140,8 @@ HRESULT AudioClient::GetMixFormat(FormatPtr& format) {
 }
 
 HRESULT AudioClient::IsFormatSupported(const WAVEFORMATEX* format) {
-  pa_sample_spec spec;
-  return detail::SampleSpecFromFormat(format, spec) ? S_OK : AUDCLNT_E_UNSUPPORTED_FORMAT;
+  pa_sample_spec sampleSpec;
+  return detail::SampleSpecFromFormat(format, sampleSpec) ? S_OK : AUDCLNT_E_UNSUPPORTED_FORMAT;
 }
 
 HRESULT AudioClient::GetDevicePeriod(int64_t* defaultPeriod, int64_t* minimumPeriod) {
@@ -154,9 +154,9 @@ HRESULT AudioClient::Initialize(int64_t bufferDuration, const WAVEFORMATEX* form
   Impl& d = *m_impl;
   if (d.stream) return AUDCLNT_E_ALREADY_INITIALIZED;
   if (!format) return E_POINTER;
-  if (!detail::SampleSpecFromFormat(format, d.spec)) return AUDCLNT_E_UNSUPPORTED_FORMAT;
-  d.frameSize = pa_frame_size(&d.spec);
-  const pa_channel_map map = detail::ChannelMapFor(*d.endpoint, d.spec.channels);
+  if (!detail::SampleSpecFromFormat(format, d.sampleSpec)) return AUDCLNT_E_UNSUPPORTED_FORMAT;
+  d.frameSize = pa_frame_size(&d.sampleSpec);
+  const pa_channel_map map = detail::ChannelMapFor(*d.endpoint, d.sampleSpec.channels);
   const uint64_t asked = bufferDuration > 0 ? static_cast<uint64_t>(bufferDuration) / 10 : kMinRequestUsec;
   const uint64_t target = asked > kTargetLengthUsec ? asked : kTargetLengthUsec;
 
@@ -165,7 +165,7 @@ HRESULT AudioClient::Initialize(int64_t bufferDuration, const WAVEFORMATEX* form
     if (!d.connection->AliveLocked()) return AUDCLNT_E_SERVICE_NOT_RUNNING;
     pa_proplist* props = pa_proplist_new();
     pa_proplist_sets(props, PA_PROP_MEDIA_ROLE, "video");
-    d.stream = pa_stream_new_with_proplist(d.connection->Context(), "kxToneScope playback", &d.spec, &map, props);
+    d.stream = pa_stream_new_with_proplist(d.connection->Context(), "kxToneScope playback", &d.sampleSpec, &map, props);
     pa_proplist_free(props);
     if (!d.stream) return E_FAIL;
     pa_stream_set_state_callback(d.stream, &Impl::StateCallback, &d);
@@ -174,14 +174,14 @@ HRESULT AudioClient::Initialize(int64_t bufferDuration, const WAVEFORMATEX* form
 
     pa_buffer_attr attr;
     attr.maxlength = static_cast<uint32_t>(-1);
-    attr.tlength = static_cast<uint32_t>(pa_usec_to_bytes(target, &d.spec));
+    attr.tlength = static_cast<uint32_t>(pa_usec_to_bytes(target, &d.sampleSpec));
     attr.prebuf = static_cast<uint32_t>(-1);
-    attr.minreq = static_cast<uint32_t>(pa_usec_to_bytes(kMinRequestUsec, &d.spec));
+    attr.minreq = static_cast<uint32_t>(pa_usec_to_bytes(kMinRequestUsec, &d.sampleSpec));
     attr.fragsize = static_cast<uint32_t>(-1);
 
     d.session = d.connection->SessionLocked(d.endpoint->id);
     pa_cvolume volume;
-    pa_cvolume_set(&volume, d.spec.channels, pa_sw_volume_from_linear(d.session->volume));
+    pa_cvolume_set(&volume, d.sampleSpec.channels, pa_sw_volume_from_linear(d.session->volume));
     const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_START_CORKED | PA_STREAM_ADJUST_LATENCY |
                                                       PA_STREAM_DONT_MOVE | PA_STREAM_NO_REMIX_CHANNELS);
     if (pa_stream_connect_playback(d.stream, d.endpoint->id.c_str(), &attr, flags, &volume, nullptr) < 0) {
@@ -206,7 +206,7 @@ HRESULT AudioClient::Initialize(int64_t bufferDuration, const WAVEFORMATEX* form
       d.buffer.assign(static_cast<size_t>(d.bufferFrames) * d.frameSize, 0);
       d.index = static_cast<int64_t>(pa_stream_get_index(d.stream));
       d.session->streamIndex = d.index;
-      d.session->channels = d.spec.channels;
+      d.session->channels = d.sampleSpec.channels;
       d.session->known = pa_sw_volume_from_linear(d.session->volume);
       d.session->pendingOwn.reset();
       ok = d.bufferFrames > 0;
@@ -277,7 +277,7 @@ HRESULT AudioClient::ReleaseBuffer(uint32_t frames, uint32_t flags) {
   if (frames > d.pendingFrames) return E_INVALIDARG;
   if (frames == 0) return S_OK;
   const size_t bytes = static_cast<size_t>(frames) * d.frameSize;
-  if (flags & AUDCLNT_BUFFERFLAGS_SILENT) std::memset(d.buffer.data(), d.spec.format == PA_SAMPLE_U8 ? 0x80 : 0, bytes);
+  if (flags & AUDCLNT_BUFFERFLAGS_SILENT) std::memset(d.buffer.data(), d.sampleSpec.format == PA_SAMPLE_U8 ? 0x80 : 0, bytes);
   if (!d.ReadyLocked()) return AUDCLNT_E_DEVICE_INVALIDATED;
   // The server copies the frames; the buffer is ours again at once.
   if (pa_stream_write(d.stream, d.buffer.data(), bytes, nullptr, 0, PA_SEEK_RELATIVE) < 0)

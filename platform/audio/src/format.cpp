@@ -70,7 +70,7 @@ size_t FormatSize(const WAVEFORMATEX* format) {
                                                                                 : sizeof(WAVEFORMATEX);
 }
 
-bool SampleSpecFromFormat(const WAVEFORMATEX* format, pa_sample_spec& spec) {
+bool SampleSpecFromFormat(const WAVEFORMATEX* format, pa_sample_spec& sampleSpec) {
   if (!format || format->nChannels == 0 || format->nChannels > PA_CHANNELS_MAX || format->nSamplesPerSec == 0)
     return false;
   bool isFloat = format->wFormatTag == WAVE_FORMAT_IEEE_FLOAT;
@@ -81,23 +81,23 @@ bool SampleSpecFromFormat(const WAVEFORMATEX* format, pa_sample_spec& spec) {
     isFloat = kxIsEqualGUID(ext.SubFormat, KSDATAFORMAT_SUBTYPE_IEEE_FLOAT);
     isPcm = kxIsEqualGUID(ext.SubFormat, KSDATAFORMAT_SUBTYPE_PCM);
   }
-  spec.rate = format->nSamplesPerSec;
-  spec.channels = static_cast<uint8_t>(format->nChannels);
+  sampleSpec.rate = format->nSamplesPerSec;
+  sampleSpec.channels = static_cast<uint8_t>(format->nChannels);
   if (isFloat && format->wBitsPerSample == 32) {
-    spec.format = PA_SAMPLE_FLOAT32LE;
+    sampleSpec.format = PA_SAMPLE_FLOAT32LE;
   } else if (isPcm && format->wBitsPerSample == 8) {
-    spec.format = PA_SAMPLE_U8;
+    sampleSpec.format = PA_SAMPLE_U8;
   } else if (isPcm && format->wBitsPerSample == 16) {
-    spec.format = PA_SAMPLE_S16LE;
+    sampleSpec.format = PA_SAMPLE_S16LE;
   } else if (isPcm && format->wBitsPerSample == 24) {
-    spec.format = PA_SAMPLE_S24LE;
+    sampleSpec.format = PA_SAMPLE_S24LE;
   } else if (isPcm && format->wBitsPerSample == 32) {
     // 24 valid bits in a 32-bit container are the high bits: plain S32 to the server.
-    spec.format = PA_SAMPLE_S32LE;
+    sampleSpec.format = PA_SAMPLE_S32LE;
   } else {
     return false;
   }
-  return pa_sample_spec_valid(&spec) != 0;
+  return pa_sample_spec_valid(&sampleSpec) != 0;
 }
 
 pa_channel_map ChannelMapFor(const Endpoint& endpoint, int channels) {

@@ -8,7 +8,7 @@
 namespace kx::platform::audio::detail {
 
 // The sample spec a stream in this format uses; false when there is none.
-bool SampleSpecFromFormat(const WAVEFORMATEX* format, pa_sample_spec& spec);
+bool SampleSpecFromFormat(const WAVEFORMATEX* format, pa_sample_spec& sampleSpec);
 // The channel map of a stream on the endpoint with `channels` channels.
 pa_channel_map ChannelMapFor(const Endpoint& endpoint, int channels);
 // Size of the record a format pointer heads (18 or 40 bytes).

@@ -63,8 +63,8 @@ HRESULT PeakMeter::Activate(const EndpointPtr& endpoint, std::unique_ptr<PeakMet
   {
     detail::Connection::Locked lock(*c);
     if (!c->AliveLocked()) return AUDCLNT_E_SERVICE_NOT_RUNNING;
-    pa_sample_spec spec{PA_SAMPLE_FLOAT32LE, kPeakRate, 1};
-    d.stream = pa_stream_new(c->Context(), "kxToneScope peak", &spec, nullptr);
+    pa_sample_spec sampleSpec{PA_SAMPLE_FLOAT32LE, kPeakRate, 1};
+    d.stream = pa_stream_new(c->Context(), "kxToneScope peak", &sampleSpec, nullptr);
     if (!d.stream) return E_FAIL;
     pa_stream_set_state_callback(d.stream, &Impl::StateCallback, &d);
     pa_stream_set_read_callback(d.stream, &Impl::ReadCallback, &d);
