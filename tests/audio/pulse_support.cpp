@@ -21,13 +21,6 @@
 
 extern char** environ;
 
-#if defined(__SANITIZE_THREAD__)
-// libpulse is not instrumented and recycles its memory through lock-free
-// lists, which ThreadSanitizer cannot see; a mutex it hands out again then
-// looks raced. Only accesses inside pa_mutex_lock itself are suppressed.
-extern "C" const char* __tsan_default_suppressions() { return "race:pa_mutex_lock\n"; }
-#endif
-
 namespace kx::test {
 
 namespace {
