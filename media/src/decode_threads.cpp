@@ -1,6 +1,7 @@
 // The three decode thread procedures share one run object; they differ in
 // which streams they handle, where pictures go and what they log.
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <string>
 
@@ -92,6 +93,7 @@ class CDecodeRun {
   void HandleAudioPacket(const AVPacket* packet);
   void ConvertPicture(const AVFrame* frame);
   void OutputAudioChunk(const AVFrame* frame);
+  void FeedAnalysis(const float* interleaved, size_t frames);
   PictureRecord PictureForChunk();
   void ResetBusy() { m_s.SetIdle(); }
 
@@ -109,6 +111,10 @@ class CDecodeRun {
   bool m_queueDropping = false;
   bool m_firstChunkWritten = false;
   AVRational m_audioTimeBase{1, 1};
+  // The left channel not yet handed to the analyser: less than one block,
+  // completed by the next chunk of this run.
+  std::array<float, kBlockValues> m_carry{};
+  size_t m_carryCount = 0;
 };
 
 bool CDecodeRun::SetUp() {
@@ -334,12 +340,8 @@ void CDecodeRun::OutputAudioChunk(const AVFrame* frame) {
   const int n = swr_convert(m_stereo, &stereo, count1, const_cast<const uint8_t**>(frame->extended_data),
                             frame->nb_samples);
   if (n > 0) {
-    // The left channel of the first frames, at most one 10 ms block.
-    float block[kBlockValues];
-    const size_t count = std::min(static_cast<size_t>(n / 2), kBlockValues);
-    const float* interleaved = reinterpret_cast<const float*>(stereo);
-    for (size_t i = 0; i < count; ++i) block[i] = interleaved[2 * i];
-    if (count > 0) m_s.m_analysis.PushAudioBlock(block, count);
+    m_s.m_stats.analysisFramesConverted += n;
+    FeedAnalysis(reinterpret_cast<const float*>(stereo), static_cast<size_t>(n));
   }
 
   // Sized for the output resampler's own sample format.
@@ -371,6 +373,21 @@ void CDecodeRun::OutputAudioChunk(const AVFrame* frame) {
   ResetBusy();
 }
 
+void CDecodeRun::FeedAnalysis(const float* interleaved, size_t frames) {
+  // Every frame's left value, in 10 ms blocks that run on across chunks.
+  size_t i = 0;
+  while (i < frames) {
+    const size_t take = std::min(kBlockValues - m_carryCount, frames - i);
+    for (size_t k = 0; k < take; ++k) m_carry[m_carryCount + k] = interleaved[2 * (i + k)];
+    m_carryCount += take;
+    i += take;
+    if (m_carryCount == kBlockValues) {
+      m_s.m_analysis.PushAudioBlock(m_carry.data(), kBlockValues);
+      m_carryCount = 0;
+    }
+  }
+}
+
 void CDecodeRun::FreeRunObjects() {
   swr_free(&m_stereo);
   sws_freeContext(m_converter);
@@ -390,6 +407,7 @@ void CDecodeRun::End() {
   // thread, so one that arrives while this run ends is never lost.
   m_s.m_dwDecodeThreadId = 0;
   m_s.ClearFrameQueue();
+  m_carryCount = 0;  // a partial block does not outlive its run
   m_s.ResetAnalysis();
 }
 

@@ -1,4 +1,6 @@
 // The preview session against the peer camera (a real RTSP server).
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 #include "camera_server.h"
@@ -22,6 +24,28 @@ std::string PeerUrl(const std::string& mount) {
   }
 
 const std::u16string kSep = u"  \u25A0  ";
+
+// The blocks handed to the analyser, joined, must be one unbroken left channel
+// of a 1000 Hz tone of `amplitude`: no step between neighbours, across block
+// boundaries too, larger than a sample step of the tone allows (a splice or a
+// lost stretch shifts the phase by many steps), and ten periods per block.
+void ExpectContinuousTone(const std::vector<float>& values, double amplitude) {
+  ASSERT_GE(values.size(), 50 * 480u);
+  const double step = amplitude * 2 * 3.141592653589793 * 1000.0 / 48000.0;
+  double worstBoundary = 0, worstInside = 0;
+  size_t crossings = 0;
+  // The first block is left out: a resampler's output may rise into the tone.
+  for (size_t i = 481; i < values.size(); ++i) {
+    const double d = std::abs(static_cast<double>(values[i]) - values[i - 1]);
+    double& worst = i % 480 == 0 ? worstBoundary : worstInside;
+    worst = std::max(worst, d);
+    crossings += values[i - 1] < 0 && values[i] >= 0;
+  }
+  EXPECT_LE(worstInside, step * 1.2);
+  EXPECT_LE(worstBoundary, step * 1.2) << "consecutive blocks do not join";
+  const double blocks = static_cast<double>(values.size() - 480) / 480.0;
+  EXPECT_NEAR(static_cast<double>(crossings) / blocks, 10.0, 0.05);
+}
 
 TEST(PreviewSession, PlaysVideoAndAudioTogether) {
   const std::string url = PeerUrl("/av");
@@ -103,18 +127,32 @@ TEST(PreviewSession, AnalyserGetsLeftChannelBlocks) {
   float peak = 0;
   for (float v : values) peak = std::max(peak, std::abs(v));
   EXPECT_NEAR(peak, 0.5f, 0.02f);  // the left channel's level, not the right's silence
-  // 480 values per block of a 1000 Hz tone; blocks are contiguous only when
-  // chunks yield exactly 960 frames, so count within blocks.
-  size_t crossings = 0;
-  for (size_t b = 0; b + 480 <= values.size(); b += 480)
-    for (size_t i = b + 1; i < b + 480; ++i) crossings += values[i - 1] < 0 && values[i] >= 0;
-  const double perBlock = static_cast<double>(crossings) / static_cast<double>(values.size() / 480);
-  EXPECT_NEAR(perBlock, 10.0, 1.0);  // 10 ms of 1000 Hz
+  // 20 ms packets: two whole blocks per chunk, the left channel unbroken.
+  ExpectContinuousTone(values, 0.5);
+  EXPECT_EQ(static_cast<int64_t>(rig.feed.Blocks()), rig.session.m_stats.analysisFramesConverted.load() / 480);
   // The device got silence on the right.
   const auto right = Channel(rig.target.Samples(), 2, 1);
   float rightPeak = 0;
   for (float v : right) rightPeak = std::max(rightPeak, std::abs(v));
   EXPECT_LT(rightPeak, 0.01f);
+}
+
+TEST(PreviewSession, AnalyserGetsEveryFrameOfAacChunks) {
+  // AAC chunks are 1024 frames: blocks run on across chunk boundaries.
+  const std::string url = PeerUrl("/av");
+  REQUIRE_PEER(url);
+  SessionRig rig;
+  rig.Start(url);
+  ASSERT_TRUE(WaitUntil([&] { return rig.feed.Blocks() >= 300; }));
+  rig.session.Stop();
+  ASSERT_EQ(rig.session.m_stats.runs.load(), 1);
+  const auto sizes = rig.feed.BlockSizes();
+  for (size_t n : sizes) ASSERT_EQ(n, 480u);
+  // Every output frame went to the analyser, but for the last partial block.
+  const int64_t frames = rig.session.m_stats.analysisFramesConverted.load();
+  EXPECT_EQ(static_cast<int64_t>(sizes.size()), frames / 480);
+  EXPECT_GT(frames, 1024 * 100);
+  ExpectContinuousTone(rig.feed.Values(), 0.5);
 }
 
 TEST(PreviewSession, AudioOnlyStreamPlaysWithEmptyPictures) {
@@ -138,8 +176,10 @@ TEST(PreviewSession, AudioOnlyStreamPlaysWithEmptyPictures) {
   EXPECT_GE(rig.session.m_stats.firstWrittenClockMicros.load(), 3'000'000);
   const auto left = Channel(rig.target.Samples(), 2, 0);
   EXPECT_NEAR(ZeroCrossingRate(left, CRecordingTarget::kRate), 1000.0, 15.0);
-  for (size_t n : rig.feed.BlockSizes()) EXPECT_EQ(n, 480u);  // 20 ms chunks: 960 frames each
   rig.session.Stop();
+  for (size_t n : rig.feed.BlockSizes()) EXPECT_EQ(n, 480u);
+  EXPECT_EQ(static_cast<int64_t>(rig.feed.Blocks()), rig.session.m_stats.analysisFramesConverted.load() / 480);
+  ExpectContinuousTone(rig.feed.Values(), 0.5);
   EXPECT_TRUE(rig.session.IsIdle());
   EXPECT_EQ(rig.session.m_stats.picturesConverted.load(), 0);
 }

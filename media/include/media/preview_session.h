@@ -49,6 +49,7 @@ struct SessionStats {
   std::atomic<int64_t> picturesConverted{0};  // all runs
   std::atomic<int64_t> audioChunksWritten{0};
   std::atomic<int64_t> audioFramesWritten{0};  // device frames
+  std::atomic<int64_t> analysisFramesConverted{0};  // 48 kHz stereo frames of output chunks, all runs
   std::atomic<int64_t> audioFramesHeld{0};     // input frames dropped before clock 3.0
   std::atomic<int64_t> dropCopies{0};          // chunks that repeated the last picture
   std::atomic<int64_t> queueDrops{0};          // records dropped at the queue bound

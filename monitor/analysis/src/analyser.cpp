@@ -171,7 +171,20 @@ void CSpectrumAnalyser::PushAudioBlock(const float* values, size_t count) {
   double* dst = m_vBlock.data();
   for (size_t i = 0; i < n; ++i) dst[i] = static_cast<double>(values[i]);
   std::fill(dst + n, dst + kBlockSize, 0.0);
+  if (m_nPendingCount == kPendingBlocks) {
+    // The analysis lags: the oldest pending block gives way.
+    m_nPendingFirst = (m_nPendingFirst + 1) % kPendingBlocks;
+    --m_nPendingCount;
+  }
+  const size_t slot = (m_nPendingFirst + m_nPendingCount) % kPendingBlocks;
+  std::memcpy(m_vPending.data() + slot * kBlockSize, dst, kBlockSize * sizeof(double));
+  ++m_nPendingCount;
   m_bNewBlock.store(1, std::memory_order_release);
+}
+
+size_t CSpectrumAnalyser::PendingBlocks() const {
+  std::lock_guard<std::mutex> block(m_csBlock);
+  return m_nPendingCount;
 }
 
 void CSpectrumAnalyser::ResetAnalysis() {
@@ -179,6 +192,9 @@ void CSpectrumAnalyser::ResetAnalysis() {
   {
     std::lock_guard<std::mutex> block(m_csBlock);
     m_vBlock.Zero();
+    std::fill_n(m_vPending.data(), kBlockSize, 0.0);
+    m_nPendingFirst = 0;
+    m_nPendingCount = 1;  // the silent block
     m_bNewBlock.store(1, std::memory_order_release);
   }
   {
@@ -214,17 +230,34 @@ bool CSpectrumAnalyser::Tick(const CSettingsBlock& settings) {
   // Idle ticks (no stream) take no lock.
   if (m_bNewBlock.load(std::memory_order_relaxed) == 0) return false;
   std::lock_guard<std::mutex> tick(m_csTick);
+  size_t count = 0;
   {
-    // Clearing the flag and copying the block under one lock: a block pushed
+    // Clearing the flag and taking the queue under one lock: a block pushed
     // meanwhile waits for the next tick instead of being processed twice.
     std::lock_guard<std::mutex> block(m_csBlock);
     if (m_bNewBlock.exchange(0, std::memory_order_acquire) == 0) return false;
-    std::memcpy(m_vTickBlock.data(), m_vBlock.data(), kBlockSize * sizeof(double));
+    count = m_nPendingCount;
+    // The ring in at most two runs, oldest first.
+    const size_t first = std::min(count, kPendingBlocks - m_nPendingFirst);
+    std::memcpy(m_vTickBlocks.data(), m_vPending.data() + m_nPendingFirst * kBlockSize,
+                first * kBlockSize * sizeof(double));
+    std::memcpy(m_vTickBlocks.data() + first * kBlockSize, m_vPending.data(),
+                (count - first) * kBlockSize * sizeof(double));
+    m_nPendingFirst = 0;
+    m_nPendingCount = 0;
   }
+  if (count == 0) return false;
   const int32_t waveScale = settings.WaveScale;
   const int32_t windowFunc = settings.WindowFunc;
   const int32_t spectrumView = settings.SpectrumView;
+  for (size_t b = 0; b < count; ++b) {
+    std::memcpy(m_vTickBlock.data(), m_vTickBlocks.data() + b * kBlockSize, kBlockSize * sizeof(double));
+    ProcessBlock(waveScale, windowFunc, spectrumView);
+  }
+  return true;
+}
 
+void CSpectrumAnalyser::ProcessBlock(int32_t waveScale, int32_t windowFunc, int32_t spectrumView) {
   const size_t columns = MakeWaveColumns(waveScale);
   {
     std::lock_guard<std::mutex> display(m_csDisplay);
@@ -238,7 +271,6 @@ bool CSpectrumAnalyser::Tick(const CSettingsBlock& settings) {
   ComputePower(m_vFftRe.data(), m_vFftIm.data(), m_vPower.data());
   ShiftIn(m_vSpectrumHistory, m_vPower.data(), kFftSize);
   UpdateSpectrum(spectrumView);
-  return true;
 }
 
 size_t CSpectrumAnalyser::MakeWaveColumns(int32_t waveScale) {

@@ -85,7 +85,10 @@ TEST_F(AnalyserTicks, ShortAndLongBlocksAreCutToOneBlock) {
   longer.resize(960, 0.9f);
   analyser.PushAudioBlock(longer.data(), longer.size());
   ASSERT_TRUE(analyser.Tick(settings));
+  // Both blocks, newest first, nothing of the longer frame's tail.
   EXPECT_EQ(analyser.SampleHistory()[479], static_cast<double>(longer[479]));
+  EXPECT_EQ(analyser.SampleHistory()[480], static_cast<double>(full[0]));
+  EXPECT_EQ(analyser.SampleHistory()[959], static_cast<double>(full[479]));
   // A short one replaces the whole block: the rest is zero, not the previous samples.
   const Block shorter(100, -0.75f);
   ASSERT_TRUE(PushAndTick(shorter));
@@ -96,6 +99,75 @@ TEST_F(AnalyserTicks, ShortAndLongBlocksAreCutToOneBlock) {
   analyser.PushAudioBlock(nullptr, 480);
   ASSERT_TRUE(analyser.Tick(settings));
   EXPECT_TRUE(AllZero(analyser.SampleHistory().first(A::kBlockSize)));
+}
+
+TEST_F(AnalyserTicks, BlocksPushedBetweenTicksAreAllProcessedInOrder) {
+  settings.WaveScale = 480;  // one column per block: its largest sample
+  settings.SpectrumView = 8;
+  // The same blocks one tick each, as the reference.
+  A reference;
+  std::vector<Block> blocks;
+  for (int k = 0; k < 5; ++k) {
+    Block b = Tone(700.0 + 150.0 * k, 0.2 + 0.1 * k);
+    for (size_t i = 0; i < b.size(); ++i) b[i] += static_cast<float>(k) * 0.01f;
+    blocks.push_back(b);
+    reference.PushAudioBlock(b.data(), b.size());
+    ASSERT_TRUE(reference.Tick(settings));
+    analyser.PushAudioBlock(b.data(), b.size());
+  }
+  EXPECT_EQ(analyser.PendingBlocks(), 5u);
+  EXPECT_TRUE(analyser.HasNewBlock());
+  // The newest pushed block is the one Block() shows.
+  for (size_t i = 0; i < A::kBlockSize; ++i) ASSERT_EQ(analyser.Block()[i], static_cast<double>(blocks[4][i]));
+
+  ASSERT_TRUE(analyser.Tick(settings));
+  EXPECT_EQ(analyser.PendingBlocks(), 0u);
+  EXPECT_FALSE(analyser.HasNewBlock());
+  // Newest first, each block's samples in arrival order.
+  const auto history = analyser.SampleHistory();
+  for (size_t b = 0; b < blocks.size(); ++b)
+    for (size_t i = 0; i < A::kBlockSize; ++i)
+      ASSERT_EQ(history[b * A::kBlockSize + i], static_cast<double>(blocks[4 - b][i])) << b << " " << i;
+  EXPECT_TRUE(AllZero(history.subspan(5 * A::kBlockSize)));
+  // Every block went through every step: one tick gives what five did.
+  auto same = [](auto x, auto y) { return std::equal(x.begin(), x.end(), y.begin(), y.end()); };
+  EXPECT_TRUE(same(analyser.WaveHistory(), reference.WaveHistory()));
+  EXPECT_TRUE(same(analyser.SpectrumHistory(), reference.SpectrumHistory()));
+  EXPECT_TRUE(same(analyser.Power(), reference.Power()));
+  EXPECT_TRUE(same(analyser.Spectrum(), reference.Spectrum()));
+  EXPECT_EQ(analyser.AggregationCounter(), 5);
+  EXPECT_FALSE(AllZero(analyser.SpectrumHistory().subspan(4 * A::kFftSize, A::kFftSize)));
+  EXPECT_TRUE(AllZero(analyser.SpectrumHistory().subspan(5 * A::kFftSize, A::kFftSize)));
+  // Three more complete the aggregation of eight.
+  for (int k = 0; k < 3; ++k) analyser.PushAudioBlock(blocks[k].data(), blocks[k].size());
+  ASSERT_TRUE(analyser.Tick(settings));
+  EXPECT_EQ(analyser.AggregationCounter(), 0);
+  EXPECT_FALSE(AllZero(analyser.Spectrum()));
+  EXPECT_FALSE(analyser.Tick(settings));
+}
+
+TEST_F(AnalyserTicks, AFullQueueDropsTheOldestBlocks) {
+  settings.WaveScale = 480;
+  const size_t pushed = A::kPendingBlocks + 3;
+  for (size_t k = 1; k <= pushed; ++k) {
+    const Block b = Ramp(static_cast<float>(k));
+    analyser.PushAudioBlock(b.data(), b.size());
+    EXPECT_EQ(analyser.PendingBlocks(), std::min(k, A::kPendingBlocks));
+  }
+  ASSERT_TRUE(analyser.Tick(settings));
+  // Blocks 4..35 were processed, newest first; 1..3 gave way.
+  const auto wave = analyser.WaveHistory();
+  for (size_t c = 0; c < A::kPendingBlocks; ++c)
+    EXPECT_EQ(wave[c], static_cast<double>(Ramp(static_cast<float>(pushed - c))[479])) << c;
+  EXPECT_TRUE(AllZero(wave.subspan(A::kPendingBlocks)));
+  // The ring goes on correctly after wrapping.
+  for (size_t k = 1; k <= 3; ++k) {
+    const Block b = Ramp(100.0f + static_cast<float>(k));
+    analyser.PushAudioBlock(b.data(), b.size());
+  }
+  ASSERT_TRUE(analyser.Tick(settings));
+  for (size_t c = 0; c < 3; ++c) EXPECT_EQ(wave[c], static_cast<double>(Ramp(103.0f - c)[479])) << c;
+  EXPECT_EQ(wave[3], static_cast<double>(Ramp(static_cast<float>(pushed))[479]));
 }
 
 TEST_F(AnalyserTicks, WaveformColumnsAreMaximaOfSignedSamples) {
@@ -274,10 +346,11 @@ TEST_F(AnalyserTicks, SwitchingBackToRealTimeShowsTheNextBlock) {
 
 TEST_F(AnalyserTicks, ResetMakesTheNextTickSilent) {
   for (int i = 0; i < 10; ++i) ASSERT_TRUE(PushAndTick(Tone(1000.0, 0.5)));
-  // A block pushed but not yet processed is dropped by the reset too.
+  // Blocks pushed but not yet processed are dropped by the reset too.
   const Block loud = Tone(1000.0, 0.9);
-  analyser.PushAudioBlock(loud.data(), loud.size());
+  for (int i = 0; i < 4; ++i) analyser.PushAudioBlock(loud.data(), loud.size());
   analyser.ResetAnalysis();
+  EXPECT_EQ(analyser.PendingBlocks(), 1u);  // the silent block
   EXPECT_EQ(analyser.GetInputPeak(), 0.0f);
   for (auto array : {analyser.Block(), analyser.WaveBlock()}) EXPECT_TRUE(AllZero(array));
   for (auto array : {analyser.FftIn(), analyser.FftRe(), analyser.FftIm(), analyser.Power(), analyser.Spectrum()})
@@ -289,6 +362,7 @@ TEST_F(AnalyserTicks, ResetMakesTheNextTickSilent) {
 
   ASSERT_TRUE(analyser.Tick(settings));
   EXPECT_TRUE(AllZero(analyser.SampleHistory()));
+  EXPECT_TRUE(AllZero(analyser.WaveHistory()));
   EXPECT_TRUE(AllZero(analyser.Spectrum()));
   EXPECT_EQ(analyser.GetInputPeak(), 0.0f);
   EXPECT_FALSE(analyser.Tick(settings));

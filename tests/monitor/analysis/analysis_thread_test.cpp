@@ -56,6 +56,10 @@ void RunProducerAndReader(bool resetsToo) {
   std::thread producer([&] {
     for (int k = 1; k < kBlocks; ++k) {
       const auto block = NumberedBlock(k);
+      // Never more than the queue holds, so no block is dropped however late
+      // the ticks are (the bound only guards against a hang).
+      for (int i = 0; i < 10000 && analyser.PendingBlocks() >= A::kPendingBlocks; ++i)
+        std::this_thread::sleep_for(1ms);
       analyser.PushAudioBlock(block.data(), block.size());
       std::this_thread::sleep_for(10ms);
     }
@@ -105,10 +109,12 @@ void RunProducerAndReader(bool resetsToo) {
   EXPECT_EQ(wave[0], kBlocks / 256.0) << "the last block was not processed";
   const size_t columns = CheckColumns(wave);
   if (!resetsToo) {
-    // Every processed block left exactly one column.
-    EXPECT_EQ(columns, processed);
+    // Every pushed block left exactly one column: none lost, none twice.
+    EXPECT_EQ(columns, static_cast<size_t>(kBlocks));
+    // A tick may take several blocks.
+    EXPECT_LE(processed, columns);
   }
-  EXPECT_GE(processed, columns);
+  EXPECT_GE(processed, 1u);
   EXPECT_LE(processed, static_cast<uint64_t>(kBlocks) + (resetsToo ? kBlocks : 0));
 }
 

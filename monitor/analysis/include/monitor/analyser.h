@@ -12,7 +12,7 @@
 // knows no other thread touches the analyser, such as tests).
 //
 // Locks, outermost first: m_csTick (one whole tick, against ResetAnalysis),
-// m_csBlock (m_vBlock with m_bNewBlock), m_csDisplay (the arrays the render side
+// m_csBlock (m_vBlock, the pending queue and m_bNewBlock), m_csDisplay (the arrays the render side
 // reads). All three are leaves below the view's drawing lock: the analyser never
 // takes any other lock.
 #pragma once
@@ -64,6 +64,9 @@ class CSpectrumAnalyser {
   static constexpr size_t kPowerBins = kFftSize / 2;   // bins 0..2047 are written
   static constexpr size_t kSpectrumHistorySize = kFftSize * kHistoryBlocks;  // 40960
   static constexpr size_t kAggregateSpectra = 8;
+  // Blocks that may wait for a tick (320 ms): audio arrives in chunks of
+  // several blocks, and a late tick must not lose any of them.
+  static constexpr size_t kPendingBlocks = 32;
   static constexpr double kSampleRate = 48000.0;
   static constexpr double kBinHz = kSampleRate / kFftSize;  // 11.71875
 
@@ -73,11 +76,13 @@ class CSpectrumAnalyser {
 
   // Decode thread. Takes the first 480 of `count` values, widened to double,
   // into m_vBlock; fewer values (or none) leave the rest of the block zero.
-  // Then raises m_bNewBlock (release). A block not yet processed is replaced.
+  // The block joins the pending queue and m_bNewBlock is raised (release).
+  // With the queue full, the oldest pending block is dropped.
   void PushAudioBlock(const float* values, size_t count);
 
-  // Zeroes every analysis array and raises m_bNewBlock, so the next tick runs
-  // on a silent block and the displays fall to zero. Waits for a running tick.
+  // Zeroes every analysis array, drops the pending blocks and queues one
+  // silent block, so the next tick runs on it and the displays fall to zero.
+  // Waits for a running tick.
   void ResetAnalysis();
 
   // Largest magnitude among the last 4800 samples (100 ms); 0 for silence.
@@ -90,13 +95,16 @@ class CSpectrumAnalyser {
   // filled only up to the array sizes. No allocation.
   float ReadDisplay(std::span<double> waveHistory, std::span<double> spectrum) const;
 
-  // Analysis thread, every 10 ms: does nothing unless a new block arrived;
-  // otherwise processes it with the current WaveScale, WindowFunc and
-  // SpectrumView. Returns true when a block was processed.
+  // Analysis thread, every 10 ms: does nothing unless blocks are pending;
+  // otherwise processes each pending block in arrival order with the current
+  // WaveScale, WindowFunc and SpectrumView. Returns true when a block was
+  // processed.
   bool Tick(const CSettingsBlock& settings);
 
   // True while a pushed block (or a reset) waits for the next tick.
   bool HasNewBlock() const { return m_bNewBlock.load(std::memory_order_acquire) != 0; }
+  // Blocks waiting for the next tick (0..kPendingBlocks).
+  size_t PendingBlocks() const;
 
   // Forward radix-2 transform of 4096 real values, unscaled:
   // X[k] = sum x[n] e^(-2 pi i k n / 4096). Throws std::invalid_argument
@@ -107,6 +115,7 @@ class CSpectrumAnalyser {
   static void ComputePower(const double* re, const double* im, double* out);
 
   // The arrays, for the ticking thread or when no other thread runs.
+  // Block() is the newest pushed block.
   std::span<const double, kBlockSize> Block() const { return m_vBlock.view(); }
   std::span<const double, kSampleHistorySize> SampleHistory() const { return m_vSampleHistory.view(); }
   std::span<const double, kBlockSize> WaveBlock() const { return m_vWaveBlock.view(); }
@@ -121,6 +130,8 @@ class CSpectrumAnalyser {
   int32_t AggregationCounter() const { return m_nAggregation; }
 
  private:
+  // One block (m_vTickBlock) through the histories, the FFT and the spectrum.
+  void ProcessBlock(int32_t waveScale, int32_t windowFunc, int32_t spectrumView);
   // Returns the number of waveform columns written into m_vWaveBlock.
   size_t MakeWaveColumns(int32_t waveScale);
   void WindowFftInput(int32_t windowFunc);
@@ -131,8 +142,13 @@ class CSpectrumAnalyser {
   mutable std::mutex m_csDisplay;
 
   // Guarded by m_csBlock; m_bNewBlock is set with release and cleared with
-  // acquire, inside m_csBlock, so each pushed block is processed at most once.
+  // acquire, inside m_csBlock, together with emptying the queue, so each
+  // pushed block is processed at most once. The queue is a ring of
+  // m_nPendingCount blocks from slot m_nPendingFirst.
   CFixedArray<kBlockSize> m_vBlock;
+  CFixedArray<kBlockSize * kPendingBlocks> m_vPending;
+  size_t m_nPendingFirst = 0;
+  size_t m_nPendingCount = 0;
   std::atomic<int32_t> m_bNewBlock{0};
 
   // Written by the tick under m_csDisplay (read there by the render side).
@@ -141,6 +157,7 @@ class CSpectrumAnalyser {
   CFixedArray<kFftSize> m_vSpectrum;
 
   // The tick's own arrays (guarded by m_csTick).
+  CFixedArray<kBlockSize * kPendingBlocks> m_vTickBlocks;  // the blocks taken by this tick, oldest first
   CFixedArray<kBlockSize> m_vTickBlock;  // the block being processed
   CFixedArray<kBlockSize> m_vWaveBlock;
   CFixedArray<kFftSize> m_vFftIn;
