@@ -170,7 +170,7 @@ DecodeProc CPreviewSession::OpenStream(bool reconnecting) {
   // 5.
   if (avformat_open_input(&m_pFormatCtx, url.c_str(), nullptr, nullptr) < 0) {
     m_pFormatCtx = nullptr;  // freed by the failed open
-    LogError(ResStr(3330));
+    LogError(ResStrEnglish(3330));
     m_stats.openFailures++;
     // A stop that aborted a reconnection is no error to show.
     if (!StopRequested()) ShowMessage(MessageIcon::Error, 3330);
