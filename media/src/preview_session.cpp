@@ -165,7 +165,7 @@ DecodeProc CPreviewSession::OpenStream(bool reconnecting) {
   m_pOpenWatchdog->hTimer.Arm(platform::Millis(timeoutMs));
 
   // 4. The password never reaches the log.
-  LogInfo("URL: " + MaskUrlPassword(url));
+  LogInfo("URL: " + kxMaskUrlPassword(url));
 
   // 5.
   if (avformat_open_input(&m_pFormatCtx, url.c_str(), nullptr, nullptr) < 0) {
