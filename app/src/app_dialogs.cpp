@@ -2,12 +2,11 @@
 #include <QInputDialog>
 #include <QMessageBox>
 
-#include "app/version_info.h"
+#include "app/main_frame.h"
+#include "dialogs/about_dlg.h"
 #include "app/wave_app.h"
 
 namespace kx {
-
-void CkxWaveApp::LoadBookmarks() {}
 
 bool CkxWaveApp::RunUrlDialog(QWidget* parent, QString& url) {
   if (m_urlPrompt) return m_urlPrompt(parent, url);
@@ -23,8 +22,8 @@ void CkxWaveApp::RunAddBookmarkDialog(QWidget*, const QString&) {}
 void CkxWaveApp::RunBookmarkListDialog(QWidget*) {}
 
 void CkxWaveApp::OnAppAbout() {
-  QMessageBox::about(m_pMainFrame ? static_cast<QWidget*>(nullptr) : nullptr, QString::fromStdU16String(GetFileDescription()),
-                     QString::fromStdU16String(GetProductVersion()));
+  CAboutDlg dlg(m_pMainFrame.get());
+  dlg.exec();
 }
 
 }  // namespace kx

@@ -1,5 +1,6 @@
 #include "app/main_frame.h"
 #include "app/wave_app.h"
+#include "app/settings_store.h"
 #include "frame_commands.h"
 
 namespace kx {
@@ -53,19 +54,16 @@ void CDeviceCommands::SelectDevice() {
   if (position < 0 || position >= static_cast<int>(devices.size())) return;
   app.m_audioOutput.SetAudioDevice(devices[static_cast<size_t>(position)].device);
   app.m_audioOutput.SetSessionVolume(app.m_fVolume);
-  WriteSettingInt(u"OutputID", position);
+  app.m_store.SetInt(&CSettingsBlock::OutputID, position);
 }
 
 void CDeviceCommands::MoveVolume() {
   CkxWaveApp& app = m_frame.App();
   auto* slider = VolumeSlider(m_frame);
   if (!slider || !app.m_audioOutput.HasSessionVolume()) return;
-  // Stored as the slider's own value (735 -> 0.735), which narrows to the
-  // same float; the widened float would store 0.73500001430511475.
-  const double volume = slider->Pos() / 1000.0;
-  app.m_fVolume = static_cast<float>(volume);
-  app.m_audioOutput.SetSessionVolume(app.m_fVolume);
-  WriteSettingDouble(u"VolumeOutput", volume);
+  const float volume = static_cast<float>(slider->Pos()) / 1000.0f;
+  app.m_audioOutput.SetSessionVolume(volume);
+  app.m_store.SetVolume(volume);
 }
 
 void CDeviceCommands::OnSessionVolume(float volume) {

@@ -71,10 +71,4 @@ class CDeviceCommands {
   CMainFrame& m_frame;
 };
 
-// Stored-value writes: one value, written at once (failures are ignored;
-// the value in memory stays changed for this run).
-void WriteSettingInt(const char16_t* name, int32_t value);
-void WriteSettingColor(const char16_t* name, uint32_t color);
-void WriteSettingDouble(const char16_t* name, double value);
-
 }  // namespace kx

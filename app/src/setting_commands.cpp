@@ -4,7 +4,7 @@
 #include "app/wave_app.h"
 #include "frame_commands.h"
 #include "monitor/view/draw_view.h"
-#include "ui/registry_manager.h"
+#include "app/settings_store.h"
 
 namespace kx {
 
@@ -17,18 +17,6 @@ COLORREF ToColorRef(const QColor& c) {
 }
 
 }  // namespace
-
-void WriteSettingInt(const char16_t* name, int32_t value) {
-  CRegistryManager().WriteProfileInt(kSettingsSection, QString::fromUtf16(name), value);
-}
-
-void WriteSettingColor(const char16_t* name, uint32_t color) {
-  CRegistryManager().WriteProfileColor(kSettingsSection, QString::fromUtf16(name), color);
-}
-
-void WriteSettingDouble(const char16_t* name, double value) {
-  CRegistryManager().WriteProfileDouble(kSettingsSection, QString::fromUtf16(name), value);
-}
 
 void CSettingCommands::Register(CCommandMap& map) {
   CSettingsBlock& s = m_frame.App().m_settings;
@@ -53,26 +41,19 @@ void CSettingCommands::Register(CCommandMap& map) {
           [&s](ui::CommandUI& ui) { ui.SetCheck(s.Preview.Get() == 1); });
 }
 
-void CSettingCommands::Choose(const Element& e) {
-  (m_frame.App().m_settings.*e.choice.setting).Set(e.choice.value);
-  WriteSettingInt(e.choice.valueName, e.choice.value);
-}
+void CSettingCommands::Choose(const Element& e) { m_frame.App().m_store.SetInt(e.choice.setting, e.choice.value); }
 
 void CSettingCommands::PickColor(const Element& e) {
   auto* button = m_frame.Ribbon() ? m_frame.Ribbon()->Find<ui::RibbonColorButton>(static_cast<int>(e.id)) : nullptr;
   if (!button) return;
-  const COLORREF color = ToColorRef(button->Color());
-  (m_frame.App().m_settings.*e.color.setting).Set(color);
-  WriteSettingColor(e.color.valueName, color);
+  m_frame.App().m_store.SetColor(e.color.setting, ToColorRef(button->Color()));
   Rebuild();
 }
 
 void CSettingCommands::PickPalette(const Element& e) {
   auto* palette = m_frame.Ribbon() ? m_frame.Ribbon()->Find<ui::RibbonPalette>(static_cast<int>(e.id)) : nullptr;
   if (!palette || palette->SelectedItem() < 0) return;
-  const int32_t value = palette->SelectedData();
-  (m_frame.App().m_settings.*e.paletteSetting).Set(value);
-  WriteSettingInt(e.paletteValueName, value);
+  m_frame.App().m_store.SetInt(e.paletteSetting, palette->SelectedData());
   // The spectrum's fill brush is made with its opacity.
   if (e.paletteSetting == &CSettingsBlock::OpacitySpectrum) Rebuild();
 }
@@ -80,30 +61,23 @@ void CSettingCommands::PickPalette(const Element& e) {
 void CSettingCommands::PickCombo(const Element& e) {
   auto* box = m_frame.Ribbon() ? m_frame.Ribbon()->Find<ui::RibbonComboBox>(static_cast<int>(e.id)) : nullptr;
   if (!box || box->SelectedItem() < 0) return;
-  CSettingsBlock& s = m_frame.App().m_settings;
+  CSettingsStore& store = m_frame.App().m_store;
   switch (e.combo) {
     case ComboContent::WaveScale:
-      s.WaveScale = box->SelectedData();
-      WriteSettingInt(u"WaveScale", s.WaveScale);
+      store.SetInt(&CSettingsBlock::WaveScale, box->SelectedData());
       break;
     case ComboContent::WindowFunc:
-      s.WindowFunc = box->SelectedItem();
-      WriteSettingInt(u"WindowFunc", s.WindowFunc);
+      store.SetInt(&CSettingsBlock::WindowFunc, box->SelectedItem());
       break;
     case ComboContent::SpectrumBound:
-      s.SpectrumBound = box->SelectedData();
-      WriteSettingInt(u"SpectrumBound", s.SpectrumBound);
+      store.SetInt(&CSettingsBlock::SpectrumBound, box->SelectedData());
       break;
     default:
       break;
   }
 }
 
-void CSettingCommands::TogglePreview() {
-  CSettingsBlock& s = m_frame.App().m_settings;
-  s.Preview = 1 - s.Preview.Get();
-  WriteSettingInt(u"Preview", s.Preview);
-}
+void CSettingCommands::TogglePreview() { m_frame.App().m_store.TogglePreview(); }
 
 void CSettingCommands::Rebuild() {
   if (CDrawView* view = m_frame.View()) view->RebuildDeviceResources();

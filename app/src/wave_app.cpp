@@ -8,7 +8,6 @@
 #include "app/app_log.h"
 #include "app/main_frame.h"
 #include "dialogs/camera_info_bar.h"
-#include "ui/registry_manager.h"
 #include "ui/theme.h"
 #include "ui/translation_manager.h"
 
@@ -17,18 +16,6 @@ namespace kx {
 CkxWaveApp* CkxWaveApp::s_pApp = nullptr;
 
 namespace {
-
-void ReadInt(const CRegistryManager& reg, const char16_t* name, Setting<int32_t>& setting) {
-  setting = reg.GetProfileIntW(kSettingsSection, QString::fromUtf16(name), setting.Get());
-}
-
-void ReadColor(const CRegistryManager& reg, const char16_t* name, Setting<COLORREF>& setting) {
-  COLORREF c = setting.Get();  // the default stays when the value is missing
-  reg.GetProfileColor(kSettingsSection, QString::fromUtf16(name), &c);
-  setting = c;
-}
-
-QString DefaultFolderLog() { return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation); }
 
 }  // namespace
 
@@ -45,23 +32,6 @@ CkxWaveApp::~CkxWaveApp() {
   if (s_pApp == this) s_pApp = nullptr;
 }
 
-void CkxWaveApp::LoadSettings() {
-  const CRegistryManager reg;
-  CSettingsBlock& s = m_settings;
-  ReadInt(reg, u"ModeWave", s.ModeWave);
-  ReadInt(reg, u"ModeSpectrum", s.ModeSpectrum);
-  ReadInt(reg, u"ShowWidgets", s.ShowWidgets);
-  ReadInt(reg, u"Opacity", s.Opacity);
-  ReadInt(reg, u"OpacitySpectrum", s.OpacitySpectrum);
-  ReadInt(reg, u"Preview", s.Preview);
-  ReadInt(reg, u"WindowFunc", s.WindowFunc);
-  ReadInt(reg, u"SpectrumBound", s.SpectrumBound);
-  ReadInt(reg, u"WaveScale", s.WaveScale);
-  ReadInt(reg, u"OpenTimeout", s.OpenTimeout);
-  ReadInt(reg, u"SpectrumView", s.SpectrumView);
-  m_strFolderLog = reg.GetProfileStringW(kSettingsSection, QStringLiteral("FolderLog"), DefaultFolderLog());
-}
-
 bool CkxWaveApp::InitInstance() {
   // Common controls, the framework's own start, the taskbar interaction and
   // the library's global flag have no meaning here.
@@ -69,24 +39,11 @@ bool CkxWaveApp::InitInstance() {
   QCoreApplication::setOrganizationName(QStringLiteral("KEXAR"));
   QCoreApplication::setApplicationName(QStringLiteral("kxToneScope"));
   m_nSpectrumCounter = 0;
-  LoadSettings();
-  QDir().mkpath(m_strFolderLog);  // a failure shows later, when files are written
-  LoadBookmarks();
-  {
-    const CRegistryManager reg;
-    CSettingsBlock& s = m_settings;
-    ReadColor(reg, u"ColorAxis", s.ColorAxis);
-    ReadColor(reg, u"ColorBkg", s.ColorBkg);
-    ReadColor(reg, u"ColorWave", s.ColorWave);
-    ReadColor(reg, u"ColorSpectrum", s.ColorSpectrum);
-    ReadColor(reg, u"ColorPeakMin", s.ColorPeakMin);
-    ReadColor(reg, u"ColorPeakMid", s.ColorPeakMid);
-    ReadColor(reg, u"ColorPeakMax", s.ColorPeakMax);
-    double volume = 0.5;
-    reg.GetProfileDouble(kSettingsSection, QStringLiteral("VolumeOutput"), &volume);
-    m_fVolume = static_cast<float>(volume);
-    ReadInt(reg, u"OutputID", s.OutputID);
-  }
+  m_store.LoadValues();
+  QDir().mkpath(m_strFolderLog);  // a failure is not reported
+  m_bookmark.SetFolder(m_strFolderLog.toStdU16String());
+  m_bookmark.Load();
+  m_store.LoadColorsAndOutput();
   // COM has no meaning here. Translations: "UILanguage" in "Settings",
   // files in the "Translations" folder.
   g_LangMgr.Initialize(CLocalizeMgr::DefaultFolder(), QStringLiteral("UILanguage"));

@@ -11,6 +11,8 @@
 #include <string>
 
 #include "app/command_line.h"
+#include "app/settings_store.h"
+#include "dialogs/bookmark.h"
 #include "app/settings_block.h"
 #include "audio/audio_output.h"
 #include "audio/notification_client.h"
@@ -60,10 +62,6 @@ class CkxWaveApp {
   void LogWarning(const std::u16string& text) const;
   void LogError(const std::u16string& text) const;
 
-  // Reads every stored setting into the block, m_fVolume and m_strFolderLog
-  // (the steps of start-up, in their order).
-  void LoadSettings();
-
   static CkxWaveApp* Instance() { return s_pApp; }
 
   const QString m_strWindowClass = QStringLiteral("kxMainFrameToneScope");
@@ -75,13 +73,14 @@ class CkxWaveApp {
   float m_fVolume = 0.5f;
   CKxLog m_log;
   QString m_strFolderLog;
+  CSettingsStore m_store{m_settings, m_fVolume, m_strFolderLog};
+  CBookmark m_bookmark;
   CAppCommandLine m_cmdLine;
   std::unique_ptr<CMainFrame> m_pMainFrame;
   UrlPrompt m_urlPrompt;  // empty: the URL dialog
 
  private:
   void RegisterEndpointNotifications();
-  void LoadBookmarks();
   void UnregisterEndpointNotifications();
 
   std::unique_ptr<platform::audio::EndpointEnumerator> m_pEnumerator;
