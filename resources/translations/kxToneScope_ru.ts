@@ -1194,5 +1194,54 @@ It is recommended to update the software. Download the new version of the softwa
         <comment>34008</comment>
         <translation>Как узнать RTSP-адрес своей IP-камеры?</translation>
     </message>
+    <message>
+        <source>The folder for the user data cannot be created:
+%s
+%s</source>
+        <comment>5400</comment>
+        <translation>Не удаётся создать папку для данных пользователя:
+%s
+%s</translation>
+    </message>
+    <message>
+        <source>The bookmarks cannot be saved in the folder:
+%s
+The log files and the bookmarks stay where they were.</source>
+        <comment>5401</comment>
+        <translation>Не удаётся сохранить закладки в папке:
+%s
+Журналы и закладки остаются на прежнем месте.</translation>
+    </message>
+    <message>
+        <source>The new folder cannot be stored in the settings file:
+%s
+The log files and the bookmarks stay where they were.</source>
+        <comment>5402</comment>
+        <translation>Не удаётся записать новую папку в файл настроек:
+%s
+Журналы и закладки остаются на прежнем месте.</translation>
+    </message>
+    <message>
+        <source>Give the folder for the user data as a full path, beginning with &quot;/&quot;:
+%s</source>
+        <comment>5403</comment>
+        <translation>Укажите полный путь к папке для данных пользователя, начиная с «/»:
+%s</translation>
+    </message>
+    <message>
+        <source>Default English US</source>
+        <comment>5404</comment>
+        <translation>По умолчанию (английский, США)</translation>
+    </message>
+    <message>
+        <source>About kxToneScopePreview</source>
+        <comment>5410</comment>
+        <translation>О программе kxToneScopePreview</translation>
+    </message>
+    <message>
+        <source>kxToneScopePreview, Version 1.0</source>
+        <comment>5411</comment>
+        <translation>kxToneScopePreview, версия 1.0</translation>
+    </message>
 </context>
 </TS>
