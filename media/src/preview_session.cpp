@@ -165,12 +165,12 @@ DecodeProc CPreviewSession::OpenStream(bool reconnecting) {
   m_pOpenWatchdog->hTimer.Arm(platform::Millis(timeoutMs));
 
   // 4. The password never reaches the log.
-  LogInfo("URL: " + MaskUrlPassword(url));
+  LogInfo("URL: " + kxMaskUrlPassword(url));
 
   // 5.
   if (avformat_open_input(&m_pFormatCtx, url.c_str(), nullptr, nullptr) < 0) {
     m_pFormatCtx = nullptr;  // freed by the failed open
-    LogError(ResStr(3330));
+    LogError(ResStrEnglish(3330));
     m_stats.openFailures++;
     // A stop that aborted a reconnection is no error to show.
     if (!StopRequested()) ShowMessage(MessageIcon::Error, 3330);
