@@ -1,6 +1,5 @@
 #include "app/update_check.h"
 
-#include <QDesktopServices>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QNetworkAccessManager>
@@ -10,6 +9,7 @@
 #include <QWidget>
 
 #include "app/version_check.h"
+#include "ui/link_button.h"
 #include "ui/res_str.h"
 
 namespace kx {
@@ -30,12 +30,6 @@ QUrl VersionDocumentUrl(const std::optional<QString>& strUpdateUrl) {
     return QUrl(trimmed, QUrl::StrictMode);
   }
   return QUrl(QStringLiteral(KX_MAKER_SITE "/source/ver_kxSetupToneScope.xml"), QUrl::StrictMode);
-}
-
-bool IsOpenableLink(const QUrl& link) {
-  if (!link.isValid() || link.host().isEmpty()) return false;
-  const QString scheme = link.scheme();  // QUrl keeps schemes in lower case
-  return scheme == QLatin1String("http") || scheme == QLatin1String("https");
 }
 
 CUpdateCheck::CUpdateCheck(QWidget* pParent, QUrl url, QString strInstalledVersion,
@@ -127,9 +121,10 @@ CUpdateCheck::EOutcome CUpdateCheck::Evaluate(const QByteArray& body) {
   delete box;
   if (!self || answer != QMessageBox::Yes) return EOutcome::Declined;
 
-  const QUrl link(QString::fromStdString(published->strLink), QUrl::StrictMode);
-  if (!IsOpenableLink(link)) return EOutcome::NotOpenable;
-  QDesktopServices::openUrl(link);
+  // The link comes from the network: only a web address is opened.
+  const QString link = QString::fromStdString(published->strLink);
+  if (!IsWebLink(link)) return EOutcome::NotOpenable;
+  OpenWebLink(link);
   return EOutcome::Opened;
 }
 

@@ -14,6 +14,7 @@
 //   ribbon_2002.png, ribbon_2002@2x.png  the 11 opacity palette items
 //                    (100 % ... 5 %), 32 x 32 each;
 //   ribbon_142.png   the ribbon's faint background, 256 x 96.
+//   options_2004.png 480 x 112: the options page's picture, the icon and the name.
 // Usage: kxMakeImages OUTPUT_FOLDER
 #include <QGuiApplication>
 #include <QImage>
@@ -437,6 +438,23 @@ QImage AppIcon(int size) {
   return img;
 }
 
+// The options page's picture (image 2004): the program's icon and its name,
+// 240 x 56 at twice the size so it stays sharp at 200 %.
+QImage OptionsPicture() {
+  QImage img(480, 112, QImage::Format_ARGB32_Premultiplied);
+  img.fill(Qt::transparent);
+  QPainter p(&img);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.drawImage(QRect(0, 4, 104, 104), AppIcon(208));
+  QFont font(QStringLiteral("DejaVu Sans"));
+  font.setPixelSize(44);
+  font.setBold(true);
+  p.setFont(font);
+  p.setPen(QColor(0xE6, 0xEA, 0xEE));
+  p.drawText(QRect(120, 0, 360, 112), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("kxToneScope"));
+  return img;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -460,6 +478,7 @@ int main(int argc, char** argv) {
   ok = ok && RibbonBackground().save(out + "/ribbon_142.png");
   for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
     ok = ok && AppIcon(size).save(out + QString("/app_icon_%1.png").arg(size));
+  ok = ok && OptionsPicture().save(out + "/options_2004.png");
   if (!ok) std::fprintf(stderr, "cannot write the images into %s\n", argv[1]);
   return ok ? 0 : 1;
 }

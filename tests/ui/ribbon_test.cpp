@@ -322,6 +322,14 @@ TEST_F(RibbonTest, BackstageOpensAndCloses) {
   EXPECT_FALSE(backstage->IsOpen());
   EXPECT_EQ(owner().commands, std::vector<int>{kExit});
 
+  // The entry shows without its mnemonic mark, and Alt+X chooses it.
+  owner().commands.clear();
+  backstage->Open();
+  EXPECT_EQ(backstage->List()->item(1)->text(), "Exit");
+  QTest::keyClick(backstage->List(), Qt::Key_X, Qt::AltModifier);
+  EXPECT_FALSE(backstage->IsOpen());
+  EXPECT_EQ(owner().commands, std::vector<int>{kExit});
+
   // A category tab closes it as well.
   backstage->Open();
   QTabBar* tabs = static_cast<QTabBar*>(ribbon().TabBar());

@@ -25,10 +25,6 @@ namespace kx {
 // the check off (an empty QUrl).
 QUrl VersionDocumentUrl(const std::optional<QString>& strUpdateUrl);
 
-// The link of a fetched document is opened only when it is an http or https
-// address with a host.
-bool IsOpenableLink(const QUrl& link);
-
 class CUpdateCheck : public QObject {
   Q_OBJECT
  public:
