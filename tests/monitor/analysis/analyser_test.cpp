@@ -72,9 +72,15 @@ TEST_F(AnalyserTicks, HistoryKeepsTenBlocksNewestFirstInArrivalOrder) {
     for (size_t i = 0; i < A::kBlockSize; ++i)
       ASSERT_EQ(history[b * A::kBlockSize + i], static_cast<double>(expected[i])) << "block " << b << " sample " << i;
   }
-  // The unweighted FFT input is the first 4096 samples as they lie: 8 blocks and 256 samples of the 9th.
-  EXPECT_TRUE(std::equal(history.begin(), history.begin() + A::kFftSize, analyser.FftIn().begin()));
-  EXPECT_EQ(analyser.FftIn()[4095], static_cast<double>(Ramp(4.0f)[255]));
+  // The unweighted FFT input is the newest 4096 samples in time order: the
+  // last 256 of block 4, then blocks 5 to 12 whole. The ramps rise by more than
+  // a block's span from one block to the next, so time order is a rising input.
+  const auto in = analyser.FftIn();
+  EXPECT_EQ(in[0], static_cast<double>(Ramp(4.0f)[224]));
+  EXPECT_EQ(in[255], static_cast<double>(Ramp(4.0f)[479]));
+  EXPECT_EQ(in[256], static_cast<double>(Ramp(5.0f)[0]));
+  EXPECT_EQ(in[4095], static_cast<double>(Ramp(12.0f)[479]));
+  EXPECT_TRUE(std::is_sorted(in.begin(), in.end(), std::less_equal<double>()));
 }
 
 TEST_F(AnalyserTicks, ShortAndLongBlocksAreCutToOneBlock) {
@@ -245,10 +251,39 @@ TEST_F(AnalyserTicks, TheChosenWindowWeightsTheFftInput) {
       settings.WindowFunc = windowFunc;
       ASSERT_TRUE(PushAndTick(Ramp(base)));
       base += 0.05f;
-      std::copy_n(analyser.SampleHistory().begin(), A::kFftSize, expected.begin());
+      // The newest 4096 samples, oldest first.
+      const auto history = analyser.SampleHistory();
+      std::copy_n(history.begin() + 8 * A::kBlockSize + 224, 256, expected.begin());
+      for (size_t b = 0; b < 8; ++b)
+        std::copy_n(history.begin() + (7 - b) * A::kBlockSize, A::kBlockSize, expected.begin() + 256 + b * A::kBlockSize);
       if (windowFunc >= 1 && windowFunc <= 9) ApplyWindow(static_cast<int32_t>(A::kFftSize), expected.data(), windowFunc - 1);
       ASSERT_TRUE(std::equal(expected.begin(), expected.end(), analyser.FftIn().begin())) << "WindowFunc " << windowFunc;
     }
+  }
+}
+
+// A tone off the 50 Hz grid, continuous across blocks: one block cannot hold
+// a whole number of its periods, so any reordering of blocks shows up as
+// phase jumps, a displaced peak and sidebands.
+TEST_F(AnalyserTicks, OffGridTonesPeakAtTheirOwnBin) {
+  for (const double hz : {437.0, 440.0, 523.0, 3001.0, 11111.0}) {
+    A fresh;  // no history of the previous tone
+    size_t n = 0;
+    for (int b = 0; b < 12; ++b) {
+      Block block(A::kBlockSize);
+      for (float& v : block) v = static_cast<float>(0.5 * std::sin(2 * std::numbers::pi * hz * static_cast<double>(n++) / A::kSampleRate));
+      fresh.PushAudioBlock(block.data(), block.size());
+      ASSERT_TRUE(fresh.Tick(settings));  // default Blackman window
+    }
+    const auto spectrum = fresh.Spectrum();
+    const size_t nearest = static_cast<size_t>(std::lround(hz / A::kBinHz));
+    EXPECT_EQ(LoudestBin(spectrum), nearest) << hz << " Hz";
+    // Every bin 200 Hz or more away lies at least 50 dB below the peak.
+    const size_t away = static_cast<size_t>(std::ceil(200.0 / A::kBinHz));
+    double worst = 0;
+    for (size_t k = 1; k < A::kPowerBins; ++k)
+      if (k + away <= nearest || k >= nearest + away) worst = std::max(worst, spectrum[k]);
+    EXPECT_GT(10 * std::log10(spectrum[nearest] / worst), 50.0) << hz << " Hz";
   }
 }
 
