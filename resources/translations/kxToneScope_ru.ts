@@ -855,6 +855,36 @@ It is recommended to update the software. Download the new version of the softwa
         <translation>Камера</translation>
     </message>
     <message>
+        <source>&amp;More Colors...</source>
+        <comment>5000</comment>
+        <translation>&amp;Другие цвета...</translation>
+    </message>
+    <message>
+        <source>More Colors</source>
+        <comment>5001</comment>
+        <translation>Другие цвета</translation>
+    </message>
+    <message>
+        <source>Minimize the Ribbon</source>
+        <comment>5003</comment>
+        <translation>Свернуть ленту</translation>
+    </message>
+    <message>
+        <source>Show only the tab names on the ribbon (Ctrl+F1).</source>
+        <comment>5004</comment>
+        <translation>Оставить на ленте только названия вкладок (Ctrl+F1).</translation>
+    </message>
+    <message>
+        <source>Expand the Ribbon</source>
+        <comment>5005</comment>
+        <translation>Развернуть ленту</translation>
+    </message>
+    <message>
+        <source>Show the whole ribbon, tabs and commands (Ctrl+F1).</source>
+        <comment>5006</comment>
+        <translation>Показать всю ленту: вкладки и команды (Ctrl+F1).</translation>
+    </message>
+    <message>
         <source>Start</source>
         <comment>33000</comment>
         <translation>Старт</translation>
@@ -1163,6 +1193,55 @@ It is recommended to update the software. Download the new version of the softwa
         <source>How to get rtsp url link for your IP camera?</source>
         <comment>34008</comment>
         <translation>Как узнать RTSP-адрес своей IP-камеры?</translation>
+    </message>
+    <message>
+        <source>The folder for the user data cannot be created:
+%s
+%s</source>
+        <comment>5400</comment>
+        <translation>Не удаётся создать папку для данных пользователя:
+%s
+%s</translation>
+    </message>
+    <message>
+        <source>The bookmarks cannot be saved in the folder:
+%s
+The log files and the bookmarks stay where they were.</source>
+        <comment>5401</comment>
+        <translation>Не удаётся сохранить закладки в папке:
+%s
+Журналы и закладки остаются на прежнем месте.</translation>
+    </message>
+    <message>
+        <source>The new folder cannot be stored in the settings file:
+%s
+The log files and the bookmarks stay where they were.</source>
+        <comment>5402</comment>
+        <translation>Не удаётся записать новую папку в файл настроек:
+%s
+Журналы и закладки остаются на прежнем месте.</translation>
+    </message>
+    <message>
+        <source>Give the folder for the user data as a full path, beginning with &quot;/&quot;:
+%s</source>
+        <comment>5403</comment>
+        <translation>Укажите полный путь к папке для данных пользователя, начиная с «/»:
+%s</translation>
+    </message>
+    <message>
+        <source>Default English US</source>
+        <comment>5404</comment>
+        <translation>По умолчанию (английский, США)</translation>
+    </message>
+    <message>
+        <source>About kxToneScopePreview</source>
+        <comment>5410</comment>
+        <translation>О программе kxToneScopePreview</translation>
+    </message>
+    <message>
+        <source>kxToneScopePreview, Version 1.0</source>
+        <comment>5411</comment>
+        <translation>kxToneScopePreview, версия 1.0</translation>
     </message>
 </context>
 </TS>

@@ -1,10 +1,11 @@
 #include "ui/registry_manager.h"
 
+#include <QFile>
 #include <QFileInfo>
-#include <QLocale>
 #include <QSettings>
 #include <QStringList>
 #include <cctype>
+#include <charconv>
 #include <cmath>
 
 namespace kx {
@@ -44,12 +45,17 @@ bool CRegistryManager::Read(const QString& section, const QString& value, QStrin
 }
 
 bool CRegistryManager::Write(const QString& section, const QString& value, const QString& text) {
-  // A file QSettings could not parse is left alone: rewriting it would drop
-  // whatever it holds.
-  if (m_settings->status() == QSettings::FormatError || !m_settings->isWritable()) return false;
+  if (!m_settings->isWritable()) return false;
+  (void)m_settings->allKeys();  // status() reports a format error only once the keys were walked
+  // Rewriting a file that did not parse keeps only what could be read; the
+  // original stays beside it, once, so nothing the user wrote is lost.
+  if (m_settings->status() == QSettings::FormatError) {
+    const QString keep = m_settings->fileName() + QStringLiteral(".unreadable");
+    if (!QFileInfo::exists(keep)) QFile::copy(m_settings->fileName(), keep);
+  }
   m_settings->setValue(Key(section, value), text);
   m_settings->sync();
-  return m_settings->status() == QSettings::NoError;
+  return m_settings->status() != QSettings::AccessError;
 }
 
 int32_t CRegistryManager::GetProfileIntW(const QString& section, const QString& value, int32_t def) const {
@@ -114,13 +120,20 @@ bool CRegistryManager::ColorFromText(const QString& text, COLORREF* color) {
 }
 
 QString CRegistryManager::DoubleToText(double v) {
-  return QString::number(v, 'g', QLocale::FloatingPointShortest);
+  // The shortest text that reads back to the same double, in the C form
+  // whatever the user's locale.
+  char buffer[64];
+  const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, v);
+  return ec == std::errc() ? QString::fromLatin1(buffer, static_cast<int>(end - buffer)) : QString();
 }
 
 bool CRegistryManager::DoubleFromText(const QString& text, double* v) {
-  bool ok = false;
-  const double d = QLocale::c().toDouble(text.trimmed(), &ok);
-  if (!ok || !std::isfinite(d)) return false;
+  const QByteArray latin = text.trimmed().toLatin1();
+  const char* first = latin.constData();
+  const char* last = first + latin.size();
+  double d = 0;
+  const auto [end, ec] = std::from_chars(first, last, d);
+  if (ec != std::errc() || end != last || latin.isEmpty() || !std::isfinite(d)) return false;
   *v = d;
   return true;
 }

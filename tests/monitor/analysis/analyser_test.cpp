@@ -35,6 +35,15 @@ size_t LoudestBin(std::span<const double> spectrum) {
   return static_cast<size_t>(std::max_element(spectrum.begin(), spectrum.begin() + A::kPowerBins) - spectrum.begin());
 }
 
+// The newest 4096 samples of a history that keeps blocks newest first, oldest
+// sample first: the last 256 of block 8, then blocks 7 to 0.
+std::vector<double> NewestInTimeOrder(std::span<const double, A::kSampleHistorySize> history) {
+  std::vector<double> out(history.begin() + 8 * A::kBlockSize + 224, history.begin() + 9 * A::kBlockSize);
+  for (size_t b = 8; b-- > 0;)
+    out.insert(out.end(), history.begin() + b * A::kBlockSize, history.begin() + (b + 1) * A::kBlockSize);
+  return out;
+}
+
 bool AllZero(std::span<const double> values) {
   return std::all_of(values.begin(), values.end(), [](double v) { return v == 0.0; });
 }
@@ -251,11 +260,7 @@ TEST_F(AnalyserTicks, TheChosenWindowWeightsTheFftInput) {
       settings.WindowFunc = windowFunc;
       ASSERT_TRUE(PushAndTick(Ramp(base)));
       base += 0.05f;
-      // The newest 4096 samples, oldest first.
-      const auto history = analyser.SampleHistory();
-      std::copy_n(history.begin() + 8 * A::kBlockSize + 224, 256, expected.begin());
-      for (size_t b = 0; b < 8; ++b)
-        std::copy_n(history.begin() + (7 - b) * A::kBlockSize, A::kBlockSize, expected.begin() + 256 + b * A::kBlockSize);
+      expected = NewestInTimeOrder(analyser.SampleHistory());
       if (windowFunc >= 1 && windowFunc <= 9) ApplyWindow(static_cast<int32_t>(A::kFftSize), expected.data(), windowFunc - 1);
       ASSERT_TRUE(std::equal(expected.begin(), expected.end(), analyser.FftIn().begin())) << "WindowFunc " << windowFunc;
     }
@@ -285,6 +290,26 @@ TEST_F(AnalyserTicks, OffGridTonesPeakAtTheirOwnBin) {
       if (k + away <= nearest || k >= nearest + away) worst = std::max(worst, spectrum[k]);
     EXPECT_GT(10 * std::log10(spectrum[nearest] / worst), 50.0) << hz << " Hz";
   }
+}
+
+// Stored settings are taken as they are; values far outside the ribbon's
+// lists (hand-edited, or from another version) must keep the analyser running.
+TEST_F(AnalyserTicks, StoredValuesFarOutsideTheListsKeepTicking) {
+  const Block tone = Tone(1000, 0.5);
+  for (int32_t v : {INT32_MIN, -1, 10, INT32_MAX}) {
+    settings.WindowFunc = v;
+    settings.WaveScale = v;
+    settings.SpectrumView = v;
+    ASSERT_TRUE(PushAndTick(tone)) << v;
+    // No window outside the list: the FFT input is the plain newest samples.
+    const std::vector<double> plain = NewestInTimeOrder(analyser.SampleHistory());
+    EXPECT_TRUE(std::equal(analyser.FftIn().begin(), analyser.FftIn().end(), plain.begin())) << v;
+    for (double x : analyser.Spectrum()) ASSERT_TRUE(std::isfinite(x)) << v;
+  }
+  settings.SpectrumView = 0;  // no view at all: the shown spectrum stands still
+  const std::vector<double> before = SpectrumCopy();
+  for (int i = 0; i < 9; ++i) ASSERT_TRUE(PushAndTick(Tone(1000, 0.25)));
+  EXPECT_EQ(SpectrumCopy(), before);
 }
 
 TEST_F(AnalyserTicks, RealTimeSpectrumOfAThousandHertzTone) {

@@ -38,8 +38,8 @@ class CRegistryManager {
   bool GetProfileDouble(const QString& section, const QString& value, double* v) const;
 
   // Each writer stores one value and flushes it to the file; true when the
-  // file was written (false: no right to write it, or it is not a settings
-  // file we can rewrite without losing what it holds).
+  // file was written (false: no right to write it). A file that did not
+  // parse is copied to <file>.unreadable before its first rewrite.
   bool WriteProfileInt(const QString& section, const QString& value, int32_t v);
   bool WriteProfileStringW(const QString& section, const QString& value, const QString& text);
   bool WriteProfileColor(const QString& section, const QString& value, COLORREF color);
