@@ -855,6 +855,36 @@ It is recommended to update the software. Download the new version of the softwa
         <translation>Камера</translation>
     </message>
     <message>
+        <source>&amp;More Colors...</source>
+        <comment>5000</comment>
+        <translation>&amp;Другие цвета...</translation>
+    </message>
+    <message>
+        <source>More Colors</source>
+        <comment>5001</comment>
+        <translation>Другие цвета</translation>
+    </message>
+    <message>
+        <source>Minimize the Ribbon</source>
+        <comment>5003</comment>
+        <translation>Свернуть ленту</translation>
+    </message>
+    <message>
+        <source>Show only the tab names on the ribbon (Ctrl+F1).</source>
+        <comment>5004</comment>
+        <translation>Оставить на ленте только названия вкладок (Ctrl+F1).</translation>
+    </message>
+    <message>
+        <source>Expand the Ribbon</source>
+        <comment>5005</comment>
+        <translation>Развернуть ленту</translation>
+    </message>
+    <message>
+        <source>Show the whole ribbon, tabs and commands (Ctrl+F1).</source>
+        <comment>5006</comment>
+        <translation>Показать всю ленту: вкладки и команды (Ctrl+F1).</translation>
+    </message>
+    <message>
         <source>Start</source>
         <comment>33000</comment>
         <translation>Старт</translation>

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "media/preview_session.h"
 #include "ui/res_str.h"
 
 namespace kx {
@@ -49,6 +50,19 @@ TEST(ResStr, TableTexts) {
   EXPECT_EQ(ResStr(3421), u"Sample rate: [%d]");
   EXPECT_EQ(ResStr(3399), u"");
   EXPECT_EQ(FormatResStr(3400, "x"), u"Codec: [x]");
+}
+
+// A stored OpenTimeout outside any sensible range neither fails every open
+// at once nor blocks the user-interface thread for days.
+TEST(OpenTimeout, StoredValuesBecomeUsableTimeouts) {
+  EXPECT_EQ(EffectiveOpenTimeout(4000), 4000);
+  EXPECT_EQ(EffectiveOpenTimeout(437), 437);
+  EXPECT_EQ(EffectiveOpenTimeout(60000), 60000);
+  EXPECT_EQ(EffectiveOpenTimeout(60001), 60000);
+  EXPECT_EQ(EffectiveOpenTimeout(INT32_MAX), 60000);
+  EXPECT_EQ(EffectiveOpenTimeout(0), 4000);
+  EXPECT_EQ(EffectiveOpenTimeout(-1), 4000);
+  EXPECT_EQ(EffectiveOpenTimeout(INT32_MIN), 4000);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <QMainWindow>
 #include <QPainter>
 #include <map>
+#include <set>
 #include <memory>
 #include <vector>
 
@@ -117,7 +118,8 @@ struct TestWindow {
   ui::Ribbon* ribbon;
   QWidget* page = nullptr;
 
-  TestWindow() {
+  TestWindow() : TestWindow(TestStrip(25, 32), TestStrip(11, 32)) {}
+  TestWindow(const ui::ImageStrip& large, const ui::ImageStrip& opacity) {
     ribbon = new ui::Ribbon(&owner, &window);
     window.setMenuWidget(ribbon);
     auto* central = new QWidget(&window);
@@ -125,7 +127,7 @@ struct TestWindow {
     window.setCentralWidget(central);
     ribbon->SetMainButton("Main", "Main", "Click here to see and change options");
     ribbon->SetColorTable(TestColors());
-    auto* preview = ribbon->AddCategory("Preview", TestStrip(25, 32));
+    auto* preview = ribbon->AddCategory("Preview", large);
     auto* control = preview->AddPanel("Control");
     control->Add(ui::Button(kStart, "Start", "Start", "Start camera preview", 0));
     control->Add(ui::Button(kStop, "Stop", "Stop", "Stop camera preview", 1));
@@ -135,7 +137,7 @@ struct TestWindow {
     std::vector<ui::PaletteItem> items;
     const int data[11] = {100, 90, 80, 70, 60, 50, 40, 30, 20, 10, 5};
     for (int i = 0; i < 11; ++i) items.push_back({i, data[i], QString("%1 %").arg(data[i])});
-    layout->Add(ui::Palette(kOpacity, "Opacity", "Opacity", "Select transparent mode", 4, TestStrip(11, 32), items));
+    layout->Add(ui::Palette(kOpacity, "Opacity", "Opacity", "Select transparent mode", 4, opacity, items));
     auto* color = preview->AddPanel("Color");
     color->Add(ui::ColorButton(kAxis, "Axis", "Axis", "Select color for axis", 5, QColor("#4F81BD")));
     auto* monitor = preview->AddPanel("Audio monitor");
@@ -143,7 +145,7 @@ struct TestWindow {
                               {{"1 - Null output A", 0}, {"2 - Null output B", 0}}));
     monitor->Add(ui::Slider(kVolume, "Volume", "Output volume", 220, 0, 1000, 735, true));
     monitor->Add(ui::CheckBox(kPreview, "Preview", "Preview", "Set audio preview mode"));
-    auto* wave = ribbon->AddCategory("Waveform", TestStrip(25, 32));
+    auto* wave = ribbon->AddCategory("Waveform", large);
     auto* scale = wave->AddPanel("Waveform");
     scale->Add(ui::Label("Select wave scale(10 msec by pixel):"));
     scale->Add(ui::ComboBox(kScale, "", "Select wave scale(10 msec by pixel):", "Select wave scale(10 msec by pixel):",

@@ -322,6 +322,14 @@ TEST_F(RibbonTest, BackstageOpensAndCloses) {
   EXPECT_FALSE(backstage->IsOpen());
   EXPECT_EQ(owner().commands, std::vector<int>{kExit});
 
+  // The entry shows without its mnemonic mark, and Alt+X chooses it.
+  owner().commands.clear();
+  backstage->Open();
+  EXPECT_EQ(backstage->List()->item(1)->text(), "Exit");
+  QTest::keyClick(backstage->List(), Qt::Key_X, Qt::AltModifier);
+  EXPECT_FALSE(backstage->IsOpen());
+  EXPECT_EQ(owner().commands, std::vector<int>{kExit});
+
   // A category tab closes it as well.
   backstage->Open();
   QTabBar* tabs = static_cast<QTabBar*>(ribbon().TabBar());
@@ -339,6 +347,21 @@ TEST_F(RibbonTest, FoldsByShortcutAndDoubleClickAndWheelChangesCategory) {
   QTest::mouseDClick(tabs, Qt::LeftButton, {}, tabs->tabRect(0).center());
   EXPECT_FALSE(ribbon().IsFolded());
   EXPECT_EQ(ribbon().sizeHint().height(), fullHeight);
+
+  // Folded, a click on a tab shows that category in a popup (after the
+  // double-click time); a command run from it closes it.
+  ribbon().SetFolded(true);
+  QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(0).center());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return ribbon().FoldedPopup() != nullptr; }));
+  auto* start = ribbon().Find<RibbonButton>(kStart);
+  EXPECT_TRUE(start->Face()->isVisible());
+  QTest::mouseClick(start->Face(), Qt::LeftButton);
+  EXPECT_EQ(owner().commands, std::vector<int>{kStart});
+  EXPECT_EQ(ribbon().FoldedPopup(), nullptr);
+  EXPECT_FALSE(start->Face()->isVisible());
+  EXPECT_TRUE(ribbon().IsFolded());
+  ribbon().SetFolded(false);
+  EXPECT_TRUE(start->Face()->isVisible());
 
   EXPECT_EQ(ribbon().ActiveCategory(), 0);
   auto wheel = [&](int delta) {

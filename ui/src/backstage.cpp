@@ -5,12 +5,27 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
+#include <QShortcut>
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
 #include "ui/ribbon.h"
 
 namespace kx::ui {
+
+namespace {
+
+// The text without its mnemonic marks ("E&xit" shows as "Exit"; "&&" is "&").
+QString Shown(const QString& text) {
+  QString out;
+  for (int i = 0; i < text.size(); ++i) {
+    if (text[i] == '&' && i + 1 < text.size()) ++i;
+    out += text[i];
+  }
+  return out;
+}
+
+}  // namespace
 
 Backstage::Backstage(Ribbon* ribbon) : QWidget(nullptr), ribbon_(ribbon) {
   setAutoFillBackground(true);
@@ -54,15 +69,25 @@ int Backstage::AddPage(const QString& title, QWidget* page) {
   pages_->addWidget(page);
   page->setProperty("kxBackstageTitle", title);
   entries_.push_back({0, page});
-  list_->addItem(QString(title).remove('&'));
+  list_->addItem(Shown(title));
+  AddMnemonic(title, static_cast<int>(entries_.size()) - 1);
   return static_cast<int>(entries_.size()) - 1;
 }
 
 int Backstage::AddCommand(int id, const QString& text) {
   entries_.push_back({id, nullptr});
-  auto* item = new QListWidgetItem(text, list_);
-  (void)item;
+  list_->addItem(Shown(text));
+  AddMnemonic(text, static_cast<int>(entries_.size()) - 1);
   return static_cast<int>(entries_.size()) - 1;
+}
+
+void Backstage::AddMnemonic(const QString& text, int row) {
+  // Alt+letter (or the letter alone in the list) chooses the entry.
+  const QKeySequence key = QKeySequence::mnemonic(text);
+  if (key.isEmpty()) return;
+  auto* shortcut = new QShortcut(key, this);
+  shortcut->setContext(Qt::WidgetWithChildrenShortcut);
+  QObject::connect(shortcut, &QShortcut::activated, this, [this, row] { Choose(row); });
 }
 
 void Backstage::SetPageCaptions(bool on) {
@@ -113,7 +138,7 @@ void Backstage::Choose(int row) {
   if (entry.page) {
     lastPageRow_ = row;
     pages_->setCurrentWidget(entry.page);
-    caption_->setText(entry.page->property("kxBackstageTitle").toString().remove('&'));
+    caption_->setText(Shown(entry.page->property("kxBackstageTitle").toString()));
     caption_->setVisible(captions_);
     if (list_->currentRow() != row) list_->setCurrentRow(row);
     return;

@@ -17,6 +17,7 @@
 #include <QStyleOptionToolButton>
 #include <QStylePainter>
 #include <QTabBar>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QWheelEvent>
@@ -182,8 +183,10 @@ QString TwoLines(const QString& text) {
 class LargeFace : public QToolButton {
  public:
   LargeFace(const QString& text, const QIcon& icon, bool arrow, QWidget* parent) : QToolButton(parent), arrow_(arrow) {
+    // Every face has two text lines so the first lines of a panel line up;
+    // a drop-down arrow takes an empty second line's place.
     QString shown = TwoLines(text);
-    if (arrow && !shown.contains('\n')) shown += '\n';  // the arrow takes the second line's place
+    if (!shown.contains('\n')) shown += '\n';
     setText(shown);
     setIcon(icon);
     setIconSize(QSize(32, 32));
@@ -208,8 +211,7 @@ class LargeFace : public QToolButton {
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(Qt::NoPen);
     p.setBrush(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
-    const QString t = text();
-    const bool secondLineFree = t.endsWith('\n');
+    const bool secondLineFree = text().endsWith('\n');
     const QFontMetrics fm = fontMetrics();
     const double cx = width() / 2.0;
     double cy = height() - 6.0 - fm.height() / 2.0;
@@ -433,21 +435,20 @@ void RibbonPalette::ShowPopup() {
 
 namespace {
 
-// The colour button's face icon: its image with the current colour as a bar
-// across the bottom, at both scales.
+// The colour button's face icon: its image made smaller at the top and the
+// current colour as a bar under it, at both scales.
 QIcon ColorFaceIcon(const QIcon& base, const QColor& color, const QPalette& palette) {
   QIcon icon;
   for (int scale : {1, 2}) {
-    QPixmap pm = base.pixmap(QSize(32, 32), scale);
-    if (pm.isNull()) {
-      pm = QPixmap(32 * scale, 32 * scale);
-      pm.fill(Qt::transparent);
-    }
+    QPixmap pm(32 * scale, 32 * scale);
+    pm.fill(Qt::transparent);
     pm.setDevicePixelRatio(scale);
     QPainter p(&pm);
-    p.setPen(QPen(palette.color(QPalette::Mid), 1.0));
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    base.paint(&p, QRect(5, 0, 22, 22));
+    p.setPen(QPen(palette.color(QPalette::Light), 1.0));
     p.setBrush(color.isValid() ? color : QColor(Qt::transparent));
-    p.drawRect(QRectF(3.5, 25.5, 25, 5));
+    p.drawRect(QRectF(3.5, 24.5, 25, 6));
     p.end();
     icon.addPixmap(pm);
   }
@@ -489,6 +490,34 @@ void RibbonColorButton::ShowPopup() {
 }
 
 // ---------------------------------------------------------------- panels
+
+namespace {
+
+// The drop-down button of a folded panel that has no image of its own: three
+// rows of controls, in the palette's text colour.
+QIcon PanelIcon(const QPalette& palette) {
+  QIcon icon;
+  for (int scale : {1, 2}) {
+    QPixmap pm(32 * scale, 32 * scale);
+    pm.fill(Qt::transparent);
+    pm.setDevicePixelRatio(scale);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(palette.color(QPalette::ButtonText), 1.2));
+    p.setBrush(palette.color(QPalette::Base));
+    for (int row = 0; row < 3; ++row) p.drawRoundedRect(QRectF(4.5, 5.5 + row * 8, 23, 5), 1.5, 1.5);
+    p.setBrush(palette.color(QPalette::Highlight));
+    p.setPen(Qt::NoPen);
+    p.drawRect(QRectF(6, 7, 10, 2));
+    p.drawEllipse(QPointF(18, 16), 2.5, 2.5);
+    p.drawRect(QRectF(6, 23, 4, 2));
+    p.end();
+    icon.addPixmap(pm);
+  }
+  return icon;
+}
+
+}  // namespace
 
 class RibbonPanel::Popup : public QFrame {
  public:
@@ -533,13 +562,8 @@ RibbonPanel::RibbonPanel(Ribbon* ribbon, RibbonCategory* category, const QString
   label->setForegroundRole(QPalette::PlaceholderText);
   bl->addWidget(label);
 
-  auto* collapsed = new QToolButton(this);
-  collapsed->setText(TwoLines(caption) + (TwoLines(caption).contains('\n') ? "" : "\n"));
-  collapsed->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-  collapsed->setIconSize(QSize(32, 32));
-  collapsed->setAutoRaise(true);
+  auto* collapsed = new LargeFace(caption, PanelIcon(palette()), true, this);
   collapsed->setToolTip("<b>" + caption.toHtmlEscaped() + "</b>");
-  collapsed->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Expanding);
   collapsed->hide();
   collapsedButton_ = collapsed;
   QObject::connect(collapsed, &QToolButton::clicked, this, [this] {
@@ -623,7 +647,7 @@ class PanelSeparator : public QWidget {
  protected:
   void paintEvent(QPaintEvent*) override {
     QPainter p(this);
-    p.setPen(palette().color(QPalette::Mid));
+    p.setPen(palette().color(QPalette::Light));
     p.drawLine(2, 4, 2, height() - 5);
   }
 };
@@ -673,6 +697,43 @@ void RibbonCategory::resizeEvent(QResizeEvent* event) {
 }
 
 // ---------------------------------------------------------------- ribbon
+
+// The popup that shows a folded ribbon's category.
+class Ribbon::Peek : public QFrame {
+ public:
+  explicit Peek(Ribbon* ribbon) : QFrame(ribbon, Qt::Popup), ribbon_(ribbon) {
+    setFrameShape(QFrame::StyledPanel);
+    setAutoFillBackground(true);
+    setBackgroundRole(QPalette::Button);
+    auto* l = new QVBoxLayout(this);
+    l->setContentsMargins(1, 1, 1, 1);
+  }
+  void Open() {
+    QWidget* pages = ribbon_->pages_;
+    static_cast<QVBoxLayout*>(ribbon_->layout())->removeWidget(pages);
+    pages->setParent(this);
+    layout()->addWidget(pages);
+    pages->show();
+    const QPoint at = ribbon_->mapToGlobal(QPoint(0, ribbon_->tabs_->geometry().bottom() + 1));
+    setGeometry(QRect(at, QSize(ribbon_->width(), pages->sizeHint().height() + 2)));
+    show();
+  }
+
+ protected:
+  void hideEvent(QHideEvent* event) override {
+    QFrame::hideEvent(event);
+    QWidget* pages = ribbon_->pages_;
+    if (pages->parentWidget() != this) return;
+    layout()->removeWidget(pages);
+    pages->setParent(ribbon_);
+    static_cast<QVBoxLayout*>(ribbon_->layout())->addWidget(pages);
+    pages->setVisible(!ribbon_->folded_);
+  }
+
+ private:
+  Ribbon* ribbon_;
+};
+
 
 namespace {
 
@@ -740,10 +801,20 @@ Ribbon::Ribbon(RibbonOwner* owner, QWidget* parent) : QWidget(parent), owner_(ow
     pages_->setCurrentIndex(index);
     if (index >= 0) static_cast<RibbonCategory*>(pages_->widget(index))->FitPanels();
   });
+  // The popup of a folded ribbon waits out the double-click time, so a
+  // double click unfolds instead.
+  peekTimer_ = new QTimer(this);
+  peekTimer_->setSingleShot(true);
+  peekTimer_->setInterval(QApplication::doubleClickInterval());
+  QObject::connect(peekTimer_, &QTimer::timeout, this, [this] { ShowPeek(); });
   QObject::connect(tabs_, &QTabBar::tabBarClicked, this, [this](int) {
     if (backstage_ && backstage_->IsOpen()) backstage_->Close();
+    if (folded_) peekTimer_->start();
   });
-  QObject::connect(tabs_, &QTabBar::tabBarDoubleClicked, this, [this](int) { SetFolded(!folded_); });
+  QObject::connect(tabs_, &QTabBar::tabBarDoubleClicked, this, [this](int) {
+    peekTimer_->stop();
+    SetFolded(!folded_);
+  });
   QObject::connect(fold_, &QToolButton::clicked, this, [this] { SetFolded(!folded_); });
   auto* fold = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_F1), this);
   fold->setContext(Qt::WindowShortcut);
@@ -837,11 +908,22 @@ void Ribbon::UpdateState() {
 }
 
 void Ribbon::SendCommand(int id) {
+  if (peek_) peek_->hide();  // a command ends the look into a folded ribbon
   if (owner_) owner_->OnRibbonCommand(id);
   UpdateState();
 }
 
+void Ribbon::ShowPeek() {
+  if (!folded_ || !isVisible()) return;
+  if (!peek_) peek_ = new Peek(this);
+  peek_->Open();
+}
+
+QWidget* Ribbon::FoldedPopup() const { return peek_ && peek_->isVisible() ? peek_ : nullptr; }
+
 void Ribbon::SetFolded(bool folded) {
+  if (peekTimer_) peekTimer_->stop();
+  if (peek_) peek_->hide();
   folded_ = folded;
   pages_->setVisible(!folded);
   fold_->setArrowType(folded ? Qt::DownArrow : Qt::UpArrow);

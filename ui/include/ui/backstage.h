@@ -44,6 +44,7 @@ class Backstage : public QWidget {
     QWidget* page;  // null for a command
   };
   void Place();
+  void AddMnemonic(const QString& text, int row);
   void Choose(int row);
 
   Ribbon* ribbon_;
