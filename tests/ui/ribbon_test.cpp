@@ -348,6 +348,21 @@ TEST_F(RibbonTest, FoldsByShortcutAndDoubleClickAndWheelChangesCategory) {
   EXPECT_FALSE(ribbon().IsFolded());
   EXPECT_EQ(ribbon().sizeHint().height(), fullHeight);
 
+  // Folded, a click on a tab shows that category in a popup (after the
+  // double-click time); a command run from it closes it.
+  ribbon().SetFolded(true);
+  QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(0).center());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return ribbon().FoldedPopup() != nullptr; }));
+  auto* start = ribbon().Find<RibbonButton>(kStart);
+  EXPECT_TRUE(start->Face()->isVisible());
+  QTest::mouseClick(start->Face(), Qt::LeftButton);
+  EXPECT_EQ(owner().commands, std::vector<int>{kStart});
+  EXPECT_EQ(ribbon().FoldedPopup(), nullptr);
+  EXPECT_FALSE(start->Face()->isVisible());
+  EXPECT_TRUE(ribbon().IsFolded());
+  ribbon().SetFolded(false);
+  EXPECT_TRUE(start->Face()->isVisible());
+
   EXPECT_EQ(ribbon().ActiveCategory(), 0);
   auto wheel = [&](int delta) {
     QWheelEvent e(tabs->tabRect(0).center(), tabs->mapToGlobal(tabs->tabRect(0).center()), {}, QPoint(0, delta),

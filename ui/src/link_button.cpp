@@ -31,7 +31,8 @@ CUrlLinkButton::CUrlLinkButton(QWidget* parent) : QPushButton(parent) {
 }
 
 QSize CUrlLinkButton::sizeHint() const {
-  // Fractional advances add up over a long text: round up, and keep a margin.
+  // Fractional advances summed up can exceed the rounded width by a pixel,
+  // which made paintEvent elide a text that should fit: round up, plus slack.
   const QFontMetricsF fm(font());
   return {static_cast<int>(std::ceil(fm.horizontalAdvance(text()))) + 10, static_cast<int>(std::ceil(fm.height())) + 6};
 }
