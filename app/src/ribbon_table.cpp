@@ -21,22 +21,21 @@ constexpr Element Button(uint32_t id, int image, const char* shortcut = nullptr)
   return e;
 }
 
-constexpr Element ChoiceButton(uint32_t id, int image, Setting<int32_t> S::*setting, const char16_t* name,
-                               int32_t value, bool bit = false) {
+constexpr Element ChoiceButton(uint32_t id, int image, Setting<int32_t> S::*setting, int32_t value,
+                               bool bit = false) {
   Element e = Button(id, image);
-  e.choice = Choice{setting, name, value, bit};
+  e.choice = Choice{setting, value, bit};
   return e;
 }
 
-constexpr Element ColorButton(uint32_t id, int image, Setting<COLORREF> S::*setting, const char16_t* name) {
+constexpr Element ColorButton(uint32_t id, int image, Setting<COLORREF> S::*setting) {
   Element e = Button(id, image);
   e.kind = Kind::ColorButton;
-  e.color = ColorSetting{setting, name};
+  e.color = ColorSetting{setting};
   return e;
 }
 
-constexpr Element Palette(uint32_t id, uint32_t textId, uint32_t descriptionId, Setting<int32_t> S::*setting,
-                          const char16_t* name) {
+constexpr Element Palette(uint32_t id, uint32_t textId, uint32_t descriptionId, Setting<int32_t> S::*setting) {
   Element e{Kind::Palette};
   e.id = id;
   e.textId = textId;
@@ -44,7 +43,6 @@ constexpr Element Palette(uint32_t id, uint32_t textId, uint32_t descriptionId, 
   e.descriptionId = descriptionId;
   e.image = 4;
   e.paletteSetting = setting;
-  e.paletteValueName = name;
   return e;
 }
 
@@ -76,14 +74,14 @@ constexpr Element kCamera[] = {
     Button(ID_EDIT_BOOKMARK, 24),
 };
 constexpr Element kLayout[] = {
-    ChoiceButton(ID_SHOW_ALL, 3, &S::ShowWidgets, u"ShowWidgets", 0),
-    ChoiceButton(ID_SHOW_AUDIO, 20, &S::ShowWidgets, u"ShowWidgets", 1),
-    ChoiceButton(ID_SHOW_VIDEO, 21, &S::ShowWidgets, u"ShowWidgets", 2),
-    Palette(ID_OPACITY, ID_OPACITY, ID_OPACITY + kDescriptionOffset, &S::Opacity, u"Opacity"),
+    ChoiceButton(ID_SHOW_ALL, 3, &S::ShowWidgets, 0),
+    ChoiceButton(ID_SHOW_AUDIO, 20, &S::ShowWidgets, 1),
+    ChoiceButton(ID_SHOW_VIDEO, 21, &S::ShowWidgets, 2),
+    Palette(ID_OPACITY, ID_OPACITY, ID_OPACITY + kDescriptionOffset, &S::Opacity),
 };
 constexpr Element kPreviewColor[] = {
-    ColorButton(ID_COLOR_AXIS, 5, &S::ColorAxis, u"ColorAxis"),
-    ColorButton(ID_COLOR_BKG, 6, &S::ColorBkg, u"ColorBkg"),
+    ColorButton(ID_COLOR_AXIS, 5, &S::ColorAxis),
+    ColorButton(ID_COLOR_BKG, 6, &S::ColorBkg),
 };
 constexpr Element kAudioMonitor[] = {
     [] {
@@ -104,20 +102,20 @@ constexpr Element kAudioMonitor[] = {
     }(),
 };
 constexpr Element kPeakColor[] = {
-    ColorButton(ID_COLOR_PEAK_MIN, 9, &S::ColorPeakMin, u"ColorPeakMin"),
-    ColorButton(ID_COLOR_PEAK_MID, 10, &S::ColorPeakMid, u"ColorPeakMid"),
-    ColorButton(ID_COLOR_PEAK_MAX, 11, &S::ColorPeakMax, u"ColorPeakMax"),
+    ColorButton(ID_COLOR_PEAK_MIN, 9, &S::ColorPeakMin),
+    ColorButton(ID_COLOR_PEAK_MID, 10, &S::ColorPeakMid),
+    ColorButton(ID_COLOR_PEAK_MAX, 11, &S::ColorPeakMax),
 };
 constexpr Element kWaveform[] = {
     Label(3016),
     Combo(ID_WAVE_SCALE, ComboContent::WaveScale, 0, 3016),
 };
 constexpr Element kWaveMode[] = {
-    ChoiceButton(ID_WAVE_LOG, 12, &S::ModeWave, u"ModeWave", 0),
-    ChoiceButton(ID_WAVE_LINE, 13, &S::ModeWave, u"ModeWave", 1),
+    ChoiceButton(ID_WAVE_LOG, 12, &S::ModeWave, 0),
+    ChoiceButton(ID_WAVE_LINE, 13, &S::ModeWave, 1),
 };
 constexpr Element kWaveColor[] = {
-    ColorButton(ID_COLOR_WAVE, 7, &S::ColorWave, u"ColorWave"),
+    ColorButton(ID_COLOR_WAVE, 7, &S::ColorWave),
 };
 constexpr Element kSpectrumOptions[] = {
     Label(3014),
@@ -127,19 +125,18 @@ constexpr Element kSpectrumOptions[] = {
     Combo(ID_SPECTRUM_BOUND, ComboContent::SpectrumBound, 0, 0),
 };
 constexpr Element kDrawMode[] = {
-    ChoiceButton(ID_SPECTRUM_LINES, 14, &S::ModeSpectrum, u"ModeSpectrum", 0),
-    ChoiceButton(ID_SPECTRUM_BARS, 15, &S::ModeSpectrum, u"ModeSpectrum", 1),
+    ChoiceButton(ID_SPECTRUM_LINES, 14, &S::ModeSpectrum, 0),
+    ChoiceButton(ID_SPECTRUM_BARS, 15, &S::ModeSpectrum, 1),
 };
 constexpr Element kSpectrumColor[] = {
-    ColorButton(ID_COLOR_SPECTRUM, 8, &S::ColorSpectrum, u"ColorSpectrum"),
-    Palette(ID_OPACITY_SPECTRUM, ID_OPACITY_SPECTRUM, ID_OPACITY_SPECTRUM + kDescriptionOffset, &S::OpacitySpectrum,
-            u"OpacitySpectrum"),
+    ColorButton(ID_COLOR_SPECTRUM, 8, &S::ColorSpectrum),
+    Palette(ID_OPACITY_SPECTRUM, ID_OPACITY_SPECTRUM, ID_OPACITY_SPECTRUM + kDescriptionOffset, &S::OpacitySpectrum),
 };
 constexpr Element kView[] = {
-    ChoiceButton(ID_VIEW_REAL_TIME, 16, &S::SpectrumView, u"SpectrumView", 1, true),
-    ChoiceButton(ID_VIEW_MIDDLE, 17, &S::SpectrumView, u"SpectrumView", 2, true),
-    ChoiceButton(ID_VIEW_MIN, 18, &S::SpectrumView, u"SpectrumView", 4, true),
-    ChoiceButton(ID_VIEW_MAX, 19, &S::SpectrumView, u"SpectrumView", 8, true),
+    ChoiceButton(ID_VIEW_REAL_TIME, 16, &S::SpectrumView, 1, true),
+    ChoiceButton(ID_VIEW_MIDDLE, 17, &S::SpectrumView, 2, true),
+    ChoiceButton(ID_VIEW_MIN, 18, &S::SpectrumView, 4, true),
+    ChoiceButton(ID_VIEW_MAX, 19, &S::SpectrumView, 8, true),
 };
 
 constexpr Panel kPreviewPanels[] = {

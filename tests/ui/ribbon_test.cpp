@@ -6,6 +6,7 @@
 #include <QColorDialog>
 #include <QComboBox>
 #include <QListWidget>
+#include <QPointer>
 #include <QSlider>
 #include <QTabBar>
 #include <QTest>
@@ -348,6 +349,21 @@ TEST_F(RibbonTest, FoldsByShortcutAndDoubleClickAndWheelChangesCategory) {
   EXPECT_FALSE(ribbon().IsFolded());
   EXPECT_EQ(ribbon().sizeHint().height(), fullHeight);
 
+  // Folded, a click on a tab shows that category in a popup (after the
+  // double-click time); a command run from it closes it.
+  ribbon().SetFolded(true);
+  QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(0).center());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return ribbon().FoldedPopup() != nullptr; }));
+  auto* start = ribbon().Find<RibbonButton>(kStart);
+  EXPECT_TRUE(start->Face()->isVisible());
+  QTest::mouseClick(start->Face(), Qt::LeftButton);
+  EXPECT_EQ(owner().commands, std::vector<int>{kStart});
+  EXPECT_EQ(ribbon().FoldedPopup(), nullptr);
+  EXPECT_FALSE(start->Face()->isVisible());
+  EXPECT_TRUE(ribbon().IsFolded());
+  ribbon().SetFolded(false);
+  EXPECT_TRUE(start->Face()->isVisible());
+
   EXPECT_EQ(ribbon().ActiveCategory(), 0);
   auto wheel = [&](int delta) {
     QWheelEvent e(tabs->tabRect(0).center(), tabs->mapToGlobal(tabs->tabRect(0).center()), {}, QPoint(0, delta),
@@ -381,6 +397,30 @@ TEST_F(RibbonTest, PanelsTooWideFoldIntoDropDownButtons) {
   w_->window.resize(1400, 400);
   QApplication::processEvents();
   for (int i = 0; i < preview->PanelCount(); ++i) EXPECT_FALSE(preview->Panel(i)->IsCollapsed()) << i;
+}
+
+}  // namespace
+}  // namespace kx::test
+
+namespace kx::test {
+namespace {
+
+// The backstage lives on the window while open; a ribbon deleted before its
+// window takes it along (ASan runs catch a second delete or a leak).
+TEST(RibbonLifetime, RibbonDeletedWithItsBackstageOpen) {
+  QMainWindow window;
+  TestOwner owner;
+  auto* ribbon = new ui::Ribbon(&owner, &window);
+  window.setMenuWidget(ribbon);
+  window.resize(600, 300);
+  ribbon->GetBackstage()->AddCommand(kExit, "E&xit");
+  window.show();
+  ribbon->GetBackstage()->Open();
+  QPointer<ui::Backstage> backstage(ribbon->GetBackstage());
+  EXPECT_EQ(backstage->parentWidget(), &window);
+  window.setMenuWidget(nullptr);  // deletes the ribbon, later
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_TRUE(backstage.isNull());
 }
 
 }  // namespace

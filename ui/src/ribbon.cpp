@@ -17,6 +17,7 @@
 #include <QStyleOptionToolButton>
 #include <QStylePainter>
 #include <QTabBar>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QWheelEvent>
@@ -697,6 +698,43 @@ void RibbonCategory::resizeEvent(QResizeEvent* event) {
 
 // ---------------------------------------------------------------- ribbon
 
+// The popup that shows a folded ribbon's category.
+class Ribbon::Peek : public QFrame {
+ public:
+  explicit Peek(Ribbon* ribbon) : QFrame(ribbon, Qt::Popup), ribbon_(ribbon) {
+    setFrameShape(QFrame::StyledPanel);
+    setAutoFillBackground(true);
+    setBackgroundRole(QPalette::Button);
+    auto* l = new QVBoxLayout(this);
+    l->setContentsMargins(1, 1, 1, 1);
+  }
+  void Open() {
+    QWidget* pages = ribbon_->pages_;
+    static_cast<QVBoxLayout*>(ribbon_->layout())->removeWidget(pages);
+    pages->setParent(this);
+    layout()->addWidget(pages);
+    pages->show();
+    const QPoint at = ribbon_->mapToGlobal(QPoint(0, ribbon_->tabs_->geometry().bottom() + 1));
+    setGeometry(QRect(at, QSize(ribbon_->width(), pages->sizeHint().height() + 2)));
+    show();
+  }
+
+ protected:
+  void hideEvent(QHideEvent* event) override {
+    QFrame::hideEvent(event);
+    QWidget* pages = ribbon_->pages_;
+    if (pages->parentWidget() != this) return;
+    layout()->removeWidget(pages);
+    pages->setParent(ribbon_);
+    static_cast<QVBoxLayout*>(ribbon_->layout())->addWidget(pages);
+    pages->setVisible(!ribbon_->folded_);
+  }
+
+ private:
+  Ribbon* ribbon_;
+};
+
+
 namespace {
 
 // The tab row's tab bar: a double click folds the ribbon; the wheel steps
@@ -763,14 +801,29 @@ Ribbon::Ribbon(RibbonOwner* owner, QWidget* parent) : QWidget(parent), owner_(ow
     pages_->setCurrentIndex(index);
     if (index >= 0) static_cast<RibbonCategory*>(pages_->widget(index))->FitPanels();
   });
+  // The popup of a folded ribbon waits out the double-click time, so a
+  // double click unfolds instead.
+  peekTimer_ = new QTimer(this);
+  peekTimer_->setSingleShot(true);
+  peekTimer_->setInterval(QApplication::doubleClickInterval());
+  QObject::connect(peekTimer_, &QTimer::timeout, this, [this] { ShowPeek(); });
   QObject::connect(tabs_, &QTabBar::tabBarClicked, this, [this](int) {
     if (backstage_ && backstage_->IsOpen()) backstage_->Close();
+    if (folded_) peekTimer_->start();
   });
-  QObject::connect(tabs_, &QTabBar::tabBarDoubleClicked, this, [this](int) { SetFolded(!folded_); });
+  QObject::connect(tabs_, &QTabBar::tabBarDoubleClicked, this, [this](int) {
+    peekTimer_->stop();
+    SetFolded(!folded_);
+  });
   QObject::connect(fold_, &QToolButton::clicked, this, [this] { SetFolded(!folded_); });
   auto* fold = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_F1), this);
   fold->setContext(Qt::WindowShortcut);
   QObject::connect(fold, &QShortcut::activated, this, [this] { SetFolded(!folded_); });
+}
+
+Ribbon::~Ribbon() {
+  // An opened backstage lives on the window; it goes with its ribbon.
+  if (backstage_ && backstage_->parent() != this) delete backstage_;
 }
 
 void Ribbon::SetMainButton(const QString& text, const QString& tooltip, const QString& description) {
@@ -860,11 +913,22 @@ void Ribbon::UpdateState() {
 }
 
 void Ribbon::SendCommand(int id) {
+  if (peek_) peek_->hide();  // a command ends the look into a folded ribbon
   if (owner_) owner_->OnRibbonCommand(id);
   UpdateState();
 }
 
+void Ribbon::ShowPeek() {
+  if (!folded_ || !isVisible()) return;
+  if (!peek_) peek_ = new Peek(this);
+  peek_->Open();
+}
+
+QWidget* Ribbon::FoldedPopup() const { return peek_ && peek_->isVisible() ? peek_ : nullptr; }
+
 void Ribbon::SetFolded(bool folded) {
+  if (peekTimer_) peekTimer_->stop();
+  if (peek_) peek_->hide();
   folded_ = folded;
   pages_->setVisible(!folded);
   fold_->setArrowType(folded ? Qt::DownArrow : Qt::UpArrow);

@@ -60,7 +60,6 @@ enum class Kind { Button, ColorButton, Palette, ComboBox, Slider, CheckBox, Labe
 // spectrum views when the value's bit is set.
 struct Choice {
   Setting<int32_t> CSettingsBlock::*setting = nullptr;
-  const char16_t* valueName = nullptr;  // the stored value's name
   int32_t value = 0;
   bool checkBit = false;
 };
@@ -68,7 +67,6 @@ struct Choice {
 // A colour button's setting.
 struct ColorSetting {
   Setting<COLORREF> CSettingsBlock::*setting = nullptr;
-  const char16_t* valueName = nullptr;
 };
 
 // One item of a combo box: its text (a resource string, or the format with
@@ -92,7 +90,6 @@ struct Element {
   Choice choice{};
   ColorSetting color{};
   Setting<int32_t> CSettingsBlock::*paletteSetting = nullptr;  // palettes
-  const char16_t* paletteValueName = nullptr;
   const char* shortcut = nullptr;  // QKeySequence text, "" none
 };
 

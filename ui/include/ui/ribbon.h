@@ -29,6 +29,7 @@ class QComboBox;
 class QSlider;
 class QStackedWidget;
 class QTabBar;
+class QTimer;
 class QToolButton;
 
 namespace kx::ui {
@@ -327,6 +328,7 @@ class RibbonCategory : public QWidget {
 class Ribbon : public QWidget {
  public:
   explicit Ribbon(RibbonOwner* owner, QWidget* parent = nullptr);
+  ~Ribbon() override;
 
   // The application button at the left of the tabs; it opens the backstage view.
   void SetMainButton(const QString& text, const QString& tooltip, const QString& description);
@@ -357,6 +359,9 @@ class Ribbon : public QWidget {
 
   void SetFolded(bool folded);  // only the tab row shows
   bool IsFolded() const { return folded_; }
+  // While folded, a click on a tab shows that category in a popup under the
+  // tab row until a command runs or the user clicks elsewhere.
+  QWidget* FoldedPopup() const;  // the open popup, null when closed
 
   Backstage* GetBackstage();  // made on first use
 
@@ -370,7 +375,9 @@ class Ribbon : public QWidget {
  private:
   friend class RibbonElement;
   friend class RibbonPanel;
+  class Peek;
   QActionGroup* Group(int group);
+  void ShowPeek();
   void Register(RibbonElement* element);
 
   RibbonOwner* owner_;
@@ -379,6 +386,8 @@ class Ribbon : public QWidget {
   QToolButton* fold_;
   QStackedWidget* pages_;
   Backstage* backstage_ = nullptr;
+  Peek* peek_ = nullptr;
+  QTimer* peekTimer_ = nullptr;
   std::vector<RibbonCategory*> categories_;
   std::map<int, RibbonElement*> elements_;
   std::map<int, QActionGroup*> groups_;
