@@ -50,10 +50,27 @@ class CQtPath : public IPath {
     if (closed) path_.closeSubpath();
   }
   const QPainterPath& Path() const { return path_; }
+  // Empty again, keeping the memory for the next curve.
+  void Clear() { path_.clear(); }
 
  private:
   QPainterPath path_;
 };
+
+// The pixels a vertical one-pixel line covers: column x, rows [r0, r1)
+// (those whose centres lie within the ends), unclipped.
+struct ColumnSpan {
+  int x, r0, r1;
+};
+ColumnSpan VerticalLineSpan(PointF from, PointF to);
+
+// Draws the part src of image at dest, source over, with the opacity, the
+// way QPainter does when nothing is scaled: only when dest has whole-pixel
+// corners and the size of src. False (nothing drawn) otherwise, or when the
+// target is not premultiplied ARGB32. overBlack: the target's pixels under
+// dest count as opaque black whatever they hold.
+bool BlitImageOver(QImage& target, const RectF& dest, const QImage& image, const RectF& src, float opacity,
+                   bool overBlack = false);
 
 class CQtCanvas : public ICanvas {
  public:
@@ -82,6 +99,11 @@ class CQtCanvas : public ICanvas {
   void FillPath(const IPath& path, BrushId brush) override;
 
   const QFont& LabelFont() const { return font_; }
+  // A brush's colour premultiplied, as written into pixels.
+  QRgb Premultiplied(BrushId brush) const { return premultiplied_[static_cast<int>(brush)]; }
+  // Changes with every SetBrushColor: images drawn from the brushes before
+  // a different value are out of date.
+  uint64_t BrushSerial() const { return brushSerial_; }
 
  private:
   struct KeyHash {
@@ -110,6 +132,7 @@ class CQtCanvas : public ICanvas {
   QFont font_;
   QColor colors_[kBrushCount];
   QRgb premultiplied_[kBrushCount] = {};
+  uint64_t brushSerial_ = 0;
   // Per-column row ranges of the curve fill; grown with the widest target.
   std::vector<int> fillTop_, fillBottom_;
   QPen pens_[kBrushCount];
