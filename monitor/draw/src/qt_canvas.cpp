@@ -65,7 +65,7 @@ bool CQtBitmap::Create(int width, int height) {
   return !image_.isNull();
 }
 
-CQtCanvas::CQtCanvas() : font_(QStringLiteral("Tahoma")) {
+CQtCanvas::CQtCanvas(bool keepPainter) : keepPainter_(keepPainter), font_(QStringLiteral("Tahoma")) {
   font_.setPixelSize(9);
   font_.setBold(true);
   font_.setStyle(QFont::StyleNormal);
@@ -78,23 +78,38 @@ CQtCanvas::~CQtCanvas() {
 }
 
 bool CQtCanvas::Begin(CQtBitmap& target) {
+  clearPending_ = false;
+  if (keepPainter_ && painter_.isActive() && kept_ == &target.Image() && !target.IsNull() &&
+      keptBits_ == target.Image().constBits() && keptSize_ == target.Image().size()) {
+    target_ = kept_;
+    if (labelsThread_ != std::this_thread::get_id()) {
+      labels_.clear();
+      labelsThread_ = std::this_thread::get_id();
+    }
+    return true;
+  }
   if (painter_.isActive()) painter_.end();
   target_ = nullptr;
-  clearPending_ = false;
+  kept_ = nullptr;
   if (target.IsNull() || !painter_.begin(&target.Image())) return false;
   target_ = &target.Image();
+  if (keepPainter_) {
+    kept_ = target_;
+    keptBits_ = target_->constBits();
+    keptSize_ = target_->size();
+  }
   if (labelsThread_ != std::this_thread::get_id()) {
     labels_.clear();
     labelsThread_ = std::this_thread::get_id();
   }
   painter_.setRenderHint(QPainter::Antialiasing, false);
   painter_.setRenderHint(QPainter::SmoothPixmapTransform, true);
-  painter_.setFont(font_);
+  fontSet_ = false;  // set with the first label: it costs an allocation
   return true;
 }
 
 void CQtCanvas::ReleaseThreadResources() {
-  End();
+  Finish();
   labels_.clear();
   labelsThread_ = std::thread::id();
 }
@@ -102,15 +117,23 @@ void CQtCanvas::ReleaseThreadResources() {
 void CQtCanvas::End() {
   if (painter_.isActive()) {
     FlushClear();
-    painter_.end();
+    if (!keepPainter_) painter_.end();
   }
   clearPending_ = false;
   target_ = nullptr;
 }
 
+void CQtCanvas::Finish() {
+  End();
+  if (painter_.isActive()) painter_.end();
+  kept_ = nullptr;
+  keptBits_ = nullptr;
+}
+
 void CQtCanvas::SetBrushColor(BrushId brush, ColorF color) {
   const int i = static_cast<int>(brush);
   ++brushSerial_;
+  brushColors_[i] = color;
   colors_[i] = ToQt(color);
   premultiplied_[i] = qPremultiply(colors_[i].rgba());
   pens_[i] = QPen(colors_[i], 1.0);
@@ -189,6 +212,10 @@ const QStaticText& CQtCanvas::Label(std::string_view utf8, float width) {
 
 void CQtCanvas::DrawText(std::string_view utf8, const RectF& rc, BrushId brush) {
   FlushClear();
+  if (!fontSet_) {
+    painter_.setFont(font_);
+    fontSet_ = true;
+  }
   const QStaticText& label = Label(utf8, rc.right - rc.left);
   painter_.setPen(pens_[static_cast<int>(brush)]);
   painter_.drawStaticText(QPointF(rc.left, rc.top), label);

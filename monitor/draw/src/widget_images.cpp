@@ -20,6 +20,7 @@ constexpr int kMeterSplit = 31;
 }  // namespace
 
 void CWidgetImages::Invalidate() {
+  EndPainting();
   meterUnlit_.bitmap.Reset();
   meterLit_.bitmap.Reset();
   wave_.bitmap.Reset();
@@ -177,15 +178,24 @@ void CWidgetImages::DrawSpectrum(CQtBitmap& target, const SpectrumInput& in) {
   want.bound = in.spectrumBound;
   const bool kept = Refresh(spectrum_, want, target, [&] { DrawSpectrumBackground(canvas_, in); });
   if (kept) CopyPixels(target.Image(), spectrum_.bitmap.Image());
-  if ((kept && in.spectrumBound <= 0) || !canvas_.Begin(target)) return;
   if (!kept) {
-    DrawSpectrumPanel(canvas_, in);
-  } else if (in.spectrumBound > 0) {
-    outline_.Clear();
-    fill_.Clear();
-    DrawSpectrumCurve(canvas_, in, outline_, fill_);
+    if (canvas_.Begin(target)) {
+      DrawSpectrumPanel(canvas_, in);
+      canvas_.End();
+    }
+    return;
   }
-  canvas_.End();
+  if (in.spectrumBound <= 0) return;
+  if (curveSerial_ != canvas_.BrushSerial()) {
+    for (int i = 0; i < kBrushCount; ++i)
+      curve_.SetBrushColor(static_cast<BrushId>(i), canvas_.BrushColor(static_cast<BrushId>(i)));
+    curveSerial_ = canvas_.BrushSerial();
+  }
+  if (!curve_.Begin(target)) return;
+  outline_.Clear();
+  fill_.Clear();
+  DrawSpectrumCurve(curve_, in, outline_, fill_);
+  curve_.End();
 }
 
 }  // namespace kx::draw

@@ -126,6 +126,7 @@ void CDrawView::ReleaseDeviceResources() {
 void CDrawView::ResizeTargets(int32_t width, int32_t height) {
   platform::LockGuard lock(m_csDraw);
   if (!m_bDevice || width == 0 || height == 0) return;
+  m_widgetImages.EndPainting();  // the widget images are about to be replaced
   m_rcClient = RectF{0, 0, ClampedSide(width), ClampedSide(height)};
   const int frameW = static_cast<int>(m_rcClient.right), frameH = static_cast<int>(m_rcClient.bottom);
   const bool target = m_pTargetBitmap.Create(frameW, frameH);
@@ -193,6 +194,7 @@ uint32_t CDrawView::ThreadProcRender(platform::WorkerThread& self) {
   {
     platform::LockGuard lock(m_csDraw);
     m_canvas.ReleaseThreadResources();
+    m_widgetImages.EndPainting();
   }
   frameTimer.Cancel();
   decayTimer.Cancel();
@@ -266,8 +268,8 @@ void CDrawView::ComposeFrame() {
       }
     }
   } else if (picture) {
+    target.fill(0xFF000000u);
     if (!m_canvas.Begin(m_pTargetBitmap)) return;
-    m_canvas.Clear(ColorF{0, 0, 0, 1});
     m_canvas.DrawBitmap(m_pVideoBitmap, box, 1.0f, whole);
   } else {
     target.fill(0xFF000000u);

@@ -74,7 +74,11 @@ bool BlitImageOver(QImage& target, const RectF& dest, const QImage& image, const
 
 class CQtCanvas : public ICanvas {
  public:
-  CQtCanvas();
+  // keepPainter: End leaves the painter open on its image, and the next
+  // Begin on the same pixels goes on with it (opening a painter costs
+  // allocations). The image must then not be replaced, resized or freed
+  // before Finish.
+  explicit CQtCanvas(bool keepPainter = false);
   CQtCanvas(const CQtCanvas&) = delete;
   CQtCanvas& operator=(const CQtCanvas&) = delete;
   ~CQtCanvas() override;
@@ -82,7 +86,9 @@ class CQtCanvas : public ICanvas {
   // Starts drawing on the target; false when it has no pixels.
   bool Begin(CQtBitmap& target);
   void End();
-  bool Active() const { return painter_.isActive(); }
+  // Closes the painter, kept or not.
+  void Finish();
+  bool Active() const { return target_ != nullptr; }
   // Laid-out labels belong to the font data of the thread that drew them,
   // which goes when that thread ends: a drawing thread calls this last.
   void ReleaseThreadResources();
@@ -101,6 +107,7 @@ class CQtCanvas : public ICanvas {
   const QFont& LabelFont() const { return font_; }
   // A brush's colour premultiplied, as written into pixels.
   QRgb Premultiplied(BrushId brush) const { return premultiplied_[static_cast<int>(brush)]; }
+  ColorF BrushColor(BrushId brush) const { return brushColors_[static_cast<int>(brush)]; }
   // Changes with every SetBrushColor: images drawn from the brushes before
   // a different value are out of date.
   uint64_t BrushSerial() const { return brushSerial_; }
@@ -122,14 +129,21 @@ class CQtCanvas : public ICanvas {
   // Source-over of one premultiplied colour on rows [r0, r1) of column x.
   void BlendColumn(int x, int r0, int r1, QRgb premultiplied);
 
+  const bool keepPainter_;
   QPainter painter_;
   QImage* target_ = nullptr;
+  // The image the kept painter is open on, and its pixels and size then.
+  QImage* kept_ = nullptr;
+  const uchar* keptBits_ = nullptr;
+  QSize keptSize_;
   // A clear is held back until the next operation: a widget's first fill
   // covers its whole image with an opaque colour and makes it unnecessary.
   bool clearPending_ = false;
   QColor clearColor_;
   void FlushClear();
   QFont font_;
+  bool fontSet_ = false;
+  ColorF brushColors_[kBrushCount];
   QColor colors_[kBrushCount];
   QRgb premultiplied_[kBrushCount] = {};
   uint64_t brushSerial_ = 0;

@@ -28,7 +28,10 @@ class CWidgetImages {
   void DrawMeter(CQtBitmap& target, const PeakMeterInput& in, float& holdOutput, float& holdInput);
   void DrawWave(CQtBitmap& target, const WaveInput& in, int modeWave);
   void DrawSpectrum(CQtBitmap& target, const SpectrumInput& in);
-  // Drops the kept images (the next frame redraws them).
+  // Closes the painter kept open on the spectrum image: call before that
+  // image is replaced, resized or freed, and when the drawing thread ends.
+  void EndPainting() { curve_.Finish(); }
+  // Drops the kept images (the next frame redraws them); ends painting.
   void Invalidate();
 
  private:
@@ -55,6 +58,10 @@ class CWidgetImages {
   // Rows [top, end) of each waveform column, by pixel column.
   std::vector<int> columnTop_, columnEnd_;
   CQtPath outline_, fill_;
+  // Draws the spectrum curve every frame with its painter kept open on the
+  // spectrum image; its brushes follow canvas_.
+  CQtCanvas curve_{true};
+  uint64_t curveSerial_ = 0;
 };
 
 }  // namespace kx::draw
