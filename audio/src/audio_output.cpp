@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <system_error>
 
 extern "C" {
 #include <libavutil/channel_layout.h>
@@ -38,9 +39,7 @@ CAudioOutput::CAudioOutput(const CSettingsBlock& settings) : m_settings(settings
 
 CAudioOutput::~CAudioOutput() {
   CloseDevice();
-  std::lock_guard<std::mutex> g(m_csSession);
-  m_pAudioMeter.reset();
-  m_pSessionVolume.reset();
+  DropSessionVolumeAndMeter();
 }
 
 void CAudioOutput::ClearDevices() {
@@ -69,16 +68,36 @@ std::vector<CAudioDeviceItem> CAudioOutput::Devices() {
   return m_devices;
 }
 
-void CAudioOutput::ReplaceSessionVolume(const EndpointPtr& device) {
-  std::lock_guard<std::mutex> g(m_csSession);
-  m_pSessionVolume.reset();
-  if (Succeeded(CAudioSessionVolume::CreateInstance(m_notifyVolume, m_pSessionVolume, device)))
-    m_pSessionVolume->EnableNotifications();
+void CAudioOutput::DropSessionVolumeAndMeter() {
+  std::shared_ptr<CAudioSessionVolume> volume;
+  std::shared_ptr<PeakMeter> meter;
+  {
+    platform::LockGuard g(m_csSession);
+    volume = std::move(m_pSessionVolume);
+    meter = std::move(m_pAudioMeter);
+  }
+  // Released here, outside the lock the view's render thread takes.
 }
 
-bool CAudioOutput::SetUpResampler(const WAVEFORMATEX* format) {
-  m_pSwr = swr_alloc();
-  if (!m_pSwr) return false;
+void CAudioOutput::ReplaceSessionVolume(const EndpointPtr& device) {
+  SessionVolumeNotify notify;
+  std::shared_ptr<CAudioSessionVolume> old;
+  {
+    platform::LockGuard g(m_csSession);
+    notify = m_notifyVolume;
+    old = std::move(m_pSessionVolume);
+  }
+  old.reset();
+  // Asking the server may take long: made outside the lock, then put in.
+  std::unique_ptr<CAudioSessionVolume> made;
+  if (Succeeded(CAudioSessionVolume::CreateInstance(std::move(notify), made, device))) made->EnableNotifications();
+  platform::LockGuard g(m_csSession);
+  m_pSessionVolume = std::move(made);
+}
+
+SwrContext* CAudioOutput::MakeResampler(const WAVEFORMATEX* format, int* outSampleBytes) {
+  SwrContext* swr = swr_alloc();
+  if (!swr) return nullptr;
   const auto outFormat = static_cast<AVSampleFormat>(CA2SWR_format(format));
   const int64_t mask = CA2SWR_chlayout(format->nChannels);
   AVChannelLayout inLayout = AV_CHANNEL_LAYOUT_STEREO;
@@ -87,35 +106,39 @@ bool CAudioOutput::SetUpResampler(const WAVEFORMATEX* format) {
     av_channel_layout_from_mask(&outLayout, static_cast<uint64_t>(mask));
   else
     av_channel_layout_default(&outLayout, format->nChannels);  // no mapped layout: the usual one
-  av_opt_set_chlayout(m_pSwr, "in_chlayout", &inLayout, 0);
-  av_opt_set_chlayout(m_pSwr, "out_chlayout", &outLayout, 0);
-  av_opt_set_int(m_pSwr, "in_sample_rate", 48000, 0);
-  av_opt_set_int(m_pSwr, "out_sample_rate", format->nSamplesPerSec, 0);
-  av_opt_set_sample_fmt(m_pSwr, "in_sample_fmt", AV_SAMPLE_FMT_FLT, 0);
-  av_opt_set_sample_fmt(m_pSwr, "out_sample_fmt", outFormat, 0);
+  av_opt_set_chlayout(swr, "in_chlayout", &inLayout, 0);
+  av_opt_set_chlayout(swr, "out_chlayout", &outLayout, 0);
+  av_opt_set_int(swr, "in_sample_rate", 48000, 0);
+  av_opt_set_int(swr, "out_sample_rate", format->nSamplesPerSec, 0);
+  av_opt_set_sample_fmt(swr, "in_sample_fmt", AV_SAMPLE_FMT_FLT, 0);
+  av_opt_set_sample_fmt(swr, "out_sample_fmt", outFormat, 0);
   av_channel_layout_uninit(&outLayout);
-  swr_init(m_pSwr);
-  if (!swr_is_initialized(m_pSwr)) {
+  swr_init(swr);
+  if (!swr_is_initialized(swr)) {
     platform::DebugOutput(std::string_view("Resampler has not been properly initialized\n"));
-    swr_free(&m_pSwr);
-    return false;
+    swr_free(&swr);
+    return nullptr;
   }
-  m_nOutSampleBytes = av_get_bytes_per_sample(outFormat);
-  return true;
+  *outSampleBytes = av_get_bytes_per_sample(outFormat);
+  return swr;
 }
 
 HRESULT CAudioOutput::SetAudioDevice(const EndpointPtr& device) {
   if (!device) return E_POINTER;
-  platform::LockGuard setup(m_csSetup);
+  platform::LockGuard open(m_csOpen);
+  return SetAudioDeviceLocked(device);
+}
 
+HRESULT CAudioOutput::SetAudioDeviceLocked(const EndpointPtr& device) {
   ReplaceSessionVolume(device);
 
   const WAVEFORMATEXTENSIBLE deviceFormat = device->format;
-  m_nDeviceChannels = deviceFormat.Format.nChannels;
-
   {
-    std::lock_guard<std::mutex> g(m_csSession);
-    m_pAudioMeter.reset();
+    std::shared_ptr<PeakMeter> meter;
+    {
+      platform::LockGuard g(m_csSession);
+      meter = std::move(m_pAudioMeter);
+    }
   }
 
   LogInfo(u"====== SetAudioDevice ======");
@@ -124,111 +147,138 @@ HRESULT CAudioOutput::SetAudioDevice(const EndpointPtr& device) {
   LogInfo(FormatLine(deviceFormat.Format));
 
   CloseDeviceLocked();
+  {
+    platform::LockGuard setup(m_csSetup);
+    m_nDeviceChannels = deviceFormat.Format.nChannels;
+  }
 
-  HRESULT hr = OpenLocked(device, deviceFormat);
+  const HRESULT hr = OpenLocked(device, deviceFormat);
 
   // The meter follows the open device, also when its stream did not start.
-  if (hr != kResamplerFailed && m_pDevice) {
+  EndpointPtr opened;
+  {
+    platform::LockGuard client(m_csClient);
+    opened = m_pDevice;
+  }
+  if (hr != kResamplerFailed && opened) {
     std::unique_ptr<PeakMeter> meter;
-    if (Succeeded(PeakMeter::Activate(m_pDevice, meter))) {
-      std::lock_guard<std::mutex> g(m_csSession);
+    if (Succeeded(PeakMeter::Activate(opened, meter))) {
+      platform::LockGuard g(m_csSession);
       m_pAudioMeter = std::move(meter);
     }
   }
   return hr;
 }
 
+// Everything that waits for the server is done on a client of our own; the
+// decode and render sides see the device only once it is ready.
 HRESULT CAudioOutput::OpenLocked(const EndpointPtr& device, const WAVEFORMATEXTENSIBLE& deviceFormat) {
-  platform::LockGuard client(m_csClient);
-  m_bRenderClient = false;
-  m_spAudioClient.reset();
-  if (m_pDevice != device) m_pDevice = device;
-
-  HRESULT hr = AudioClient::Activate(m_pDevice, m_spAudioClient);
+  {
+    platform::LockGuard client(m_csClient);
+    m_pDevice = device;
+  }
+  std::unique_ptr<AudioClient> client;
+  HRESULT hr = AudioClient::Activate(device, client);
   if (Failed(hr)) return hr;
 
   FormatPtr format;  // freed on every path
-  hr = m_spAudioClient->GetMixFormat(format);
+  hr = client->GetMixFormat(format);
   if (Failed(hr) || !format) return Failed(hr) ? hr : E_FAIL;
   LogInfo(u"Запрашиваем m_spAudioClient->GetMixFormat(&pwfx); для этого устройства");
   LogInfo(FormatLine(*format));
 
   // The stream uses the device's own format, extensible part included.
   std::memcpy(format.get(), &deviceFormat, sizeof(WAVEFORMATEXTENSIBLE));
-  m_spAudioClient->IsFormatSupported(format.get());
+  client->IsFormatSupported(format.get());
 
-  m_wfx = *format;
-  m_fifo.Init(m_wfx.nChannels, m_wfx.wBitsPerSample, static_cast<int>(m_wfx.nSamplesPerSec));
-
-  if (!SetUpResampler(format.get())) {
-    m_fifo.Free();  // nothing will be converted for it
+  int outSampleBytes = 0;
+  SwrContext* swr = MakeResampler(format.get(), &outSampleBytes);
+  if (!swr) {
+    platform::LockGuard setup(m_csSetup);
+    m_wfx = *format;
     return kResamplerFailed;
   }
 
   int64_t defaultPeriod = 0, minimumPeriod = 0;
-  m_spAudioClient->GetDevicePeriod(&defaultPeriod, &minimumPeriod);
-  hr = m_spAudioClient->Initialize(kBufferDuration, format.get());
+  client->GetDevicePeriod(&defaultPeriod, &minimumPeriod);
+  hr = client->Initialize(kBufferDuration, format.get());
   if (Succeeded(hr)) {
     m_hBufferEvent.Reset();
-    hr = m_spAudioClient->SetEventHandle(&m_hBufferEvent);
+    hr = client->SetEventHandle(&m_hBufferEvent);
   }
   uint32_t bufferFrames = 0;
-  if (Succeeded(hr)) hr = m_spAudioClient->GetBufferSize(&bufferFrames);
-  if (Succeeded(hr)) m_bRenderClient = true;
-  if (Succeeded(hr) && m_bRenderClient) {
-    m_bStarted = false;
-    m_bRun = true;
+  if (Succeeded(hr)) hr = client->GetBufferSize(&bufferFrames);
+  bool started = false;
+  if (Succeeded(hr)) {
+    hr = client->Start();
+    started = Succeeded(hr);
+  }
+  if (Failed(hr)) {
+    // Nobody will read a FIFO for this device: the decode side drops its audio.
+    swr_free(&swr);
+    platform::LockGuard setup(m_csSetup);
+    m_wfx = *format;
+    return hr;
+  }
+
+  {
+    platform::LockGuard setup(m_csSetup);
+    platform::LockGuard lock(m_csClient);
+    m_wfx = *format;
+    m_fifo.Init(m_wfx.nChannels, m_wfx.wBitsPerSample, static_cast<int>(m_wfx.nSamplesPerSec));
+    m_pSwr = swr;
+    m_nOutSampleBytes = outSampleBytes;
+    m_spAudioClient = std::move(client);
+    m_bRenderClient = true;
+    m_bStarted = started;
+  }
+  m_bRun = true;
+  try {
     m_renderThread = std::thread(&CAudioOutput::RenderThreadProc, this);
-    if (m_renderThread.joinable() && !m_bStarted) {
-      hr = m_spAudioClient->Start();
-      if (Succeeded(hr)) m_bStarted = true;
-    }
+  } catch (const std::system_error&) {
+    // No thread to drain the FIFO: the device stays closed.
+    m_bRun = false;
+    CloseDeviceLocked();
+    return E_OUTOFMEMORY;
   }
-  if (Failed(hr) && !m_renderThread.joinable()) {
-    // Nobody will read this device's FIFO: let the decode side drop its audio.
-    m_fifo.Free();
-    swr_free(&m_pSwr);
-  }
-  return hr;
+  return S_OK;
 }
 
 void CAudioOutput::CloseDevice() {
-  platform::LockGuard setup(m_csSetup);
+  platform::LockGuard open(m_csOpen);
   CloseDeviceLocked();
 }
 
 void CAudioOutput::CloseDeviceLocked() {
-  if (m_bStarted && m_spAudioClient) {
-    if (Succeeded(m_spAudioClient->Stop())) m_bStarted = false;
-  }
   m_bRun = false;
   if (m_renderThread.joinable()) m_renderThread.join();
-
-  platform::LockGuard client(m_csClient);
-  if (m_bStarted && m_spAudioClient) m_spAudioClient->Stop();
+  std::unique_ptr<AudioClient> client;
+  {
+    platform::LockGuard setup(m_csSetup);
+    platform::LockGuard lock(m_csClient);
+    client = std::move(m_spAudioClient);
+    m_bRenderClient = false;
+    m_pDevice.reset();
+    m_wfx = WAVEFORMATEX{};
+    m_fifo.Free();
+    swr_free(&m_pSwr);
+    m_nOutSampleBytes = 0;
+  }
+  // Stopping waits for the server: no lock of the decode or render side is held.
+  if (client && m_bStarted) client->Stop();
   m_bStarted = false;
-  m_bRenderClient = false;
-  m_spAudioClient.reset();
-  m_pDevice.reset();
-  m_wfx = WAVEFORMATEX{};
-  m_fifo.Free();
-  swr_free(&m_pSwr);
-  m_nOutSampleBytes = 0;
 }
 
 int CAudioOutput::OpenConfiguredDevice(int outputId, float volume) {
-  {
-    std::lock_guard<std::mutex> g(m_csSession);
-    m_pSessionVolume.reset();
-    m_pAudioMeter.reset();
-  }
+  platform::LockGuard open(m_csOpen);
+  DropSessionVolumeAndMeter();
   ClearDevices();
   ReplaceSessionVolume(nullptr);
   EnumDevices();
   const std::vector<CAudioDeviceItem> devices = Devices();
   if (devices.empty()) return -1;
   const int index = outputId >= 0 && outputId < static_cast<int>(devices.size()) ? outputId : 0;
-  SetAudioDevice(devices[index].device);
+  SetAudioDeviceLocked(devices[index].device);
   SetSessionVolume(volume);
   return index;
 }
@@ -257,25 +307,33 @@ void CAudioOutput::SetSessionVolumeNotify(SessionVolumeNotify notify) {
 }
 
 bool CAudioOutput::SetSessionVolume(float volume) {
-  std::lock_guard<std::mutex> g(m_csSession);
-  if (!m_pSessionVolume) return false;
-  return Succeeded(m_pSessionVolume->SetMasterVolume(volume));
+  std::shared_ptr<CAudioSessionVolume> session;
+  {
+    platform::LockGuard g(m_csSession);
+    session = m_pSessionVolume;
+  }
+  // The server's answer is waited for outside the lock.
+  return session && Succeeded(session->SetMasterVolume(volume));
 }
 
 bool CAudioOutput::HasSessionVolume() {
-  std::lock_guard<std::mutex> g(m_csSession);
+  platform::LockGuard g(m_csSession);
   return m_pSessionVolume != nullptr;
 }
 
 int64_t CAudioOutput::SessionStreamIndex() {
-  std::lock_guard<std::mutex> g(m_csSession);
-  return m_pSessionVolume ? m_pSessionVolume->StreamIndex() : -1;
+  std::shared_ptr<CAudioSessionVolume> session;
+  {
+    platform::LockGuard g(m_csSession);
+    session = m_pSessionVolume;
+  }
+  return session ? session->StreamIndex() : -1;
 }
 
 float CAudioOutput::GetPeakValue() {
   std::shared_ptr<PeakMeter> meter;
   {
-    std::lock_guard<std::mutex> g(m_csSession);
+    platform::LockGuard g(m_csSession);
     meter = m_pAudioMeter;
   }
   float peak = 0.0f;
@@ -284,7 +342,7 @@ float CAudioOutput::GetPeakValue() {
 }
 
 bool CAudioOutput::RenderThreadRunning() {
-  platform::LockGuard setup(m_csSetup);
+  platform::LockGuard open(m_csOpen);
   return m_renderThread.joinable();
 }
 

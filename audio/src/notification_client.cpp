@@ -1,5 +1,7 @@
 #include "audio/notification_client.h"
 
+#include "app/app_log.h"
+
 namespace kx {
 
 using platform::audio::EDataFlow;
@@ -11,6 +13,15 @@ CMMNotificationClient::CMMNotificationClient(Post postStop, Post postDevicesChan
 void CMMNotificationClient::OnDefaultDeviceChanged(EDataFlow flow, ERole, const std::string&) {
   if (flow != EDataFlow::eRender) return;
   if (m_postStop) m_postStop();
+  if (m_postDevicesChanged) m_postDevicesChanged();
+}
+
+void CMMNotificationClient::OnServerLost() {
+  LogWarning(u"Sound server lost: reconnecting in the background");
+}
+
+void CMMNotificationClient::OnServerRestored() {
+  LogInfo(u"Sound server is back: reopening the output");
   if (m_postDevicesChanged) m_postDevicesChanged();
 }
 

@@ -33,19 +33,6 @@ std::u16string AudioInfoText(const AudioStreamInfo& info) {
   return text;
 }
 
-std::string MaskUrlPassword(const std::string& url) {
-  const size_t scheme = url.find("://");
-  const size_t start = scheme == std::string::npos ? 0 : scheme + 3;
-  // The user part ends at the last '@' before the path.
-  const size_t pathStart = url.find('/', start);
-  const size_t hostEnd = pathStart == std::string::npos ? url.size() : pathStart;
-  const size_t at = url.rfind('@', hostEnd == 0 ? 0 : hostEnd - 1);
-  if (at == std::string::npos || at < start) return url;
-  const size_t colon = url.find(':', start);
-  if (colon == std::string::npos || colon > at) return url;
-  return url.substr(0, colon + 1) + "***" + url.substr(at);
-}
-
 float ChooseFrameRate(int avgNum, int avgDen, int baseNum, int baseDen) {
   if (avgNum != 0 && avgDen != 0) return static_cast<float>(avgNum) / static_cast<float>(avgDen);
   if (baseNum != 0 && baseDen != 0) return static_cast<float>(baseNum) / static_cast<float>(baseDen);

@@ -28,6 +28,12 @@ constexpr int32_t kStreamInfoExtraMs = 5000;
 
 }  // namespace
 
+int32_t EffectiveOpenTimeout(int32_t storedMs) {
+  constexpr int32_t kDefaultMs = 4000, kLongestMs = 60000;
+  if (storedMs <= 0) return kDefaultMs;
+  return storedMs > kLongestMs ? kLongestMs : storedMs;
+}
+
 CPreviewSession::CPreviewSession(IPreviewHost& host, IAnalysisFeed& analysis, IAudioTarget& audio,
                                  const CSettingsBlock& settings)
     : m_host(host), m_analysis(analysis), m_audio(audio), m_settings(settings) {
@@ -161,16 +167,16 @@ DecodeProc CPreviewSession::OpenStream(bool reconnecting) {
   m_pFormatCtx->interrupt_callback.callback = OpenInterruptCallback;
   m_pFormatCtx->interrupt_callback.opaque = m_pOpenWatchdog.get();
   m_pOpenWatchdog->bTimedOut = 0;
-  const int32_t timeoutMs = m_settings.OpenTimeout.Get();
+  const int32_t timeoutMs = EffectiveOpenTimeout(m_settings.OpenTimeout.Get());
   m_pOpenWatchdog->hTimer.Arm(platform::Millis(timeoutMs));
 
   // 4. The password never reaches the log.
-  LogInfo("URL: " + MaskUrlPassword(url));
+  LogInfo("URL: " + kxMaskUrlPassword(url));
 
   // 5.
   if (avformat_open_input(&m_pFormatCtx, url.c_str(), nullptr, nullptr) < 0) {
     m_pFormatCtx = nullptr;  // freed by the failed open
-    LogError(ResStr(3330));
+    LogError(ResStrEnglish(3330));
     m_stats.openFailures++;
     // A stop that aborted a reconnection is no error to show.
     if (!StopRequested()) ShowMessage(MessageIcon::Error, 3330);

@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <future>
 #include <system_error>
+#include <vector>
 
 #include "kxSystem.h"
 #include "wide_format.h"
@@ -29,7 +30,10 @@ constexpr int64_t kDaysFrom1601To1970 = 134774;
 constexpr size_t kTextUnits = 2047;
 constexpr size_t kLineUnits = 2047;
 constexpr size_t kLineBytes = 4094;
-constexpr milliseconds kStopGrace{500};
+// A stopping writer goes on writing what it holds for kStopGrace, then drops
+// the rest; Close waits kStopWait for it before leaving it to itself.
+constexpr milliseconds kStopGrace{400};
+constexpr milliseconds kStopWait{700};
 
 struct LocalTime {
   int year, month, day, hour, minute, second, millisecond;
@@ -154,7 +158,8 @@ class CAutoResetTimer {
 };
 
 // The day's file, held with an exclusive advisory lock: a second running
-// writer on the same file cannot open it.
+// writer on the same file cannot open it. It holds whole lines only: a write
+// that fails part-way is cut back to the end of its last whole line.
 class CLogFile {
  public:
   CLogFile() = default;
@@ -172,20 +177,30 @@ class CLogFile {
       return false;
     }
     m_fd = fd;
+    m_midLine = false;
     // The byte-order mark begins a new file; an existing one keeps its start.
-    if (st.st_size == 0) Write("\xEF\xBB\xBF");
+    if (st.st_size == 0) WriteAll("\xEF\xBB\xBF");
     return true;
   }
 
   bool IsOpen() const { return m_fd >= 0; }
 
-  void Write(std::string_view bytes) {
-    while (m_fd >= 0 && !bytes.empty()) {
-      const ssize_t n = ::write(m_fd, bytes.data(), bytes.size());
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) return;  // disk full or the like: this batch is lost
-      bytes.remove_prefix(static_cast<size_t>(n));
+  // Writes `bytes`, whose lines end at the offsets `ends`; returns how many
+  // of those lines did not get into the file (0 when all did).
+  size_t WriteLines(std::string_view bytes, const std::vector<size_t>& ends) {
+    if (m_fd < 0) return ends.size();
+    if (m_midLine) {
+      // A cut line that could not be taken back is at least ended.
+      if (WriteAll("\r\n") != 2) return ends.size();
+      m_midLine = false;
     }
+    const off_t start = ::lseek(m_fd, 0, SEEK_END);
+    const size_t done = WriteAll(bytes);
+    if (done == bytes.size()) return 0;
+    const size_t whole = static_cast<size_t>(std::upper_bound(ends.begin(), ends.end(), done) - ends.begin());
+    const size_t kept = whole > 0 ? ends[whole - 1] : 0;
+    if (done > kept && (start < 0 || ::ftruncate(m_fd, start + static_cast<off_t>(kept)) != 0)) m_midLine = true;
+    return ends.size() - whole;
   }
 
   void Close() {
@@ -194,7 +209,20 @@ class CLogFile {
   }
 
  private:
+  // Bytes written before the first failure.
+  size_t WriteAll(std::string_view bytes) {
+    size_t done = 0;
+    while (m_fd >= 0 && done < bytes.size()) {
+      const ssize_t n = ::write(m_fd, bytes.data() + done, bytes.size() - done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;  // disk full, file too large, I/O error
+      done += static_cast<size_t>(n);
+    }
+    return done;
+  }
+
   int m_fd = -1;
+  bool m_midLine = false;
 };
 
 std::u16string LogFileName(const std::u16string& folder, const std::u16string& name, const LocalTime& date) {
@@ -220,7 +248,30 @@ int64_t kxLocalFileTimeNow() {
   return units + static_cast<int64_t>(local.tm_gmtoff) * 10000000 + kFileTimeUnixEpoch;
 }
 
-CKxLog::CKxLog() : m_clock(kxLocalFileTimeNow) {}
+// One run of the writer thread. The thread holds it (and the queue) by shared
+// ownership, so a writer left stuck in the file system by Close finishes on
+// state of its own whenever its call returns.
+struct CKxLog::Writer {
+  std::shared_ptr<CKxLogQueue> queue;
+  uint64_t consumer = 0;  // its name at the queue
+  std::u16string folder, name;
+  std::function<int64_t()> clock;
+  kxLogType logType = kxLogTypeNone;
+  std::atomic<bool> run{true};
+  // Steady-clock time (ns) after which a stopping writer drops what it has
+  // not written yet.
+  std::atomic<int64_t> stopDeadline{0};
+  std::mutex cs;  // guards `done`
+  std::condition_variable ended;
+  bool done = false;
+
+  bool StopDeadlinePassed() const {
+    if (run.load(std::memory_order_acquire)) return false;
+    return SteadyNanos() >= stopDeadline.load(std::memory_order_relaxed);
+  }
+};
+
+CKxLog::CKxLog() : m_queue(std::make_shared<CKxLogQueue>()), m_clock(kxLocalFileTimeNow) {}
 
 CKxLog::~CKxLog() {
   StopWriter();
@@ -232,17 +283,27 @@ void CKxLog::SetClock(std::function<int64_t()> clock) {
 }
 
 void CKxLog::StopWriter() {
-  // The writer keeps writing what it holds for a grace period after the flag
-  // is cleared, then drops the rest; it is always joined.
-  m_stopDeadline.store(SteadyNanos() + std::chrono::nanoseconds(kStopGrace).count(), std::memory_order_relaxed);
   m_bRun.store(false, std::memory_order_release);
-  if (m_hThread.joinable()) m_hThread.join();
+  std::shared_ptr<Writer> writer = std::move(m_writer);
+  if (writer) {
+    writer->stopDeadline.store(SteadyNanos() + std::chrono::nanoseconds(kStopGrace).count(),
+                               std::memory_order_relaxed);
+    writer->run.store(false, std::memory_order_release);
+    bool done;
+    {
+      std::unique_lock<std::mutex> lock(writer->cs);
+      done = writer->ended.wait_for(lock, kStopWait, [&] { return writer->done; });
+    }
+    // From here on the old writer takes nothing from the queue.
+    m_queue->SetConsumer(0);
+    if (m_hThread.joinable()) {
+      if (done)
+        m_hThread.join();
+      else
+        m_hThread.detach();  // stuck in the file system: it ends by itself
+    }
+  }
   m_dwThreadId = 0;
-}
-
-bool CKxLog::StopDeadlinePassed() const {
-  if (m_bRun.load(std::memory_order_acquire)) return false;
-  return SteadyNanos() >= m_stopDeadline.load(std::memory_order_relaxed);
 }
 
 void CKxLog::CreateLogFile(std::u16string folder, std::u16string name) {
@@ -253,19 +314,29 @@ void CKxLog::CreateLogFile(std::u16string folder, std::u16string name) {
   m_strFolder = kxNormalizePath(std::move(folder));
   m_strName = std::move(name);
   if (!CheckAndCreateFolder(m_strFolder) || m_strName.empty()) return;
-  m_bRun.store(true, std::memory_order_release);
+
+  auto writer = std::make_shared<Writer>();
+  writer->queue = m_queue;
+  writer->consumer = ++m_nWriterRuns;
+  writer->folder = m_strFolder;
+  writer->name = m_strName;
+  writer->clock = m_clock;
+  writer->logType = m_logType.load();
+  m_queue->SetConsumer(writer->consumer);
   std::promise<uint32_t> started;
   std::future<uint32_t> id = started.get_future();
   try {
-    m_hThread = std::thread([this, &started] {
+    m_hThread = std::thread([writer, &started] {
       started.set_value(static_cast<uint32_t>(::gettid()));
-      LogThreadProc();
+      LogThreadProc(writer);
     });
   } catch (const std::system_error&) {
-    m_bRun.store(false, std::memory_order_release);  // no thread: open without a writer
-    return;
+    m_queue->SetConsumer(0);
+    return;  // no thread: open without a writer
   }
   m_dwThreadId = id.get();
+  m_writer = std::move(writer);
+  m_bRun.store(true, std::memory_order_release);
 }
 
 void CKxLog::Close() {
@@ -278,7 +349,7 @@ kxLogType CKxLog::GetLogType() const { return m_logType.load(); }
 
 void CKxLog::Log(kxLogEventType type, int64_t time, std::u16string message) {
   if (!m_bRun.load(std::memory_order_acquire)) return;
-  m_queue.Push(time, type, std::u16string_view(message).substr(0, kTextUnits));
+  m_queue->Push(time, type, std::u16string_view(message).substr(0, kTextUnits));
 }
 
 void CKxLog::Log(kxLogEventType type, int64_t time, const char16_t* format, ...) {
@@ -297,12 +368,12 @@ void CKxLog::Log(const _KX_LOG_EVENT* event) {
   if (event == nullptr || !m_bRun.load(std::memory_order_acquire)) return;
   // A record without its terminator is not read past its last unit.
   const char16_t* end = std::find(event->text, event->text + kTextUnits, u'\0');
-  m_queue.Push(event->time, event->type, std::u16string_view(event->text, end - event->text));
+  m_queue->Push(event->time, event->type, std::u16string_view(event->text, end - event->text));
 }
 
 void CKxLog::Get(std::list<_KX_LOG_EVENT*>& list) {
   list.clear();
-  m_queue.Drain([&list](int64_t time, kxLogEventType type, std::u16string_view text) {
+  m_queue->Drain([&list](int64_t time, kxLogEventType type, std::u16string_view text) {
     auto* record = new _KX_LOG_EVENT{};  // zero-filled past the text
     record->time = time;
     record->type = type;
@@ -312,49 +383,78 @@ void CKxLog::Get(std::list<_KX_LOG_EVENT*>& list) {
 }
 
 void CKxLog::ClearLogList() {
-  m_queue.Drain([](int64_t, kxLogEventType, std::u16string_view) {});
+  m_queue->Drain([](int64_t, kxLogEventType, std::u16string_view) {});
 }
 
-void CKxLog::LogThreadProc() {
-  const kxLogType logType = m_logType.load();
+void CKxLog::LogThreadProc(const std::shared_ptr<Writer>& writer) {
+  Writer& w = *writer;
+  const kxLogType logType = w.logType;
   CAutoResetTimer timer(milliseconds(1), milliseconds(1000));
-  const int64_t started = m_clock();
+  const int64_t started = w.clock();
   LocalTime date = Split(started);
   CLogFile file;
-  if (logType == kxLogTypeFile && file.Open(LogFileName(m_strFolder, m_strName, date))) {
+  if (logType == kxLogTypeFile && file.Open(LogFileName(w.folder, w.name, date))) {
     std::string header;
     AppendEncodedLine(header, HeaderLine(started));
-    file.Write(header);
+    file.WriteLines(header, {header.size()});
   }
 
+  // Lines are written in blocks; after a failure the rest of the batch is
+  // only counted, and the count is reported once writing works again.
   std::string buffer;
-  // Writes what is queued; once a stopping writer's grace has passed the rest
-  // is dropped unwritten.
-  auto writeQueued = [&] {
-    m_queue.Drain([&](int64_t time, kxLogEventType type, std::u16string_view text) {
-      if (!file.IsOpen() || StopDeadlinePassed()) return;
-      AppendEventLine(buffer, time, type, text);
-      if (buffer.size() >= 64 * 1024) {
-        file.Write(buffer);
-        buffer.clear();
-      }
-    });
-    file.Write(buffer);
+  std::vector<size_t> ends;  // where each line of the buffer ends
+  size_t lost = 0;
+  bool failed = false;
+  bool warningFirst = false;  // the buffer begins with the report of `lost`
+  auto flush = [&] {
+    if (buffer.empty()) return;
+    size_t notWritten = failed ? ends.size() : file.WriteLines(buffer, ends);
+    if (notWritten > 0) failed = true;
+    if (warningFirst) {
+      if (notWritten < ends.size())
+        lost = 0;  // the report got out
+      else
+        --notWritten;  // the report itself is no event
+      warningFirst = false;
+    }
+    lost += notWritten;
     buffer.clear();
+    ends.clear();
+  };
+  auto writeQueued = [&] {
+    failed = false;
+    const bool mine = w.queue->Drain(w.consumer, [&](int64_t time, kxLogEventType type, std::u16string_view text) {
+      if (!file.IsOpen() || w.StopDeadlinePassed()) return;
+      if (lost > 0 && buffer.empty() && ends.empty() && !failed) {
+        const std::u16string line = Ascii16(std::to_string(lost).c_str()) + u" lines could not be written to the log";
+        AppendEventLine(buffer, w.clock(), kxLogEventWarning, line);
+        ends.push_back(buffer.size());
+        warningFirst = true;
+      }
+      AppendEventLine(buffer, time, type, text);
+      ends.push_back(buffer.size());
+      if (buffer.size() >= 64 * 1024) flush();
+    });
+    if (mine) flush();
+    return mine;
   };
 
-  while (m_bRun.load(std::memory_order_acquire)) {
+  while (w.run.load(std::memory_order_acquire)) {
     if (!timer.Wait(milliseconds(100))) continue;
     if (logType == kxLogTypeFile) {
-      const LocalTime now = Split(m_clock());
+      const LocalTime now = Split(w.clock());
       if (!SameDate(now, date)) {
         date = now;
         file.Close();
-        file.Open(LogFileName(m_strFolder, m_strName, date));  // no header in a day's continuation
+        file.Open(LogFileName(w.folder, w.name, date));  // no header in a day's continuation
       }
     }
-    writeQueued();
+    if (!writeQueued()) break;  // given up by the log
   }
   // What is still queued is written into the current file.
-  writeQueued();
+  if (!w.StopDeadlinePassed()) writeQueued();
+  file.Close();
+  std::lock_guard<std::mutex> lock(w.cs);
+  w.done = true;
+  w.ended.notify_all();
 }

@@ -58,13 +58,38 @@ void CKxLogQueue::Push(int64_t time, kxLogEventType type, std::u16string_view te
   m_tail->used += need;
 }
 
-void CKxLogQueue::Drain(const std::function<void(int64_t, kxLogEventType, std::u16string_view)>& visit) {
+CKxLogQueue::Chunk* CKxLogQueue::Take() {
+  Chunk* list = m_head;
+  m_head = m_tail = nullptr;
+  return list;
+}
+
+void CKxLogQueue::Drain(const Visit& visit) {
   Chunk* list;
   {
     std::lock_guard<std::mutex> g(m_cs);
-    list = m_head;
-    m_head = m_tail = nullptr;
+    list = Take();
   }
+  VisitAndRecycle(list, visit);
+}
+
+bool CKxLogQueue::Drain(uint64_t consumer, const Visit& visit) {
+  Chunk* list;
+  {
+    std::lock_guard<std::mutex> g(m_cs);
+    if (consumer != m_consumer) return false;
+    list = Take();
+  }
+  VisitAndRecycle(list, visit);
+  return true;
+}
+
+void CKxLogQueue::SetConsumer(uint64_t consumer) {
+  std::lock_guard<std::mutex> g(m_cs);
+  m_consumer = consumer;
+}
+
+void CKxLogQueue::VisitAndRecycle(Chunk* list, const Visit& visit) {
   std::u16string text;
   for (Chunk* c = list; c != nullptr; c = c->next) {
     for (size_t pos = 0; pos < c->used;) {

@@ -1,6 +1,8 @@
 #include "wide_format.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cstring>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -201,12 +203,24 @@ bool VFormat16(std::u16string& out, size_t limit, const char16_t* format, va_lis
       }
       case u's':
       case u'S': {
+        // With a precision, printf reads no more than that: the argument
+        // need not be terminated. The narrow form counts bytes.
         if (length == kH || conv == u'S') {
           const char* s = va_arg(args, const char*);
-          AppendPadded(out, s ? ConvertUTF8ToUnicode(s) : u"(null)", left, width, precision);
+          if (s && precision >= 0) {
+            const std::string bytes(s, strnlen(s, static_cast<size_t>(precision)));
+            AppendPadded(out, ConvertUTF8ToUnicode(bytes), left, width, -1);
+          } else {
+            AppendPadded(out, s ? ConvertUTF8ToUnicode(s) : u"(null)", left, width, precision);
+          }
         } else {
           const char16_t* s = va_arg(args, const char16_t*);
-          AppendPadded(out, s ? std::u16string_view(s) : std::u16string_view(u"(null)"), left, width, precision);
+          std::u16string_view text(u"(null)");
+          if (s && precision >= 0)
+            text = std::u16string_view(s, std::find(s, s + precision, u'\0') - s);
+          else if (s)
+            text = std::u16string_view(s);
+          AppendPadded(out, text, left, width, precision);
         }
         break;
       }

@@ -215,12 +215,18 @@ TEST_F(AudioOutputTest, PreviewOffIsSilentWhileTheFifoDrainsInRealTime) {
   EXPECT_GT(drained, 1.5 + 0.5 + 0.5);
 }
 
-TEST_F(AudioOutputTest, HalfSessionVolumeLowersTheLevelBySixDecibels) {
+TEST_F(AudioOutputTest, HalfVolumeIsTheMixersFiftyPercent) {
   ASSERT_EQ(m_out.SetAudioDevice(Sink("kx_float")), 0);
+  ASSERT_TRUE(m_out.SetSessionVolume(0.5f));
+  // The desktop mixer (pactl) shows the same number as the program ...
+  EXPECT_EQ(test::SinkInputVolume(m_server, m_out.SessionStreamIndex()), 32768);
+  ASSERT_TRUE(m_out.SetSessionVolume(0.37f));
+  EXPECT_EQ(test::SinkInputVolume(m_server, m_out.SessionStreamIndex()), 24248);  // 37 %
+  // ... and on PulseAudio's cubic scale half volume is an eighth of the amplitude: -18 dB.
   ASSERT_TRUE(m_out.SetSessionVolume(0.5f));
   const test::ToneStats st = PlayAndRecord("kx_float", 0.5, 2.0);
   EXPECT_NEAR(st.frequency, 1000, 2);
-  EXPECT_NEAR(st.peakDb, -12.04, 1);
+  EXPECT_NEAR(st.peakDb, -6.02 - 18.06, 1);
 }
 
 TEST_F(AudioOutputTest, OwnVolumeChangesDoNotEchoButOtherProgramsReachTheFrame) {
@@ -249,7 +255,7 @@ TEST_F(AudioOutputTest, OwnVolumeChangesDoNotEchoButOtherProgramsReachTheFrame) 
     return !seen.empty();
   }));
   int status = -1;
-  test::RunWithServer(m_server, "pactl set-sink-input-volume " + std::to_string(index) + " 0.25", &status);
+  test::RunWithServer(m_server, "pactl set-sink-input-volume " + std::to_string(index) + " 25%", &status);
   ASSERT_EQ(status, 0);
   ASSERT_TRUE(test::WaitFor([&] {
     std::lock_guard<std::mutex> g(m);
@@ -264,6 +270,44 @@ TEST_F(AudioOutputTest, OwnVolumeChangesDoNotEchoButOtherProgramsReachTheFrame) 
   EXPECT_TRUE(seen[0].second);
   EXPECT_NEAR(seen[1].first, 0.25f, 0.005f);
   EXPECT_FALSE(seen[1].second);
+}
+
+TEST_F(AudioOutputTest, FastSliderMovesEndAtTheLastValueWithoutEcho) {
+  std::mutex m;
+  std::vector<float> frame;  // what the main frame would receive
+  m_out.SetSessionVolumeNotify([&](float v, bool) {
+    std::lock_guard<std::mutex> g(m);
+    frame.push_back(v);
+  });
+  ASSERT_EQ(m_out.SetAudioDevice(Sink("kx_float")), 0);
+  ASSERT_TRUE(m_out.SetSessionVolume(0.5f));
+  const int64_t index = m_out.SessionStreamIndex();
+  ASSERT_GE(index, 0);
+  // A slider dragged to and fro: bursts of changes that move away from the
+  // settled value and come back to it, 50 within about a second.
+  auto drag = [&](int from) {
+    for (int burst = 0; burst < 5; ++burst) {
+      const float step = 0.01f * static_cast<float>(from + burst);
+      for (float v : {0.55f + step, 0.5f, 0.6f + step, 0.45f - step, 0.5f}) ASSERT_TRUE(m_out.SetSessionVolume(v));
+      std::this_thread::sleep_for(100ms);
+    }
+  };
+  drag(0);
+  // Another program's change in the middle of them is heard ...
+  int status = -1;
+  test::RunWithServer(m_server, "pactl set-sink-input-volume " + std::to_string(index) + " 13%", &status);
+  ASSERT_EQ(status, 0);
+  ASSERT_TRUE(test::WaitFor([&] {
+    std::lock_guard<std::mutex> g(m);
+    return !frame.empty();
+  }));
+  drag(5);
+  // ... and after the last change (0.5) the stream is at it; none of ours echoed.
+  std::this_thread::sleep_for(300ms);
+  EXPECT_EQ(test::SinkInputVolume(m_server, index), 32768);
+  std::lock_guard<std::mutex> g(m);
+  ASSERT_EQ(frame.size(), 1u);
+  EXPECT_NEAR(frame[0], 0.13f, 0.001f);
 }
 
 TEST_F(AudioOutputTest, MeterReadsThePlayingLevelAndFallsToZero) {

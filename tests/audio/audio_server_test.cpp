@@ -3,13 +3,20 @@
 // is absent, dies or stops answering.
 #include <gtest/gtest.h>
 
+#include <pthread.h>
+
+#include <algorithm>
+#include <atomic>
+#include <functional>
 #include <mutex>
+#include <sstream>
 #include <thread>
 
 #include "app/app_log.h"
 #include "audio/audio_output.h"
 #include "audio/notification_client.h"
 #include "pulse_support.h"
+#include "../../platform/audio/src/connection.h"
 
 namespace kx {
 namespace {
@@ -200,6 +207,251 @@ TEST_F(AudioServerTest, ServerThatStopsAnsweringDoesNotHangTheCaller) {
   EXPECT_EQ(out.Devices().size(), 3u);
   EXPECT_EQ(out.SetAudioDevice(devices[1].device), 0);
   EXPECT_TRUE(out.Started());
+}
+
+// What the log receives, as UTF-8.
+class LogLines {
+ public:
+  LogLines() {
+    SetAppLogObserver([this](kxLogEventType type, const std::u16string& line) {
+      std::lock_guard<std::mutex> g(m_mutex);
+      m_lines.emplace_back(type, ConvertUnicodeToUTF8(line));
+    });
+  }
+  ~LogLines() { SetAppLogObserver(nullptr); }
+  int Count(kxLogEventType type, const std::string& text) {
+    std::lock_guard<std::mutex> g(m_mutex);
+    int n = 0;
+    for (const auto& [t, l] : m_lines) n += t == type && l == text;
+    return n;
+  }
+
+ private:
+  std::mutex m_mutex;
+  std::vector<std::pair<kxLogEventType, std::string>> m_lines;
+};
+
+// The decode side: keeps about 100 ms of a seamless 437 Hz tone queued while
+// a device is open, on a thread of its own.
+class ToneWriter {
+ public:
+  explicit ToneWriter(CAudioOutput& out) : m_out(out), m_tone(test::StereoTone(437, 0.5, 1.0)) {
+    m_thread = std::thread([this] {
+      size_t at = 0;
+      while (m_run) {
+        int rate;
+        {
+          platform::LockGuard g(m_out.m_csSetup);
+          rate = static_cast<int>(m_out.m_wfx.nSamplesPerSec);
+        }
+        if (rate > 0 && m_out.m_fifo.Size() < rate / 10 &&
+            m_out.ConvertAndWrite(m_tone.data() + at * 2, 480, {}) > 0) {
+          at = (at + 480) % 48000;
+          continue;
+        }
+        std::this_thread::sleep_for(2ms);
+      }
+    });
+  }
+  ~ToneWriter() {
+    m_run = false;
+    m_thread.join();
+  }
+
+ private:
+  CAudioOutput& m_out;
+  const std::vector<float> m_tone;
+  std::atomic<bool> m_run{true};
+  std::thread m_thread;
+};
+
+// The main frame's side of the device notifications: the posted calls are
+// counted, and the user-interface thread serves each rebuild as the frame's
+// device-list fill does.
+struct FrameCalls {
+  std::atomic<int> stops{0};
+  std::atomic<int> rebuilds{0};
+  int served = 0;
+  CMMNotificationClient client{[this] { ++stops; }, [this] { ++rebuilds; }};
+  // Runs the rebuilds posted so far; true when there was one.
+  bool Serve(CAudioOutput& out, int outputId) {
+    if (rebuilds.load() == served) return false;
+    served = rebuilds.load();
+    out.OpenConfiguredDevice(outputId, 1.0f);
+    return true;
+  }
+};
+
+TEST_F(AudioServerTest, ToneReachesTheSinkOfARestartedServerWithinThreeSeconds) {
+  LogLines log;
+  FrameCalls frame;
+  EndpointEnumerator enumerator;
+  ASSERT_EQ(enumerator.RegisterEndpointNotificationCallback(&frame.client), S_OK);
+  CAudioOutput out(m_settings);
+  ASSERT_EQ(out.OpenConfiguredDevice(1, 1.0f), 1);  // kxAlpha
+  ToneWriter decode(out);
+  ASSERT_TRUE(test::WaitFor([&] { return out.GetPeakValue() > 0.4f; }));
+
+  ASSERT_TRUE(m_pulse.Restart());
+  const auto restarted = std::chrono::steady_clock::now();
+  test::MonitorRecording rec(m_pulse.Server(), "kx_alpha.monitor", 48000);
+  ASSERT_TRUE(rec.Started());
+  while (std::chrono::steady_clock::now() < restarted + 3s) {
+    frame.Serve(out, 1);
+    std::this_thread::sleep_for(5ms);
+  }
+  const test::ToneStats st = test::AnalyseTone(rec.Stop(), 48000);
+  EXPECT_NEAR(st.frequency, 437, 2);
+  EXPECT_GT(st.seconds, 0.5);
+  EXPECT_EQ(log.Count(kxLogEventWarning, "Sound server lost: reconnecting in the background"), 1);
+  EXPECT_EQ(frame.stops.load(), 0);  // the preview goes on
+
+  // Notifications come from the new server.
+  const int before = frame.rebuilds.load();
+  int status = -1;
+  m_pulse.Pactl("set-default-sink kx_alpha", &status);
+  ASSERT_EQ(status, 0);
+  EXPECT_TRUE(test::WaitFor([&] { return frame.stops.load() == 1 && frame.rebuilds.load() == before + 1; }));
+  enumerator.UnregisterEndpointNotificationCallback(&frame.client);
+}
+
+TEST_F(AudioServerTest, ServerAbsentAtStartIsWaitedForInTheBackground) {
+  LogLines log;
+  m_pulse.Kill();
+  ResetConnection();
+  FrameCalls frame;
+  EndpointEnumerator enumerator;
+  EXPECT_EQ(enumerator.RegisterEndpointNotificationCallback(&frame.client), S_FALSE);
+  CAudioOutput out(m_settings);
+  EXPECT_EQ(out.OpenConfiguredDevice(1, 1.0f), -1);
+  ASSERT_TRUE(test::WaitFor(
+      [&] { return log.Count(kxLogEventWarning, "Sound server lost: reconnecting in the background") == 1; }));
+  std::this_thread::sleep_for(1500ms);  // retries meanwhile are not losses
+  EXPECT_EQ(frame.rebuilds.load(), 0);
+
+  ASSERT_TRUE(m_pulse.Restart());
+  ASSERT_TRUE(test::WaitFor([&] { return frame.Serve(out, 1); }));
+  EXPECT_TRUE(out.Started());
+  EXPECT_EQ(out.Devices().size(), 3u);
+  EXPECT_EQ(log.Count(kxLogEventWarning, "Sound server lost: reconnecting in the background"), 1);
+  enumerator.UnregisterEndpointNotificationCallback(&frame.client);
+}
+
+// Times at which a loop of the program went round.
+class Ticks {
+ public:
+  Ticks(std::chrono::milliseconds period, std::function<void()> work) {
+    m_thread = std::thread([this, period, work = std::move(work)] {
+      while (m_run) {
+        work();
+        {
+          std::lock_guard<std::mutex> g(m_mutex);
+          m_times.push_back(std::chrono::steady_clock::now());
+        }
+        std::this_thread::sleep_for(period);
+      }
+    });
+  }
+  ~Ticks() { Stop(); }
+  void Stop() {
+    m_run = false;
+    if (m_thread.joinable()) m_thread.join();
+  }
+  int Between(std::chrono::steady_clock::time_point from, std::chrono::steady_clock::time_point to) {
+    std::lock_guard<std::mutex> g(m_mutex);
+    return static_cast<int>(std::count_if(m_times.begin(), m_times.end(), [&](auto t) { return t >= from && t < to; }));
+  }
+
+ private:
+  std::atomic<bool> m_run{true};
+  std::mutex m_mutex;
+  std::vector<std::chrono::steady_clock::time_point> m_times;
+  std::thread m_thread;
+};
+
+TEST_F(AudioServerTest, StalledServerDuringARebuildHoldsNeitherTheViewNorTheDecodeSide) {
+  CAudioOutput out(m_settings);
+  ASSERT_EQ(out.OpenConfiguredDevice(1, 1.0f), 1);
+  const std::vector<CAudioDeviceItem> devices = out.Devices();
+  ASSERT_EQ(devices.size(), 3u);
+  // The view's render thread reads the meter every 40 ms frame; the decode
+  // thread converts a 10 ms chunk under the set-up lock.
+  Ticks view(40ms, [&] { out.GetPeakValue(); });
+  const std::vector<float> chunk = test::StereoTone(437, 0.5, 0.01);
+  Ticks decode(10ms, [&] { out.ConvertAndWrite(chunk.data(), 480, {}); });
+
+  // The server stops answering for a second while the UI thread works.
+  auto stalled = [&](const std::function<void()>& uiWork, int& frames, int& chunks) {
+    m_pulse.Pause();
+    const auto from = std::chrono::steady_clock::now();
+    std::thread ui(uiWork);
+    std::this_thread::sleep_for(1s);
+    const auto to = std::chrono::steady_clock::now();
+    m_pulse.Resume();
+    ui.join();
+    frames = view.Between(from + 200ms, to);
+    chunks = decode.Between(from + 200ms, to);
+  };
+  int frames = 0, chunks = 0;
+  stalled([&] { out.OpenConfiguredDevice(2, 1.0f); }, frames, chunks);  // the device-list rebuild
+  EXPECT_GE(frames, 5) << "of about 20";
+  EXPECT_GE(chunks, 20) << "of about 80";
+  stalled([&] { out.SetAudioDevice(devices[1].device); }, frames, chunks);  // the user's choice
+  EXPECT_GE(frames, 5) << "of about 20";
+  EXPECT_GE(chunks, 20) << "of about 80";
+  view.Stop();
+  decode.Stop();
+  // Once the server answers again the device opens.
+  EXPECT_EQ(out.SetAudioDevice(devices[1].device), S_OK);
+  EXPECT_TRUE(out.Started());
+}
+
+TEST_F(AudioServerTest, FailuresAreReportedAsFailures) {
+  CAudioOutput out(m_settings);
+  ASSERT_EQ(out.OpenConfiguredDevice(1, 1.0f), 1);
+  // A volume the server does not take: the sink and our stream on it are gone.
+  ASSERT_GE(out.SessionStreamIndex(), 0);
+  ASSERT_TRUE(out.SetSessionVolume(0.3f));
+  int status = -1;
+  std::string module;
+  std::istringstream modules(m_pulse.Pactl("list short modules", &status));
+  for (std::string line; std::getline(modules, line);)
+    if (line.find("sink_name=kx_alpha") != std::string::npos) module = line.substr(0, line.find('\t'));
+  ASSERT_FALSE(module.empty());
+  m_pulse.Pactl("unload-module " + module, &status);
+  ASSERT_EQ(status, 0);
+  EXPECT_FALSE(out.SetSessionVolume(0.4f));
+  out.CloseDevice();
+
+  // A listing that ends in the server's error is no list.
+  auto c = platform::audio::detail::Connection::Get();
+  ASSERT_TRUE(c);
+  std::vector<EndpointPtr> found;
+  EXPECT_TRUE(platform::audio::detail::ListSinks(*c, "kx_beta", found));
+  EXPECT_EQ(found.size(), 1u);
+  EXPECT_FALSE(platform::audio::detail::ListSinks(*c, "kx_no_such_sink", found));
+
+  // A render thread that cannot be made: the call fails, the device stays
+  // closed and the decode side drops its audio.
+  const EndpointPtr beta = out.Devices()[2].device;
+  pthread_attr_t saved, huge;
+  ASSERT_EQ(pthread_getattr_default_np(&saved), 0);
+  ASSERT_EQ(pthread_attr_init(&huge), 0);
+  ASSERT_EQ(pthread_attr_setstacksize(&huge, size_t{1} << 46), 0);  // 64 TiB: no room for it
+  ASSERT_EQ(pthread_setattr_default_np(&huge), 0);
+  const HRESULT hr = out.SetAudioDevice(beta);
+  pthread_setattr_default_np(&saved);
+  pthread_attr_destroy(&huge);
+  pthread_attr_destroy(&saved);
+  EXPECT_LT(hr, 0);
+  EXPECT_FALSE(out.RenderThreadRunning());
+  EXPECT_FALSE(out.Started());
+  EXPECT_EQ(out.m_pSwr, nullptr);
+  const std::vector<float> chunk = test::StereoTone(437, 0.5, 0.01);
+  EXPECT_EQ(out.ConvertAndWrite(chunk.data(), 480, {}), 0);
+  // Threads can be made again: the device opens.
+  EXPECT_EQ(out.SetAudioDevice(beta), S_OK);
+  EXPECT_TRUE(out.RenderThreadRunning());
 }
 
 }  // namespace

@@ -95,6 +95,19 @@ std::string RunWithServer(const std::string& server, const std::string& command,
   return out;
 }
 
+int64_t SinkInputVolume(const std::string& server, int64_t index) {
+  int status = -1;
+  const std::string json = RunWithServer(server, "pactl -f json list sink-inputs", &status);
+  if (status != 0) return -1;
+  const std::string key = "\"index\":" + std::to_string(index) + ",";
+  const size_t at = json.find(key);
+  if (at == std::string::npos) return -1;
+  const size_t volume = json.find("\"volume\":", at);
+  const size_t value = volume == std::string::npos ? volume : json.find("\"value\":", volume);
+  if (value == std::string::npos) return -1;
+  return std::strtoll(json.c_str() + value + 8, nullptr, 10);
+}
+
 PrivatePulse::~PrivatePulse() { Stop(); }
 
 bool PrivatePulse::Start(const std::vector<Sink>& sinks, const std::string& defaultSink) {
@@ -115,6 +128,11 @@ bool PrivatePulse::Start(const std::vector<Sink>& sinks, const std::string& defa
     if (!defaultSink.empty()) script << "set-default-sink " << defaultSink << "\n";
   }
   m_server = "unix:" + runtime + "/pulse/native";
+  return Launch();
+}
+
+bool PrivatePulse::Launch() {
+  const std::string runtime = m_dir + "/runtime";
   m_pid = Spawn({"pulseaudio", "--daemonize=no", "--exit-idle-time=-1", "-n", "-F", m_dir + "/default.pa",
                  "--log-target=file:" + m_dir + "/pulse.log"},
                 {"XDG_RUNTIME_DIR=" + runtime, "HOME=" + m_dir}, true);
@@ -126,6 +144,13 @@ bool PrivatePulse::Start(const std::vector<Sink>& sinks, const std::string& defa
         return status == 0;
       },
       std::chrono::seconds(20));
+}
+
+void PrivatePulse::Kill() { StopChild(m_pid, SIGKILL); }
+
+bool PrivatePulse::Restart() {
+  Kill();
+  return !m_dir.empty() && Launch();
 }
 
 void PrivatePulse::Stop() {

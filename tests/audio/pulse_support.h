@@ -23,6 +23,10 @@ bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit 
 // Runs a command with PULSE_SERVER set; returns its standard output.
 std::string RunWithServer(const std::string& server, const std::string& command, int* status = nullptr);
 
+// The volume (pa_volume_t of the first channel) of a sink input as pactl
+// reads it, or -1 when there is no such sink input.
+int64_t SinkInputVolume(const std::string& server, int64_t index);
+
 // A daemon of the test's own, in a fresh 0700 runtime folder.
 class PrivatePulse {
  public:
@@ -37,6 +41,10 @@ class PrivatePulse {
   // False when pulseaudio cannot run here.
   bool Start(const std::vector<Sink>& sinks, const std::string& defaultSink);
   void Stop();
+  // Kills the daemon (SIGKILL) and starts it again with the same sinks at
+  // the same address; false when it does not come back.
+  void Kill();
+  bool Restart();
   void Pause();   // SIGSTOP: alive but silent
   void Resume();  // SIGCONT
   const std::string& Server() const { return m_server; }
@@ -46,6 +54,7 @@ class PrivatePulse {
   void UseInThisProcess() const;
 
  private:
+  bool Launch();
   std::string m_dir, m_server;
   pid_t m_pid = -1;
 };

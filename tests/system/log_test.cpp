@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <csignal>
 #include <unistd.h>
 
 #include <algorithm>
@@ -567,6 +570,152 @@ TEST_F(LogTest, TimesOutsideTheCalendarStillMakeALine) {
   EXPECT_EQ(ReadAll(DayFile("Odd", 2026, 8, 8)),
             kBom + Header(2026, 8, 8, 8, 8, 8, 8) + Line(0, 0, 0, 0, "<Info>", "negative") +
                 Line(2, 48, 5, 477, "<Info>", "far") + Line(0, 0, 0, 0, "<Info>", "x\xEF\xBF\xBD"));
+}
+
+// Threads of this process right now.
+int ThreadCount() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.rfind("Threads:", 0) == 0) return std::stoi(line.substr(8));
+  return -1;
+}
+
+TEST_F(LogTest, CloseReturnsWhileTheWriterIsStuckOnAFifo) {
+  TestClock clock;
+  clock.now = FileTime(2026, 11, 3, 4, 5, 6, 7);
+  fs::create_directories(dir_ / "stuck");
+  // The day's log path is a FIFO nobody reads: opening it for writing blocks.
+  const fs::path fifo = dir_ / "stuck" / "Stuck [2026.11.03].log";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const int threadsBefore = ThreadCount();
+
+  auto log = std::make_unique<CKxLog>();
+  log->SetClock(clock.Function());
+  log->CreateLogFile(U16(dir_ / "stuck"), u"Stuck");
+  ASSERT_TRUE(WaitUntil([&] { return clock.reads.load() >= 1; }));  // on its way into the open
+  std::this_thread::sleep_for(50ms);
+  log->Log(kxLogEventInfo, FileTime(2026, 11, 3, 4, 5, 6, 8), u"never written");
+
+  // Close on a thread of its own, so that a hang is a failure and not a stuck test.
+  std::atomic<bool> closed{false};
+  std::thread closer([&] {
+    log->Close();
+    closed = true;
+  });
+  // The writer is waited for 0.7 s at most; 3 s leaves room for a loaded machine.
+  const auto limit = std::chrono::steady_clock::now() + 3s;
+  while (!closed.load() && std::chrono::steady_clock::now() < limit) std::this_thread::sleep_for(5ms);
+  const bool returned = closed.load();
+  int reader = -1;
+  if (!returned) reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);  // let the broken build go on
+  closer.join();
+  ASSERT_TRUE(returned) << "Close waited for a writer stuck in the file system";
+  EXPECT_EQ(log->GetLogType(), kxLogTypeNone);
+
+  // The log is usable at once in another folder ...
+  log->CreateLogFile(U16(dir_ / "fresh"), u"Fresh");
+  log->Log(kxLogEventInfo, FileTime(2026, 11, 3, 4, 5, 7, 0), u"fresh");
+  log->Close();
+  EXPECT_EQ(ReadAll(dir_ / "fresh" / "Fresh [2026.11.03].log"),
+            kBom + Header(2026, 11, 3, 4, 5, 6, 7) + Line(4, 5, 7, 0, "<Info>", "fresh"));
+  // ... and may be destroyed while the old writer still waits.
+  log.reset();
+
+  // When its open returns, the old writer ends on what it owns: it writes its
+  // header, takes no event and frees nothing that was the log's.
+  reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  std::string got;
+  ASSERT_TRUE(WaitUntil([&] {
+    char buf[4096];
+    const ssize_t n = ::read(reader, buf, sizeof buf);
+    if (n > 0) got.append(buf, static_cast<size_t>(n));
+    return ThreadCount() <= threadsBefore;
+  }));
+  char buf[4096];
+  for (ssize_t n; (n = ::read(reader, buf, sizeof buf)) > 0;) got.append(buf, static_cast<size_t>(n));
+  ::close(reader);
+  EXPECT_EQ(got, kBom + Header(2026, 11, 3, 4, 5, 6, 7));
+}
+
+TEST_F(LogTest, StringPrecisionReadsNoFurtherThanPrintfWould) {
+  CKxLog log;
+  BlockedClock clock(FileTime(2026, 5, 5, 5, 5, 5, 5));
+  log.SetClock(clock.Function());
+  log.CreateLogFile(U16(dir_), u"Prec");
+  // Exactly as long as the precision, with no terminator after them.
+  auto wide = std::make_unique<char16_t[]>(5);
+  std::copy_n(u"abcde", 5, wide.get());
+  const std::string bytes = "Прxyz";  // 4 bytes of Cyrillic, then 3 ASCII
+  auto narrow = std::make_unique<char[]>(bytes.size());
+  std::copy_n(bytes.data(), bytes.size(), narrow.get());
+  log.Log(kxLogEventInfo, 0, u"[%.*s|%.5s|%.3s|%7.2s|%.9s]", 5, wide.get(), wide.get(), wide.get(), wide.get(),
+          u"short");
+  log.Log(kxLogEventInfo, 0, u"[%.*hs|%.4hs|%.2hs|%-5.6hs|%.9hs]", 7, narrow.get(), narrow.get(), narrow.get(),
+          narrow.get(), "short");
+  std::list<_KX_LOG_EVENT*> got;
+  log.Get(got);
+  std::vector<std::u16string> texts;
+  for (_KX_LOG_EVENT* e : got) {
+    texts.emplace_back(e->text);
+    delete e;
+  }
+  clock.Release();
+  // The narrow precision counts bytes: 4 bytes are two Cyrillic letters.
+  EXPECT_EQ(texts, (std::vector<std::u16string>{u"[abcde|abcde|abc|     ab|short]",
+                                                u"[Прxyz|Пр|П|Прxy |short]"}));
+}
+
+TEST_F(LogTest, AFailedWriteKeepsTheFileLineAlignedAndIsReportedOnce) {
+  // A file-size limit makes the writes fail for real part-way through a line.
+  struct sigaction ignore {}, old {};
+  ignore.sa_handler = SIG_IGN;
+  ASSERT_EQ(::sigaction(SIGXFSZ, &ignore, &old), 0);
+  rlimit saved{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+
+  TestClock clock;
+  clock.now = FileTime(2026, 12, 1, 1, 0, 0, 0);
+  CKxLog log;
+  log.SetClock(clock.Function());
+  log.CreateLogFile(U16(dir_), u"Full");
+  const fs::path file = DayFile("Full", 2026, 12, 1);
+  const std::string head = kBom + Header(2026, 12, 1, 1, 0, 0, 0);
+  ASSERT_TRUE(WaitUntil([&] { return ReadAll(file) == head; }));
+
+  auto event = [](int i) {
+    char text[32];
+    std::snprintf(text, sizeof text, "event %02d", i);
+    return Line(2, 0, 0, i, "<Info>", text);
+  };
+  const size_t lineSize = event(0).size();
+  // Room for three and a half lines.
+  rlimit low = saved;
+  low.rlim_cur = head.size() + 3 * lineSize + lineSize / 2;
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &low), 0);
+  for (int i = 0; i < 20; ++i) log.Log(kxLogEventInfo, FileTime(2026, 12, 1, 2, 0, 0, i), u"event %02d", i);
+  const int seen = clock.reads.load();
+  const bool ticked = WaitUntil([&] { return clock.reads.load() >= seen + 2; });  // a whole tick took them
+  const std::string during = ReadAll(file);
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  ASSERT_TRUE(ticked);
+
+  log.Log(kxLogEventInfo, FileTime(2026, 12, 1, 3, 0, 0, 0), u"after 1");
+  log.Log(kxLogEventInfo, FileTime(2026, 12, 1, 3, 0, 0, 1), u"after 2");
+  const int seen2 = clock.reads.load();
+  ASSERT_TRUE(WaitUntil([&] { return clock.reads.load() >= seen2 + 3; }));
+  log.Log(kxLogEventInfo, FileTime(2026, 12, 1, 3, 0, 0, 2), u"after 3");
+  log.Close();
+  ::sigaction(SIGXFSZ, &old, nullptr);
+
+  // The cut line was taken back; the 17 events that did not fit are
+  // reported once, by the first batch that could be written.
+  const std::string fitted = event(0) + event(1) + event(2);
+  EXPECT_EQ(during, head + fitted);
+  EXPECT_EQ(ReadAll(file), head + fitted + Line(1, 0, 0, 0, "<Warning>", "17 lines could not be written to the log") +
+                               Line(3, 0, 0, 0, "<Info>", "after 1") + Line(3, 0, 0, 1, "<Info>", "after 2") +
+                               Line(3, 0, 0, 2, "<Info>", "after 3"));
 }
 
 TEST(LocalTime, NowIsLocalWallClock) {

@@ -233,7 +233,7 @@ int Run(const Options& options, std::ostream& out, std::ostream& err) {
   std::snprintf(hzText, sizeof hzText, "%.2f", dominantHz);
   if (options.json) {
     out << "{\n"
-        << "  \"url\": " << JsonString(options.url) << ",\n"
+        << "  \"url\": " << JsonString(kxMaskUrlPassword(options.url)) << ",\n"
         << "  \"opened\": " << (opened ? "true" : "false") << ",\n"
         << "  \"video_info\": " << JsonString(host.Video()) << ",\n"
         << "  \"audio_info\": " << JsonString(host.Audio()) << ",\n"
@@ -249,7 +249,8 @@ int Run(const Options& options, std::ostream& out, std::ostream& err) {
         << "  \"exit_code\": " << code << "\n"
         << "}\n";
   } else {
-    out << "Video:          " << host.Video() << "\n"
+    out << "Address:        " << kxMaskUrlPassword(options.url) << "\n"
+        << "Video:          " << host.Video() << "\n"
         << "Audio:          " << host.Audio() << "\n"
         << "Pictures:       " << pictures;
     if (pictures) out << " (" << size.cx << "x" << size.cy << ")";

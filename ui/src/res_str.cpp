@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstdarg>
 #include <cstdio>
 #include <iterator>
@@ -30,14 +31,40 @@ constexpr bool Sorted() {
 }
 static_assert(Sorted(), "string table entries must be in increasing number order");
 
-}  // namespace
+std::atomic<ResStrTranslator> g_translator{nullptr};
 
-std::u16string ResStr(uint32_t id) {
+const char16_t* Find(uint32_t id) {
   auto it = std::lower_bound(std::begin(kTable), std::end(kTable), id,
                              [](const Entry& e, uint32_t v) { return e.id < v; });
-  if (it == std::end(kTable) || it->id != id) return {};
+  if (it == std::end(kTable) || it->id != id) return nullptr;
   return it->text;
 }
+
+}  // namespace
+
+std::u16string ResStrEnglish(uint32_t id) {
+  const char16_t* text = Find(id);
+  return text ? std::u16string(text) : std::u16string();
+}
+
+std::vector<uint32_t> ResStrIds() {
+  std::vector<uint32_t> ids;
+  ids.reserve(std::size(kTable));
+  for (const Entry& e : kTable) ids.push_back(e.id);
+  return ids;
+}
+
+std::u16string ResStr(uint32_t id) {
+  const char16_t* text = Find(id);
+  if (!text) return {};
+  if (ResStrTranslator translate = g_translator.load(std::memory_order_acquire)) {
+    std::u16string translated = translate(id, text);
+    if (!translated.empty()) return translated;
+  }
+  return text;
+}
+
+void SetResStrTranslator(ResStrTranslator translator) { g_translator.store(translator, std::memory_order_release); }
 
 std::u16string FormatResStr(uint32_t id, ...) {
   std::string format = ConvertUnicodeToUTF8(ResStr(id));

@@ -3,10 +3,14 @@
 // float to the device's format, the FIFO that the decode thread fills and
 // the render thread drains.
 //
-// Lock order, outermost first: m_csSetup, m_csClient, the FIFO's lock, the
-// presenter's drawing lock. The decode thread holds m_csSetup for each audio
-// chunk; the render thread holds m_csClient for each wake-up and never takes
-// m_csSetup.
+// Lock order, outermost first: m_csOpen, m_csSetup, m_csClient, the FIFO's
+// lock, the presenter's drawing lock; m_csSession is a leaf. The decode
+// thread holds m_csSetup for each audio chunk; the render thread holds
+// m_csClient for each wake-up and never takes m_csSetup; the view's render
+// thread takes m_csSession for each frame. None of these three is ever held
+// across a call that waits for the sound server: the device is opened
+// under m_csOpen alone (the user-interface thread's lock) and swapped in
+// under the others.
 #pragma once
 
 #include <atomic>
@@ -55,7 +59,8 @@ class CAudioOutput {
   std::vector<CAudioDeviceItem> Devices();
 
   // Opens the device: stream in its own format, FIFO, resampler, render
-  // thread, meter and session volume. The device must not be null.
+  // thread, meter and session volume. The device must not be null. Fails
+  // (and leaves the device closed) when the render thread cannot be made.
   HRESULT SetAudioDevice(const platform::audio::EndpointPtr& device);
   // Stops the stream, joins the render thread, frees FIFO and resampler.
   void CloseDevice();
@@ -77,8 +82,9 @@ class CAudioOutput {
   // Where a volume change by another program is reported (the frame's queued call).
   void SetSessionVolumeNotify(SessionVolumeNotify notify);
 
-  // The session volume of the open device: false when there is none (then
-  // nothing changes).
+  // The session volume of the open device, 0.0 to 1.0 on PulseAudio's
+  // scale (the desktop mixer's percent): false when there is none (then
+  // nothing changes) or the sound server does not take it.
   bool SetSessionVolume(float volume);
   bool HasSessionVolume();
   int64_t SessionStreamIndex();
@@ -98,16 +104,19 @@ class CAudioOutput {
  private:
   static uint32_t RenderThreadProc(CAudioOutput* self);
   void RenderOnce();
+  HRESULT SetAudioDeviceLocked(const platform::audio::EndpointPtr& device);  // m_csOpen held
   HRESULT OpenLocked(const platform::audio::EndpointPtr& device, const WAVEFORMATEXTENSIBLE& deviceFormat);
-  void CloseDeviceLocked();  // m_csSetup held
-  bool SetUpResampler(const WAVEFORMATEX* format);
+  void CloseDeviceLocked();  // m_csOpen held
+  SwrContext* MakeResampler(const WAVEFORMATEX* format, int* outSampleBytes);
   void ReplaceSessionVolume(const platform::audio::EndpointPtr& device);
+  void DropSessionVolumeAndMeter();
 
   const CSettingsBlock& m_settings;
+  platform::Lock m_csOpen;  // opening and closing, on the user-interface thread
   platform::Event m_hBufferEvent{platform::Event::Mode::Auto};
   std::atomic<bool> m_bStarted{false};
   std::atomic<bool> m_bRun{false};
-  std::thread m_renderThread;
+  std::thread m_renderThread;  // under m_csOpen
 
   platform::Lock m_csClient;  // guards the fields below and m_devices
   platform::audio::EndpointPtr m_pDevice;
@@ -116,9 +125,9 @@ class CAudioOutput {
   std::vector<CAudioDeviceItem> m_devices;
   IPicturePresenter* m_pPresenter = nullptr;
 
-  platform::Lock m_csSession;  // guards the session volume and the meter
+  platform::Lock m_csSession;  // guards the three below; a leaf
   SessionVolumeNotify m_notifyVolume;
-  std::unique_ptr<CAudioSessionVolume> m_pSessionVolume;
+  std::shared_ptr<CAudioSessionVolume> m_pSessionVolume;
   std::shared_ptr<platform::audio::PeakMeter> m_pAudioMeter;
 
   std::vector<uint8_t> m_convertBuffer;  // under m_csSetup

@@ -1,5 +1,7 @@
 // Hears endpoint changes and asks the main frame to rebuild the device list
-// when the default render device changes.
+// when the default render device changes, and when the sound server comes
+// back after it was lost (then the output is reopened without stopping the
+// preview).
 #pragma once
 
 #include <functional>
@@ -19,6 +21,8 @@ class CMMNotificationClient : public platform::audio::IEndpointNotification {
                               const std::string& deviceId) override;
   void OnDeviceAdded(const std::string& deviceId) override;
   void OnDeviceRemoved(const std::string& deviceId) override;
+  void OnServerLost() override;
+  void OnServerRestored() override;
 
  private:
   Post m_postStop;

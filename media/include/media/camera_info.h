@@ -31,9 +31,6 @@ std::u16string VideoInfoHead(const VideoStreamInfo& info);
 std::u16string VideoInfoText(const VideoStreamInfo& info);
 std::u16string AudioInfoText(const AudioStreamInfo& info);
 
-// The address with the password of its user part replaced by "***".
-std::string MaskUrlPassword(const std::string& url);
-
 // Frame-rate choice: the average rate when both its terms are non-zero, else
 // the real base rate when both of its terms are, else 0.
 float ChooseFrameRate(int avgNum, int avgDen, int baseNum, int baseDen);

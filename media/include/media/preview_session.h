@@ -60,6 +60,11 @@ struct SessionStats {
   std::atomic<int32_t> lastProc{0};            // DecodeProc of the newest run
 };
 
+// The open timeout the session uses for a stored OpenTimeout: the stored
+// milliseconds, except that 0 or less means the default 4000 and more than a
+// minute means a minute (the open blocks the user-interface thread).
+int32_t EffectiveOpenTimeout(int32_t storedMs);
+
 class CPreviewSession {
  public:
   // Creation: FFmpeg's network set-up and the open-timeout watchdog.

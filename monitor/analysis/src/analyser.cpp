@@ -294,8 +294,9 @@ size_t CSpectrumAnalyser::MakeWaveColumns(int32_t waveScale) {
 }
 
 void CSpectrumAnalyser::WindowFftInput(int32_t windowFunc) {
+  // Rectangular (0), and any stored value outside the list: no multiplication.
+  if (windowFunc < 1 || windowFunc > kWindowCount) return;
   const int32_t index = windowFunc - 1;
-  if (index < 0 || index >= kWindowCount) return;  // Rectangular: no multiplication
   // The weights of the current window are kept: they only change with the setting.
   if (index != m_nWindowIndex) {
     FillWindow(static_cast<int32_t>(kFftSize), m_vWindow.data(), index);

@@ -7,6 +7,8 @@
 namespace kx::draw {
 
 ColorF ColorFromRef(COLORREF c, float alpha) {
+  // An opacity setting outside 0..100 % gives a colour that still draws.
+  alpha = std::isnan(alpha) ? 1.0f : std::clamp(alpha, 0.0f, 1.0f);
   return ColorF{static_cast<float>(c & 0xFF) / 255.0f, static_cast<float>((c >> 8) & 0xFF) / 255.0f,
                 static_cast<float>((c >> 16) & 0xFF) / 255.0f, alpha};
 }
@@ -317,10 +319,15 @@ void DrawSpectrumBackground(ICanvas& canvas, const SpectrumInput& in) {
   }
   const float x20k = static_cast<float>(30.0 + (3.0 + std::log10(2.0)) * dec);
 
-  // A bound of 0 or less has no dB axis to draw on.
+  // A bound of 0 or less has no dB axis to draw on. A stored bound far past
+  // the list (up to -200) keeps its scale, but its labels and lines stop at
+  // -10000 dB: beyond that they would only pile up, and a huge bound must not
+  // stall the render thread.
   const int bound = in.spectrumBound;
   const float ppd = bound > 0 ? (fh - 36.0f) / static_cast<float>(bound) : 0.0f;
-  for (int i = 0; i < bound; i += 10) {
+  constexpr int kMaxAxisBound = 10000;
+  const int axisBound = std::min(bound, kMaxAxisBound);
+  for (int i = 0; i < axisBound; i += 10) {
     if (i == 0)
       std::snprintf(text, sizeof text, "%d", 0);
     else
@@ -331,7 +338,7 @@ void DrawSpectrumBackground(ICanvas& canvas, const SpectrumInput& in) {
     canvas.DrawText(text, RectF{fw - 33.0f, y0, fw - 8.0f, y1}, BrushId::Axis);
   }
   canvas.DrawRect(RectF{30, 10, x20k, bottom}, BrushId::Axis);
-  for (int i = 10; i < bound; i += 10) {
+  for (int i = 10; i < axisBound; i += 10) {
     const float y = static_cast<float>(i) * ppd + 10.0f;
     canvas.DrawRect(RectF{30, y, x20k, y}, BrushId::Axis);
   }

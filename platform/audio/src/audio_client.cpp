@@ -104,8 +104,8 @@ struct AudioClient::Impl {
       stream = nullptr;
       if (session && session->streamIndex == index.load()) {
         session->streamIndex = -1;
-        session->known.reset();
-        session->pendingOwn.reset();
+        session->expected.reset();
+        session->delivered.reset();
       }
     }
     index = -1;
@@ -181,7 +181,7 @@ HRESULT AudioClient::Initialize(int64_t bufferDuration, const WAVEFORMATEX* form
 
     d.session = d.connection->SessionLocked(d.endpoint->id);
     pa_cvolume volume;
-    pa_cvolume_set(&volume, d.sampleSpec.channels, pa_sw_volume_from_linear(d.session->volume));
+    pa_cvolume_set(&volume, d.sampleSpec.channels, detail::VolumeFromScalar(d.session->volume));
     const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_START_CORKED | PA_STREAM_ADJUST_LATENCY |
                                                       PA_STREAM_DONT_MOVE | PA_STREAM_NO_REMIX_CHANNELS);
     if (pa_stream_connect_playback(d.stream, d.endpoint->id.c_str(), &attr, flags, &volume, nullptr) < 0) {
@@ -207,8 +207,9 @@ HRESULT AudioClient::Initialize(int64_t bufferDuration, const WAVEFORMATEX* form
       d.index = static_cast<int64_t>(pa_stream_get_index(d.stream));
       d.session->streamIndex = d.index;
       d.session->channels = d.sampleSpec.channels;
-      d.session->known = pa_sw_volume_from_linear(d.session->volume);
-      d.session->pendingOwn.reset();
+      d.session->expected = detail::VolumeFromScalar(d.session->volume);
+      d.session->expectedContext = kNullGuid;
+      d.session->delivered = d.session->expected;
       ok = d.bufferFrames > 0;
     }
   }

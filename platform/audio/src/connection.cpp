@@ -1,6 +1,8 @@
 #include "connection.h"
 
+#include <algorithm>
 #include <atomic>
+#include <cmath>
 
 namespace kx::platform::audio::detail {
 
@@ -37,14 +39,21 @@ Connection::~Connection() {
 }
 
 std::shared_ptr<Connection> Connection::Get() {
+  {
+    std::lock_guard<std::mutex> g(g_connectionMutex);
+    if (g_connection) {
+      Locked lock(*g_connection);
+      if (g_connection->AliveLocked()) return g_connection;
+    }
+  }
+  // Connecting may wait for a slow server: other callers are not held up.
+  std::shared_ptr<Connection> c(new Connection());
+  if (!c->Connect()) return nullptr;
   std::lock_guard<std::mutex> g(g_connectionMutex);
   if (g_connection) {
     Locked lock(*g_connection);
-    if (g_connection->AliveLocked()) return g_connection;
+    if (g_connection->AliveLocked()) return g_connection;  // another caller was quicker
   }
-  g_connection.reset();
-  std::shared_ptr<Connection> c(new Connection());
-  if (!c->Connect()) return nullptr;
   g_connection = c;
   return c;
 }
@@ -195,12 +204,13 @@ void Connection::SubscribeCallback(pa_context* c, pa_subscription_event_type_t t
     if (self->m_endpointClient) self->m_endpointClient->OnDeviceRemoved(name);
   } else if (facility == PA_SUBSCRIPTION_EVENT_SINK_INPUT && kind == PA_SUBSCRIPTION_EVENT_CHANGE) {
     for (auto& [sink, session] : self->m_sessions) {
-      if (session->streamIndex == static_cast<int64_t>(index) && !session->listeners.empty()) {
-        if (pa_operation* op =
-                pa_context_get_sink_input_info(c, index, &Connection::SinkInputInfoCallback, self))
-          pa_operation_unref(op);
-        break;
-      }
+      if (session->streamIndex != static_cast<int64_t>(index) || session->listeners.empty()) continue;
+      self->m_volumeQueries.push_back({session, session->expected, session->expectedContext, session->requests});
+      if (pa_operation* op = pa_context_get_sink_input_info(c, index, &Connection::SinkInputInfoCallback, self))
+        pa_operation_unref(op);
+      else
+        self->m_volumeQueries.pop_back();
+      break;
     }
   }
 }
@@ -233,21 +243,36 @@ void Connection::SinkInfoCallback(pa_context*, const pa_sink_info* info, int eol
 
 void Connection::SinkInputInfoCallback(pa_context*, const pa_sink_input_info* info, int eol, void* p) {
   auto* self = static_cast<Connection*>(p);
-  if (eol != 0 || !info) return;
-  for (auto& [sink, s] : self->m_sessions) {
-    if (s->streamIndex != static_cast<int64_t>(info->index)) continue;
-    const pa_volume_t v = pa_cvolume_max(&info->volume);
-    if (s->known && *s->known == v) return;  // another property changed, not the volume
-    GUID context = kNullGuid;
-    if (s->pendingOwn && *s->pendingOwn == v) {
-      context = s->pendingContext;
-      s->pendingOwn.reset();
-    }
-    s->known = v;
-    s->volume = static_cast<float>(pa_sw_volume_to_linear(v));
-    for (auto& [owner, listener] : s->listeners) listener(s->volume, info->mute != 0, context);
+  if (self->m_volumeQueries.empty()) return;
+  if (eol != 0) {  // the end of one answer (or its failure)
+    self->m_volumeQueries.pop_front();
     return;
   }
+  const VolumeQuery& q = self->m_volumeQueries.front();
+  SessionState& s = *q.session;
+  if (!info || s.streamIndex != static_cast<int64_t>(info->index)) return;
+  const pa_volume_t v = pa_cvolume_max(&info->volume);
+  const bool own = q.expected && *q.expected == v;
+  if (!own && s.requests == q.requests) {
+    // Another program's change, and no request of ours came after it.
+    s.expected = v;
+    s.expectedContext = kNullGuid;
+    s.volume = ScalarFromVolume(v);
+  }
+  if (s.delivered && *s.delivered == v) return;  // another property changed, not the volume
+  s.delivered = v;
+  const GUID context = own ? q.context : kNullGuid;
+  for (auto& [owner, listener] : s.listeners) listener(ScalarFromVolume(v), info->mute != 0, context);
+}
+
+pa_volume_t VolumeFromScalar(float volume) {
+  if (!(volume > 0.0f)) return PA_VOLUME_MUTED;
+  const double v = std::lround(static_cast<double>(volume) * PA_VOLUME_NORM);
+  return static_cast<pa_volume_t>(std::min<double>(v, PA_VOLUME_MAX));
+}
+
+float ScalarFromVolume(pa_volume_t volume) {
+  return static_cast<float>(static_cast<double>(volume) / PA_VOLUME_NORM);
 }
 
 }  // namespace kx::platform::audio::detail

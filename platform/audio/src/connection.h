@@ -8,6 +8,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -23,16 +24,36 @@ namespace kx::platform::audio::detail {
 // How long any call waits for the server at most.
 inline constexpr std::chrono::milliseconds kServerTimeout{2000};
 
+// The program's volume is PulseAudio's own scale (what desktop mixers show
+// as percent): 0.0 to 1.0 is 0 to PA_VOLUME_NORM.
+pa_volume_t VolumeFromScalar(float volume);
+float ScalarFromVolume(pa_volume_t volume);
+
 // The volume state of our own stream on one sink. Touched only with the
 // main loop locked.
 struct SessionState {
-  float volume = 1.0f;              // what the program asked for, linear
-  int64_t streamIndex = -1;         // sink input of our stream, -1 when none
+  float volume = 1.0f;       // what the program asked for (or another program set)
+  int64_t streamIndex = -1;  // sink input of our stream, -1 when none
   uint8_t channels = 0;
-  std::optional<pa_volume_t> known;  // the stream's volume as last seen
-  std::optional<pa_volume_t> pendingOwn;  // our own change not yet seen
-  GUID pendingContext{};
+  // The stream's volume by our own knowledge: our latest request, or what
+  // the server showed when no request of ours came after it; and the
+  // context of whoever set it.
+  std::optional<pa_volume_t> expected;
+  GUID expectedContext{};
+  uint64_t requests = 0;                 // volume requests of ours sent so far
+  std::optional<pa_volume_t> delivered;  // the value the listeners heard last
   std::map<const void*, SessionVolume::Listener> listeners;
+};
+
+// A volume query in flight: what the stream's volume should be unless
+// another program changed it. The server answers one connection's commands
+// in order, so the answer shows our requests up to `requests` and whatever
+// others did in between.
+struct VolumeQuery {
+  std::shared_ptr<SessionState> session;
+  std::optional<pa_volume_t> expected;
+  GUID context{};
+  uint64_t requests = 0;
 };
 
 class Connection {
@@ -108,6 +129,7 @@ class Connection {
   bool m_defaultsKnown = false;
   std::map<uint32_t, std::string> m_sinks;  // index -> name, for removals
   std::map<std::string, std::shared_ptr<SessionState>> m_sessions;
+  std::deque<VolumeQuery> m_volumeQueries;  // answered in order
 };
 
 // The endpoint of a sink info record.

@@ -1,5 +1,12 @@
 #include "platform/audio/endpoints.h"
 
+#include <pthread.h>
+
+#include <condition_variable>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
 #include "connection.h"
 
 namespace kx::platform::audio {
@@ -22,6 +29,7 @@ namespace {
 struct SinkQuery : Connection::Pending {
   Connection* connection = nullptr;
   std::vector<EndpointPtr> endpoints;
+  bool failed = false;  // the listing ended in an error: what came is not the list
 };
 
 void CollectSink(pa_context*, const pa_sink_info* info, int eol, void* p) {
@@ -30,6 +38,7 @@ void CollectSink(pa_context*, const pa_sink_info* info, int eol, void* p) {
     q->endpoints.push_back(EndpointFromSinkInfo(*info));
     return;
   }
+  q->failed = eol < 0;
   q->connection->Complete(*q);
 }
 
@@ -73,7 +82,7 @@ bool ListSinks(Connection& c, const std::string& byName, std::vector<EndpointPtr
       return pa_context_get_sink_info_by_name(ctx, byName.c_str(), CollectSink, q);
     });
   }
-  if (!ok) return false;
+  if (!ok || q.failed) return false;
   out = std::move(q.endpoints);
   return true;
 }
@@ -95,9 +104,54 @@ EndpointPtr DefaultEndpoint(Connection& c) {
 
 }  // namespace detail
 
+namespace {
+// How often a live connection is checked, and a lost server retried.
+constexpr auto kCheckPeriod = std::chrono::milliseconds(200);
+constexpr auto kRetryPeriod = std::chrono::seconds(1);
+}  // namespace
+
 struct EndpointEnumerator::Impl {
-  std::shared_ptr<detail::Connection> connection;  // while a client is registered
   IEndpointNotification* client = nullptr;
+  // The watcher's; read by others only once it has been joined.
+  std::shared_ptr<detail::Connection> connection;
+  std::thread watcher;
+  std::mutex cs;  // guards `stop`
+  std::condition_variable wake;
+  bool stop = false;
+
+  // Waits `period`; false when asked to stop.
+  bool Sleep(std::chrono::milliseconds period) {
+    std::unique_lock<std::mutex> lock(cs);
+    return !wake.wait_for(lock, period, [this] { return stop; });
+  }
+
+  void Watch() {
+    pthread_setname_np(pthread_self(), "kx-audio-watch");
+    bool lost = !connection;
+    if (lost) client->OnServerLost();
+    while (Sleep(lost ? std::chrono::milliseconds(kRetryPeriod) : kCheckPeriod)) {
+      if (!lost) {
+        {
+          detail::Connection::Locked lock(*connection);
+          if (connection->AliveLocked()) continue;
+          connection->SetEndpointClientLocked(nullptr);
+        }
+        connection.reset();
+        lost = true;
+        client->OnServerLost();
+        continue;
+      }
+      auto c = detail::Connection::Get();
+      if (!c) continue;
+      {
+        detail::Connection::Locked lock(*c);
+        c->SetEndpointClientLocked(client);
+      }
+      connection = std::move(c);
+      lost = false;
+      client->OnServerRestored();
+    }
+  }
 };
 
 EndpointEnumerator::EndpointEnumerator() : m_impl(std::make_unique<Impl>()) {}
@@ -124,25 +178,39 @@ HRESULT EndpointEnumerator::EnumAudioEndpoints(std::vector<EndpointPtr>& endpoin
 HRESULT EndpointEnumerator::RegisterEndpointNotificationCallback(IEndpointNotification* client) {
   if (!client) return E_POINTER;
   if (m_impl->client) return E_INVALIDARG;
-  auto c = detail::Connection::Get();
-  if (!c) return AUDCLNT_E_SERVICE_NOT_RUNNING;
-  {
-    detail::Connection::Locked lock(*c);
-    c->SetEndpointClientLocked(client);
+  Impl& d = *m_impl;
+  d.connection = detail::Connection::Get();
+  const bool connected = d.connection != nullptr;
+  if (connected) {
+    detail::Connection::Locked lock(*d.connection);
+    d.connection->SetEndpointClientLocked(client);
   }
-  m_impl->connection = std::move(c);
-  m_impl->client = client;
-  return S_OK;
+  d.client = client;
+  d.stop = false;
+  try {
+    d.watcher = std::thread([&d] { d.Watch(); });
+  } catch (const std::system_error&) {
+    UnregisterEndpointNotificationCallback(client);
+    return E_OUTOFMEMORY;
+  }
+  return connected ? S_OK : S_FALSE;
 }
 
 HRESULT EndpointEnumerator::UnregisterEndpointNotificationCallback(IEndpointNotification* client) {
   if (!client || client != m_impl->client) return E_INVALIDARG;
+  Impl& d = *m_impl;
   {
-    detail::Connection::Locked lock(*m_impl->connection);
-    m_impl->connection->SetEndpointClientLocked(nullptr);
+    std::lock_guard<std::mutex> lock(d.cs);
+    d.stop = true;
   }
-  m_impl->connection.reset();
-  m_impl->client = nullptr;
+  d.wake.notify_all();
+  if (d.watcher.joinable()) d.watcher.join();
+  if (d.connection) {
+    detail::Connection::Locked lock(*d.connection);
+    d.connection->SetEndpointClientLocked(nullptr);
+  }
+  d.connection.reset();
+  d.client = nullptr;
   return S_OK;
 }
 

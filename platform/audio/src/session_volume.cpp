@@ -31,26 +31,41 @@ HRESULT SessionVolume::Create(const EndpointPtr& endpoint, std::unique_ptr<Sessi
 HRESULT SessionVolume::SetMasterVolume(float volume, const GUID& eventContext) {
   if (!(volume >= 0.0f && volume <= 1.0f)) return E_INVALIDARG;
   Impl& d = *m_impl;
-  detail::Connection::Locked lock(*d.connection);
-  if (!d.connection->AliveLocked()) return AUDCLNT_E_SERVICE_NOT_RUNNING;
-  detail::SessionState& s = *d.session;
-  s.volume = volume;
-  if (s.streamIndex < 0) return S_OK;  // a stream opened later takes it
-  const pa_volume_t v = pa_sw_volume_from_linear(volume);
-  if (s.known && *s.known == v) return S_OK;  // nothing will change
-  pa_cvolume cv;
-  pa_cvolume_set(&cv, s.channels ? s.channels : 1, v);
-  // The server reports the change back like any other; remember it as ours.
-  s.pendingOwn = v;
-  s.pendingContext = eventContext;
-  pa_operation* op = pa_context_set_sink_input_volume(d.connection->Context(), static_cast<uint32_t>(s.streamIndex),
-                                                      &cv, nullptr, nullptr);
-  if (!op) {
-    s.pendingOwn.reset();
-    return E_FAIL;
+  struct Op : detail::Connection::Pending {
+    detail::Connection* c = nullptr;
+    bool ok = false;
+  } q;
+  q.c = d.connection.get();
+  pa_operation* op = nullptr;
+  {
+    detail::Connection::Locked lock(*d.connection);
+    if (!d.connection->AliveLocked()) return AUDCLNT_E_SERVICE_NOT_RUNNING;
+    detail::SessionState& s = *d.session;
+    s.volume = volume;
+    if (s.streamIndex < 0) return S_OK;  // a stream opened later takes it
+    // Sent even when it seems to change nothing: a request of ours still in
+    // flight may be about to set another value.
+    const pa_volume_t v = detail::VolumeFromScalar(volume);
+    pa_cvolume cv;
+    pa_cvolume_set(&cv, s.channels ? s.channels : 1, v);
+    s.expected = v;
+    s.expectedContext = eventContext;
+    ++s.requests;
+    op = pa_context_set_sink_input_volume(
+        d.connection->Context(), static_cast<uint32_t>(s.streamIndex), &cv,
+        [](pa_context*, int success, void* p) {
+          auto* q = static_cast<Op*>(p);
+          q->ok = success != 0;
+          q->c->Complete(*q);
+        },
+        &q);
+    if (!op) return E_FAIL;
   }
+  // The server's answer decides: a stream that is gone takes no volume.
+  const bool done = d.connection->Wait(q, op);
+  detail::Connection::Locked lock(*d.connection);
   pa_operation_unref(op);
-  return S_OK;
+  return done && q.ok ? S_OK : E_FAIL;
 }
 
 HRESULT SessionVolume::GetMasterVolume(float* volume) {

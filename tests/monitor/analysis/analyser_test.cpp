@@ -252,6 +252,25 @@ TEST_F(AnalyserTicks, TheChosenWindowWeightsTheFftInput) {
   }
 }
 
+// Stored settings are taken as they are; values far outside the ribbon's
+// lists (hand-edited, or from another version) must keep the analyser running.
+TEST_F(AnalyserTicks, StoredValuesFarOutsideTheListsKeepTicking) {
+  const Block tone = Tone(1000, 0.5);
+  for (int32_t v : {INT32_MIN, -1, 10, INT32_MAX}) {
+    settings.WindowFunc = v;
+    settings.WaveScale = v;
+    settings.SpectrumView = v;
+    ASSERT_TRUE(PushAndTick(tone)) << v;
+    // No window outside the list: the FFT input is the plain sample history.
+    EXPECT_TRUE(std::equal(analyser.FftIn().begin(), analyser.FftIn().end(), analyser.SampleHistory().begin())) << v;
+    for (double x : analyser.Spectrum()) ASSERT_TRUE(std::isfinite(x)) << v;
+  }
+  settings.SpectrumView = 0;  // no view at all: the shown spectrum stands still
+  const std::vector<double> before = SpectrumCopy();
+  for (int i = 0; i < 9; ++i) ASSERT_TRUE(PushAndTick(Tone(1000, 0.25)));
+  EXPECT_EQ(SpectrumCopy(), before);
+}
+
 TEST_F(AnalyserTicks, RealTimeSpectrumOfAThousandHertzTone) {
   const Block tone = Tone(1000.0, 0.5);
   for (int i = 0; i < 10; ++i) ASSERT_TRUE(PushAndTick(tone));

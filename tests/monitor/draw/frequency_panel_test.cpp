@@ -1,6 +1,7 @@
 // Spectrum panel geometry and the frequency axis, through the recording canvas.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 #include <vector>
 
@@ -192,6 +193,30 @@ TEST(SpectrumPanel, NoDecibelAxisWithoutABound) {
     for (const auto& t : s.Texts()) EXPECT_EQ(t.rect.top, 174) << t.text;  // frequency labels only
     for (const auto& op : s.canvas.ops) EXPECT_TRUE(std::isfinite(op.rect.top));
   }
+}
+
+// A stored bound far past the list keeps its scale but neither stalls nor
+// floods the frame: the labels stop at -10000 dB.
+TEST(SpectrumPanel, HugeBoundsEndTheirLabels) {
+  Spectrum s;
+  s.bins[85] = 1e6;
+  s.Draw(397, 200, 1000);
+  const size_t thousand = s.Texts().size();
+  EXPECT_GE(thousand, 200u);  // 100 labels on each side, and the frequency labels
+  for (int bound : {20000, INT32_MAX}) {
+    s.Draw(397, 200, bound);
+    EXPECT_LE(s.Texts().size(), thousand + 2 * 1000) << bound;
+    EXPECT_GT(s.Texts().size(), thousand) << bound;
+    for (const auto& op : s.canvas.ops) ASSERT_TRUE(std::isfinite(op.rect.top) && std::isfinite(op.rect.bottom));
+  }
+}
+
+TEST(ColorFromRef, OpacityOutsideItsRangeStillDraws) {
+  EXPECT_EQ(ColorFromRef(0x0000FF, 5.0f).a, 1.0f);  // OpacitySpectrum 500
+  EXPECT_EQ(ColorFromRef(0x0000FF, -0.2f).a, 0.0f);
+  EXPECT_EQ(ColorFromRef(0x0000FF, NAN).a, 1.0f);
+  EXPECT_EQ(ColorFromRef(0x0000FF, 0.5f).a, 0.5f);
+  EXPECT_EQ(ColorFromRef(0x0000FF, 0.5f).r, 1.0f);
 }
 
 }  // namespace

@@ -72,8 +72,11 @@ class SessionVolume {
   SessionVolume(const SessionVolume&) = delete;
   SessionVolume& operator=(const SessionVolume&) = delete;
 
-  // Linear amplitude factor 0.0 to 1.0. A change the program makes carries
-  // its context; a change by another program carries the null GUID.
+  // 0.0 to 1.0 on PulseAudio's volume scale (1.0 is PA_VOLUME_NORM), so the
+  // desktop mixer shows the same percent. Waits for the server's answer:
+  // fails when it does not take the volume. Listeners hear every change of
+  // the stream's volume once: a change the program makes carries its
+  // context, a change by another program the null GUID.
   HRESULT SetMasterVolume(float volume, const GUID& eventContext);
   HRESULT GetMasterVolume(float* volume);
   // After Unregister returns no call is in progress and none follows.

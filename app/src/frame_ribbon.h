@@ -1,0 +1,20 @@
+// Builds the ribbon from the ribbon tables and the current settings.
+#pragma once
+
+#include <functional>
+
+#include "app/settings_block.h"
+#include "ui/ribbon.h"
+
+namespace kx {
+
+// `afterFirstCategory` runs once the "Preview" category exists (the device
+// box is filled then, before the next category is built). Returns false
+// when the ribbon could not be built.
+bool BuildRibbon(ui::Ribbon& ribbon, const CSettingsBlock& settings, float volume,
+                 const std::function<void()>& afterFirstCategory);
+
+// The backstage view: the form pages, then "E&xit".
+void AddBackstagePages(ui::Ribbon& ribbon);
+
+}  // namespace kx

@@ -1,0 +1,75 @@
+#include "app/child_view.h"
+#include "app/main_frame.h"
+#include "app/wave_app.h"
+#include "dialogs/camera_info_bar.h"
+#include "frame_commands.h"
+#include "monitor/view/draw_view.h"
+
+namespace kx {
+
+using namespace ribbon;
+
+void CPreviewCommands::Register(CCommandMap& map) {
+  map.Add(ID_PREVIEW_START, [this] { Start(); },
+          [this](ui::CommandUI& ui) { ui.Enable(ClientEnabled() && !HasDecodeThread()); });
+  map.Add(ID_PREVIEW_STOP, [this] { Stop(); },
+          [this](ui::CommandUI& ui) { ui.Enable(ClientEnabled() && HasDecodeThread()); });
+  map.Add(ID_PREVIEW_INFO, [this] { ToggleInfo(); }, [this](ui::CommandUI& ui) {
+    CCameraInfoBar* bar = m_frame.InfoBar();
+    ui.Enable(bar != nullptr);
+    ui.SetCheck(bar && bar->isVisibleTo(&m_frame));
+  });
+  map.Add(ID_NEW_CAMERA, [this] { NewCamera(); });
+  map.Add(ID_ADD_BOOKMARK, [this] { AddToBookmark(); });
+  map.Add(ID_EDIT_BOOKMARK, [this] { EditBookmark(); });
+}
+
+bool CPreviewCommands::ClientEnabled() const {
+  return m_frame.ChildView() && m_frame.View() && m_frame.ChildView()->isEnabled();
+}
+
+// A reconnecting session has no thread id for a moment but still a thread:
+// the thread's existence decides.
+bool CPreviewCommands::HasDecodeThread() const {
+  return m_frame.View() && m_frame.View()->Session().HasDecodeThread();
+}
+
+void CPreviewCommands::Start() {
+  if (ClientEnabled()) m_frame.View()->Session().Start();
+}
+
+void CPreviewCommands::Stop() {
+  if (ClientEnabled()) m_frame.View()->Session().Stop();
+}
+
+void CPreviewCommands::ToggleInfo() {
+  if (CCameraInfoBar* bar = m_frame.InfoBar()) bar->setVisible(!bar->isVisibleTo(&m_frame));
+}
+
+void CPreviewCommands::NewCamera() {
+  QString url;
+  if (!m_frame.App().RunUrlDialog(&m_frame, url)) return;
+  if (m_frame.InfoBar()) m_frame.InfoBar()->Reset();
+  m_frame.m_strCameraUrl = url;
+  m_frame.SetCameraTitle(url);
+  CDrawView* view = m_frame.View();
+  if (!view) return;
+  CPreviewSession& session = view->Session();
+  session.SetURL(url.toStdU16String());
+  if (session.m_bPlaying.load() == 1) {
+    session.m_bPlaying = 0;
+    session.StopPreview();
+    session.ClearFrameQueue();
+    session.m_bPlaying = 1;
+    session.DoPreviewStart();
+  }
+}
+
+void CPreviewCommands::AddToBookmark() {
+  const QString url = m_frame.View() ? QString::fromStdU16String(m_frame.View()->Session().URL()) : QString();
+  m_frame.App().RunAddBookmarkDialog(&m_frame, url);
+}
+
+void CPreviewCommands::EditBookmark() { m_frame.App().RunBookmarkListDialog(&m_frame); }
+
+}  // namespace kx

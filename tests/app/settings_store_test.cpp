@@ -1,0 +1,132 @@
+// The settings store over real settings files: a fresh profile, stored
+// values, values outside the ribbon's lists, and one write per change.
+#include <QCoreApplication>
+#include <QStandardPaths>
+
+#include "../ui/ui_test_support.h"
+#include "app/settings_store.h"
+#include "ui/registry_manager.h"
+
+namespace kx {
+namespace {
+
+auto* const kUi = ::testing::AddGlobalTestEnvironment(new test::UiEnvironment("offscreen"));
+
+struct Loaded {
+  CSettingsBlock block;
+  float volume = -1;
+  QString folder = "unset";
+  CSettingsStore store{block, volume, folder};
+};
+
+TEST(SettingsStore, FreshProfileGivesEveryDefault) {
+  test::SettingsSandbox sandbox;
+  QCoreApplication::setOrganizationName("KEXAR");
+  QCoreApplication::setApplicationName("kxToneScope");
+  Loaded s;
+  // Whatever the block held before, loading replaces it (colours are preset, not kept).
+  for (auto* c : {&s.block.ColorAxis, &s.block.ColorBkg, &s.block.ColorWave, &s.block.ColorPeakMax}) *c = 0x010203;
+  s.block.WaveScale = 7;
+  s.block.OutputID = 5;
+  s.store.Load();
+  const CSettingsBlock& b = s.block;
+  EXPECT_EQ(b.SpectrumView, 1);
+  EXPECT_EQ(b.ModeWave, 1);
+  EXPECT_EQ(b.ModeSpectrum, 0);
+  EXPECT_EQ(b.SpectrumBound, 80);
+  EXPECT_EQ(b.ShowWidgets, 0);
+  EXPECT_EQ(b.Opacity, 50);
+  EXPECT_EQ(b.OpacitySpectrum, 50);
+  EXPECT_EQ(b.OpenTimeout, 4000);
+  EXPECT_EQ(b.ColorAxis, 0x808080u);
+  EXPECT_EQ(b.ColorBkg, 0x363636u);
+  EXPECT_EQ(b.ColorWave, 0xEDDAC3u);
+  EXPECT_EQ(b.ColorSpectrum, 0xEDDAC3u);
+  EXPECT_EQ(b.ColorPeakMin, 0xEDDAC3u);
+  EXPECT_EQ(b.ColorPeakMid, 0x00FFFFu);
+  EXPECT_EQ(b.ColorPeakMax, 0x0000FFu);
+  EXPECT_EQ(b.Preview, 1);
+  EXPECT_EQ(b.OutputID, 0);
+  EXPECT_EQ(b.WaveScale, 480);
+  EXPECT_EQ(b.WindowFunc, 4);
+  EXPECT_EQ(s.volume, 0.5f);
+  // The user's data location, not a Windows drive.
+  EXPECT_EQ(s.folder, QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
+  EXPECT_TRUE(s.folder.startsWith(test::UiEnvironment::Home())) << s.folder.toStdString();
+  EXPECT_TRUE(s.folder.endsWith("KEXAR/kxToneScope")) << s.folder.toStdString();
+}
+
+TEST(SettingsStore, EachSetterWritesAtOnceAndLoadsBack) {
+  test::SettingsSandbox sandbox;
+  {
+    Loaded s;
+    s.store.Load();
+    EXPECT_TRUE(s.store.SetInt(&CSettingsBlock::WaveScale, 120));
+    EXPECT_EQ(s.block.WaveScale, 120);
+    // Written at once: a second reader sees it before anything else happens.
+    EXPECT_EQ(CRegistryManager().GetProfileIntW(kSettingsSection, "WaveScale", 0), 120);
+    EXPECT_TRUE(s.store.SetInt(&CSettingsBlock::ShowWidgets, 2));
+    EXPECT_TRUE(s.store.SetInt(&CSettingsBlock::ShowWidgets, 2));  // the same value twice: no harm
+    EXPECT_TRUE(s.store.SetInt(&CSettingsBlock::SpectrumView, 8));
+    EXPECT_TRUE(s.store.SetInt(&CSettingsBlock::OutputID, 3));
+    EXPECT_TRUE(s.store.SetColor(&CSettingsBlock::ColorPeakMid, 0x123456));
+    EXPECT_TRUE(s.store.TogglePreview());
+    EXPECT_EQ(s.block.Preview, 0);
+    EXPECT_TRUE(s.store.SetVolume(735 / 1000.0f));  // the slider at 735
+    EXPECT_EQ(s.volume, 0.735f);
+  }
+  Loaded again;
+  again.store.Load();
+  EXPECT_EQ(again.block.WaveScale, 120);
+  EXPECT_EQ(again.block.ShowWidgets, 2);
+  EXPECT_EQ(again.block.SpectrumView, 8);
+  EXPECT_EQ(again.block.OutputID, 3);
+  EXPECT_EQ(again.block.ColorPeakMid, 0x123456u);
+  EXPECT_EQ(again.block.Preview, 0);
+  EXPECT_EQ(again.volume, 0.735f);
+  EXPECT_EQ(again.block.ModeWave, 1);  // untouched values keep their defaults
+  EXPECT_TRUE(again.store.TogglePreview());
+  EXPECT_EQ(CRegistryManager().GetProfileIntW(kSettingsSection, "Preview", 0), 1);
+}
+
+TEST(SettingsStore, StoredValuesAreTakenAsTheyAre) {
+  test::SettingsSandbox sandbox;
+  CRegistryManager reg;
+  // Values outside every list, even absurd ones: no range check at load.
+  ASSERT_TRUE(reg.WriteProfileInt(kSettingsSection, "WaveScale", 7));
+  ASSERT_TRUE(reg.WriteProfileInt(kSettingsSection, "Opacity", 33));
+  ASSERT_TRUE(reg.WriteProfileInt(kSettingsSection, "SpectrumBound", -5));
+  ASSERT_TRUE(reg.WriteProfileInt(kSettingsSection, "OpenTimeout", INT32_MAX));
+  ASSERT_TRUE(reg.WriteProfileStringW(kSettingsSection, "WindowFunc", "Blackman"));
+  ASSERT_TRUE(reg.WriteProfileStringW(kSettingsSection, "FolderLog", "/srv/kx log"));
+  ASSERT_TRUE(reg.WriteProfileDouble(kSettingsSection, "VolumeOutput", 7.25));
+  Loaded s;
+  s.store.Load();
+  EXPECT_EQ(s.block.WaveScale, 7);
+  EXPECT_EQ(s.block.Opacity, 33);
+  EXPECT_EQ(s.block.SpectrumBound, -5);
+  EXPECT_EQ(s.block.OpenTimeout, INT32_MAX);
+  EXPECT_EQ(s.block.WindowFunc, 4);  // not a number: the default
+  EXPECT_EQ(s.folder, "/srv/kx log");
+  EXPECT_EQ(s.volume, 7.25f);
+}
+
+TEST(SettingsStore, MachineWideFolderLog) {
+  test::SettingsSandbox sandbox;
+  EXPECT_EQ(CSettingsStore::ReadMachineFolderLog(), "");
+  EXPECT_TRUE(CSettingsStore::WriteMachineFolderLog("/var/lib/kxlog"));
+  EXPECT_EQ(CSettingsStore::ReadMachineFolderLog(), "/var/lib/kxlog");
+  // The next start reads the user's value, not the machine-wide one.
+  Loaded s;
+  s.store.Load();
+  EXPECT_NE(s.folder, "/var/lib/kxlog");
+}
+
+TEST(SettingsStore, ValueNames) {
+  EXPECT_EQ(std::u16string(CSettingsStore::NameOf(&CSettingsBlock::OpacitySpectrum)), u"OpacitySpectrum");
+  EXPECT_EQ(std::u16string(CSettingsStore::NameOf(&CSettingsBlock::ColorBkg)), u"ColorBkg");
+  EXPECT_EQ(std::u16string(CSettingsStore::NameOf(&CSettingsBlock::OutputID)), u"OutputID");
+}
+
+}  // namespace
+}  // namespace kx

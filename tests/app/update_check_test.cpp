@@ -1,0 +1,323 @@
+// The update check against a real web site on 127.0.0.1 (tests/app/version_site.py,
+// HTTP and HTTPS with a certificate made for the run), a real question box under
+// the test X server and the desktop's URL opener with BROWSER set to a script
+// that records what it is asked to open.
+#include "app/update_check.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QMessageBox>
+#include <QProcess>
+#include <QSslConfiguration>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QWidget>
+#include <memory>
+#include <vector>
+
+namespace kx {
+namespace {
+
+using namespace std::chrono_literals;
+using Outcome = CUpdateCheck::EOutcome;
+
+constexpr char kInstalled[] = "01.00.0040.0000";
+
+// Waits for a condition while Qt runs; false if it did not come within the
+// bound (a guard against hanging, far above any expected time).
+template <typename F>
+bool WaitFor(F done, std::chrono::milliseconds bound = 60s) {
+  QElapsedTimer t;
+  t.start();
+  while (!done()) {
+    if (t.elapsed() > bound.count()) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  }
+  return true;
+}
+
+class QtEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    qputenv("QT_QPA_PLATFORM", qEnvironmentVariableIsEmpty("DISPLAY") ? "offscreen" : "xcb");
+    // The stand-in browser: Qt hands it the address when no xdg-open is
+    // installed, and xdg-open's generic mode uses it too.
+    ASSERT_TRUE(dir_.isValid());
+    browser_log_ = dir_.filePath("opened.txt");
+    const QString script = dir_.filePath("browser.sh");
+    QFile f(script);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$@\" >> '%1'\n").arg(browser_log_).toUtf8());
+    f.close();
+    f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    qputenv("BROWSER", script.toUtf8());
+    app_ = std::make_unique<QApplication>(argc_, argv_);
+  }
+  void TearDown() override { app_.reset(); }
+
+  static QString BrowserLog() { return browser_log_; }
+
+ private:
+  QTemporaryDir dir_;
+  static inline QString browser_log_;
+  int argc_ = 1;
+  char name_[32] = "kxUpdateCheckTest";
+  char* argv_[2] = {name_, nullptr};
+  std::unique_ptr<QApplication> app_;
+};
+const auto* const kQt = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+
+// The maker's site: the Python server over a folder of this test's files.
+class VersionSite {
+ public:
+  explicit VersionSite(bool tls = false) {
+    EXPECT_TRUE(root_.isValid());
+    QStringList args{QStringLiteral(KX_VERSION_SITE), root_.path(), QStringLiteral("--log"), LogPath()};
+    if (tls) {
+      cert_ = root_.filePath("cert.pem");
+      const QString key = root_.filePath("key.pem");
+      const int rc = QProcess::execute(
+          "openssl", {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj", "/CN=localhost",
+                      "-addext", "subjectAltName=DNS:localhost,IP:127.0.0.1", "-keyout", key, "-out", cert_});
+      EXPECT_EQ(rc, 0) << "openssl could not make the test certificate";
+      args << "--cert" << cert_ << "--key" << key;
+    }
+    server_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    server_.start(QStringLiteral("/usr/bin/python3"), args);
+    EXPECT_TRUE(server_.waitForStarted());
+    EXPECT_TRUE(WaitFor([&] { return server_.canReadLine() || server_.state() == QProcess::NotRunning; }));
+    const QList<QByteArray> words = server_.readLine().trimmed().split(' ');
+    EXPECT_EQ(words.size(), 3);
+    if (words.size() == 3) {
+      http_port_ = words[1].toInt();
+      https_port_ = words[2].toInt();
+    }
+  }
+  ~VersionSite() {
+    server_.terminate();
+    server_.waitForFinished();
+  }
+
+  void Put(const QString& name, const QByteArray& body) {
+    QFile f(root_.filePath(name));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(body);
+  }
+  QUrl Http(const QString& path) const { return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(http_port_).arg(path)); }
+  QUrl Https(const QString& path) const {
+    return QUrl(QStringLiteral("https://localhost:%1%2").arg(https_port_).arg(path));
+  }
+  QString Cert() const { return cert_; }
+  QStringList Requests() const {
+    QFile f(LogPath());
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    return QString::fromUtf8(f.readAll()).split('\n', Qt::SkipEmptyParts);
+  }
+
+ private:
+  QString LogPath() const { return root_.filePath("requests.log"); }
+  QTemporaryDir root_;
+  QProcess server_;
+  QString cert_;
+  int http_port_ = 0;
+  int https_port_ = 0;
+};
+
+QByteArray Document(int major, int minor, int build, const char* link = "https://www.example.test/setup.deb") {
+  return QStringLiteral("<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<Ver Major=\"%1\" Minor=\"%2\" Build=\"%3\" Link=\"%4\"/>\n")
+      .arg(major)
+      .arg(minor)
+      .arg(build)
+      .arg(QString::fromUtf8(link))
+      .toUtf8();
+}
+
+struct CheckResult {
+  Outcome outcome = Outcome::Failed;
+  std::vector<QString> questions;  // texts of every question box shown
+  int idle_ticks = 0;              // timer ticks the event loop ran during the check
+};
+
+// Runs one check from a shown window and answers any question box with `answer`.
+CheckResult RunCheck(const QUrl& url, QMessageBox::StandardButton answer = QMessageBox::No,
+                     const QString& installed = QString::fromLatin1(kInstalled),
+                     std::chrono::milliseconds timeout = 10s) {
+  QWidget window;
+  window.resize(320, 200);
+  window.show();
+  CheckResult result;
+  bool finished = false;
+  auto* check = new CUpdateCheck(&window, url, installed, timeout);
+  QObject::connect(check, &CUpdateCheck::Finished, [&](Outcome o) {
+    result.outcome = o;
+    finished = true;
+  });
+  QTimer answerer;
+  QObject::connect(&answerer, &QTimer::timeout, [&] {
+    ++result.idle_ticks;
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+      result.questions.push_back(box->text());
+      EXPECT_EQ(box->icon(), QMessageBox::Information);
+      EXPECT_EQ(box->standardButtons(), QMessageBox::Yes | QMessageBox::No);
+      box->button(answer)->click();
+    }
+  });
+  answerer.start(10);
+  check->Start();
+  EXPECT_TRUE(WaitFor([&] { return finished; })) << "the check never ended";
+  return result;
+}
+
+QString Question(const char* installed, const char* published) {
+  return QStringLiteral(
+             "The version of the installed software %1 is less than on the manufacturer's website %2.\n"
+             "It is recommended to update the software. Download the new version of the software ?")
+      .arg(QLatin1String(installed), QLatin1String(published));
+}
+
+TEST(UpdateCheckAddress, MakerSiteOrTheUsersValueWhole) {
+  EXPECT_EQ(VersionDocumentUrl(std::nullopt).toString(),
+            QStringLiteral(KX_MAKER_SITE "/source/ver_kxSetupToneScope.xml"));
+  EXPECT_EQ(VersionDocumentUrl(QStringLiteral("http://mirror.lan:8080/v.xml")).toString(),
+            QStringLiteral("http://mirror.lan:8080/v.xml"));
+  EXPECT_TRUE(VersionDocumentUrl(QString()).isEmpty());
+  EXPECT_TRUE(VersionDocumentUrl(QStringLiteral("  ")).isEmpty());
+}
+
+TEST(UpdateCheck, NewerPublishedVersionAsksWithBothVersions) {
+  VersionSite site;
+  site.Put("build.xml", Document(1, 0, 41));
+  site.Put("minor.xml", Document(1, 1, 0));
+
+  CheckResult r = RunCheck(site.Http("/build.xml"));
+  EXPECT_EQ(r.outcome, Outcome::Declined);
+  ASSERT_EQ(r.questions.size(), 1u);
+  EXPECT_EQ(r.questions[0], Question("1.0.40", "1.0.41"));
+
+  // The minor number decides before the build; a two-number installed
+  // version reads with build 0.
+  r = RunCheck(site.Http("/minor.xml"), QMessageBox::No, "1.0");
+  ASSERT_EQ(r.questions.size(), 1u);
+  EXPECT_EQ(r.questions[0], Question("1.0.0", "1.1.0"));
+}
+
+TEST(UpdateCheck, EqualOrOlderAsksNothing) {
+  VersionSite site;
+  site.Put("equal.xml", Document(1, 0, 40));
+  site.Put("older.xml", Document(0, 9, 99));
+  site.Put("negative.xml", Document(-1, 5, 5));
+  for (const char* name : {"/equal.xml", "/older.xml", "/negative.xml"}) {
+    const CheckResult r = RunCheck(site.Http(name));
+    EXPECT_EQ(r.outcome, Outcome::UpToDate) << name;
+    EXPECT_TRUE(r.questions.empty()) << name;
+  }
+  EXPECT_EQ(site.Requests().size(), 3);
+}
+
+TEST(UpdateCheck, BadAnswersEndSilently) {
+  VersionSite site;
+  site.Put("html.xml", "<html><body>Not a version</body></html>");
+  site.Put("text.xml", "Major=2 Minor=0 Build=0");
+  site.Put("broken.xml", "<Ver Major=\"2\"");
+  site.Put("root.xml", "<Version Major=\"2\" Minor=\"0\" Build=\"0\"/>");
+  site.Put("empty.xml", "");
+  // A newer version buried after far more than a version document holds.
+  site.Put("huge.xml", QByteArray(200 * 1024, ' ') + Document(9, 0, 0));
+  for (const char* name : {"/missing.xml", "/html.xml", "/text.xml", "/broken.xml", "/root.xml", "/empty.xml",
+                           "/huge.xml"}) {
+    const CheckResult r = RunCheck(site.Http(name));
+    EXPECT_EQ(r.outcome, Outcome::Failed) << name;
+    EXPECT_TRUE(r.questions.empty()) << name;
+  }
+  EXPECT_TRUE(site.Requests().contains("GET /missing.xml 404"));
+}
+
+TEST(UpdateCheck, ClosedPortAndEmptyAddress) {
+  QTcpServer probe;
+  ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
+  const quint16 port = probe.serverPort();
+  probe.close();  // nothing listens there now
+  CheckResult r = RunCheck(QUrl(QStringLiteral("http://127.0.0.1:%1/v.xml").arg(port)));
+  EXPECT_EQ(r.outcome, Outcome::Failed);
+  EXPECT_TRUE(r.questions.empty());
+
+  r = RunCheck(QUrl());
+  EXPECT_EQ(r.outcome, Outcome::NoCheck);
+  EXPECT_TRUE(r.questions.empty());
+}
+
+TEST(UpdateCheck, SilentServerTimesOutWhileTheWindowWorks) {
+  // Accepts and never answers.
+  QTcpServer silent;
+  ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
+  std::vector<QTcpSocket*> held;
+  QObject::connect(&silent, &QTcpServer::newConnection, [&] {
+    while (QTcpSocket* s = silent.nextPendingConnection()) held.push_back(s);
+  });
+  const CheckResult r = RunCheck(QUrl(QStringLiteral("http://127.0.0.1:%1/v.xml").arg(silent.serverPort())),
+                                 QMessageBox::Yes, QString::fromLatin1(kInstalled), 1500ms);
+  EXPECT_EQ(r.outcome, Outcome::TimedOut);
+  EXPECT_TRUE(r.questions.empty());
+  EXPECT_FALSE(held.empty()) << "the request never reached the server";
+  // The event loop ran all along (a 10 ms timer over a 1.5 s wait).
+  EXPECT_GT(r.idle_ticks, 10);
+}
+
+TEST(UpdateCheck, RedirectsFollowedOnlyToHttps) {
+  VersionSite site(/*tls=*/true);
+  site.Put("newer.xml", Document(1, 0, 41));
+  QSslConfiguration conf = QSslConfiguration::defaultConfiguration();
+  conf.addCaCertificates(site.Cert());
+  QSslConfiguration::setDefaultConfiguration(conf);
+
+  // Plain http to https: followed, and the question comes.
+  CheckResult r = RunCheck(site.Http("/redirect?to=" + QUrl::toPercentEncoding(site.Https("/newer.xml").toString())));
+  EXPECT_EQ(r.outcome, Outcome::Declined);
+  ASSERT_EQ(r.questions.size(), 1u);
+  EXPECT_EQ(r.questions[0], Question("1.0.40", "1.0.41"));
+
+  // To plain http: refused before the target is asked for.
+  r = RunCheck(site.Http("/redirect?to=" + QUrl::toPercentEncoding(site.Http("/newer.xml").toString())));
+  EXPECT_EQ(r.outcome, Outcome::Failed);
+  EXPECT_TRUE(r.questions.empty());
+  int direct = 0;
+  for (const QString& line : site.Requests()) direct += line.startsWith("GET /newer.xml") ? 1 : 0;
+  EXPECT_EQ(direct, 1) << site.Requests().join('\n').toStdString();  // only over https, the first time
+}
+
+TEST(UpdateCheck, YesOpensOnlyWebLinks) {
+  if (QGuiApplication::platformName() != QLatin1String("xcb"))
+    GTEST_SKIP() << "the desktop's URL opener needs the X server of the test peers";
+  VersionSite site;
+  site.Put("file.xml", Document(2, 0, 0, "file:///etc/passwd"));
+  site.Put("script.xml", Document(2, 0, 0, "javascript:alert(1)"));
+  site.Put("empty.xml", Document(2, 0, 0, ""));
+  site.Put("web.xml", Document(2, 0, 0, "https://www.example.test/kxSetupToneScope.deb?x=1&amp;y=2"));
+  QFile::remove(QtEnvironment::BrowserLog());
+
+  for (const char* name : {"/file.xml", "/script.xml", "/empty.xml"}) {
+    const CheckResult r = RunCheck(site.Http(name), QMessageBox::Yes);
+    EXPECT_EQ(r.questions.size(), 1u) << name;
+    EXPECT_EQ(r.outcome, Outcome::NotOpenable) << name;
+  }
+  const CheckResult r = RunCheck(site.Http("/web.xml"), QMessageBox::Yes);
+  EXPECT_EQ(r.outcome, Outcome::Opened);
+
+  // The browser is started detached: wait for its record, then check that
+  // the web link is the only thing it was ever given.
+  QFile log(QtEnvironment::BrowserLog());
+  ASSERT_TRUE(WaitFor([&] { return log.exists() && log.size() > 0; })) << "the stand-in browser was never started";
+  ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+  EXPECT_EQ(QString::fromUtf8(log.readAll()), QStringLiteral("https://www.example.test/kxSetupToneScope.deb?x=1&y=2\n"));
+}
+
+}  // namespace
+}  // namespace kx

@@ -1,0 +1,321 @@
+// The bookmark store against real files in a private temporary folder.
+#include "dialogs/bookmark.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "kxSystem.h"
+
+namespace fs = std::filesystem;
+using kx::CBookmark;
+using kx::CBookmarkItem;
+
+namespace {
+
+class BookmarkStore : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/kxbookmark.XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override {
+    std::error_code ec;
+    fs::permissions(dir_, fs::perms::owner_all, ec);
+    fs::remove_all(dir_, ec);
+  }
+
+  std::u16string Folder() const { return ConvertUTF8ToUnicode(dir_.string()); }
+  fs::path File() const { return dir_ / "Bookmark.xml"; }
+  void Write(const std::string& bytes) const {
+    std::ofstream(File(), std::ios::binary) << bytes;
+  }
+  std::string Read() const {
+    std::ifstream in(File(), std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+  CBookmark LoadFile() const {
+    CBookmark b;
+    b.SetFolder(Folder());
+    b.Load();
+    return b;
+  }
+  static std::vector<CBookmarkItem> Items(const CBookmark& b) {
+    std::vector<CBookmarkItem> v;
+    for (int32_t i = 0; i < b.GetCount(); ++i) v.push_back(b.GetItem(i));
+    return v;
+  }
+  // Names of the files in the folder (a failed or crashed save must not
+  // leave the old file changed; it may leave a hidden temporary at most).
+  std::vector<std::string> Listing() const {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir_)) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+  fs::path dir_;
+};
+
+TEST_F(BookmarkStore, FolderGivesFilePathAndNothingIsTouched) {
+  CBookmark b;
+  b.SetFolder(u"/var/kx");
+  EXPECT_EQ(b.GetFile(), u"/var/kx/Bookmark.xml");
+  b.SetFolder(u"/var/kx/");
+  EXPECT_EQ(b.GetFile(), u"/var/kx/Bookmark.xml");
+  b.SetFolder(Folder());
+  EXPECT_TRUE(Listing().empty());
+}
+
+TEST_F(BookmarkStore, WritesTheExactBytes) {
+  CBookmark b;
+  b.SetFolder(Folder());
+  b.Add(u"Hall & <door> \"A\"", u"rtsp://user:p@ss@10.0.0.7:554/stream1");
+  b.Add(u"Склад", u"rtsp://10.0.0.8/live");
+  ASSERT_TRUE(b.Save());
+  EXPECT_EQ(Read(),
+            "<?xml version=\"1.0\"?>\n"
+            "<Bookmark>\n"
+            "\t<Item Name=\"Hall &amp; &lt;door> &quot;A&quot;\" Url=\"rtsp://user:p@ss@10.0.0.7:554/stream1\" />\n"
+            "\t<Item Name=\"\xD0\xA1\xD0\xBA\xD0\xBB\xD0\xB0\xD0\xB4\" Url=\"rtsp://10.0.0.8/live\" />\n"
+            "</Bookmark>\n");
+  // Round trip: the same entries come back, in order.
+  EXPECT_EQ(Items(LoadFile()), Items(b));
+}
+
+TEST_F(BookmarkStore, EmptyListIsTheRootAlone) {
+  CBookmark b;
+  b.SetFolder(Folder());
+  ASSERT_TRUE(b.Save());
+  EXPECT_EQ(Read(), "<?xml version=\"1.0\"?>\n<Bookmark />\n");
+  EXPECT_EQ(LoadFile().GetCount(), 0);
+}
+
+TEST_F(BookmarkStore, ReadsAnyChildOfTheRootWithMissingAttributesEmpty) {
+  Write("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<!-- saved by hand -->\r\n<Bookmark>\r\n"
+        "  <Item Name=\"only name\"/>\r\n  text between\r\n"
+        "  <Camera Url=\"rtsp://only/url\"><Nested Name=\"not read\"/></Camera>\r\n"
+        "  <Item Url=\"rtsp://b\" Name=\"b\"/>\r\n</Bookmark>\r\n");
+  const std::vector<CBookmarkItem> expected{
+      {u"only name", u""}, {u"", u"rtsp://only/url"}, {u"b", u"rtsp://b"}};
+  EXPECT_EQ(Items(LoadFile()), expected);
+}
+
+TEST_F(BookmarkStore, OtherRootsAndBrokenFilesLoadNothingAndKeepTheList) {
+  const char* files[] = {
+      "<?xml version=\"1.0\"?>\n<Bookmarks><Item Name=\"a\" Url=\"b\"/></Bookmarks>\n",
+      "<?xml version=\"1.0\"?>\n<Bookmark><Item Name=\"a\" Url=\"b\"/>\n",  // cut off
+      "<Bookmark><Item Name=\"a\" Url=\"b\"/></Bookmark><Bookmark",       // junk after
+      "",
+      "\xEF\xBB\xBF",
+  };
+  for (const char* f : files) {
+    Write(f);
+    CBookmark b;
+    b.SetFolder(Folder());
+    b.Add(u"kept", u"rtsp://kept");
+    b.Load();
+    EXPECT_EQ(Items(b), (std::vector<CBookmarkItem>{{u"kept", u"rtsp://kept"}})) << f;
+  }
+  // No file at all, and a folder where the file should be.
+  fs::remove(File());
+  EXPECT_EQ(LoadFile().GetCount(), 0);
+  fs::create_directory(File());
+  EXPECT_EQ(LoadFile().GetCount(), 0);
+}
+
+TEST_F(BookmarkStore, LoadAppendsAndDetectsTheEncoding) {
+  // UTF-16 with a byte-order mark, as another editor may save it.
+  std::u16string text = u"\uFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?><Bookmark><Item Name=\"Вход\" Url=\"rtsp://x\"/></Bookmark>";
+  std::string bytes;
+  for (char16_t c : text) bytes += {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+  Write(bytes);
+  CBookmark b;
+  b.SetFolder(Folder());
+  b.Add(u"first", u"rtsp://1");
+  b.Load();
+  EXPECT_EQ(Items(b), (std::vector<CBookmarkItem>{{u"first", u"rtsp://1"}, {u"Вход", u"rtsp://x"}}));
+}
+
+TEST_F(BookmarkStore, DuplicatesAndEmptyTextsAreKeptInOrder) {
+  CBookmark b;
+  b.SetFolder(Folder());
+  b.Add(u"cam", u"rtsp://h/1");
+  b.Add(u"", u"");
+  b.Add(u"cam", u"rtsp://h/1");
+  b.Add(u"  ", u"rtsp://h/2");
+  ASSERT_TRUE(b.Save());
+  EXPECT_EQ(Items(LoadFile()), Items(b));
+  EXPECT_EQ(LoadFile().GetCount(), 4);
+}
+
+TEST_F(BookmarkStore, EditingByIndex) {
+  CBookmark b;
+  b.Add(u"a", u"1");
+  b.Add(u"b", u"2");
+  b.Add(u"c", u"3");
+  b.Remove(1);
+  EXPECT_EQ(Items(b), (std::vector<CBookmarkItem>{{u"a", u"1"}, {u"c", u"3"}}));
+  b.Update(1, u"C", u"33");
+  EXPECT_EQ(b.GetItem(1), (CBookmarkItem{u"C", u"33"}));
+  // Indexes outside the list change nothing and read as empty.
+  const auto before = Items(b);
+  b.Update(2, u"x", u"y");
+  b.Update(-1, u"x", u"y");
+  b.Remove(2);
+  b.Remove(-1);
+  EXPECT_EQ(Items(b), before);
+  EXPECT_EQ(b.GetItem(2), CBookmarkItem{});
+  EXPECT_EQ(b.GetItem(-1), CBookmarkItem{});
+  b.Remove(0);
+  b.Remove(0);
+  EXPECT_EQ(b.GetCount(), 0);
+}
+
+TEST_F(BookmarkStore, AssignmentCopiesPathAndEntries) {
+  CBookmark a;
+  a.SetFolder(Folder());
+  a.Add(u"a", u"1");
+  CBookmark copy;
+  copy.Add(u"old", u"0");
+  copy = a;
+  a.Add(u"b", u"2");  // the copy is independent
+  EXPECT_EQ(copy.GetFile(), a.GetFile());
+  EXPECT_EQ(Items(copy), (std::vector<CBookmarkItem>{{u"a", u"1"}}));
+}
+
+TEST_F(BookmarkStore, FileIsOwnerOnlyOnEverySave) {
+  const mode_t oldMask = ::umask(0);  // the most open umask must not widen the file
+  CBookmark b;
+  b.SetFolder(Folder());
+  b.Add(u"cam", u"rtsp://user:secret@h/");
+  const bool saved = b.Save();
+  ::umask(oldMask);
+  ASSERT_TRUE(saved);
+  EXPECT_EQ(fs::status(File()).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+  // A file left readable by an older version is made private again.
+  fs::permissions(File(), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                              fs::perms::others_read);
+  ASSERT_TRUE(b.Save());
+  EXPECT_EQ(fs::status(File()).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_EQ(Listing(), std::vector<std::string>{"Bookmark.xml"});
+}
+
+TEST_F(BookmarkStore, UnwritableFolderChangesNothing) {
+  CBookmark b;
+  b.Add(u"cam", u"rtsp://h/");
+  // A folder that does not exist, and a path whose "folder" is a file.
+  b.SetFolder(ConvertUTF8ToUnicode((dir_ / "missing").string()));
+  EXPECT_FALSE(b.Save());
+  Write("keep");
+  b.SetFolder(ConvertUTF8ToUnicode(File().string()));
+  EXPECT_FALSE(b.Save());
+  EXPECT_EQ(Read(), "keep");
+  // A folder without write permission (root ignores it, so only then).
+  if (::geteuid() != 0) {
+    fs::permissions(dir_, fs::perms::owner_read | fs::perms::owner_exec);
+    b.SetFolder(Folder());
+    EXPECT_FALSE(b.Save());
+    fs::permissions(dir_, fs::perms::owner_all);
+    EXPECT_EQ(Read(), "keep");
+  }
+  EXPECT_EQ(Items(b), (std::vector<CBookmarkItem>{{u"cam", u"rtsp://h/"}}));
+}
+
+// Runs a save in a child process whose file-size limit cuts the write short.
+// With SIGXFSZ ignored the write fails and Save gives up; with it left at its
+// default the child is killed in the middle of writing, like a crash.
+int SaveInChildWithSizeLimit(const CBookmark& b, rlim_t limit, bool ignoreSignal) {
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    if (ignoreSignal) ::signal(SIGXFSZ, SIG_IGN);
+    const rlimit rl{limit, limit};
+    ::setrlimit(RLIMIT_FSIZE, &rl);
+    ::_exit(b.Save() ? 0 : 3);
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return status;
+}
+
+TEST_F(BookmarkStore, InterruptedSaveLeavesTheOldFile) {
+  CBookmark b;
+  b.SetFolder(Folder());
+  b.Add(u"old", u"rtsp://old");
+  ASSERT_TRUE(b.Save());
+  const std::string before = Read();
+  for (int i = 0; i < 500; ++i) b.Add(u"camera " + std::u16string(1, u'0' + i % 10), u"rtsp://10.1.1.1/ch" + std::u16string(1, u'A' + i % 26));
+
+  // Full disk: the write fails, Save says so and cleans up.
+  int status = SaveInChildWithSizeLimit(b, 4096, true);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 3);
+  EXPECT_EQ(Read(), before);
+  EXPECT_EQ(Listing(), std::vector<std::string>{"Bookmark.xml"});
+
+  // Crash in the middle of the write: the old file is intact; the next
+  // successful save replaces it.
+  status = SaveInChildWithSizeLimit(b, 4096, false);
+  ASSERT_TRUE(WIFSIGNALED(status));
+  EXPECT_EQ(WTERMSIG(status), SIGXFSZ);
+  EXPECT_EQ(Read(), before);
+  EXPECT_EQ(Items(LoadFile()), (std::vector<CBookmarkItem>{{u"old", u"rtsp://old"}}));
+  ASSERT_TRUE(b.Save());
+  EXPECT_EQ(LoadFile().GetCount(), 501);
+}
+
+TEST_F(BookmarkStore, HugeAndDeepFilesAreBounded) {
+  // Tens of megabytes of entries: only the first kMaxItems are taken.
+  std::string big = "<?xml version=\"1.0\"?>\n<Bookmark>\n";
+  const std::string pad(100, 'x');
+  const int total = 180000;
+  for (int i = 0; i < total; ++i) big += "\t<Item Name=\"n" + std::to_string(i) + "\" Url=\"rtsp://" + pad + "\" />\n";
+  big += "</Bookmark>\n";
+  ASSERT_GT(big.size(), 20u << 20);
+  Write(big);
+  CBookmark b = LoadFile();
+  ASSERT_EQ(b.GetCount(), CBookmark::kMaxItems);
+  EXPECT_EQ(b.GetItem(0).name, u"n0");
+  EXPECT_EQ(b.GetItem(CBookmark::kMaxItems - 1).name, u"n9999");
+  b.Load();  // a second load cannot go past the bound either
+  EXPECT_EQ(b.GetCount(), CBookmark::kMaxItems);
+
+  // Nesting a million levels deep neither overflows the stack nor loads the
+  // inner elements.
+  const int depth = 1000000;
+  std::string deep = "<Bookmark><Item Name=\"top\" Url=\"rtsp://t\">";
+  deep.reserve(depth * 8 + 64);
+  for (int i = 0; i < depth; ++i) deep += "<a>";
+  for (int i = 0; i < depth; ++i) deep += "</a>";
+  deep += "</Item></Bookmark>";
+  Write(deep);
+  EXPECT_EQ(Items(LoadFile()), (std::vector<CBookmarkItem>{{u"top", u"rtsp://t"}}));
+
+  // Larger than the file bound: not read at all.
+  std::string huge(CBookmark::kMaxFileBytes + 1, ' ');
+  const std::string small = "<Bookmark><Item Name=\"a\" Url=\"b\"/></Bookmark>";
+  huge.replace(0, small.size(), small);
+  Write(huge);
+  ASSERT_EQ(fs::file_size(File()), CBookmark::kMaxFileBytes + 1);
+  EXPECT_EQ(LoadFile().GetCount(), 0);
+}
+
+TEST_F(BookmarkStore, SpecialFilesDoNotBlock) {
+  // A FIFO in place of the file would block a plain open for ever.
+  ASSERT_EQ(::mkfifo(File().c_str(), 0600), 0);
+  EXPECT_EQ(LoadFile().GetCount(), 0);
+  fs::remove(File());
+  fs::create_symlink("/dev/zero", File());
+  EXPECT_EQ(LoadFile().GetCount(), 0);
+}
+
+}  // namespace

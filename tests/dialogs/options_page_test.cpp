@@ -1,0 +1,408 @@
+// The backstage's options page under the test X server, on real folders,
+// real settings files (a sandbox) and the real bookmark store and log:
+// the language list and its restart question, the folder field, moving the
+// user data and every way that move can fail, and screenshots.
+#include "dialogs/options_page.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+
+#include "../ui/ui_test_support.h"
+#include "app/version_info.h"
+#include "dialogs_test_support.h"
+#include "ui/link_button.h"
+#include "ui/registry_manager.h"
+#include "ui/theme.h"
+
+namespace kx {
+namespace {
+
+using P = CBackStagePageOptions;
+
+auto* const kUi = ::testing::AddGlobalTestEnvironment(new test::UiEnvironment(nullptr));
+
+template <typename F>
+bool WaitFor(F done) {
+  QElapsedTimer t;
+  t.start();
+  while (!done()) {
+    if (t.elapsed() > 30000) return false;  // a guard against hanging only
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  }
+  return true;
+}
+
+// Answers the next modal box with `button` and returns its text.
+struct BoxAnswer {
+  QString text;
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+  QMessageBox::StandardButtons buttons;
+};
+BoxAnswer AnswerNextBox(QMessageBox::StandardButton button, const std::function<void()>& action) {
+  BoxAnswer seen;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+      seen = {box->text(), box->icon(), box->standardButtons()};
+      box->button(button)->click();
+    }
+  });
+  poll.start(10);
+  action();
+  return seen;
+}
+
+QStringList LogFiles(const QString& folder) {
+  return QDir(folder).entryList({QStringLiteral("ToneScope *.log")}, QDir::Files);
+}
+
+class OptionsPage : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetVisualTheme(*qApp);
+    ASSERT_TRUE(dir_.isValid());
+    folder_ = dir_.filePath("old");
+    ASSERT_TRUE(QDir().mkpath(folder_));
+    bookmarks_.SetFolder(folder_.toStdU16String());
+    bookmarks_.Add(u"Hall", u"rtsp://127.0.0.1:8554/hall");
+    bookmarks_.Add(u"Двор", u"rtsp://127.0.0.1:8554/yard");
+    ASSERT_TRUE(bookmarks_.Save());
+    log_.CreateLogFile(folder_.toStdU16String(), u"ToneScope");
+    test::UseLanguage(kLangEnglishUS);
+  }
+  void TearDown() override {
+    log_.Close();
+    test::UseLanguage(kLangEnglishUS);
+  }
+
+  // The page in a main window the size of the program's, as the backstage shows it.
+  std::unique_ptr<QMainWindow> Host(P** page) {
+    auto window = std::make_unique<QMainWindow>();
+    *page = new P(g_LangMgr, CUserData{folder_, bookmarks_, log_});
+    window->setCentralWidget(*page);
+    window->resize(1100, 620);
+    window->show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    return window;
+  }
+
+  // Everything a failed move must leave as it was.
+  void ExpectNothingMoved(const QString& attempted) {
+    EXPECT_EQ(folder_, dir_.filePath("old"));
+    EXPECT_EQ(bookmarks_.GetFile(), (dir_.filePath("old") + "/Bookmark.xml").toStdU16String());
+    EXPECT_EQ(CRegistryManager().GetProfileStringW(kSettingsSection, "FolderLog", "unset"), "unset");
+    EXPECT_EQ(CRegistryManager(CRegistryManager::Scope::Machine).GetProfileStringW(kDevicesSection, "FolderLog", "unset"),
+              "unset");
+    EXPECT_TRUE(LogFiles(attempted).isEmpty());
+  }
+
+  QString ApplyFolder(P* page, const QString& folder) {
+    auto* edit = page->Item<QLineEdit>(P::IDC_FOLDER);
+    edit->setFocus();
+    edit->selectAll();
+    // QTest types ASCII only; other text goes in as a paste would.
+    bool ascii = true;
+    for (QChar c : folder) ascii = ascii && c.unicode() < 128;
+    if (ascii)
+      QTest::keyClicks(edit, folder);
+    else
+      edit->insert(folder);
+    auto* apply = page->Item<QPushButton>(P::IDC_FOLDER_APPLY);
+    EXPECT_TRUE(apply->isEnabled());
+    const BoxAnswer box = AnswerNextBox(QMessageBox::Ok, [&] { QTest::mouseClick(apply, Qt::LeftButton); });
+    EXPECT_FALSE(apply->isEnabled());
+    if (!box.text.isEmpty()) {
+      EXPECT_EQ(box.icon, QMessageBox::Warning);
+    }
+    return box.text;
+  }
+
+  test::SettingsSandbox sandbox_;
+  QTemporaryDir dir_;
+  QString folder_;
+  CBookmark bookmarks_;
+  CKxLog log_;
+};
+
+TEST_F(OptionsPage, OpensWithTheCurrentStateAndTheVersionTable) {
+  g_LangMgr.Initialize(dir_.filePath("no-translations"));
+  P* page = nullptr;
+  auto window = Host(&page);
+  auto* combo = page->Item<QComboBox>(P::IDC_LANGUAGES);
+  ASSERT_EQ(combo->count(), 1);
+  EXPECT_EQ(combo->itemText(0), "Default English US");
+  EXPECT_EQ(combo->currentIndex(), 0);
+  EXPECT_EQ(combo->itemData(0).toInt(), kLangEnglishUS);
+  EXPECT_EQ(page->Item<QLineEdit>(P::IDC_FOLDER)->text(), folder_);
+  EXPECT_FALSE(page->Item<QPushButton>(P::IDC_LANGUAGE_APPLY)->isEnabled());
+  EXPECT_FALSE(page->Item<QPushButton>(P::IDC_FOLDER_APPLY)->isEnabled());
+
+  EXPECT_EQ(page->Item<QLabel>(P::IDC_VERSION)->text(), "01.00.0040.0000");
+  EXPECT_EQ(page->Item<QLabel>(P::IDC_COMPANY)->text(), QString::fromStdU16String(GetCompanyName()));
+  const QString copyright = QString::fromStdU16String(GetLegalCopyright());
+  auto* copyrightLabel = page->Item<QLabel>(P::IDC_COPYRIGHT);
+  EXPECT_TRUE(copyrightLabel->text() == copyright || copyrightLabel->toolTip() == copyright);
+  auto* link = page->Item<CUrlLinkButton>(P::IDC_WEB_LINK);
+  EXPECT_EQ(link->GetURL(), QStringLiteral(KX_MAKER_SITE));
+  EXPECT_EQ(link->text(), QStringLiteral(KX_MAKER_SITE));
+
+  // The right half keeps to the right edge, the left half stretches.
+  const QRect line = page->GetDlgItem(P::IDC_VERTICAL_LINE)->geometry();
+  const QRect combo0 = combo->geometry();
+  window->resize(1300, 700);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(page->GetDlgItem(P::IDC_VERTICAL_LINE)->x(), line.x() + 200);
+  EXPECT_EQ(page->GetDlgItem(P::IDC_VERTICAL_LINE)->height(), line.height() + 80);
+  EXPECT_EQ(combo->width(), combo0.width() + 200);
+  EXPECT_EQ(combo->x(), combo0.x());
+
+  // The picture is painted into its frame.
+  const QImage shot = page->grab().toImage();
+  const QRect frame = page->GetDlgItem(P::IDC_PICTURE)->geometry();
+  int painted = 0;
+  for (int y = frame.top(); y < frame.top() + 40; ++y)
+    for (int x = frame.left(); x < frame.left() + 40; ++x)
+      painted += shot.pixelColor(QPointF(QPointF(x, y) * shot.devicePixelRatio()).toPoint()) !=
+                 page->palette().color(QPalette::Window);
+  EXPECT_GT(painted, 200);
+}
+
+TEST_F(OptionsPage, LanguagePickApplyAndTheRestartQuestion) {
+  ASSERT_TRUE(test::UseLanguage(kLangEnglishUS));
+  ASSERT_GE(g_LangMgr.GetTranslationCount(), 2);
+  const QString record = dir_.filePath("restarted.txt");
+  const QString script = dir_.filePath("kxToneScopePreview");
+  {
+    QFile f(script);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QStringLiteral("#!/bin/sh\npwd > '%1'\n").arg(record).toUtf8());
+    f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+  }
+  P* page = nullptr;
+  auto window = Host(&page);
+  page->SetRestartProgram(script);
+  auto* combo = page->Item<QComboBox>(P::IDC_LANGUAGES);
+  auto* apply = page->Item<QPushButton>(P::IDC_LANGUAGE_APPLY);
+  ASSERT_EQ(combo->count(), g_LangMgr.GetTranslationCount());
+  EXPECT_EQ(combo->itemText(combo->currentIndex()), "English");
+  EXPECT_EQ(combo->itemText(0), "English");  // sorted by name
+  EXPECT_EQ(combo->itemText(1), QString::fromUtf8("Русский"));
+
+  // Picked by keyboard.
+  combo->setFocus();
+  QTest::keyClick(combo, Qt::Key_Down);
+  EXPECT_EQ(page->PickedLanguage(), kLangRussian);
+  EXPECT_TRUE(apply->isEnabled());
+  // Cancel: the value is written, the program keeps running in English.
+  BoxAnswer box = AnswerNextBox(QMessageBox::Cancel, [&] { QTest::mouseClick(apply, Qt::LeftButton); });
+  EXPECT_EQ(box.text, "To change the language, you need to restart the application!\nRestart the application now?");
+  EXPECT_EQ(box.icon, QMessageBox::Information);
+  EXPECT_EQ(box.buttons, QMessageBox::Ok | QMessageBox::Cancel);
+  EXPECT_EQ(CRegistryManager().GetProfileIntW(kSettingsSection, "UILanguage", 0), kLangRussian);
+  EXPECT_FALSE(apply->isEnabled());
+  EXPECT_EQ(g_LangMgr.GetLanguage(), kLangEnglishUS);
+  QTest::qWait(200);
+  EXPECT_TRUE(window->isVisible());
+  EXPECT_FALSE(QFile::exists(record));
+
+  // OK: a new instance starts in the program's folder and the window closes.
+  QTest::keyClick(combo, Qt::Key_Up);
+  EXPECT_EQ(page->PickedLanguage(), kLangEnglishUS);
+  box = AnswerNextBox(QMessageBox::Ok, [&] { QTest::keyClick(apply, Qt::Key_Space); });
+  EXPECT_FALSE(box.text.isEmpty());
+  EXPECT_EQ(CRegistryManager().GetProfileIntW(kSettingsSection, "UILanguage", 0), kLangEnglishUS);
+  EXPECT_TRUE(WaitFor([&] { return !window->isVisible(); }));
+  ASSERT_TRUE(WaitFor([&] { return QFileInfo(record).size() > 0; })) << "the new instance was not started";
+  QFile f(record);
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  EXPECT_EQ(f.readAll().trimmed(), QDir(dir_.path()).canonicalPath().toUtf8());
+}
+
+TEST_F(OptionsPage, FolderApplyFollowsTheField) {
+  P* page = nullptr;
+  auto window = Host(&page);
+  auto* edit = page->Item<QLineEdit>(P::IDC_FOLDER);
+  auto* apply = page->Item<QPushButton>(P::IDC_FOLDER_APPLY);
+  edit->setFocus();
+  QTest::keyClick(edit, Qt::Key_End);
+  QTest::keyClick(edit, Qt::Key_Backspace);
+  EXPECT_TRUE(apply->isEnabled());
+  edit->selectAll();
+  QTest::keyClick(edit, Qt::Key_Delete);
+  EXPECT_FALSE(apply->isEnabled());
+  EXPECT_FALSE(page->IsFolderChanged());
+  QTest::keyClicks(edit, "/");
+  EXPECT_TRUE(apply->isEnabled());
+
+  // The page opened anew starts from the current state again.
+  window->hide();
+  window->show();
+  EXPECT_EQ(edit->text(), folder_);
+  EXPECT_FALSE(apply->isEnabled());
+}
+
+TEST_F(OptionsPage, BrowseFillsTheField) {
+  P* page = nullptr;
+  auto window = Host(&page);
+  const QString chosen = dir_.filePath("chosen");
+  ASSERT_TRUE(QDir().mkpath(chosen));
+  bool seenDialog = false;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    if (auto* dlg = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+      seenDialog = true;
+      EXPECT_EQ(QDir(dlg->directory()).canonicalPath(), QDir(folder_).canonicalPath());
+      // As a person would: the path typed into the name field, then Enter.
+      auto* name = dlg->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+      ASSERT_TRUE(name);
+      name->setText(chosen);
+      QTest::keyClick(name, Qt::Key_Return);
+    }
+  });
+  poll.start(20);
+  QTest::mouseClick(page->Item<QPushButton>(P::IDC_FOLDER_BROWSE), Qt::LeftButton);
+  EXPECT_TRUE(seenDialog);
+  EXPECT_EQ(page->Item<QLineEdit>(P::IDC_FOLDER)->text(), chosen);
+  EXPECT_TRUE(page->Item<QPushButton>(P::IDC_FOLDER_APPLY)->isEnabled());
+}
+
+TEST_F(OptionsPage, ApplyMovesBookmarksAndLogToANewFolder) {
+  P* page = nullptr;
+  auto window = Host(&page);
+  const QString target = dir_.filePath("new/deeper/Данные");
+  EXPECT_EQ(ApplyFolder(page, target), QString());
+
+  EXPECT_EQ(folder_, target);
+  EXPECT_EQ(CRegistryManager().GetProfileStringW(kSettingsSection, "FolderLog", ""), target);
+  EXPECT_EQ(CRegistryManager(CRegistryManager::Scope::Machine).GetProfileStringW(kDevicesSection, "FolderLog", ""),
+            target);
+  // The bookmarks are there, all of them.
+  CBookmark reread;
+  reread.SetFolder(target.toStdU16String());
+  reread.Load();
+  ASSERT_EQ(reread.GetCount(), 2);
+  EXPECT_EQ(reread.GetItem(1).name, u"Двор");
+  // The log is re-created there with its header; the old files stay.
+  ASSERT_TRUE(WaitFor([&] {
+    const QStringList files = LogFiles(target);
+    return !files.isEmpty() && QFileInfo(target + "/" + files[0]).size() > 0;
+  })) << "no log file in the new folder";
+  EXPECT_FALSE(LogFiles(dir_.filePath("old")).isEmpty());
+  EXPECT_TRUE(QFile::exists(dir_.filePath("old/Bookmark.xml")));
+  // What the program does next lands in the new folder.
+  bookmarks_.Add(u"Gate", u"rtsp://127.0.0.1:8554/gate");
+  ASSERT_TRUE(bookmarks_.Save());
+  reread = CBookmark();
+  reread.SetFolder(target.toStdU16String());
+  reread.Load();
+  EXPECT_EQ(reread.GetCount(), 3);
+}
+
+TEST_F(OptionsPage, MachineWideValueIsNotNeededForTheMove) {
+  // Like a normal user: the machine-wide file cannot be written.
+  QFile blocker(sandbox_.Path() + "/system");
+  ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+  blocker.close();
+  P* page = nullptr;
+  auto window = Host(&page);
+  const QString target = dir_.filePath("mine");
+  EXPECT_EQ(ApplyFolder(page, target), QString());
+  EXPECT_EQ(folder_, target);
+  EXPECT_EQ(CRegistryManager().GetProfileStringW(kSettingsSection, "FolderLog", ""), target);
+  EXPECT_TRUE(QFile::exists(target + "/Bookmark.xml"));
+}
+
+TEST_F(OptionsPage, FolderThatCannotBeMadeChangesNothing) {
+  P* page = nullptr;
+  auto window = Host(&page);
+  QFile file(dir_.filePath("plain-file"));
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.close();
+  const QString target = dir_.filePath("plain-file/sub");
+  const QString text = ApplyFolder(page, target);
+  EXPECT_TRUE(text.startsWith("The folder for the user data cannot be created:\n" + target + "\n")) << text.toStdString();
+  EXPECT_GT(text.size(), ("The folder for the user data cannot be created:\n" + target + "\n").size());  // the reason
+  ExpectNothingMoved(target);
+}
+
+TEST_F(OptionsPage, FolderWithoutRoomForTheBookmarksChangesNothing) {
+  P* page = nullptr;
+  auto window = Host(&page);
+  const QString target = dir_.filePath("taken");
+  ASSERT_TRUE(QDir().mkpath(target + "/Bookmark.xml/inside"));  // a folder where the file must go
+  const QString text = ApplyFolder(page, target);
+  EXPECT_EQ(text, "The bookmarks cannot be saved in the folder:\n" + target +
+                      "\nThe log files and the bookmarks stay where they were.");
+  ExpectNothingMoved(target);
+}
+
+TEST_F(OptionsPage, UnwritableSettingsChangeNothing) {
+  // The user's settings file cannot be written: its folder is a file.
+  QDir().mkpath(sandbox_.Path() + "/user");
+  QFile blocker(sandbox_.Path() + "/user/KEXAR");
+  ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+  blocker.close();
+  P* page = nullptr;
+  auto window = Host(&page);
+  const QString target = dir_.filePath("elsewhere");
+  const QString text = ApplyFolder(page, target);
+  EXPECT_TRUE(text.startsWith("The new folder cannot be stored in the settings file:\n")) << text.toStdString();
+  EXPECT_TRUE(text.contains(sandbox_.UserFile())) << text.toStdString();
+  ExpectNothingMoved(target);
+}
+
+TEST_F(OptionsPage, RelativeFolderIsRefused) {
+  P* page = nullptr;
+  auto window = Host(&page);
+  const QString text = ApplyFolder(page, "logs");
+  EXPECT_EQ(text, "Give the folder for the user data as a full path, beginning with \"/\":\nlogs");
+  ExpectNothingMoved(QDir::current().filePath("logs"));
+  EXPECT_FALSE(QFileInfo::exists(QDir::current().filePath("logs")));
+}
+
+TEST_F(OptionsPage, RussianMessageAndScreenshots) {
+  ASSERT_TRUE(test::UseLanguage(kLangEnglishUS));
+  {
+    P* page = nullptr;
+    auto window = Host(&page);
+    EXPECT_FALSE(test::SaveShot(*window, "options_en").isEmpty());
+  }
+  ASSERT_TRUE(test::UseLanguage(kLangRussian));
+  P* page = nullptr;
+  auto window = Host(&page);
+  EXPECT_EQ(page->Item<QPushButton>(P::IDC_FOLDER_APPLY)->text(), QString::fromUtf8("Применить"));
+  EXPECT_EQ(page->Item<QComboBox>(P::IDC_LANGUAGES)->currentText(), QString::fromUtf8("Русский"));
+  // Every label of the left half fits before the line between the halves.
+  const int line = page->GetDlgItem(P::IDC_VERTICAL_LINE)->x();
+  for (int id : {P::IDC_LABEL_LANGUAGE, P::IDC_LABEL_FOLDER, P::IDC_FOLDER_BROWSE}) {
+    QWidget* w = page->GetDlgItem(id);
+    EXPECT_LE(w->x() + std::min(w->width(), w->sizeHint().width()), line) << id;
+  }
+  // The right half's labels end before their values begin.
+  const int values = page->GetDlgItem(P::IDC_VERSION)->x();
+  for (int id : {P::IDC_LABEL_VERSION, P::IDC_LABEL_DESCRIPTION, P::IDC_LABEL_COPYRIGHT, P::IDC_LABEL_COMPANY,
+                 P::IDC_LABEL_WEB}) {
+    auto* label = page->Item<QLabel>(id);
+    EXPECT_LE(label->x() + label->width(), values) << id;
+    EXPECT_GE(label->width(), label->sizeHint().width()) << id;
+  }
+  EXPECT_FALSE(test::SaveShot(*window, "options_ru").isEmpty());
+  const QString text = ApplyFolder(page, "logs");
+  EXPECT_EQ(text, QString::fromUtf8("Укажите полный путь к папке для данных пользователя, начиная с «/»:\nlogs"));
+}
+
+}  // namespace
+}  // namespace kx

@@ -1,0 +1,61 @@
+// The UI tests' QApplication and a private settings location.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <memory>
+
+namespace kx::test {
+
+// The test program's QApplication, made before the first test and deleted
+// after the last. A null platform takes the X server of the test peers when
+// DISPLAY is set, offscreen otherwise. XDG_CONFIG_HOME (and HOME) point into
+// a temporary folder first, so no test ever touches a real profile.
+class UiEnvironment : public ::testing::Environment {
+ public:
+  explicit UiEnvironment(const char* platform) : platform_(platform) {}
+  void SetUp() override {
+    ASSERT_TRUE(home_.isValid());
+    qputenv("HOME", home_.path().toUtf8());
+    qputenv("XDG_CONFIG_HOME", (home_.path() + "/.config").toUtf8());
+    const char* platform = platform_ ? platform_ : (qEnvironmentVariableIsEmpty("DISPLAY") ? "offscreen" : "xcb");
+    qputenv("QT_QPA_PLATFORM", platform);
+    app_ = std::make_unique<QApplication>(argc_, argv_);
+  }
+  void TearDown() override { app_.reset(); }
+  static QString Home() { return qEnvironmentVariable("HOME"); }
+
+ private:
+  const char* platform_;
+  QTemporaryDir home_;
+  int argc_ = 1;
+  char name_[16] = "kxUiTest";
+  char* argv_[2] = {name_, nullptr};
+  std::unique_ptr<QApplication> app_;
+};
+
+// A fresh settings location for one test: the user's file and the
+// machine-wide file both live in a temporary folder while it exists.
+class SettingsSandbox {
+ public:
+  SettingsSandbox() {
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir_.path() + "/user");
+    QSettings::setPath(QSettings::NativeFormat, QSettings::SystemScope, dir_.path() + "/system");
+  }
+  ~SettingsSandbox() {
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                       qEnvironmentVariable("XDG_CONFIG_HOME"));
+    QSettings::setPath(QSettings::NativeFormat, QSettings::SystemScope, dir_.path() + "/gone");
+  }
+  QString UserFile() const { return dir_.path() + "/user/KEXAR/kxToneScope.conf"; }
+  QString MachineFile() const { return dir_.path() + "/system/KEXAR/kxCore.conf"; }
+  QString Path() const { return dir_.path(); }
+
+ private:
+  QTemporaryDir dir_;
+};
+
+}  // namespace kx::test
