@@ -5,6 +5,7 @@
 #include <QStyleOptionFocusRect>
 #include <QStylePainter>
 #include <QUrl>
+#include <cmath>
 
 namespace kx {
 
@@ -30,8 +31,10 @@ CUrlLinkButton::CUrlLinkButton(QWidget* parent) : QPushButton(parent) {
 }
 
 QSize CUrlLinkButton::sizeHint() const {
-  const QFontMetrics fm(font());
-  return {fm.horizontalAdvance(text()) + 8, fm.height() + 6};
+  // Fractional advances summed up can exceed the rounded width by a pixel,
+  // which made paintEvent elide a text that should fit: round up, plus slack.
+  const QFontMetricsF fm(font());
+  return {static_cast<int>(std::ceil(fm.horizontalAdvance(text()))) + 10, static_cast<int>(std::ceil(fm.height())) + 6};
 }
 
 void CUrlLinkButton::SizeToContent() { resize(sizeHint()); }

@@ -24,6 +24,9 @@ using draw::ColorF;
 using draw::ColorFromRef;
 using draw::RectF;
 
+static_assert(CSpinnerCounter::kFrames == draw::kSpinnerFrames &&
+              CSpinnerCounter::kTicksPerFrame == draw::kSpinnerTicksPerFrame);
+
 constexpr int kMeterIconsId = 2003;
 constexpr int kSpinnerId = 2005;
 
@@ -63,7 +66,11 @@ CDrawView::CDrawView(CSettingsBlock& settings, IAudioTarget& audio, IPreviewHost
 CDrawView::~CDrawView() {
   StopRenderThread();
   m_pAnalysisThread.reset();  // posts the quit message and waits without limit
-  m_pSession.reset();         // the watchdog, then the decode thread
+  // The decode thread calls into this view (ResizeTargets, the texts): it is
+  // stopped and joined while the session and the view are whole, then the
+  // session goes (the watchdog).
+  m_pSession->StopDecodeThread();
+  m_pSession.reset();
   m_analyser.ResetAnalysis();
   ReleaseDeviceResources();
 }
@@ -134,7 +141,7 @@ void CDrawView::ResizeTargets(int32_t width, int32_t height) {
   m_pMeterBitmap.Reset();
   m_pWaveBitmap.Reset();
   m_pSpectrumBitmap.Reset();
-  const VideoSize video = m_pSession->m_sizeVideo.Get();
+  const VideoSize video = m_pSession ? m_pSession->m_sizeVideo.Get() : VideoSize{1920, 1080};
   if (m_pVideoBitmap.Create(video.cx, video.cy)) m_pVideoBitmap.Image().fill(Qt::black);
   // Too small a view leaves a widget image uncreated: no frame is composed
   // and the window keeps its last one until a larger size arrives.
@@ -178,18 +185,20 @@ uint32_t CDrawView::ThreadProcRender(platform::WorkerThread& self) {
   platform::WaitableTimer frameTimer, decayTimer;
   frameTimer.Arm(kFirstDue, kFramePeriod);
   decayTimer.Arm(kFirstDue, kDecayPeriod);
+  constexpr platform::Millis kNoWait{0};
   for (;;) {
     const int which = platform::WaitAny({&frameTimer, &decayTimer, &self.Queue()}, platform::Millis(-1));
-    if (which == 0) {
-      ComposeFrame();
-    } else if (which == 1) {
-      DecayHolds();
-    } else if (which == 2) {
-      bool quit = false;
-      while (auto message = self.Queue().Peek())
-        if (message->id == platform::kMsgQuit) quit = true;
-      if (quit) break;
-    }
+    // Every source that is ready is served, not only the first one: a frame
+    // that takes longer than its period leaves the frame timer ready at once,
+    // which would starve the hold decay and the quit message.
+    const bool frameDue = which == 0 || frameTimer.Wait(kNoWait);
+    const bool decayDue = which == 1 || decayTimer.Wait(kNoWait);
+    if (decayDue) DecayHolds();
+    if (frameDue) ComposeFrame();
+    bool quit = false;
+    while (auto message = self.Queue().Peek())
+      if (message->id == platform::kMsgQuit) quit = true;
+    if (quit) break;
   }
   {
     platform::LockGuard lock(m_csDraw);
@@ -283,17 +292,15 @@ void CDrawView::ComposeFrame() {
   }
   CPreviewSession& session = *m_pSession;
   if (session.m_bBusy.load(std::memory_order_acquire)) {
-    const int frame = std::clamp(session.m_nSpinnerFrame.load(std::memory_order_relaxed), 0, draw::kSpinnerFrames - 1);
+    // Drawing a frame and stepping to the next tick are one operation.
+    const int frame = session.m_spinner.Step();
     if (!m_pSpinnerBitmap.IsNull()) {
       const float left = static_cast<float>(draw::kSpinnerFrameSize * frame);
       DrawFrameImage(m_pSpinnerBitmap, draw::LayoutFrame(W, H).spinner, 1.0f,
                      RectF{left, 0, left + draw::kSpinnerFrameSize, draw::kSpinnerFrameSize});
     }
-    if (session.m_nSpinnerTicks.fetch_add(1, std::memory_order_relaxed) + 1 >= draw::kSpinnerTicksPerFrame) {
-      session.m_nSpinnerFrame.store((frame + 1) % draw::kSpinnerFrames, std::memory_order_relaxed);
-      session.m_nSpinnerTicks.store(0, std::memory_order_relaxed);
-    }
   }
+  if (auto hook = m_pComposeHookForTests.load(std::memory_order_acquire)) hook();
   m_canvas.End();
   Present();
 }

@@ -107,6 +107,10 @@ class CDrawView : public QWidget, public IPreviewHost, public IPicturePresenter 
   QImage WaveImage() const;
   QImage SpectrumImage() const;
 
+  // Test hook (null in the program): called on the render thread inside each
+  // composed frame, to make composition slow.
+  std::atomic<void (*)()> m_pComposeHookForTests{nullptr};
+
  protected:
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
