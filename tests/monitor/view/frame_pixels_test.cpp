@@ -196,7 +196,7 @@ class FramePixels : public ::testing::Test {
       ReadDisplay(waves, spectrum, input);
       view->HoldValues(holdOutput, holdInput);
       busy = view->Session().m_bBusy != 0;
-      spinnerFrame = view->Session().m_nSpinnerFrame;
+      spinnerFrame = view->Session().m_spinner.Frame();
       view->ComposeFrame();
       ReadDisplay(wavesAfter, spectrumAfter, inputAfter);
       if (waves == wavesAfter && spectrum == spectrumAfter && input == inputAfter) break;
