@@ -821,6 +821,11 @@ Ribbon::Ribbon(RibbonOwner* owner, QWidget* parent) : QWidget(parent), owner_(ow
   QObject::connect(fold, &QShortcut::activated, this, [this] { SetFolded(!folded_); });
 }
 
+Ribbon::~Ribbon() {
+  // An opened backstage lives on the window; it goes with its ribbon.
+  if (backstage_ && backstage_->parent() != this) delete backstage_;
+}
+
 void Ribbon::SetMainButton(const QString& text, const QString& tooltip, const QString& description) {
   main_->setText(text);
   QString html = "<b>" + tooltip.toHtmlEscaped() + "</b>";

@@ -328,6 +328,7 @@ class RibbonCategory : public QWidget {
 class Ribbon : public QWidget {
  public:
   explicit Ribbon(RibbonOwner* owner, QWidget* parent = nullptr);
+  ~Ribbon() override;
 
   // The application button at the left of the tabs; it opens the backstage view.
   void SetMainButton(const QString& text, const QString& tooltip, const QString& description);
