@@ -1,6 +1,7 @@
 #include "app/command_line.h"
 
 #include "kxSystem.h"
+#include "ui/res_str.h"
 
 namespace kx {
 
@@ -63,9 +64,8 @@ void SetProcessArguments(int argc, const char* const* argv) {
 
 const std::vector<std::u16string>& ProcessArguments() { return g_args; }
 
-std::u16string CommandLineHelpText() {
-  return u"Command line options:\n\n   /H, /?\t\t\t- Display list of commands\n   /U:rtsp://.....\t\t- URL rtsp address\n";
-}
+// String 5202 in the active language.
+std::u16string CommandLineHelpText() { return ResStr(5202); }
 
 std::u16string CommandLineHelpBoxText(const std::u16string* message) {
   if (!message) return CommandLineHelpText();

@@ -222,13 +222,18 @@ void CMainFrame::CameraInfo(CameraInfoLine line, const std::u16string& text) {
   PostCameraInfo(static_cast<int>(line), text);
 }
 
+// Shown without blocking: the window stays usable, and closing it (also by
+// the window manager while a camera is being reconnected) is never held up
+// by a box nobody has answered.
 void CMainFrame::MessageBox(MessageIcon icon, const std::u16string& text) {
   QMetaObject::invokeMethod(
       this,
       [this, icon, copy = QString::fromStdU16String(text)] {
-        QMessageBox box(icon == MessageIcon::Error ? QMessageBox::Critical : QMessageBox::Warning,
-                        QApplication::applicationDisplayName(), copy, QMessageBox::Ok, this);
-        box.exec();
+        auto* box = new QMessageBox(icon == MessageIcon::Error ? QMessageBox::Critical : QMessageBox::Warning,
+                                    QApplication::applicationDisplayName(), copy, QMessageBox::Ok, this);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->setWindowModality(Qt::NonModal);
+        box->show();
       },
       Qt::QueuedConnection);
 }

@@ -133,13 +133,12 @@ HRESULT CAudioOutput::SetAudioDeviceLocked(const EndpointPtr& device) {
   ReplaceSessionVolume(device);
 
   const WAVEFORMATEXTENSIBLE deviceFormat = device->format;
+  std::shared_ptr<PeakMeter> oldMeter;
   {
-    std::shared_ptr<PeakMeter> meter;
-    {
-      platform::LockGuard g(m_csSession);
-      meter = std::move(m_pAudioMeter);
-    }
+    platform::LockGuard g(m_csSession);
+    oldMeter = std::move(m_pAudioMeter);
   }
+  oldMeter.reset();  // outside the lock the view's render thread takes
 
   LogInfo(u"====== SetAudioDevice ======");
   LogInfo(device->friendlyName);

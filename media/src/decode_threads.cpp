@@ -15,6 +15,7 @@ extern "C" {
 }
 
 #include "app/app_log.h"
+#include "media/log_throttle.h"
 #include "media/preview_session.h"
 #include "platform/debug_output.h"
 
@@ -76,6 +77,8 @@ class CDecodeRun {
       m_s.CloseStream();
       m_s.ClearFrameQueue();
       m_s.SetIdle();
+      // Nothing plays: the information bar must not keep the failed run's lines.
+      m_s.HostCameraInfo(CameraInfoLine::Clear, {});
       return 0xFFFFFFFF;
     }
     Read();
@@ -96,6 +99,7 @@ class CDecodeRun {
   void FeedAnalysis(const float* interleaved, size_t frames);
   PictureRecord PictureForChunk();
   void ResetBusy() { m_s.SetIdle(); }
+  void LogThrottled(CLogThrottle& throttle, std::string_view text);
 
   CPreviewSession& m_s;
   const RunKind m_kind;
@@ -108,7 +112,8 @@ class CDecodeRun {
   int64_t m_serial = 0;
   double m_audioClock = 0;
   bool m_syncLogged = false;
-  bool m_queueDropping = false;
+  // Normal for some streams, so logged per run and then once a minute.
+  CLogThrottle m_dropCopyLog, m_queueFullLog;
   bool m_firstChunkWritten = false;
   AVRational m_audioTimeBase{1, 1};
   // The left channel not yet handed to the analyser: less than one block,
@@ -137,6 +142,13 @@ bool CDecodeRun::SetUp() {
       av_opt_set_int(m_stereo, "out_sample_rate", kAnalysisRate, 0);
       av_opt_set_sample_fmt(m_stereo, "in_sample_fmt", actx->sample_fmt, 0);
       av_opt_set_sample_fmt(m_stereo, "out_sample_fmt", AV_SAMPLE_FMT_FLT, 0);
+      if (in.nb_channels == 1) {
+        // The default matrix puts a mono channel into both sides at -3 dB,
+        // so a mono camera would read 3 dB low on every meter and play
+        // 3 dB quiet. A mono source is both sides at unity gain.
+        const double unity[2] = {1.0, 1.0};
+        swr_set_matrix(m_stereo, unity, 1);
+      }
       swr_init(m_stereo);
     }
     const uint64_t mask = in.order == AV_CHANNEL_ORDER_NATIVE ? in.u.mask : 0;
@@ -168,6 +180,9 @@ bool CDecodeRun::SetUp() {
     }
     // 5.
     m_s.m_sizeVideo.Set({vctx->width, vctx->height});
+    m_s.TestPoint(SessionPoint::BeforeResizeTargets);
+    // A stop may have come while the stream opened: the host may be going away.
+    if (m_s.StopRequested()) return false;
     const VideoSize window = m_s.m_host.WindowSize();
     m_s.m_host.ResizeTargets(window.cx, window.cy);
     // 6.
@@ -201,17 +216,17 @@ bool CDecodeRun::SetUp() {
 void CDecodeRun::Read() {
   const int video = m_kind.video ? m_s.m_nVideoStream.load() : -1;
   const int audio = m_kind.audio ? m_s.m_nAudioStream.load() : -1;
-  m_s.NoteData();
   while (!m_s.StopRequested()) {
     if (!m_kind.logLines) ResetBusy();
+    m_s.BeginRead();
     const int rc = av_read_frame(m_s.m_pFormatCtx, m_packet);
+    m_s.EndRead();
     if (rc != 0) {
       ResetBusy();
       if (m_kind.logLines && !m_s.StopRequested())
         LogWarning(std::string_view("av_read_frame != 0 (Format AV was changed)"));
       break;
     }
-    m_s.NoteData();
     bool keepGoing = true;
     if (m_packet->stream_index == video && video >= 0)
       keepGoing = HandleVideoPacket(m_packet);
@@ -264,9 +279,7 @@ void CDecodeRun::ConvertPicture(const AVFrame* frame) {
   if (m_kind.audio) {
     if (m_s.m_frameQueue.Push(record)) {
       m_s.m_stats.queueDrops++;
-      if (!m_queueDropping)
-        LogWarning(std::string_view("Frame queue full: the oldest pictures are dropped until audio flows"));
-      m_queueDropping = true;
+      LogThrottled(m_queueFullLog, "Frame queue full: the oldest pictures are dropped until audio flows");
     }
   } else {
     m_s.m_audio.WritePicture(record);
@@ -313,25 +326,26 @@ void CDecodeRun::HandleAudioPacket(const AVPacket* packet) {
   }
 }
 
+void CDecodeRun::LogThrottled(CLogThrottle& throttle, std::string_view text) {
+  const std::string line = throttle.Note(CLogThrottle::Clock::now(), text);
+  if (line.empty()) return;
+  LogWarning(line);
+  platform::DebugOutput("\n " + line);
+}
+
 PictureRecord CDecodeRun::PictureForChunk() {
   if (!m_kind.video) return PictureRecord{};  // audio only: nothing to draw
-  if (auto record = m_s.m_frameQueue.TryPop()) {
-    m_queueDropping = false;
-    return std::move(*record);
-  }
+  // The newest picture goes with the chunk; older queued ones would show the
+  // picture behind the sound.
+  if (auto record = m_s.m_frameQueue.TakeNewest()) return std::move(*record);
   m_s.m_stats.dropCopies++;
-  LogWarning(std::string_view("Drop - Copy pFrameRGB_Fill !!!"));
-  platform::DebugOutput(std::string_view("\n Drop - Copy pFrameRGB_Fill !!!"));
+  LogThrottled(m_dropCopyLog, "Drop - Copy pFrameRGB_Fill !!!");
   return m_last;
 }
 
 void CDecodeRun::OutputAudioChunk(const AVFrame* frame) {
-  SwrContext* output = m_s.m_audio.OutputResampler();
-  if (!m_stereo || !output) return;  // no device open: the audio is dropped
   const int inRate = m_s.m_pAudioCodecCtx->sample_rate;
-  const int deviceRate = m_s.m_audio.DeviceSampleRate();
-  const int deviceChannels = m_s.m_audio.DeviceChannels();
-  if (inRate <= 0 || deviceRate <= 0 || deviceChannels <= 0) return;
+  if (!m_stereo || inRate <= 0) return;
 
   const int count1 = static_cast<int>(
       av_rescale_rnd(swr_get_delay(m_stereo, inRate) + frame->nb_samples, kAnalysisRate, inRate, AV_ROUND_UP));
@@ -342,6 +356,17 @@ void CDecodeRun::OutputAudioChunk(const AVFrame* frame) {
   if (n > 0) {
     m_s.m_stats.analysisFramesConverted += n;
     FeedAnalysis(reinterpret_cast<const float*>(stereo), static_cast<size_t>(n));
+  }
+  ResetBusy();
+
+  // The sound is analysed whether or not it can be played: without an open
+  // device only the device conversion and the FIFO write are skipped.
+  SwrContext* output = m_s.m_audio.OutputResampler();
+  const int deviceRate = m_s.m_audio.DeviceSampleRate();
+  const int deviceChannels = m_s.m_audio.DeviceChannels();
+  if (!output || deviceRate <= 0 || deviceChannels <= 0) {
+    av_freep(&stereo);
+    return;
   }
 
   // Sized for the output resampler's own sample format.
@@ -370,7 +395,6 @@ void CDecodeRun::OutputAudioChunk(const AVFrame* frame) {
     av_freep(&device);
   }
   av_freep(&stereo);
-  ResetBusy();
 }
 
 void CDecodeRun::FeedAnalysis(const float* interleaved, size_t frames) {

@@ -22,6 +22,16 @@ std::optional<PictureRecord> CFrameQueue::TryPop() {
   return r;
 }
 
+std::optional<PictureRecord> CFrameQueue::TakeNewest() {
+  std::deque<PictureRecord> older;  // freed outside the lock
+  std::lock_guard<std::mutex> lock(m_mutex);
+  if (m_records.empty()) return std::nullopt;
+  PictureRecord r = std::move(m_records.back());
+  m_records.pop_back();
+  older.swap(m_records);
+  return r;
+}
+
 void CFrameQueue::Clear() {
   std::deque<PictureRecord> old;
   {

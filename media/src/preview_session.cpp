@@ -44,9 +44,7 @@ CPreviewSession::CPreviewSession(IPreviewHost& host, IAnalysisFeed& analysis, IA
 CPreviewSession::~CPreviewSession() {
   // The decode thread goes first: a reconnecting thread may be inside an
   // open that uses the watchdog.
-  m_bPlaying = 0;
-  RequestStop();
-  if (m_decodeThread.joinable()) m_decodeThread.join();
+  StopDecodeThread();
   DestroyOpenWatchdog(m_pOpenWatchdog);
   ClearFrameQueue();
   ResetAnalysis();
@@ -89,20 +87,30 @@ void CPreviewSession::ClearStopRequest() {
 
 void CPreviewSession::SetIdle() {
   m_bBusy = 0;
-  m_nSpinnerFrame = 0;
-  m_nSpinnerTicks = 0;
+  m_spinner.Reset();
 }
 
-void CPreviewSession::NoteData() { m_lastDataNs.store(NowNs(), std::memory_order_release); }
+void CPreviewSession::HostCameraInfo(CameraInfoLine line, const std::u16string& text) {
+  TestPoint(SessionPoint::BeforeCameraInfo);
+  if (StopRequested()) return;
+  m_host.CameraInfo(line, text);
+}
+
+void CPreviewSession::BeginRead() { m_readStartNs.store(NowNs(), std::memory_order_release); }
+void CPreviewSession::EndRead() { m_readStartNs.store(0, std::memory_order_release); }
 
 int CPreviewSession::ReadInterruptCallback(void* opaque) {
   auto* s = static_cast<CPreviewSession*>(opaque);
   if (s->StopRequested()) return 1;
-  const int64_t quietNs = NowNs() - s->m_lastDataNs.load(std::memory_order_acquire);
+  const int64_t start = s->m_readStartNs.load(std::memory_order_acquire);
+  if (start == 0) return 0;
+  const int64_t quietNs = NowNs() - start;
   return quietNs > int64_t{s->m_readLimitMs.load(std::memory_order_acquire)} * 1000000 ? 1 : 0;
 }
 
-void CPreviewSession::ShowMessage(MessageIcon icon, uint32_t textId) { m_host.MessageBox(icon, ResStr(textId)); }
+void CPreviewSession::ShowMessage(MessageIcon icon, uint32_t textId) {
+  if (!StopRequested()) m_host.MessageBox(icon, ResStr(textId));
+}
 
 void CPreviewSession::DoPreviewStart() {
   if (HasDecodeThread()) return;  // a running (or reconnecting) preview is left alone
@@ -115,11 +123,18 @@ void CPreviewSession::DoPreviewStart() {
 }
 
 void CPreviewSession::StopPreview() {
-  m_host.CameraInfo(CameraInfoLine::Clear, {});
   RequestStop();
   if (m_decodeThread.joinable()) m_decodeThread.join();
   ResetAnalysis();
   ClearFrameQueue();
+  // After the join: nothing can send a line after this clear.
+  m_host.CameraInfo(CameraInfoLine::Clear, {});
+}
+
+void CPreviewSession::StopDecodeThread() {
+  m_bPlaying = 0;
+  RequestStop();
+  if (m_decodeThread.joinable()) m_decodeThread.join();
 }
 
 void CPreviewSession::CloseStream() {
@@ -153,10 +168,9 @@ bool OpenDecoder(AVStream* stream, AVCodecContext*& ctx, const AVCodec*& codec) 
 DecodeProc CPreviewSession::OpenStream(bool reconnecting) {
   // 1. Connecting indicator, analysis and information bar.
   m_bBusy = 1;
-  m_nSpinnerFrame = 0;
-  m_nSpinnerTicks = 0;
+  m_spinner.Reset();
   ResetAnalysis();
-  m_host.CameraInfo(CameraInfoLine::Clear, {});
+  HostCameraInfo(CameraInfoLine::Clear, {});
 
   // 2.
   const std::string url = ConvertUnicodeToUTF8(URL());
@@ -188,7 +202,7 @@ DecodeProc CPreviewSession::OpenStream(bool reconnecting) {
   // 6. From here on the input answers to stop requests and to a camera that
   // goes quiet, not to the watchdog. The armed timer runs out harmlessly.
   m_readLimitMs = timeoutMs + kStreamInfoExtraMs;
-  NoteData();
+  BeginRead();
   m_pFormatCtx->interrupt_callback.callback = ReadInterruptCallback;
   m_pFormatCtx->interrupt_callback.opaque = this;
 
@@ -197,7 +211,9 @@ DecodeProc CPreviewSession::OpenStream(bool reconnecting) {
   if (m_pFormatCtx->pb) m_pFormatCtx->pb->eof_reached = 0;
 
   // 8. An input without stream information is closed again.
-  if (avformat_find_stream_info(m_pFormatCtx, nullptr) < 0) {
+  const int info = avformat_find_stream_info(m_pFormatCtx, nullptr);
+  EndRead();
+  if (info < 0) {
     CloseStream();
     SetIdle();
     return DecodeProc::None;
@@ -244,7 +260,7 @@ DecodeProc CPreviewSession::OpenStream(bool reconnecting) {
       info.fps = ChooseFrameRate(stream->avg_frame_rate.num, stream->avg_frame_rate.den, stream->r_frame_rate.num,
                                  stream->r_frame_rate.den);
       LogInfo(u"Video codec: " + VideoInfoHead(info));
-      m_host.CameraInfo(CameraInfoLine::Video, VideoInfoText(info));
+      HostCameraInfo(CameraInfoLine::Video, VideoInfoText(info));
     }
   }
 
@@ -268,7 +284,7 @@ DecodeProc CPreviewSession::OpenStream(bool reconnecting) {
       info.bitRate = m_pAudioCodecCtx->bit_rate;
       const std::u16string text = AudioInfoText(info);
       LogInfo(u"Audio codec: " + text);
-      m_host.CameraInfo(CameraInfoLine::Audio, text);
+      HostCameraInfo(CameraInfoLine::Audio, text);
     }
   }
 
@@ -291,7 +307,7 @@ DecodeProc CPreviewSession::OpenStream(bool reconnecting) {
   } else {
     CloseStream();
     SetIdle();
-    m_host.CameraInfo(CameraInfoLine::Clear, {});
+    HostCameraInfo(CameraInfoLine::Clear, {});
   }
   return proc;
 }
@@ -300,6 +316,14 @@ void CPreviewSession::DecodeThreadMain(DecodeProc proc) {
   static std::atomic<uint32_t> nextId{1};
   pthread_setname_np(pthread_self(), "kx-decode");  // to tell it apart in top and perf
   for (;;) {
+    // A stop that came while the stream opened (a reconnection, or a Stop
+    // right after Start) ends here: no run, no call into the host.
+    TestPoint(SessionPoint::BeforeRun);
+    if (StopRequested()) {
+      CloseStream();
+      SetIdle();
+      break;
+    }
     m_dwDecodeThreadId = nextId.fetch_add(1);
     const uint32_t rc = proc == DecodeProc::AV      ? ThreadProcAV(this)
                         : proc == DecodeProc::Video ? ThreadProcVideo(this)

@@ -1195,6 +1195,29 @@ It is recommended to update the software. Download the new version of the softwa
         <translation>Как узнать RTSP-адрес своей IP-камеры?</translation>
     </message>
     <message>
+        <source>Command line argument incorrect!</source>
+        <comment>5200</comment>
+        <translation>Неверный аргумент командной строки!</translation>
+    </message>
+    <message>
+        <source>Unknown format</source>
+        <comment>5201</comment>
+        <translation>Неизвестный формат</translation>
+    </message>
+    <message>
+        <source>Command line options:
+
+   /H, /?			- Display list of commands
+   /U:rtsp://.....		- URL rtsp address
+</source>
+        <comment>5202</comment>
+        <translation>Параметры командной строки:
+
+   /H, /?			- Показать список параметров
+   /U:rtsp://.....		- RTSP-адрес камеры
+</translation>
+    </message>
+    <message>
         <source>The folder for the user data cannot be created:
 %s
 %s</source>

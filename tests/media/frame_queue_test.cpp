@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <thread>
+#include <vector>
+
+#include "media/log_throttle.h"
 
 #include "media/frame_queue.h"
 #include "media/picture_pool.h"
@@ -29,6 +32,26 @@ TEST(FrameQueue, BoundDropsTheOldest) {
   EXPECT_EQ(q.TryPop()->pts, 2);
   EXPECT_EQ(q.TryPop()->pts, 3);
   EXPECT_TRUE(q.Empty());
+}
+
+TEST(FrameQueue, TakeNewestFreesTheOlderRecords) {
+  CPicturePool pool;
+  CFrameQueue q;
+  EXPECT_FALSE(q.TakeNewest().has_value());
+  std::vector<std::weak_ptr<PicturePixels>> watch;
+  for (int64_t pts = 0; pts < 3; ++pts) {
+    auto px = pool.Acquire(8);
+    watch.push_back(px);
+    q.Push(Record(pts, std::move(px)));
+  }
+  auto newest = q.TakeNewest();
+  ASSERT_TRUE(newest.has_value());
+  EXPECT_EQ(newest->pts, 2);
+  EXPECT_TRUE(q.Empty());
+  EXPECT_TRUE(watch[0].expired());
+  EXPECT_TRUE(watch[1].expired());
+  EXPECT_FALSE(watch[2].expired());  // the record taken still shows its picture
+  EXPECT_EQ(pool.FreeCount(), 2u);
 }
 
 TEST(FrameQueue, ClearReleasesThePixels) {
@@ -81,6 +104,35 @@ TEST(PicturePool, BuffersComeBackFromOtherThreads) {
     reader.join();
   }
   EXPECT_LE(pool.AllocatedCount(), 2u);
+}
+
+// The throttle's time is the caller's: a day of a stream whose every chunk
+// finds no picture, at 47 chunks a second, is a line a minute.
+TEST(LogThrottle, FirstLineThenOneAMinuteWithTheCount) {
+  using namespace std::chrono_literals;
+  CLogThrottle throttle;
+  const auto t0 = CLogThrottle::Clock::time_point{} + 5h;
+  EXPECT_EQ(throttle.Note(t0, "Drop"), "Drop");
+  int lines = 0;
+  std::string last;
+  for (int i = 1; i <= 47 * 60 * 60; ++i) {  // an hour of chunks, 21.3 ms apart
+    const std::string line = throttle.Note(t0 + i * 1s / 47, "Drop");
+    if (line.empty()) continue;
+    ++lines;
+    last = line;
+    if (lines == 1) {
+      EXPECT_EQ(line, "Drop (2820 since the last line)") << "47 a second for 60 s";
+    }
+  }
+  EXPECT_EQ(lines, 60);
+  EXPECT_EQ(last.rfind("Drop (", 0), 0u);
+  // A quiet spell: the next occurrence, long after, is written at once with its count.
+  EXPECT_EQ(throttle.Note(t0 + 3h, "Drop"), "Drop (1 since the last line)");
+  EXPECT_EQ(throttle.Note(t0 + 3h + 59s, "Drop"), "");
+  EXPECT_EQ(throttle.Note(t0 + 3h + 60s, "Drop"), "Drop (2 since the last line)");
+  // A new run starts with a fresh throttle: its first occurrence is written as it is.
+  CLogThrottle next;
+  EXPECT_EQ(next.Note(t0 + 3h + 61s, "Drop"), "Drop");
 }
 
 }  // namespace

@@ -1,5 +1,8 @@
 #include "session_fixture.h"
 
+#include <algorithm>
+#include <cmath>
+
 extern "C" {
 #include <libavutil/channel_layout.h>
 #include <libavutil/opt.h>
@@ -23,6 +26,7 @@ bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limi
 
 void CTestHost::CameraInfo(CameraInfoLine line, const std::u16string& text) {
   std::lock_guard<std::mutex> lock(m_mutex);
+  m_last = line;
   switch (line) {
     case CameraInfoLine::Clear:
       m_video.clear();
@@ -65,6 +69,10 @@ int CTestHost::CountBoxes(const std::u16string& text) {
 int CTestHost::Clears() {
   std::lock_guard<std::mutex> lock(m_mutex);
   return m_clears;
+}
+CameraInfoLine CTestHost::LastInfo() {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_last;
 }
 int CTestHost::Resizes() {
   std::lock_guard<std::mutex> lock(m_mutex);
@@ -112,6 +120,24 @@ void CRecordingTarget::Write(const uint8_t* samples, int frames, const PictureRe
   if (m_chunkPictures.size() < 400) m_chunkPictures.push_back(picture);
   const auto* s = reinterpret_cast<const int16_t*>(samples);
   if (m_samples.size() < kKeepValues * 2) m_samples.insert(m_samples.end(), s, s + frames * kChannels);
+  if (m_chunkNotes.size() < 3000) {
+    ChunkNote note;
+    if (m_pPicturesConverted) note.newest = m_pPicturesConverted->load() - 1;
+    if (!picture.Empty()) {
+      note.pts = picture.pts;
+      const uint8_t* centre = picture.Data() + (static_cast<size_t>(picture.height / 2) * picture.width +
+                                                static_cast<size_t>(picture.width / 2)) * 4;
+      note.blue = centre[0];
+      note.red = centre[2];
+    }
+    for (int i = 0; i < frames * kChannels; ++i) note.peak = std::max(note.peak, std::abs(s[i] / 32768.0f));
+    m_chunkNotes.push_back(note);
+  }
+}
+
+std::vector<CRecordingTarget::ChunkNote> CRecordingTarget::ChunkNotes() {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_chunkNotes;
 }
 
 void CRecordingTarget::WritePicture(const PictureRecord& picture) {

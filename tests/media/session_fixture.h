@@ -43,12 +43,15 @@ class CTestHost : public IPreviewHost {
   int CountBoxes(const std::u16string& text);
   int Clears();
   int Resizes();
+  // The kind of the newest camera-information call; Clear when none came.
+  CameraInfoLine LastInfo();
 
  private:
   std::mutex m_mutex;
   std::u16string m_video, m_audio;
   std::vector<Box> m_boxes;
   int m_clears = 0, m_resizes = 0;
+  CameraInfoLine m_last = CameraInfoLine::Clear;
 };
 
 class CRecordingFeed : public IAnalysisFeed {
@@ -91,6 +94,16 @@ class CRecordingTarget : public IAudioTarget {
   PictureRecord Slot();                 // the picture slot, as the render loop would read it
   std::vector<int16_t> Samples();       // interleaved, first 10 s
   std::vector<PictureRecord> ChunkPictures();  // the records of the first chunks
+  // What each written chunk carried, in order (first 3000 chunks).
+  struct ChunkNote {
+    int64_t pts = -1;            // the picture's serial; -1 for an empty picture
+    uint8_t red = 0, blue = 0;   // the picture's centre pixel
+    float peak = 0;              // the chunk's loudest sample, 0..1
+    int64_t newest = -1;         // the newest converted picture's serial when the chunk was written
+  };
+  // Pictures converted so far (the session's count, single run), for ChunkNote::newest.
+  const std::atomic<int64_t>* m_pPicturesConverted = nullptr;
+  std::vector<ChunkNote> ChunkNotes();
 
  private:
   std::mutex m_setup;
@@ -100,6 +113,7 @@ class CRecordingTarget : public IAudioTarget {
   PictureRecord m_slot;
   std::vector<int16_t> m_samples;
   std::vector<PictureRecord> m_chunkPictures;
+  std::vector<ChunkNote> m_chunkNotes;
 };
 
 // Every log line while it lives.
@@ -123,7 +137,10 @@ struct SessionRig {
   CRecordingTarget target;
   CPreviewSession session{host, feed, target, settings};
 
-  explicit SessionRig(int openTimeoutMs = 4000) { settings.OpenTimeout = openTimeoutMs; }
+  explicit SessionRig(int openTimeoutMs = 4000, bool deviceOpen = true) : target(deviceOpen) {
+    settings.OpenTimeout = openTimeoutMs;
+    target.m_pPicturesConverted = &session.m_stats.picturesConverted;
+  }
   void Start(const std::string& url) {
     session.SetURL(std::u16string(url.begin(), url.end()));
     session.Start();

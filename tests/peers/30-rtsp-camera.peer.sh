@@ -5,6 +5,15 @@
 #   /pcmu   G.711 mu-law 8 kHz mono 1000 Hz, no video
 #   /lr     16-bit PCM 48 kHz stereo in 20 ms packets: 1000 Hz on the left, silence on the right
 #   /demo   the demo camera's stream
+#   /avsmall   H.264 320x240 25 fps + AAC 48 kHz stereo 1000 Hz (about two
+#              audio chunks to every picture)
+#   /tone437   AAC 48 kHz mono, 437 Hz at -6 dBFS (volume 0.5), no video
+#   /tone3001  G.711 mu-law 8 kHz mono, 3001 Hz at -6 dBFS, no video
+#   /avsync    H.264 320x240 25 fps + G.711 in 40 ms packets; every second the
+#              picture turns red with a 437 Hz tone at -6 dBFS, then blue with
+#              silence (elements "synccolor" and "synctone", switched together)
+#   /slowaudio H.264 320x240 25 fps + G.711 1000 Hz in 200 ms packets (five
+#              pictures to every audio chunk)
 
 _rtsp_h264() {
   echo "$1 ! video/x-raw,width=$2,height=$3,framerate=25/1 ! videoconvert ! x264enc tune=zerolatency speed-preset=ultrafast key-int-max=25 ! video/x-h264,profile=baseline ! rtph264pay name=pay0 pt=96 config-interval=1"
@@ -18,6 +27,11 @@ peer_start() {
     --mount "/av=$(_rtsp_h264 'videotestsrc is-live=true' 1280 720) $aac" \
     --mount "/video=$(_rtsp_h264 'videotestsrc is-live=true pattern=solid-color foreground-color=0xff3080c0' 320 240)" \
     --mount "/pcmu=audiotestsrc is-live=true wave=sine freq=1000 volume=0.5 ! audio/x-raw,rate=8000,channels=1,format=S16LE ! mulawenc ! rtppcmupay name=pay0" \
+    --mount "/avsmall=$(_rtsp_h264 'videotestsrc is-live=true' 320 240) $aac" \
+    --mount "/tone437=audiotestsrc is-live=true wave=sine freq=437 volume=0.5 ! audio/x-raw,rate=48000,channels=1 ! audioconvert ! avenc_aac ! rtpmp4gpay name=pay0 pt=97" \
+    --mount "/tone3001=audiotestsrc is-live=true wave=sine freq=3001 volume=0.5 ! audio/x-raw,rate=8000,channels=1,format=S16LE ! mulawenc ! rtppcmupay name=pay0" \
+    --mount "/avsync=$(_rtsp_h264 'videotestsrc name=synccolor is-live=true pattern=solid-color foreground-color=0xff0000ff' 320 240) audiotestsrc name=synctone is-live=true samplesperbuffer=80 wave=sine freq=437 volume=0 ! audio/x-raw,rate=8000,channels=1,format=S16LE ! mulawenc ! rtppcmupay name=pay1 min-ptime=40000000 max-ptime=40000000" \
+    --mount "/slowaudio=$(_rtsp_h264 'videotestsrc is-live=true' 320 240) audiotestsrc is-live=true samplesperbuffer=160 wave=sine freq=1000 volume=0.5 ! audio/x-raw,rate=8000,channels=1,format=S16LE ! mulawenc ! rtppcmupay name=pay1 mtu=2000 min-ptime=200000000 max-ptime=200000000" \
     --mount "/lr=audiotestsrc is-live=true wave=sine freq=1000 volume=0.5 ! audio/x-raw,rate=48000,channels=2 ! audiopanorama method=simple panorama=-1 ! audioconvert ! audio/x-raw,format=S16BE,rate=48000,channels=2 ! rtpL16pay name=pay0 mtu=4000 min-ptime=20000000 max-ptime=20000000" \
     >"$out" 2>"$KX_PEERS_DIR/rtsp-camera.err" &
   echo $! >"$KX_PEERS_DIR/rtsp-camera.pid"

@@ -6,6 +6,7 @@
 #include <QColorDialog>
 #include <QComboBox>
 #include <QListWidget>
+#include <QPointer>
 #include <QSlider>
 #include <QTabBar>
 #include <QTest>
@@ -396,6 +397,30 @@ TEST_F(RibbonTest, PanelsTooWideFoldIntoDropDownButtons) {
   w_->window.resize(1400, 400);
   QApplication::processEvents();
   for (int i = 0; i < preview->PanelCount(); ++i) EXPECT_FALSE(preview->Panel(i)->IsCollapsed()) << i;
+}
+
+}  // namespace
+}  // namespace kx::test
+
+namespace kx::test {
+namespace {
+
+// The backstage lives on the window while open; a ribbon deleted before its
+// window takes it along (ASan runs catch a second delete or a leak).
+TEST(RibbonLifetime, RibbonDeletedWithItsBackstageOpen) {
+  QMainWindow window;
+  TestOwner owner;
+  auto* ribbon = new ui::Ribbon(&owner, &window);
+  window.setMenuWidget(ribbon);
+  window.resize(600, 300);
+  ribbon->GetBackstage()->AddCommand(kExit, "E&xit");
+  window.show();
+  ribbon->GetBackstage()->Open();
+  QPointer<ui::Backstage> backstage(ribbon->GetBackstage());
+  EXPECT_EQ(backstage->parentWidget(), &window);
+  window.setMenuWidget(nullptr);  // deletes the ribbon, later
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_TRUE(backstage.isNull());
 }
 
 }  // namespace

@@ -9,7 +9,10 @@
 Options: --port N (0 picks a free one), --auth USER:PASSWORD (digest, every
 mount), --resize-after SECONDS --resize-caps CAPS (sets the caps of the
 capsfilter named "sizecaps" in each client's pipeline), --step-level (steps the
-volume of the audiotestsrc named "tone" every second).
+volume of the audiotestsrc named "tone" every second). A mount whose pipeline
+holds a videotestsrc named "synccolor" and an audiotestsrc named "synctone"
+switches both together every second: red picture with the tone at volume 0.5,
+then blue picture with silence (for lip-sync checks).
 Prints "PORT n" and then "URL rtsp://..." per mount on standard output; ends on
 SIGTERM or SIGINT.
 """
@@ -35,6 +38,7 @@ DEMO_AUDIO = ("audiotestsrc name=tone is-live=true wave=sine freq=1000 volume=0.
               "audio/x-raw,rate=48000,channels=2 ! audioconvert ! avenc_aac ! "
               "rtpmp4gpay name=pay1 pt=97")
 LEVELS = [0.5, 0.25, 0.125, 0.0625]  # -6, -12, -18, -24 dBFS
+SYNC_RED, SYNC_BLUE = 0xffff0000, 0xff0000ff  # ARGB
 
 
 def run_silent(port):
@@ -154,12 +158,32 @@ def main():
                 media.timeout_id = GLib.timeout_add(1000, step)
                 media.connect("unprepared", lambda *_: GLib.source_remove(media.timeout_id))
 
+    def configure_sync(media):
+        pipeline = media.get_element()
+        color, tone = pipeline.get_by_name("synccolor"), pipeline.get_by_name("synctone")
+        if color is None or tone is None:
+            return
+        state = {"on": False}
+
+        def switch():
+            # Both in one call, so picture and sound change at the same moment.
+            state["on"] = not state["on"]
+            color.set_property("foreground-color", SYNC_RED if state["on"] else SYNC_BLUE)
+            tone.set_property("volume", 0.5 if state["on"] else 0.0)
+            return True
+        source = GLib.timeout_add(1000, switch)
+        media.connect("unprepared", lambda *_: GLib.source_remove(source))
+
+    def configure_all(factory, media):
+        configure(factory, media)
+        configure_sync(media)
+
     mount_points = server.get_mount_points()
     for path, launch in mounts:
         factory = GstRtspServer.RTSPMediaFactory()
         factory.set_launch(launch)
         factory.set_shared(False)
-        factory.connect("media-configure", configure)
+        factory.connect("media-configure", configure_all)
         if args.auth:
             permissions = GstRtspServer.RTSPPermissions()
             permissions.add_permission_for_role("user", "media.factory.access", True)

@@ -27,7 +27,8 @@ QString Shown(const QString& text) {
 
 }  // namespace
 
-Backstage::Backstage(Ribbon* ribbon) : QWidget(nullptr), ribbon_(ribbon) {
+// Made as the ribbon's child; opening moves it onto the window it covers.
+Backstage::Backstage(Ribbon* ribbon) : QWidget(ribbon), ribbon_(ribbon) {
   setAutoFillBackground(true);
   setBackgroundRole(QPalette::Base);
   auto* row = new QHBoxLayout(this);

@@ -5,6 +5,7 @@
 #include <QStyleOptionFocusRect>
 #include <QStylePainter>
 #include <QUrl>
+#include <cmath>
 
 namespace kx {
 
@@ -30,8 +31,10 @@ CUrlLinkButton::CUrlLinkButton(QWidget* parent) : QPushButton(parent) {
 }
 
 QSize CUrlLinkButton::sizeHint() const {
-  const QFontMetrics fm(font());
-  return {fm.horizontalAdvance(text()) + 8, fm.height() + 6};
+  // Fractional advances summed up can exceed the rounded width by a pixel,
+  // which made paintEvent elide a text that should fit: round up, plus slack.
+  const QFontMetricsF fm(font());
+  return {static_cast<int>(std::ceil(fm.horizontalAdvance(text()))) + 10, static_cast<int>(std::ceil(fm.height())) + 6};
 }
 
 void CUrlLinkButton::SizeToContent() { resize(sizeHint()); }
@@ -44,8 +47,10 @@ void CUrlLinkButton::paintEvent(QPaintEvent*) {
   const QPalette::ColorGroup group = isEnabled() ? QPalette::Active : QPalette::Disabled;
   p.setPen(palette().color(group, isEnabled() ? QPalette::Link : QPalette::WindowText));
   const QRect r = rect().adjusted(4, 0, -4, 0);
-  p.drawText(r, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-             QFontMetrics(f).elidedText(text(), Qt::ElideRight, r.width()));
+  // Cut with an ellipsis only when the button really is too narrow for the text.
+  const bool fits = QFontMetricsF(f).horizontalAdvance(text()) <= r.width() + 2;
+  p.drawText(r, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine | Qt::TextDontClip,
+             fits ? text() : QFontMetrics(f).elidedText(text(), Qt::ElideRight, r.width()));
   if (hasFocus()) {
     QStyleOptionFocusRect option;
     option.initFrom(this);

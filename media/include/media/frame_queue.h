@@ -21,6 +21,9 @@ class CFrameQueue {
   // Appends the record; returns true when the oldest had to be dropped.
   bool Push(PictureRecord record);
   std::optional<PictureRecord> TryPop();
+  // Takes the newest record and frees every older one: what an audio chunk
+  // shows is the newest converted picture, never a backlog.
+  std::optional<PictureRecord> TakeNewest();
   // Pops and frees every record.
   void Clear();
   size_t Size() const;

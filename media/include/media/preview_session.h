@@ -44,6 +44,38 @@ class AtomicVideoSize {
   std::atomic<uint64_t> m_packed{0};
 };
 
+// The connecting indicator's animation: frames composed since the indicator
+// was set, in one atomic counter. The session resets it and the render thread
+// steps it; as one value, a reset can never be overwritten by a step that
+// read the counter before it (a stale frame at the start of a connection).
+class CSpinnerCounter {
+ public:
+  static constexpr uint32_t kFrames = 8;
+  static constexpr uint32_t kTicksPerFrame = 3;
+  void Reset() { m_nTicks.store(0, std::memory_order_relaxed); }
+  // The frame to draw now; the next call is one composed frame later.
+  int32_t Step() { return FrameOf(m_nTicks.fetch_add(1, std::memory_order_relaxed)); }
+  int32_t Frame() const { return FrameOf(m_nTicks.load(std::memory_order_relaxed)); }
+  int32_t TicksInFrame() const {
+    return static_cast<int32_t>(m_nTicks.load(std::memory_order_relaxed) % kTicksPerFrame);
+  }
+
+ private:
+  static int32_t FrameOf(uint32_t ticks) { return static_cast<int32_t>((ticks / kTicksPerFrame) % kFrames); }
+  std::atomic<uint32_t> m_nTicks{0};
+};
+
+class CPreviewSession;
+
+// Points of a start and a run at which a test may hold the thread that gets
+// there, to make a stop or a destruction arrive exactly then.
+enum class SessionPoint { BeforeCameraInfo, BeforeRun, BeforeResizeTargets };
+class ISessionTestHook {
+ public:
+  virtual ~ISessionTestHook() = default;
+  virtual void At(CPreviewSession& session, SessionPoint point) = 0;
+};
+
 // Counters of what the session did, for the probe, the tests and the log.
 struct SessionStats {
   std::atomic<int64_t> picturesConverted{0};  // all runs
@@ -69,7 +101,7 @@ class CPreviewSession {
  public:
   // Creation: FFmpeg's network set-up and the open-timeout watchdog.
   CPreviewSession(IPreviewHost& host, IAnalysisFeed& analysis, IAudioTarget& audio, const CSettingsBlock& settings);
-  // Destruction: the watchdog, then any decode thread; the frame queue is drained.
+  // Destruction: any decode thread, then the watchdog; the frame queue is drained.
   ~CPreviewSession();
   CPreviewSession(const CPreviewSession&) = delete;
   CPreviewSession& operator=(const CPreviewSession&) = delete;
@@ -81,9 +113,13 @@ class CPreviewSession {
   // Opens m_strURL and, on success, starts one decode thread. Does nothing
   // while a decode thread exists (running or reconnecting).
   void DoPreviewStart();
-  // Clears the camera information, stops and waits for the decode thread,
-  // resets the analysis and drains the frame queue.
+  // Stops and waits for the decode thread, resets the analysis, drains the
+  // frame queue and, last, clears the camera information, so a thread that
+  // was reconnecting cannot leave its lines behind.
   void StopPreview();
+  // Stops and joins the decode thread without a word to the host: for the
+  // owner's destruction, before the host goes away. Clears m_bPlaying.
+  void StopDecodeThread();
   void ClearFrameQueue() { m_frameQueue.Clear(); }
   void ResetAnalysis() { m_analysis.ResetAnalysis(); }
 
@@ -106,8 +142,7 @@ class CPreviewSession {
   platform::Event m_hStopEvent{platform::Event::Mode::Manual};
   std::atomic<int32_t> m_bPlaying{0};
   std::atomic<int32_t> m_bBusy{0};
-  std::atomic<int32_t> m_nSpinnerFrame{0};
-  std::atomic<int32_t> m_nSpinnerTicks{0};
+  CSpinnerCounter m_spinner;  // m_nSpinnerFrame and m_nSpinnerTicks as one value
   CFrameQueue m_frameQueue;
   AtomicVideoSize m_sizeVideo{VideoSize{1920, 1080}};
   std::unique_ptr<OPEN_WATCHDOG> m_pOpenWatchdog;
@@ -133,12 +168,26 @@ class CPreviewSession {
   // Frees what a run used: decoders, input, stream indexes.
   void CloseStream();
   void SetIdle();  // m_bBusy and its counters 0
-  // Called after each packet: the input is alive.
-  void NoteData();
-  // FFmpeg interrupt callback while the input is open; `opaque` is the session.
+  // WM_CAMERA_INFO from a start or a run: not sent once a stop is requested,
+  // when the host may be going away and the texts are stale anyway.
+  void HostCameraInfo(CameraInfoLine line, const std::u16string& text);
+  // Test hook (null in the program): called at each SessionPoint.
+  std::atomic<ISessionTestHook*> m_pTestHook{nullptr};
+  void TestPoint(SessionPoint point) {
+    if (ISessionTestHook* hook = m_pTestHook.load(std::memory_order_acquire)) hook->At(*this, point);
+  }
+  // Around each blocking read of the input (the stream-information search
+  // counts as one): the quiet limit applies from the start of the read
+  // in progress and to nothing else, so time the decode thread spends
+  // elsewhere (waiting for the set-up lock while a device opens) is never
+  // taken for the camera's silence, whichever thread asks.
+  void BeginRead();
+  void EndRead();
+  // FFmpeg interrupt callback while the input is open; `opaque` is the
+  // session. FFmpeg may call it from threads of its own.
   static int ReadInterruptCallback(void* opaque);
   std::atomic<bool> m_bInputOpen{false};
-  std::atomic<int64_t> m_lastDataNs{0};
+  std::atomic<int64_t> m_readStartNs{0};  // 0: no read in progress
   std::atomic<int32_t> m_readLimitMs{4000};
 
  private:

@@ -264,13 +264,28 @@ void CSpectrumAnalyser::ProcessBlock(int32_t waveScale, int32_t windowFunc, int3
     ShiftIn(m_vSampleHistory, m_vTickBlock.data(), kBlockSize);
     ShiftIn(m_vWaveHistory, m_vWaveBlock.data(), columns);
   }
-  // Blocks newest first, each in arrival order: the first 4096 samples as they lie.
-  std::memcpy(m_vFftIn.data(), m_vSampleHistory.data(), kFftSize * sizeof(double));
+  CopyNewestInTimeOrder();
   WindowFftInput(windowFunc);
   ComputeFFT(m_vFftIn.data(), m_vFftRe.data(), m_vFftIm.data());
   ComputePower(m_vFftRe.data(), m_vFftIm.data(), m_vPower.data());
   ShiftIn(m_vSpectrumHistory, m_vPower.data(), kFftSize);
   UpdateSpectrum(spectrumView);
+}
+
+void CSpectrumAnalyser::CopyNewestInTimeOrder() {
+  // The history keeps blocks newest first, so its first 4096 values as they
+  // lie jump in phase at every block boundary: a tone off the 50 Hz grid
+  // would peak beside its frequency. The transform gets the newest 4096
+  // samples as they were played: the last 256 of block 8, then blocks 7 to 0.
+  constexpr size_t kWholeBlocks = kFftSize / kBlockSize;             // 8
+  constexpr size_t kPartial = kFftSize - kWholeBlocks * kBlockSize;  // 256
+  static_assert(kWholeBlocks < kHistoryBlocks);
+  const double* history = m_vSampleHistory.data();
+  double* out = m_vFftIn.data();
+  std::memcpy(out, history + kWholeBlocks * kBlockSize + (kBlockSize - kPartial), kPartial * sizeof(double));
+  out += kPartial;
+  for (size_t b = kWholeBlocks; b-- > 0; out += kBlockSize)
+    std::memcpy(out, history + b * kBlockSize, kBlockSize * sizeof(double));
 }
 
 size_t CSpectrumAnalyser::MakeWaveColumns(int32_t waveScale) {

@@ -35,6 +35,15 @@ size_t LoudestBin(std::span<const double> spectrum) {
   return static_cast<size_t>(std::max_element(spectrum.begin(), spectrum.begin() + A::kPowerBins) - spectrum.begin());
 }
 
+// The newest 4096 samples of a history that keeps blocks newest first, oldest
+// sample first: the last 256 of block 8, then blocks 7 to 0.
+std::vector<double> NewestInTimeOrder(std::span<const double, A::kSampleHistorySize> history) {
+  std::vector<double> out(history.begin() + 8 * A::kBlockSize + 224, history.begin() + 9 * A::kBlockSize);
+  for (size_t b = 8; b-- > 0;)
+    out.insert(out.end(), history.begin() + b * A::kBlockSize, history.begin() + (b + 1) * A::kBlockSize);
+  return out;
+}
+
 bool AllZero(std::span<const double> values) {
   return std::all_of(values.begin(), values.end(), [](double v) { return v == 0.0; });
 }
@@ -72,9 +81,15 @@ TEST_F(AnalyserTicks, HistoryKeepsTenBlocksNewestFirstInArrivalOrder) {
     for (size_t i = 0; i < A::kBlockSize; ++i)
       ASSERT_EQ(history[b * A::kBlockSize + i], static_cast<double>(expected[i])) << "block " << b << " sample " << i;
   }
-  // The unweighted FFT input is the first 4096 samples as they lie: 8 blocks and 256 samples of the 9th.
-  EXPECT_TRUE(std::equal(history.begin(), history.begin() + A::kFftSize, analyser.FftIn().begin()));
-  EXPECT_EQ(analyser.FftIn()[4095], static_cast<double>(Ramp(4.0f)[255]));
+  // The unweighted FFT input is the newest 4096 samples in time order: the
+  // last 256 of block 4, then blocks 5 to 12 whole. The ramps rise by more than
+  // a block's span from one block to the next, so time order is a rising input.
+  const auto in = analyser.FftIn();
+  EXPECT_EQ(in[0], static_cast<double>(Ramp(4.0f)[224]));
+  EXPECT_EQ(in[255], static_cast<double>(Ramp(4.0f)[479]));
+  EXPECT_EQ(in[256], static_cast<double>(Ramp(5.0f)[0]));
+  EXPECT_EQ(in[4095], static_cast<double>(Ramp(12.0f)[479]));
+  EXPECT_TRUE(std::is_sorted(in.begin(), in.end(), std::less_equal<double>()));
 }
 
 TEST_F(AnalyserTicks, ShortAndLongBlocksAreCutToOneBlock) {
@@ -245,10 +260,35 @@ TEST_F(AnalyserTicks, TheChosenWindowWeightsTheFftInput) {
       settings.WindowFunc = windowFunc;
       ASSERT_TRUE(PushAndTick(Ramp(base)));
       base += 0.05f;
-      std::copy_n(analyser.SampleHistory().begin(), A::kFftSize, expected.begin());
+      expected = NewestInTimeOrder(analyser.SampleHistory());
       if (windowFunc >= 1 && windowFunc <= 9) ApplyWindow(static_cast<int32_t>(A::kFftSize), expected.data(), windowFunc - 1);
       ASSERT_TRUE(std::equal(expected.begin(), expected.end(), analyser.FftIn().begin())) << "WindowFunc " << windowFunc;
     }
+  }
+}
+
+// A tone off the 50 Hz grid, continuous across blocks: one block cannot hold
+// a whole number of its periods, so any reordering of blocks shows up as
+// phase jumps, a displaced peak and sidebands.
+TEST_F(AnalyserTicks, OffGridTonesPeakAtTheirOwnBin) {
+  for (const double hz : {437.0, 440.0, 523.0, 3001.0, 11111.0}) {
+    A fresh;  // no history of the previous tone
+    size_t n = 0;
+    for (int b = 0; b < 12; ++b) {
+      Block block(A::kBlockSize);
+      for (float& v : block) v = static_cast<float>(0.5 * std::sin(2 * std::numbers::pi * hz * static_cast<double>(n++) / A::kSampleRate));
+      fresh.PushAudioBlock(block.data(), block.size());
+      ASSERT_TRUE(fresh.Tick(settings));  // default Blackman window
+    }
+    const auto spectrum = fresh.Spectrum();
+    const size_t nearest = static_cast<size_t>(std::lround(hz / A::kBinHz));
+    EXPECT_EQ(LoudestBin(spectrum), nearest) << hz << " Hz";
+    // Every bin 200 Hz or more away lies at least 50 dB below the peak.
+    const size_t away = static_cast<size_t>(std::ceil(200.0 / A::kBinHz));
+    double worst = 0;
+    for (size_t k = 1; k < A::kPowerBins; ++k)
+      if (k + away <= nearest || k >= nearest + away) worst = std::max(worst, spectrum[k]);
+    EXPECT_GT(10 * std::log10(spectrum[nearest] / worst), 50.0) << hz << " Hz";
   }
 }
 
@@ -261,8 +301,9 @@ TEST_F(AnalyserTicks, StoredValuesFarOutsideTheListsKeepTicking) {
     settings.WaveScale = v;
     settings.SpectrumView = v;
     ASSERT_TRUE(PushAndTick(tone)) << v;
-    // No window outside the list: the FFT input is the plain sample history.
-    EXPECT_TRUE(std::equal(analyser.FftIn().begin(), analyser.FftIn().end(), analyser.SampleHistory().begin())) << v;
+    // No window outside the list: the FFT input is the plain newest samples.
+    const std::vector<double> plain = NewestInTimeOrder(analyser.SampleHistory());
+    EXPECT_TRUE(std::equal(analyser.FftIn().begin(), analyser.FftIn().end(), plain.begin())) << v;
     for (double x : analyser.Spectrum()) ASSERT_TRUE(std::isfinite(x)) << v;
   }
   settings.SpectrumView = 0;  // no view at all: the shown spectrum stands still

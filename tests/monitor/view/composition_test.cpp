@@ -173,7 +173,7 @@ TEST_F(Composition, SpinnerStepsEveryThirdFrame) {
   std::vector<int> shown;
   std::vector<QImage> spinner;
   for (int i = 0; i < 25; ++i) {
-    shown.push_back(view->Session().m_nSpinnerFrame);
+    shown.push_back(view->Session().m_spinner.Frame());
     spinner.push_back(Compose().copy(400 - 64, 300 - 64, 128, 128));
   }
   const std::vector<int> want = {0, 0, 0, 1, 1, 1, 2, 2, 2, 3, 3, 3, 4, 4, 4, 5, 5, 5, 6, 6, 6, 7, 7, 7, 0};
@@ -188,7 +188,8 @@ TEST_F(Composition, SpinnerStepsEveryThirdFrame) {
   EXPECT_EQ(idle.pixel(400, 300 - 40), kPicture);
   // Setting busy again starts from the first picture.
   test::SetBusy(view->Session(), true);
-  EXPECT_EQ(view->Session().m_nSpinnerFrame, 0);
+  EXPECT_EQ(view->Session().m_spinner.Frame(), 0);
+  EXPECT_EQ(view->Session().m_spinner.TicksInFrame(), 0);
 }
 
 TEST_F(Composition, TinyViewKeepsTheLastFrame) {

@@ -68,8 +68,7 @@ struct ViewParts {
 // What the session does when it starts and ends an open: the spinner shows
 // from its first picture.
 inline void SetBusy(CPreviewSession& session, bool busy) {
-  session.m_nSpinnerFrame = 0;
-  session.m_nSpinnerTicks = 0;
+  session.m_spinner.Reset();
   session.m_bBusy = busy ? 1 : 0;
 }
 

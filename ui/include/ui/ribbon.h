@@ -301,6 +301,7 @@ class RibbonPanel : public QWidget {
   QWidget* column_ = nullptr;
   int rows_ = 3;
   QWidget* collapsedButton_;
+  QWidget* collapsedBox_;
   QWidget* popup_ = nullptr;
   QIcon firstIcon_;
 };
@@ -328,6 +329,7 @@ class RibbonCategory : public QWidget {
 class Ribbon : public QWidget {
  public:
   explicit Ribbon(RibbonOwner* owner, QWidget* parent = nullptr);
+  ~Ribbon() override;
 
   // The application button at the left of the tabs; it opens the backstage view.
   void SetMainButton(const QString& text, const QString& tooltip, const QString& description);

@@ -132,6 +132,8 @@ class CSpectrumAnalyser {
  private:
   // One block (m_vTickBlock) through the histories, the FFT and the spectrum.
   void ProcessBlock(int32_t waveScale, int32_t windowFunc, int32_t spectrumView);
+  // m_vFftIn = the newest 4096 samples of the history, oldest first.
+  void CopyNewestInTimeOrder();
   // Returns the number of waveform columns written into m_vWaveBlock.
   size_t MakeWaveColumns(int32_t waveScale);
   void WindowFftInput(int32_t windowFunc);

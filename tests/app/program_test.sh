@@ -1,0 +1,248 @@
+#!/usr/bin/env bash
+# The installed program as a person meets it: the real executable under the
+# test X server, with the PulseAudio and RTSP peers and a fresh HOME each
+# time. Keys and the window manager's close message go in through X.
+#   program_test.sh PROGRAM X_CLOSE ARTIFACT_DIR
+set -uo pipefail
+program=$1 xclose=$2 artifacts=$3
+mkdir -p "$artifacts"
+if [ -z "${DISPLAY:-}" ] || [ -z "${PULSE_SERVER:-}" ] || [ -z "${KX_RTSP_CAMERA:-}" ]; then
+  [ -n "${KX_REQUIRE_PEERS:-}" ] && { echo "the X, PulseAudio and camera peers are required"; exit 1; }
+  echo "needs the test peers (tests/peers/with-peers)"; exit 77
+fi
+work=$(mktemp -d /tmp/kxprogram.XXXXXX)
+failures=0
+children=()
+cleanup() {
+  local p
+  for p in "${children[@]}"; do kill -9 "$p" 2>/dev/null; wait "$p" 2>/dev/null; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+pass() { echo "ok: $*"; }
+
+# wait_for SECONDS COMMAND...: polls every 100 ms (a bound against hangs only).
+wait_for() {
+  local limit=$1; shift
+  local end=$((SECONDS + limit))
+  until "$@" >/dev/null 2>&1; do
+    [ $SECONDS -ge $end ] && return 1
+    sleep 0.1
+  done
+}
+
+# The first visible top-level window of a process whose name matches.
+window_of() { xdotool search --onlyvisible --pid "$1" --name "$2" 2>/dev/null | head -1; }
+has_window() { [ -n "$(window_of "$1" "$2")" ]; }
+alive() { kill -0 "$1" 2>/dev/null; }
+gone() { ! kill -0 "$1" 2>/dev/null; }
+
+press() {  # press WINDOW KEY
+  xdotool windowfocus --sync "$1" 2>/dev/null
+  xdotool key --clearmodifiers "$2"
+}
+
+# exit_code PID: waits for the process (it must have ended) and prints its code.
+exit_code() { wait "$1"; echo $?; }
+
+run_program() {  # run_program HOME ARGS... ; sets $pid
+  HOME="$1" XDG_CONFIG_HOME= XDG_DATA_HOME= "$program" "${@:2}" >"$1/out.txt" 2>&1 &
+  pid=$!
+  children+=("$pid")
+}
+
+fresh_home() { local h; h=$(mktemp -d "$work/home.XXXX"); echo "$h"; }
+
+# Mean brightness (0..1) and the spread of the colours of a crop of a PNG.
+crop_stats() { convert "$1" -crop "$2" +repage -colorspace sRGB -format '%[fx:mean] %[fx:standard_deviation]' info:; }
+
+frequency_of() {  # frequency_of RAW_S16_MONO RATE: the median period between rising zero crossings of the loud part
+  /usr/bin/python3 - "$1" "$2" <<'PY'
+import array, sys
+x = array.array('h'); x.frombytes(open(sys.argv[1], 'rb').read()); rate = int(sys.argv[2])
+loud = [i for i, v in enumerate(x) if abs(v) > 328]  # -40 dBFS
+if len(loud) < rate // 4: print(0); sys.exit()
+ups = [i for i in range(loud[0] + 1, loud[-1]) if x[i - 1] < 0 <= x[i]]
+periods = sorted(b - a for a, b in zip(ups, ups[1:]))
+if len(periods) < 100: print(0); sys.exit()
+# Sub-sample: the mean of the periods around the median (a dropout cannot move it).
+mid = periods[len(periods) // 4: 3 * len(periods) // 4]
+print(round(rate / (sum(mid) / len(mid)), 1))
+PY
+}
+
+url="$KX_RTSP_CAMERA/av"
+
+# --- 1. /U: with a fresh HOME: the window, the picture, the tone, Stop/Start,
+# the close message, the log and the placement.
+home=$(fresh_home)
+run_program "$home" "/U:$url"
+if ! wait_for 30 has_window "$pid" "^rtsp://"; then
+  fail "no main window titled with the address"
+else
+  win=$(window_of "$pid" "^rtsp://")
+  title=$(xdotool getwindowname "$win")
+  [ "$title" = "$url" ] && pass "title is the address" || fail "title '$title'"
+  PULSE_SERVER=$PULSE_SERVER parec --latency-msec=20 --raw --format=s16le --channels=1 --rate=48000 \
+    -d kx_float.monitor >"$work/tone.raw" 2>/dev/null &
+  rec=$!
+  children+=("$rec")
+  press "$win" F5  # Start
+  wait_for 30 grep -q 'ThreadProcAV' "$home/.local/share/KEXAR/kxToneScope/"*.log || fail "no decode run in the log"
+  sleep 4
+  kill "$rec"; wait "$rec" 2>/dev/null
+  f=$(frequency_of "$work/tone.raw" 48000)
+  if awk -v f="${f:-0}" 'BEGIN { exit !(f > 990 && f < 1010) }'; then pass "default sink plays ${f} Hz"; else fail "tone on the default sink: '${f}' Hz"; fi
+  import -window "$win" "$artifacts/program_window.png"
+  read -r w h < <(identify -format '%w %h' "$artifacts/program_window.png")
+  # The picture area below the ribbon and the info bar: the test card has
+  # bright, strongly coloured bars.
+  read -r mean spread < <(crop_stats "$artifacts/program_window.png" "$((w * 8 / 10))x$((h / 3))+$((w / 20))+$((h / 3))")
+  if awk -v m="$mean" -v s="$spread" 'BEGIN { exit !(m > 0.25 && s > 0.15) }'; then
+    pass "picture shows (mean $mean, spread $spread)"
+  else
+    fail "picture area looks empty (mean $mean, spread $spread)"
+  fi
+  press "$win" shift+F5  # Stop
+  sleep 1
+  n=$(grep -c 'ThreadProcAV done' "$home/.local/share/KEXAR/kxToneScope/"*.log)
+  [ "${n:-0}" -ge 1 ] && pass "Stop ended the decode run" || fail "Stop did not end the run"
+  press "$win" F5  # Start again
+  starts() { test "$(grep -c 'Start ThreadProcAV' "$home/.local/share/KEXAR/kxToneScope/"*.log)" -ge 2; }
+  if wait_for 30 starts; then
+    pass "Start again opened the camera"
+  else
+    fail "second Start"; tail -5 "$home/.local/share/KEXAR/kxToneScope/"*.log
+  fi
+  # Give the window a placement of our own, then close it as a window manager does.
+  xdotool windowmove "$win" 40 30 windowsize "$win" 1100 760
+  sleep 0.5
+  start=$(date +%s.%N)
+  "$xclose" "$win"
+  if wait_for 20 gone "$pid"; then
+    took=$(echo "$(date +%s.%N) - $start" | bc)
+    code=$(exit_code "$pid")
+    [ "$code" = 0 ] && pass "closed by WM_DELETE_WINDOW in ${took} s, exit 0" || fail "exit code $code after close"
+  else
+    fail "still running after the close message"
+  fi
+  log=$(ls "$home/.local/share/KEXAR/kxToneScope/"ToneScope*.log 2>/dev/null | head -1)
+  if [ -n "$log" ] && grep -q 'ThreadProcAV done' "$log"; then pass "log holds the session's lines"; else fail "log: '$log'"; fi
+  grep -q 'kxToneScope' "$home/.config/KEXAR/kxToneScope.conf" && pass "placement saved" || fail "no placement in the settings"
+
+  # The next start comes back where the window was.
+  run_program "$home" "/U:$url"
+  if wait_for 30 has_window "$pid" "^rtsp://"; then
+    win=$(window_of "$pid" "^rtsp://")
+    sleep 0.5
+    geometry=$(xdotool getwindowgeometry "$win")
+    echo "$geometry" | grep -q 'Geometry: 1100x760' && pass "placement restored" || fail "placement: $geometry"
+    "$xclose" "$win"
+    wait_for 20 gone "$pid" || fail "second run did not close"
+  else
+    fail "second start shows no window"
+  fi
+fi
+
+# --- 2. No arguments: the URL dialog comes first; Cancel ends the process
+# with no main window.
+home=$(fresh_home)
+run_program "$home"
+if wait_for 30 has_window "$pid" "IP camera"; then
+  n=$(xdotool search --onlyvisible --pid "$pid" --name "." | wc -l)
+  [ "$n" = 1 ] || fail "$n windows while the URL dialog is up"
+  press "$(window_of "$pid" "IP camera")" Escape
+  if wait_for 20 gone "$pid"; then
+    code=$(exit_code "$pid")
+    [ "$code" = 0 ] && pass "Cancel in the URL dialog ends the program" || fail "exit $code after Cancel"
+  else
+    fail "still running after Cancel"
+  fi
+else
+  fail "no URL dialog without arguments"
+fi
+
+# --- 3. /H: only the help box.
+home=$(fresh_home)
+run_program "$home" /H
+if wait_for 30 has_window "$pid" "."; then
+  box=$(window_of "$pid" ".")
+  import -window "$box" "$artifacts/program_help.png"
+  n=$(xdotool search --onlyvisible --pid "$pid" --name "." | wc -l)
+  [ "$n" = 1 ] && pass "/H shows one box" || fail "/H shows $n windows"
+  press "$box" Return
+  wait_for 20 gone "$pid" && pass "/H ends after the box" || fail "/H still running"
+else
+  fail "/H shows nothing"
+fi
+
+# --- 4. A URL and an unknown option: "Unknown format" with the help, then the window.
+home=$(fresh_home)
+run_program "$home" "/U:$url" /X
+if wait_for 30 has_window "$pid" "."; then
+  box=$(window_of "$pid" ".")
+  n=$(xdotool search --onlyvisible --pid "$pid" --name "." | wc -l)
+  [ "$n" = 1 ] || fail "$n windows while the message is up: $(xdotool getwindowname "$box")"
+  import -window "$box" "$artifacts/program_unknown_format.png"
+  press "$box" Return
+  if wait_for 30 has_window "$pid" "^rtsp://"; then
+    pass "after \"Unknown format\" the window opens with the URL"
+    "$xclose" "$(window_of "$pid" "^rtsp://")"
+    wait_for 20 gone "$pid" || fail "did not close"
+  else
+    fail "no main window after the message"
+  fi
+else
+  fail "no message for an unknown option"
+fi
+
+# --- 5. No sound server: the window opens, the preview runs and the program
+# ends cleanly.
+home=$(fresh_home)
+PULSE_SERVER=unix:/nonexistent/native run_program "$home" "/U:$url"
+if wait_for 30 has_window "$pid" "^rtsp://"; then
+  win=$(window_of "$pid" "^rtsp://")
+  press "$win" F5
+  wait_for 30 grep -q 'Start ThreadProcAV' "$home/.local/share/KEXAR/kxToneScope/"*.log
+  sleep 3
+  import -window "$win" "$artifacts/program_no_sound_server.png"
+  "$xclose" "$win"
+  wait_for 20 gone "$pid" && [ "$(exit_code "$pid")" = 0 ] && pass "no sound server: clean exit" || fail "no sound server: exit"
+else
+  fail "no sound server: no window"
+fi
+
+# --- 6. Closing while the camera is stalled (SIGSTOP) and while it is being
+# reconnected (killed a moment before).
+for how in stall kill; do
+  /usr/bin/python3 "$KX_SOURCE_DIR/tools/demo-camera/rtsp_camera.py" --demo >"$work/cam.out" 2>/dev/null &
+  cam=$!
+  children+=("$cam")
+  wait_for 60 grep -q '^URL ' "$work/cam.out" || { fail "$how: private camera"; continue; }
+  camurl=$(sed -n 's/^URL //p' "$work/cam.out" | head -1)
+  home=$(fresh_home)
+  run_program "$home" "/U:$camurl"
+  if wait_for 30 has_window "$pid" "^rtsp://"; then
+    win=$(window_of "$pid" "^rtsp://")
+    press "$win" F5
+    wait_for 30 grep -q 'Start ThreadProcAV' "$home/.local/share/KEXAR/kxToneScope/"*.log
+    sleep 2
+    if [ "$how" = stall ]; then kill -STOP "$cam"; else kill -9 "$cam"; fi
+    sleep 0.5
+    "$xclose" "$win"
+    if wait_for 20 gone "$pid"; then
+      code=$(exit_code "$pid")
+      [ "$code" = 0 ] && pass "$how: closed, exit 0" || fail "$how: exit $code"
+    else
+      fail "$how: still running after the close message"
+    fi
+  else
+    fail "$how: no window"
+  fi
+  kill -CONT "$cam" 2>/dev/null; kill -9 "$cam" 2>/dev/null; wait "$cam" 2>/dev/null
+done
+
+echo "failures: $failures"
+[ "$failures" = 0 ]
