@@ -47,8 +47,10 @@ void CUrlLinkButton::paintEvent(QPaintEvent*) {
   const QPalette::ColorGroup group = isEnabled() ? QPalette::Active : QPalette::Disabled;
   p.setPen(palette().color(group, isEnabled() ? QPalette::Link : QPalette::WindowText));
   const QRect r = rect().adjusted(4, 0, -4, 0);
-  p.drawText(r, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-             QFontMetrics(f).elidedText(text(), Qt::ElideRight, r.width()));
+  // Cut with an ellipsis only when the button really is too narrow for the text.
+  const bool fits = QFontMetricsF(f).horizontalAdvance(text()) <= r.width() + 2;
+  p.drawText(r, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine | Qt::TextDontClip,
+             fits ? text() : QFontMetrics(f).elidedText(text(), Qt::ElideRight, r.width()));
   if (hasFocus()) {
     QStyleOptionFocusRect option;
     option.initFrom(this);
