@@ -1,25 +1,35 @@
 // The dialogs the application runs for the frame.
-#include <QInputDialog>
-#include <QMessageBox>
-
 #include "app/main_frame.h"
-#include "dialogs/about_dlg.h"
 #include "app/wave_app.h"
+#include "dialogs/about_dlg.h"
+#include "dialogs/bookmark_dlg.h"
+#include "dialogs/url_dlg.h"
 
 namespace kx {
 
 bool CkxWaveApp::RunUrlDialog(QWidget* parent, QString& url) {
   if (m_urlPrompt) return m_urlPrompt(parent, url);
-  bool ok = false;
-  const QString text = QInputDialog::getText(parent, QStringLiteral("IP camera"),
-                                             QStringLiteral("* RTSP url:"), QLineEdit::Normal, "rtsp://", &ok);
-  if (!ok || text.isEmpty()) return false;
-  url = text;
+  CUrlDlg dlg(m_bookmark, parent);
+  if (dlg.exec() != QDialog::Accepted) return false;
+  url = dlg.GetUrl();
   return true;
 }
 
-void CkxWaveApp::RunAddBookmarkDialog(QWidget*, const QString&) {}
-void CkxWaveApp::RunBookmarkListDialog(QWidget*) {}
+// Both fields start as the current address; OK adds the bookmark and saves
+// the file.
+void CkxWaveApp::RunAddBookmarkDialog(QWidget* parent, const QString& url) {
+  CBookmarkItemDlg dlg(parent);
+  dlg.m_strName = url;
+  dlg.m_strUrl = url;
+  if (dlg.exec() != QDialog::Accepted) return;
+  m_bookmark.Add(dlg.m_strName.toStdU16String(), dlg.m_strUrl.toStdU16String());
+  m_bookmark.Save();
+}
+
+void CkxWaveApp::RunBookmarkListDialog(QWidget* parent) {
+  CBookmarkListDlg dlg(m_bookmark, parent);
+  dlg.exec();
+}
 
 void CkxWaveApp::OnAppAbout() {
   CAboutDlg dlg(m_pMainFrame.get());

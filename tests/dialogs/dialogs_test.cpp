@@ -510,6 +510,27 @@ TEST_F(DialogTest, ListDialogDeleteThenOkSaves) {
   EXPECT_EQ(Items(FromFile()), expected);
 }
 
+TEST_F(DialogTest, ListDialogOkWithAnUnwritableFolderKeepsTheChangeInMemory) {
+  // The folder is gone by the time the user confirms: OK still closes, the
+  // store holds the change, nothing is written and nothing is reported.
+  store_.SetFolder((dir_.path() + "/gone").toStdU16String());
+  CBookmarkListDlg dlg(store_);
+  dlg.show();
+  auto* list = dlg.Item<QTreeWidget>(CBookmarkListDlg::IDC_LIST);
+  ClickRow(list, 0);
+  bool ran = false;
+  QString question;
+  AnswerQuestion(QMessageBox::Yes, &ran, &question);
+  QTest::keyClick(list, Qt::Key_Delete);
+  ASSERT_TRUE(ran);
+  QTest::keyClick(list, Qt::Key_Return);
+  EXPECT_EQ(dlg.result(), QDialog::Accepted);
+  EXPECT_EQ(store_.GetCount(), 2);
+  EXPECT_EQ(store_.GetItem(0).name, u"Склад");
+  EXPECT_FALSE(QFile::exists(dir_.path() + "/gone/Bookmark.xml"));
+  EXPECT_EQ(FileBytes(), fileBefore_);
+}
+
 // ---------------------------------------------------------------------------
 // Screenshots (X server only), English and Russian, and the Russian layout.
 

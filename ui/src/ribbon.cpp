@@ -564,7 +564,7 @@ RibbonPanel::RibbonPanel(Ribbon* ribbon, RibbonCategory* category, const QString
 
   auto* collapsed = new LargeFace(caption, PanelIcon(palette()), true, this);
   collapsed->setToolTip("<b>" + caption.toHtmlEscaped() + "</b>");
-  collapsed->hide();
+  collapsed->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
   collapsedButton_ = collapsed;
   QObject::connect(collapsed, &QToolButton::clicked, this, [this] {
     if (!popup_) popup_ = new Popup(this);
@@ -577,7 +577,17 @@ RibbonPanel::RibbonPanel(Ribbon* ribbon, RibbonCategory* category, const QString
     popup_->show();
   });
   outer->addWidget(body_);
-  outer->addWidget(collapsed);
+  // At the top, with the body's margins, so its image and text line up with
+  // the faces of the panels beside it.
+  collapsedBox_ = new QWidget(this);
+  auto* box = new QVBoxLayout(collapsedBox_);
+  box->setContentsMargins(bl->contentsMargins());
+  collapsed->setParent(collapsedBox_);
+  collapsed->show();
+  box->addWidget(collapsed);
+  box->addStretch(1);
+  collapsedBox_->hide();
+  outer->addWidget(collapsedBox_);
 }
 
 void RibbonPanel::StartColumn() {
@@ -623,13 +633,13 @@ RibbonElement* RibbonPanel::Add(const ElementDesc& desc) {
   return element;
 }
 
-bool RibbonPanel::IsCollapsed() const { return !collapsedButton_->isHidden(); }
+bool RibbonPanel::IsCollapsed() const { return !collapsedBox_->isHidden(); }
 
 void RibbonPanel::SetCollapsed(bool collapsed) {
   if (collapsed == IsCollapsed()) return;
   if (popup_) popup_->hide();
   body_->setVisible(!collapsed);
-  collapsedButton_->setVisible(collapsed);
+  collapsedBox_->setVisible(collapsed);
 }
 
 int RibbonPanel::FullWidth() const { return body_->sizeHint().width(); }
@@ -678,7 +688,7 @@ void RibbonCategory::FitPanels() {
   int total = 0;
   for (auto* panel : panels_) {
     full.push_back(panel->FullWidth() + 5);
-    folded.push_back(panel->CollapsedButton()->sizeHint().width() + 5);
+    folded.push_back(panel->CollapsedButton()->sizeHint().width() + 8 + 5);
     total += full.back();
   }
   // Fold from the right until the rest fits (or every panel is folded).

@@ -5,7 +5,11 @@
 #include <cmath>
 #include <cstdio>
 
+#include "monitor/draw/pixel_rows.h"
+
 namespace kx::draw {
+
+using pixels::ByteMul;
 
 namespace {
 QRectF ToQt(const RectF& rc) {
@@ -13,6 +17,44 @@ QRectF ToQt(const RectF& rc) {
 }
 QColor ToQt(ColorF c) { return QColor::fromRgbF(c.r, c.g, c.b, c.a); }
 }  // namespace
+
+ColumnSpan VerticalLineSpan(PointF from, PointF to) {
+  const int x = static_cast<int>(std::floor(from.x + 0.5f));
+  const int y0 = static_cast<int>(std::floor(std::min(from.y, to.y) + 0.5f));
+  const int y1 = static_cast<int>(std::floor(std::max(from.y, to.y) + 0.5f));
+  return ColumnSpan{x, y0, y1 + 1};
+}
+
+bool BlitImageOver(QImage& target, const RectF& dest, const QImage& image, const RectF& src, float opacity,
+                   bool overBlack) {
+  const auto whole = [](float v) { return v == std::floor(v) && std::fabs(v) < 1e6f; };
+  if (!whole(dest.left) || !whole(dest.top) || !whole(src.left) || !whole(src.top) ||
+      dest.Width() != src.Width() || dest.Height() != src.Height() || !whole(src.Width()) || !whole(src.Height()))
+    return false;
+  if (target.format() != QImage::Format_ARGB32_Premultiplied || image.format() != QImage::Format_ARGB32_Premultiplied)
+    return false;
+  // QPainter keeps the opacity as a fraction of 256 and scales it to 255.
+  const double clamped = std::clamp(static_cast<double>(opacity), 0.0, 1.0);
+  const uint32_t constAlpha = (static_cast<uint32_t>(clamped * 256.0) * 255u) >> 8;
+  const int dx = static_cast<int>(dest.left), dy = static_cast<int>(dest.top);
+  const int sx = static_cast<int>(src.left), sy = static_cast<int>(src.top);
+  // The overlap of the source part with the image, then with the target.
+  int x0 = std::max({0, -sx, -dx}), y0 = std::max({0, -sy, -dy});
+  int x1 = std::min({static_cast<int>(src.Width()), image.width() - sx, target.width() - dx});
+  int y1 = std::min({static_cast<int>(src.Height()), image.height() - sy, target.height() - dy});
+  if (constAlpha == 0 || x0 >= x1 || y0 >= y1) return true;
+  for (int r = y0; r < y1; ++r) {
+    const uint32_t* s = reinterpret_cast<const uint32_t*>(image.constScanLine(sy + r)) + sx + x0;
+    uint32_t* d = reinterpret_cast<uint32_t*>(target.scanLine(dy + r)) + dx + x0;
+    if (overBlack && constAlpha == 255)
+      pixels::OverBlackRow(d, s, x1 - x0);
+    else {
+      if (overBlack) std::fill(d, d + (x1 - x0), 0xFF000000u);
+      pixels::OverRow(d, s, x1 - x0, constAlpha);
+    }
+  }
+  return true;
+}
 
 CQtBitmap::CQtBitmap(const QImage& image) : image_(image.convertToFormat(QImage::Format_ARGB32_Premultiplied)) {}
 
@@ -23,7 +65,7 @@ bool CQtBitmap::Create(int width, int height) {
   return !image_.isNull();
 }
 
-CQtCanvas::CQtCanvas() : font_(QStringLiteral("Tahoma")) {
+CQtCanvas::CQtCanvas(bool keepPainter) : keepPainter_(keepPainter), font_(QStringLiteral("Tahoma")) {
   font_.setPixelSize(9);
   font_.setBold(true);
   font_.setStyle(QFont::StyleNormal);
@@ -36,23 +78,38 @@ CQtCanvas::~CQtCanvas() {
 }
 
 bool CQtCanvas::Begin(CQtBitmap& target) {
+  clearPending_ = false;
+  if (keepPainter_ && painter_.isActive() && kept_ == &target.Image() && !target.IsNull() &&
+      keptBits_ == target.Image().constBits() && keptSize_ == target.Image().size()) {
+    target_ = kept_;
+    if (labelsThread_ != std::this_thread::get_id()) {
+      labels_.clear();
+      labelsThread_ = std::this_thread::get_id();
+    }
+    return true;
+  }
   if (painter_.isActive()) painter_.end();
   target_ = nullptr;
-  clearPending_ = false;
+  kept_ = nullptr;
   if (target.IsNull() || !painter_.begin(&target.Image())) return false;
   target_ = &target.Image();
+  if (keepPainter_) {
+    kept_ = target_;
+    keptBits_ = target_->constBits();
+    keptSize_ = target_->size();
+  }
   if (labelsThread_ != std::this_thread::get_id()) {
     labels_.clear();
     labelsThread_ = std::this_thread::get_id();
   }
   painter_.setRenderHint(QPainter::Antialiasing, false);
   painter_.setRenderHint(QPainter::SmoothPixmapTransform, true);
-  painter_.setFont(font_);
+  fontSet_ = false;  // set with the first label: it costs an allocation
   return true;
 }
 
 void CQtCanvas::ReleaseThreadResources() {
-  End();
+  Finish();
   labels_.clear();
   labelsThread_ = std::thread::id();
 }
@@ -60,14 +117,23 @@ void CQtCanvas::ReleaseThreadResources() {
 void CQtCanvas::End() {
   if (painter_.isActive()) {
     FlushClear();
-    painter_.end();
+    if (!keepPainter_) painter_.end();
   }
   clearPending_ = false;
   target_ = nullptr;
 }
 
+void CQtCanvas::Finish() {
+  End();
+  if (painter_.isActive()) painter_.end();
+  kept_ = nullptr;
+  keptBits_ = nullptr;
+}
+
 void CQtCanvas::SetBrushColor(BrushId brush, ColorF color) {
   const int i = static_cast<int>(brush);
+  ++brushSerial_;
+  brushColors_[i] = color;
   colors_[i] = ToQt(color);
   premultiplied_[i] = qPremultiply(colors_[i].rgba());
   pens_[i] = QPen(colors_[i], 1.0);
@@ -117,14 +183,12 @@ void CQtCanvas::DrawLine(PointF from, PointF to, BrushId brush) {
   FlushClear();
   if (from.x == to.x) {
     // Waveform columns: a one-pixel rectangle fills far faster than a line
-    // of one-pixel spans. Rows whose centres lie within the ends.
-    const int x = static_cast<int>(std::floor(from.x + 0.5f));
-    const int y0 = static_cast<int>(std::floor(std::min(from.y, to.y) + 0.5f));
-    const int y1 = static_cast<int>(std::floor(std::max(from.y, to.y) + 0.5f));
+    // of one-pixel spans.
+    const ColumnSpan span = VerticalLineSpan(from, to);
     if (DirectPixels())
-      BlendColumn(x, y0, y1 + 1, premultiplied_[static_cast<int>(brush)]);
+      BlendColumn(span.x, span.r0, span.r1, premultiplied_[static_cast<int>(brush)]);
     else
-      painter_.fillRect(QRect(x, y0, 1, y1 - y0 + 1), colors_[static_cast<int>(brush)]);
+      painter_.fillRect(QRect(span.x, span.r0, 1, span.r1 - span.r0), colors_[static_cast<int>(brush)]);
     return;
   }
   painter_.setPen(pens_[static_cast<int>(brush)]);
@@ -148,6 +212,10 @@ const QStaticText& CQtCanvas::Label(std::string_view utf8, float width) {
 
 void CQtCanvas::DrawText(std::string_view utf8, const RectF& rc, BrushId brush) {
   FlushClear();
+  if (!fontSet_) {
+    painter_.setFont(font_);
+    fontSet_ = true;
+  }
   const QStaticText& label = Label(utf8, rc.right - rc.left);
   painter_.setPen(pens_[static_cast<int>(brush)]);
   painter_.drawStaticText(QPointF(rc.left, rc.top), label);
@@ -178,17 +246,6 @@ void CQtCanvas::FillPath(const IPath& path, BrushId brush) {
   if (DirectPixels() && FillUnderCurve(p, premultiplied_[static_cast<int>(brush)])) return;
   painter_.fillPath(p, color);
 }
-
-namespace {
-// d * a / 255 for the four bytes at once.
-inline uint32_t ByteMul(uint32_t d, uint32_t a) {
-  uint32_t rb = (d & 0x00FF00FFu) * a;
-  rb = ((rb + ((rb >> 8) & 0x00FF00FFu) + 0x00800080u) >> 8) & 0x00FF00FFu;
-  uint32_t ag = ((d >> 8) & 0x00FF00FFu) * a;
-  ag = (ag + ((ag >> 8) & 0x00FF00FFu) + 0x00800080u) & 0xFF00FF00u;
-  return rb | ag;
-}
-}  // namespace
 
 bool CQtCanvas::DirectPixels() const {
   return target_ && painter_.opacity() == 1.0 && !painter_.hasClipping() && painter_.transform().isIdentity() &&
@@ -253,14 +310,11 @@ bool CQtCanvas::FillUnderCurve(const QPainterPath& path, QRgb premultiplied) {
     }
   }
   // Row by row, so the pixels are touched in memory order.
-  const uint32_t inverse = 255u - qAlpha(premultiplied);
   const qsizetype stride = img.bytesPerLine() / 4;
   uint32_t* bits = reinterpret_cast<uint32_t*>(img.bits());
-  for (int r = rowMin; r < rowMax; ++r) {
-    uint32_t* row = bits + r * stride;
-    for (int x = xBegin; x < xEnd; ++x)
-      if (fillTop_[x] <= r && r < fillBottom_[x]) row[x] = premultiplied + ByteMul(row[x], inverse);
-  }
+  for (int r = rowMin; r < rowMax; ++r)
+    pixels::BlendWhereRow(bits + r * stride + xBegin, fillTop_.data() + xBegin, fillBottom_.data() + xBegin, r,
+                          premultiplied, xEnd - xBegin);
   return true;
 }
 

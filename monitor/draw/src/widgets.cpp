@@ -43,34 +43,61 @@ struct MeterZones {
   }
 };
 
+// The 0 percent line and the pixels for 100 percent of a view H high, and
+// where the zones change colour.
+struct MeterScale {
+  float base, range;
+  MeterZones zones;
+  explicit MeterScale(float H)
+      : base(H - 60.0f),
+        range(H - 60.0f),
+        zones{base - DbToMeterPercent(-10.0f) * range / 100.0f, base - DbToMeterPercent(-5.0f) * range / 100.0f} {}
+};
+
+void MeterSegment(ICanvas& canvas, const float (&bar)[2], float y, BrushId brush) {
+  canvas.DrawRect(RectF{bar[0], y, bar[1], y}, brush);
+}
+
 // One bar: the lit segments from the base up to the level, then the hold
 // mark on the 2-pixel grid when it lies above the level.
-void DrawMeterBar(ICanvas& canvas, float xRight, float xLeft, float base, float range, const MeterZones& zones,
-                  float magnitude, float& hold) {
-  const float p = MagnitudeToMeterPercent(magnitude);
-  if (hold <= p) hold = p;
-  const float top = base - p * range / 100.0f;
-  float y = base;
+void DrawMeterBar(ICanvas& canvas, const float (&bar)[2], const MeterScale& scale, const MeterBarLevel& level) {
+  float y = scale.base;
   do {
-    canvas.DrawRect(RectF{xRight, y, xLeft, y}, zones.At(y));
+    MeterSegment(canvas, bar, y, scale.zones.At(y));
     y -= 2.0f;
-  } while (y > top);
-  if (p < hold) {
-    const float holdY = base - hold * range / 100.0f;
-    y = base;
-    do {
-      y -= 2.0f;
-    } while (!(y <= holdY));
-    canvas.DrawRect(RectF{xRight, y, xLeft, y}, zones.At(y));
-  }
+  } while (y > level.top);
+  if (level.showHold) MeterSegment(canvas, bar, level.holdY, scale.zones.At(level.holdY));
 }
 
 }  // namespace
 
+MeterBarLevel MeterBar(float viewHeight, float magnitude, float& hold) {
+  const MeterScale scale(viewHeight);
+  const float p = MagnitudeToMeterPercent(magnitude);
+  if (hold <= p) hold = p;
+  MeterBarLevel level;
+  level.top = scale.base - p * scale.range / 100.0f;
+  if (p < hold) {
+    const float holdY = scale.base - hold * scale.range / 100.0f;
+    float y = scale.base;
+    do {
+      y -= 2.0f;
+    } while (!(y <= holdY));
+    level.showHold = true;
+    level.holdY = y;
+  }
+  return level;
+}
+
 void DrawPeakMeter(ICanvas& canvas, const PeakMeterInput& in, float& holdOutput, float& holdInput) {
+  DrawPeakMeterBackground(canvas, in);
+  DrawPeakMeterBars(canvas, in, holdOutput, holdInput);
+}
+
+void DrawPeakMeterBackground(ICanvas& canvas, const PeakMeterInput& in) {
   const float H = in.viewHeight;
-  const float base = H - 60.0f;
-  const float range = H - 60.0f;
+  const MeterScale scale(H);
+  const float base = scale.base, range = scale.range;
   canvas.Clear(ColorF{0, 0, 0, 0});
   canvas.FillRect(RectF{0, 0, 60, H - 20.0f}, BrushId::Bkg);
 
@@ -96,14 +123,25 @@ void DrawPeakMeter(ICanvas& canvas, const PeakMeterInput& in, float& holdOutput,
   canvas.DrawText(kMinusInfinity, RectF{22, base - 6.0f, 60, base}, BrushId::Axis);
 
   for (float y = base; y >= 20.0f; y -= 2.0f) {
-    canvas.DrawRect(RectF{57, y, 44, y}, BrushId::Axis);
-    canvas.DrawRect(RectF{18, y, 5, y}, BrushId::Axis);
+    MeterSegment(canvas, kMeterRightBar, y, BrushId::Axis);
+    MeterSegment(canvas, kMeterLeftBar, y, BrushId::Axis);
   }
+}
 
-  const MeterZones zones{base - DbToMeterPercent(-10.0f) * range / 100.0f,
-                         base - DbToMeterPercent(-5.0f) * range / 100.0f};
-  DrawMeterBar(canvas, 57, 44, base, range, zones, in.outputPeak, holdOutput);
-  DrawMeterBar(canvas, 18, 5, base, range, zones, in.inputPeak, holdInput);
+void DrawPeakMeterBars(ICanvas& canvas, const PeakMeterInput& in, float& holdOutput, float& holdInput) {
+  const MeterScale scale(in.viewHeight);
+  DrawMeterBar(canvas, kMeterRightBar, scale, MeterBar(in.viewHeight, in.outputPeak, holdOutput));
+  DrawMeterBar(canvas, kMeterLeftBar, scale, MeterBar(in.viewHeight, in.inputPeak, holdInput));
+}
+
+void DrawPeakMeterAllLit(ICanvas& canvas, const PeakMeterInput& in) {
+  DrawPeakMeterBackground(canvas, in);
+  const MeterScale scale(in.viewHeight);
+  // A full bar reaches y = 0, a hold mark one grid step beyond it.
+  for (float y = scale.base; y >= -2.0f; y -= 2.0f) {
+    MeterSegment(canvas, kMeterRightBar, y, scale.zones.At(y));
+    MeterSegment(canvas, kMeterLeftBar, y, scale.zones.At(y));
+  }
 }
 
 // ---- waveform ----
@@ -114,64 +152,16 @@ struct WaveFrame {
   float W, c, xScaleEnd, xLabel, xLabelEnd;
   explicit WaveFrame(const WaveInput& in)
       : W(in.viewWidth),
-        c((in.viewHeight * 0.5f - 10.0f) * 0.5f),
+        c(WaveCentre(in.viewHeight)),
         xScaleEnd(in.viewWidth - 125.0f),
         xLabel(in.viewWidth - 123.0f),
         xLabelEnd(in.viewWidth - 100.0f) {}
-  // Columns drawn: element i lands at x = W - 125 - i.
-  size_t Count(const WaveInput& in) const {
-    const float limit = W - 25.0f;
-    size_t n = 0;
-    while (n < in.history.size() && static_cast<float>(n) < limit) ++n;
-    return n;
-  }
   void ScaleLine(ICanvas& canvas, float y, BrushId brush) const {
     canvas.DrawLine(PointF{10, y}, PointF{xScaleEnd, y}, brush);
   }
 };
 
-template <typename Deflection>
-void DrawWaveColumns(ICanvas& canvas, const WaveInput& in, const WaveFrame& f, Deflection deflection) {
-  const size_t n = f.Count(in);
-  if (in.waveScale >= 6) {
-    for (size_t i = 0; i < n; ++i) {
-      const float x = f.xScaleEnd - static_cast<float>(i);
-      if (x <= 10.0f) break;
-      const float v = static_cast<float>(in.history[i]);
-      if (v == 0.0f) continue;
-      const float a = deflection(v);
-      canvas.DrawLine(PointF{x, f.c - a}, PointF{x, f.c + a - 1.0f}, BrushId::Wave);
-    }
-    return;
-  }
-  // Few samples per column: join neighbouring columns into a zigzag.
-  if (n == 0) return;
-  auto at = [&](size_t i) {
-    const float v = static_cast<float>(in.history[i]);
-    return v == 0.0f ? 0.0f : deflection(v);
-  };
-  float aPrev = at(0);
-  for (size_t i = 1; i < n; ++i) {
-    const float x = f.xScaleEnd - static_cast<float>(i);
-    const float a = at(i);
-    if (x > 10.0f) canvas.DrawLine(PointF{x - 1.0f, f.c - aPrev}, PointF{x, f.c + a - 1.0f}, BrushId::Wave);
-    aPrev = a;
-  }
-}
-
-}  // namespace
-
-void DrawWavePanel(ICanvas& canvas, const WaveInput& in, int modeWave) {
-  canvas.Clear(ColorF{0, 0, 0, 0});
-  canvas.FillRect(RectF{0, 0, in.viewWidth - 90.0f, in.viewHeight * 0.5f - 15.0f}, BrushId::Bkg);
-  if (modeWave == 0)
-    DrawWaveLog(canvas, in);
-  else if (modeWave == 1)
-    DrawWaveLine(canvas, in);
-}
-
-void DrawWaveLog(ICanvas& canvas, const WaveInput& in) {
-  const WaveFrame f(in);
+void DrawWaveLogScale(ICanvas& canvas, const WaveFrame& f) {
   const float c = f.c;
   char text[16];
   for (int d = 0; d <= 90; d += 10) {
@@ -187,11 +177,9 @@ void DrawWaveLog(ICanvas& canvas, const WaveInput& in) {
       canvas.DrawText(kMinusInfinity, RectF{f.W - 122.0f, c - 6.0f, f.xLabelEnd, c}, BrushId::Wave);
     }
   }
-  DrawWaveColumns(canvas, in, f, [c](float v) { return MagnitudeToMeterPercent(v) * c / 100.0f; });
 }
 
-void DrawWaveLine(ICanvas& canvas, const WaveInput& in) {
-  const WaveFrame f(in);
+void DrawWaveLineScale(ICanvas& canvas, const WaveFrame& f) {
   const float c = f.c;
   f.ScaleLine(canvas, c, BrushId::Wave);
   canvas.DrawText("0.0", RectF{f.W - 122.0f, c - 6.0f, f.xLabelEnd, c}, BrushId::Wave);
@@ -208,7 +196,72 @@ void DrawWaveLine(ICanvas& canvas, const WaveInput& in) {
   f.ScaleLine(canvas, 2.0f * c, BrushId::Axis);
   canvas.DrawText("1.0", RectF{f.xLabel, 1, f.xLabelEnd, 0}, BrushId::Axis);
   canvas.DrawText("1.0", RectF{f.xLabel, 2.0f * c - 19.0f, f.xLabelEnd, 2.0f * c}, BrushId::Axis);
-  DrawWaveColumns(canvas, in, f, [c](float v) { return v * c; });
+}
+
+}  // namespace
+
+float WaveCentre(float viewHeight) { return (viewHeight * 0.5f - 10.0f) * 0.5f; }
+
+float WaveDeflection(int modeWave, float v, float centre) {
+  if (v == 0.0f) return 0.0f;
+  return modeWave == 0 ? MagnitudeToMeterPercent(v) * centre / 100.0f : v * centre;
+}
+
+size_t WaveColumnCount(const WaveInput& in) {
+  const float limit = in.viewWidth - 25.0f;
+  size_t n = 0;
+  while (n < in.history.size() && static_cast<float>(n) < limit) ++n;
+  return n;
+}
+
+void DrawWaveColumns(ICanvas& canvas, const WaveInput& in, int modeWave) {
+  if (modeWave != 0 && modeWave != 1) return;
+  const WaveFrame f(in);
+  const size_t n = WaveColumnCount(in);
+  auto at = [&](size_t i) { return WaveDeflection(modeWave, static_cast<float>(in.history[i]), f.c); };
+  if (!WaveZigzag(in)) {
+    for (size_t i = 0; i < n; ++i) {
+      const float x = f.xScaleEnd - static_cast<float>(i);
+      if (x <= 10.0f) break;
+      if (static_cast<float>(in.history[i]) == 0.0f) continue;
+      const float a = at(i);
+      canvas.DrawLine(PointF{x, f.c - a}, PointF{x, f.c + a - 1.0f}, BrushId::Wave);
+    }
+    return;
+  }
+  // Few samples per column: join neighbouring columns into a zigzag.
+  if (n == 0) return;
+  float aPrev = at(0);
+  for (size_t i = 1; i < n; ++i) {
+    const float x = f.xScaleEnd - static_cast<float>(i);
+    const float a = at(i);
+    if (x > 10.0f) canvas.DrawLine(PointF{x - 1.0f, f.c - aPrev}, PointF{x, f.c + a - 1.0f}, BrushId::Wave);
+    aPrev = a;
+  }
+}
+
+void DrawWavePanel(ICanvas& canvas, const WaveInput& in, int modeWave) {
+  DrawWavePanelBackground(canvas, in, modeWave);
+  DrawWaveColumns(canvas, in, modeWave);
+}
+
+void DrawWavePanelBackground(ICanvas& canvas, const WaveInput& in, int modeWave) {
+  canvas.Clear(ColorF{0, 0, 0, 0});
+  canvas.FillRect(RectF{0, 0, in.viewWidth - 90.0f, in.viewHeight * 0.5f - 15.0f}, BrushId::Bkg);
+  if (modeWave == 0)
+    DrawWaveLogScale(canvas, WaveFrame(in));
+  else if (modeWave == 1)
+    DrawWaveLineScale(canvas, WaveFrame(in));
+}
+
+void DrawWaveLog(ICanvas& canvas, const WaveInput& in) {
+  DrawWaveLogScale(canvas, WaveFrame(in));
+  DrawWaveColumns(canvas, in, 0);
+}
+
+void DrawWaveLine(ICanvas& canvas, const WaveInput& in) {
+  DrawWaveLineScale(canvas, WaveFrame(in));
+  DrawWaveColumns(canvas, in, 1);
 }
 
 // ---- spectrum ----
@@ -233,6 +286,15 @@ double FreqAtPixel(int x, const RectF& rc) {
 }
 
 void DrawSpectrumPanel(ICanvas& canvas, const SpectrumInput& in) {
+  DrawSpectrumBackground(canvas, in);
+  if (in.spectrumBound <= 0) return;
+  std::unique_ptr<IPath> outline = canvas.CreatePath();
+  std::unique_ptr<IPath> fill = canvas.CreatePath();
+  if (!outline || !fill) return;
+  DrawSpectrumCurve(canvas, in, *outline, *fill);
+}
+
+void DrawSpectrumBackground(ICanvas& canvas, const SpectrumInput& in) {
   const int w = in.width, h = in.height;
   const float fw = static_cast<float>(w), fh = static_cast<float>(h);
   const float bottom = fh - 26.0f;
@@ -280,12 +342,17 @@ void DrawSpectrumPanel(ICanvas& canvas, const SpectrumInput& in) {
     const float y = static_cast<float>(i) * ppd + 10.0f;
     canvas.DrawRect(RectF{30, y, x20k, y}, BrushId::Axis);
   }
+}
+
+void DrawSpectrumCurve(ICanvas& canvas, const SpectrumInput& in, IPath& outline, IPath& fill) {
+  const int w = in.width, h = in.height;
+  const float fw = static_cast<float>(w), fh = static_cast<float>(h);
+  const float bottom = fh - 26.0f;
+  const int bound = in.spectrumBound;
+  const float ppd = bound > 0 ? (fh - 36.0f) / static_cast<float>(bound) : 0.0f;
   if (bound <= 0) return;
 
-  std::unique_ptr<IPath> outline = canvas.CreatePath();
-  std::unique_ptr<IPath> fill = canvas.CreatePath();
-  if (!outline || !fill) return;
-  fill->BeginFigure(PointF{30, bottom});
+  fill.BeginFigure(PointF{30, bottom});
   const RectF rc{0, 0, fw, fh};
   int lastBin = -1;
   bool any = false;
@@ -301,27 +368,27 @@ void DrawSpectrumPanel(ICanvas& canvas, const SpectrumInput& in) {
     const float y = std::min((40.0f - level) * ppd + 10.0f, bottom);
     const float fx = static_cast<float>(x);
     if (!any) {
-      outline->BeginFigure(PointF{30, y});
-      fill->AddLine(PointF{30, y});
+      outline.BeginFigure(PointF{30, y});
+      fill.AddLine(PointF{30, y});
       any = true;
     }
     if (in.modeSpectrum == 0) {
-      outline->AddLine(PointF{fx, y});
-      fill->AddLine(PointF{fx, y});
+      outline.AddLine(PointF{fx, y});
+      fill.AddLine(PointF{fx, y});
     } else if (in.modeSpectrum == 1) {
-      outline->AddLine(PointF{xPrev, y});
-      outline->AddLine(PointF{fx, y});
-      fill->AddLine(PointF{xPrev, y});
-      fill->AddLine(PointF{fx, y});
+      outline.AddLine(PointF{xPrev, y});
+      outline.AddLine(PointF{fx, y});
+      fill.AddLine(PointF{xPrev, y});
+      fill.AddLine(PointF{fx, y});
       xPrev = fx;
     }
   }
   if (!any) return;
-  outline->EndFigure(false);
-  fill->AddLine(PointF{fw - 37.0f, bottom});
-  fill->EndFigure(true);
-  canvas.DrawPath(*outline, BrushId::Spectrum);
-  canvas.FillPath(*fill, BrushId::SpectrumFill);
+  outline.EndFigure(false);
+  fill.AddLine(PointF{fw - 37.0f, bottom});
+  fill.EndFigure(true);
+  canvas.DrawPath(outline, BrushId::Spectrum);
+  canvas.FillPath(fill, BrushId::SpectrumFill);
 }
 
 }  // namespace kx::draw

@@ -118,6 +118,7 @@ void CDrawView::CreateDeviceResources() {
 void CDrawView::ReleaseDeviceResources() {
   platform::LockGuard lock(m_csDraw);
   m_canvas.End();
+  m_widgetImages.Invalidate();
   m_bDevice = false;
   m_pTargetBitmap.Reset();
   m_pVideoBitmap.Reset();
@@ -132,6 +133,7 @@ void CDrawView::ReleaseDeviceResources() {
 void CDrawView::ResizeTargets(int32_t width, int32_t height) {
   platform::LockGuard lock(m_csDraw);
   if (!m_bDevice || width == 0 || height == 0) return;
+  m_widgetImages.EndPainting();  // the widget images are about to be replaced
   m_rcClient = RectF{0, 0, ClampedSide(width), ClampedSide(height)};
   const int frameW = static_cast<int>(m_rcClient.right), frameH = static_cast<int>(m_rcClient.bottom);
   const bool target = m_pTargetBitmap.Create(frameW, frameH);
@@ -201,6 +203,7 @@ uint32_t CDrawView::ThreadProcRender(platform::WorkerThread& self) {
   {
     platform::LockGuard lock(m_csDraw);
     m_canvas.ReleaseThreadResources();
+    m_widgetImages.EndPainting();
   }
   frameTimer.Cancel();
   decayTimer.Cancel();
@@ -223,22 +226,21 @@ bool CDrawView::AllTargetsExist() const {
 void CDrawView::DrawWidgets(float outputPeak) {
   const float inputPeak = m_analyser.ReadDisplay(m_vWaveRead, m_vSpectrumRead);
   const float W = m_rcClient.right, H = m_rcClient.bottom;
-  if (m_canvas.Begin(m_pMeterBitmap)) {
-    const draw::IBitmap* icons = m_pMeterIcons.IsNull() ? nullptr : &m_pMeterIcons;
-    draw::DrawPeakMeter(m_canvas, draw::PeakMeterInput{W, H, icons, outputPeak, inputPeak}, m_fHoldOutput,
-                        m_fHoldInput);
-    m_canvas.End();
-  }
-  if (m_canvas.Begin(m_pWaveBitmap)) {
-    draw::DrawWavePanel(m_canvas, draw::WaveInput{W, H, m_vWaveRead, m_settings.WaveScale}, m_settings.ModeWave);
-    m_canvas.End();
-  }
-  if (m_canvas.Begin(m_pSpectrumBitmap)) {
-    draw::DrawSpectrumPanel(m_canvas, draw::SpectrumInput{m_pSpectrumBitmap.Width(), m_pSpectrumBitmap.Height(),
-                                                          m_vSpectrumRead, m_settings.SpectrumBound,
-                                                          m_settings.ModeSpectrum});
-    m_canvas.End();
-  }
+  const draw::IBitmap* icons = m_pMeterIcons.IsNull() ? nullptr : &m_pMeterIcons;
+  m_widgetImages.DrawMeter(m_pMeterBitmap, draw::PeakMeterInput{W, H, icons, outputPeak, inputPeak}, m_fHoldOutput,
+                           m_fHoldInput);
+  m_widgetImages.DrawWave(m_pWaveBitmap, draw::WaveInput{W, H, m_vWaveRead, m_settings.WaveScale},
+                          m_settings.ModeWave);
+  m_widgetImages.DrawSpectrum(m_pSpectrumBitmap,
+                              draw::SpectrumInput{m_pSpectrumBitmap.Width(), m_pSpectrumBitmap.Height(),
+                                                  m_vSpectrumRead, m_settings.SpectrumBound, m_settings.ModeSpectrum});
+}
+
+void CDrawView::DrawFrameImage(const draw::CQtBitmap& image, const RectF& dest, float opacity, const RectF& src) {
+  // One to one on whole pixels the pixels are blended here; anything scaled
+  // or off the pixel grid goes through the painter.
+  if (draw::BlitImageOver(m_pTargetBitmap.Image(), dest, image.Image(), src, opacity)) return;
+  if (m_canvas.Active() || m_canvas.Begin(m_pTargetBitmap)) m_canvas.DrawBitmap(image, dest, opacity, src);
 }
 
 void CDrawView::ComposeFrame() {
@@ -254,17 +256,39 @@ void CDrawView::ComposeFrame() {
   const bool widgets = show == 0 || show == 1;
   if (widgets) DrawWidgets(outputPeak);
 
-  if (!m_canvas.Begin(m_pTargetBitmap)) return;
-  m_canvas.Clear(ColorF{0, 0, 0, 1});
   const float W = m_rcClient.right, H = m_rcClient.bottom;
-  if (show == 0 || show == 2)
-    m_canvas.DrawBitmap(m_pVideoBitmap, draw::LetterboxRect(W, H), 1.0f, WholeBitmap(m_pVideoBitmap));
+  QImage& target = m_pTargetBitmap.Image();
+  const bool picture = show == 0 || show == 2;
+  const RectF box = draw::LetterboxRect(W, H);
+  const RectF whole = WholeBitmap(m_pVideoBitmap);
+  // The picture on black: one to one it is written over a black backdrop
+  // with only the bars filled; scaled it goes through the painter.
+  if (picture && box.Width() == whole.Width() && box.Height() == whole.Height() &&
+      draw::BlitImageOver(target, box, m_pVideoBitmap.Image(), whole, 1.0f, true)) {
+    const int top = static_cast<int>(box.top), bottom = static_cast<int>(box.bottom);
+    const int left = static_cast<int>(box.left), right = static_cast<int>(box.right);
+    for (int y = 0; y < target.height(); ++y) {
+      uint32_t* row = reinterpret_cast<uint32_t*>(target.scanLine(y));
+      if (y < top || y >= bottom) {
+        std::fill(row, row + target.width(), 0xFF000000u);
+      } else {
+        std::fill(row, row + std::clamp(left, 0, target.width()), 0xFF000000u);
+        std::fill(row + std::clamp(right, 0, target.width()), row + target.width(), 0xFF000000u);
+      }
+    }
+  } else if (picture) {
+    target.fill(0xFF000000u);
+    if (!m_canvas.Begin(m_pTargetBitmap)) return;
+    m_canvas.DrawBitmap(m_pVideoBitmap, box, 1.0f, whole);
+  } else {
+    target.fill(0xFF000000u);
+  }
   if (widgets) {
     const draw::FrameLayout layout = draw::LayoutFrame(W, H);
     const float opacity = static_cast<float>(m_settings.Opacity.Get()) / 100.0f;
-    m_canvas.DrawBitmap(m_pMeterBitmap, layout.meter, opacity, WholeBitmap(m_pMeterBitmap));
-    m_canvas.DrawBitmap(m_pWaveBitmap, layout.wave, opacity, WholeBitmap(m_pWaveBitmap));
-    m_canvas.DrawBitmap(m_pSpectrumBitmap, layout.spectrum, opacity, WholeBitmap(m_pSpectrumBitmap));
+    DrawFrameImage(m_pMeterBitmap, layout.meter, opacity, WholeBitmap(m_pMeterBitmap));
+    DrawFrameImage(m_pWaveBitmap, layout.wave, opacity, WholeBitmap(m_pWaveBitmap));
+    DrawFrameImage(m_pSpectrumBitmap, layout.spectrum, opacity, WholeBitmap(m_pSpectrumBitmap));
   }
   CPreviewSession& session = *m_pSession;
   if (session.m_bBusy.load(std::memory_order_acquire)) {
@@ -272,8 +296,8 @@ void CDrawView::ComposeFrame() {
     const int frame = session.m_spinner.Step();
     if (!m_pSpinnerBitmap.IsNull()) {
       const float left = static_cast<float>(draw::kSpinnerFrameSize * frame);
-      m_canvas.DrawBitmap(m_pSpinnerBitmap, draw::LayoutFrame(W, H).spinner, 1.0f,
-                          RectF{left, 0, left + draw::kSpinnerFrameSize, draw::kSpinnerFrameSize});
+      DrawFrameImage(m_pSpinnerBitmap, draw::LayoutFrame(W, H).spinner, 1.0f,
+                     RectF{left, 0, left + draw::kSpinnerFrameSize, draw::kSpinnerFrameSize});
     }
   }
   if (auto hook = m_pComposeHookForTests.load(std::memory_order_acquire)) hook();

@@ -301,6 +301,7 @@ class RibbonPanel : public QWidget {
   QWidget* column_ = nullptr;
   int rows_ = 3;
   QWidget* collapsedButton_;
+  QWidget* collapsedBox_;
   QWidget* popup_ = nullptr;
   QIcon firstIcon_;
 };

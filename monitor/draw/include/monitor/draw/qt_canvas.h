@@ -50,14 +50,35 @@ class CQtPath : public IPath {
     if (closed) path_.closeSubpath();
   }
   const QPainterPath& Path() const { return path_; }
+  // Empty again, keeping the memory for the next curve.
+  void Clear() { path_.clear(); }
 
  private:
   QPainterPath path_;
 };
 
+// The pixels a vertical one-pixel line covers: column x, rows [r0, r1)
+// (those whose centres lie within the ends), unclipped.
+struct ColumnSpan {
+  int x, r0, r1;
+};
+ColumnSpan VerticalLineSpan(PointF from, PointF to);
+
+// Draws the part src of image at dest, source over, with the opacity, the
+// way QPainter does when nothing is scaled: only when dest has whole-pixel
+// corners and the size of src. False (nothing drawn) otherwise, or when the
+// target is not premultiplied ARGB32. overBlack: the target's pixels under
+// dest count as opaque black whatever they hold.
+bool BlitImageOver(QImage& target, const RectF& dest, const QImage& image, const RectF& src, float opacity,
+                   bool overBlack = false);
+
 class CQtCanvas : public ICanvas {
  public:
-  CQtCanvas();
+  // keepPainter: End leaves the painter open on its image, and the next
+  // Begin on the same pixels goes on with it (opening a painter costs
+  // allocations). The image must then not be replaced, resized or freed
+  // before Finish.
+  explicit CQtCanvas(bool keepPainter = false);
   CQtCanvas(const CQtCanvas&) = delete;
   CQtCanvas& operator=(const CQtCanvas&) = delete;
   ~CQtCanvas() override;
@@ -65,7 +86,9 @@ class CQtCanvas : public ICanvas {
   // Starts drawing on the target; false when it has no pixels.
   bool Begin(CQtBitmap& target);
   void End();
-  bool Active() const { return painter_.isActive(); }
+  // Closes the painter, kept or not.
+  void Finish();
+  bool Active() const { return target_ != nullptr; }
   // Laid-out labels belong to the font data of the thread that drew them,
   // which goes when that thread ends: a drawing thread calls this last.
   void ReleaseThreadResources();
@@ -82,6 +105,12 @@ class CQtCanvas : public ICanvas {
   void FillPath(const IPath& path, BrushId brush) override;
 
   const QFont& LabelFont() const { return font_; }
+  // A brush's colour premultiplied, as written into pixels.
+  QRgb Premultiplied(BrushId brush) const { return premultiplied_[static_cast<int>(brush)]; }
+  ColorF BrushColor(BrushId brush) const { return brushColors_[static_cast<int>(brush)]; }
+  // Changes with every SetBrushColor: images drawn from the brushes before
+  // a different value are out of date.
+  uint64_t BrushSerial() const { return brushSerial_; }
 
  private:
   struct KeyHash {
@@ -100,16 +129,24 @@ class CQtCanvas : public ICanvas {
   // Source-over of one premultiplied colour on rows [r0, r1) of column x.
   void BlendColumn(int x, int r0, int r1, QRgb premultiplied);
 
+  const bool keepPainter_;
   QPainter painter_;
   QImage* target_ = nullptr;
+  // The image the kept painter is open on, and its pixels and size then.
+  QImage* kept_ = nullptr;
+  const uchar* keptBits_ = nullptr;
+  QSize keptSize_;
   // A clear is held back until the next operation: a widget's first fill
   // covers its whole image with an opaque colour and makes it unnecessary.
   bool clearPending_ = false;
   QColor clearColor_;
   void FlushClear();
   QFont font_;
+  bool fontSet_ = false;
+  ColorF brushColors_[kBrushCount];
   QColor colors_[kBrushCount];
   QRgb premultiplied_[kBrushCount] = {};
+  uint64_t brushSerial_ = 0;
   // Per-column row ranges of the curve fill; grown with the widest target.
   std::vector<int> fillTop_, fillBottom_;
   QPen pens_[kBrushCount];

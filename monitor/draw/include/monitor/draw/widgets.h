@@ -29,6 +29,28 @@ struct PeakMeterInput {
 };
 void DrawPeakMeter(ICanvas& canvas, const PeakMeterInput& in, float& holdOutput, float& holdInput);
 
+// The meter's parts, in the order DrawPeakMeter draws them: everything that
+// does not depend on the levels (cleared image, background, icons, labels,
+// unlit grid), then the lit segments and hold marks of the two bars.
+void DrawPeakMeterBackground(ICanvas& canvas, const PeakMeterInput& in);
+void DrawPeakMeterBars(ICanvas& canvas, const PeakMeterInput& in, float& holdOutput, float& holdInput);
+// The background with every segment of both bars lit in its zone colour.
+void DrawPeakMeterAllLit(ICanvas& canvas, const PeakMeterInput& in);
+
+// Where the lit part of one bar ends: segments at y = base, base - 2, ...
+// while y > top (the one at base always), plus one hold mark at holdY when
+// showHold. Raises hold to the level.
+struct MeterBarLevel {
+  float top = 0;
+  bool showHold = false;
+  float holdY = 0;
+};
+MeterBarLevel MeterBar(float viewHeight, float magnitude, float& hold);
+// Lines of the 2-pixel grid: the right (output) bar runs from x = 57 to 44,
+// the left (input) bar from 18 to 5.
+inline constexpr float kMeterRightBar[2] = {57, 44};
+inline constexpr float kMeterLeftBar[2] = {18, 5};
+
 // The waveform panel in a (W - 90) x (H/2 - 15) image. history holds the
 // waveform columns, newest first.
 struct WaveInput {
@@ -40,6 +62,20 @@ struct WaveInput {
 void DrawWavePanel(ICanvas& canvas, const WaveInput& in, int modeWave);
 void DrawWaveLog(ICanvas& canvas, const WaveInput& in);
 void DrawWaveLine(ICanvas& canvas, const WaveInput& in);
+
+// The panel's parts, in the order DrawWavePanel draws them: the cleared
+// background with the scale of the mode, then the columns.
+void DrawWavePanelBackground(ICanvas& canvas, const WaveInput& in, int modeWave);
+void DrawWaveColumns(ICanvas& canvas, const WaveInput& in, int modeWave);
+
+// Column geometry: the centre line, the deflection of a value (0 for 0) in
+// modes 0 (decibels) and 1 (linear), the columns drawn (element i at
+// x = W - 125 - i, only where x > 10), and whether columns are joined into
+// a zigzag (few samples per column) rather than drawn as vertical lines.
+float WaveCentre(float viewHeight);
+float WaveDeflection(int modeWave, float v, float centre);
+size_t WaveColumnCount(const WaveInput& in);
+inline bool WaveZigzag(const WaveInput& in) { return in.waveScale < 6; }
 
 // Frequency shown at pixel x of a spectrum image of width rc.right - rc.left
 // (logarithmic axis from 10 Hz at x = 30), 0 outside the axis.
@@ -55,5 +91,11 @@ struct SpectrumInput {
   int modeSpectrum = 0;    // 0 lines, 1 bars
 };
 void DrawSpectrumPanel(ICanvas& canvas, const SpectrumInput& in);
+
+// The panel's parts, in the order DrawSpectrumPanel draws them: the cleared
+// background with grid, labels and frame, then the curve built into two
+// empty paths (outline and fill) and drawn.
+void DrawSpectrumBackground(ICanvas& canvas, const SpectrumInput& in);
+void DrawSpectrumCurve(ICanvas& canvas, const SpectrumInput& in, IPath& outline, IPath& fill);
 
 }  // namespace kx::draw

@@ -27,6 +27,7 @@
 #include "monitor/analyser.h"
 #include "monitor/draw/layout.h"
 #include "monitor/draw/qt_canvas.h"
+#include "monitor/draw/widget_images.h"
 #include "platform/thread.h"
 
 namespace kx {
@@ -122,6 +123,7 @@ class CDrawView : public QWidget, public IPreviewHost, public IPicturePresenter 
   void ApplyBrushColors();
   bool AllTargetsExist() const;
   void DrawWidgets(float outputPeak);
+  void DrawFrameImage(const draw::CQtBitmap& image, const draw::RectF& dest, float opacity, const draw::RectF& src);
   void Present();
 
   CSettingsBlock& m_settings;
@@ -136,6 +138,8 @@ class CDrawView : public QWidget, public IPreviewHost, public IPicturePresenter 
 
   mutable platform::Lock m_csDraw;
   draw::CQtCanvas m_canvas;
+  // Keeps the widgets' unchanging parts between frames.
+  draw::CWidgetImages m_widgetImages{m_canvas};
   bool m_bDevice = false;  // the canvas and frame image are usable
   draw::CQtBitmap m_pTargetBitmap;
   draw::CQtBitmap m_pVideoBitmap;
