@@ -95,6 +95,7 @@ class FrameTest : public ::testing::Test {
     }
     Pactl("set-default-sink kx_float");
     QFile::remove(CRegistryManager().FileName());  // a fresh profile each test
+    CRegistryManager().WriteProfileStringW(kSettingsSection, "UpdateUrl", "");  // no update check to the real site
     // Message boxes are answered as a user would, and remembered.
     boxCloser_ = std::make_unique<QTimer>();
     QObject::connect(boxCloser_.get(), &QTimer::timeout, [this] {
