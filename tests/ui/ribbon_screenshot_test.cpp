@@ -6,6 +6,7 @@
 #include <QListWidget>
 #include <QScreen>
 #include <QTest>
+#include <QToolTip>
 
 #include "ribbon_fixture.h"
 #include "ribbon_popups.h"
@@ -64,6 +65,13 @@ TEST_F(RibbonScreenshot, EveryElementKindPopupsAndBackstage) {
   w_->owner.state[kOpacity] = {true, -1, 60, true};
   w_->ribbon->UpdateState();
   Shoot("elements");
+
+  // A tooltip: the text in bold, the description under it.
+  QWidget* start = w_->ribbon->Find<ui::RibbonButton>(kStart)->Face();
+  QToolTip::showText(start->mapToGlobal(QPoint(10, start->height())), start->toolTip(), start);
+  ASSERT_TRUE(QTest::qWaitFor([] { return QToolTip::isVisible(); }));
+  Shoot("tooltip", w_->window.frameGeometry().adjusted(0, 0, 0, 60));
+  QToolTip::hideText();
 
   auto* palette = w_->ribbon->Find<ui::RibbonPalette>(kOpacity);
   palette->ShowPopup();

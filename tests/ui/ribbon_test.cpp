@@ -281,6 +281,30 @@ TEST_F(RibbonTest, MoreColorsOpensTheColourDialog) {
   EXPECT_TRUE(owner().commands.empty());
 }
 
+TEST_F(RibbonTest, KeyboardReachesEveryKindOfElement) {
+  // Tab walks from the Main button through the tabs into the elements.
+  ribbon().MainButton()->setFocus();
+  std::vector<QWidget*> reached;
+  for (int i = 0; i < 20; ++i) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    reached.push_back(QApplication::focusWidget());
+  }
+  auto reaches = [&](QWidget* w) { return std::find(reached.begin(), reached.end(), w) != reached.end(); };
+  EXPECT_TRUE(reaches(ribbon().TabBar()));
+  EXPECT_TRUE(reaches(ribbon().Find<RibbonButton>(kStart)->Face()));
+  EXPECT_TRUE(reaches(ribbon().Find<RibbonPalette>(kOpacity)->Face()));
+  EXPECT_TRUE(reaches(ribbon().Find<RibbonColorButton>(kAxis)->Face()));
+  EXPECT_TRUE(reaches(ribbon().Find<RibbonComboBox>(kDevice)->Face()));
+  EXPECT_TRUE(reaches(ribbon().Find<RibbonSlider>(kVolume)->Face()));
+  EXPECT_TRUE(reaches(ribbon().Find<RibbonCheckBox>(kPreview)->Face()));
+  // Space on a face: a button runs, a palette opens its popup (focused).
+  QTest::keyClick(ribbon().Find<RibbonButton>(kStart)->Face(), Qt::Key_Space);
+  EXPECT_EQ(owner().commands, std::vector<int>{kStart});
+  QTest::keyClick(ribbon().Find<RibbonPalette>(kOpacity)->Face(), Qt::Key_Space);
+  ASSERT_NE(ribbon().Find<RibbonPalette>(kOpacity)->Popup(), nullptr);
+  EXPECT_EQ(QApplication::focusWidget(), ribbon().Find<RibbonPalette>(kOpacity)->Popup());
+}
+
 TEST_F(RibbonTest, TooltipsCarryTextAndDescription) {
   const QString tip = ribbon().Find<RibbonButton>(kStart)->Face()->toolTip();
   EXPECT_EQ(tip, "<b>Start</b><br>Start camera preview");

@@ -150,6 +150,13 @@ bool Connection::Connect() {
 
   const auto deadline = std::chrono::steady_clock::now() + kServerTimeout;
   for (;;) {
+    // The generation is read before the state: a change in between is then
+    // not missed (it would leave the wait to its deadline).
+    uint64_t seen;
+    {
+      std::lock_guard<std::mutex> g(m_waitMutex);
+      seen = m_generation;
+    }
     {
       Locked lock(*this);
       const pa_context_state_t s = pa_context_get_state(m_context);
@@ -157,7 +164,6 @@ bool Connection::Connect() {
       if (!PA_CONTEXT_IS_GOOD(s)) return false;
     }
     std::unique_lock<std::mutex> l(m_waitMutex);
-    const uint64_t seen = m_generation;
     if (!m_waitCv.wait_until(l, deadline, [&] { return m_generation != seen; })) return false;
   }
 
