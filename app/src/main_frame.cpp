@@ -76,7 +76,8 @@ bool CMainFrame::LoadFrame() {
   m_pRibbon->setObjectName("Ribbon");
   setMenuWidget(m_pRibbon);
   m_app.m_audioOutput.SetSessionVolumeNotify([this](float volume, bool) { PostSessionVolume(volume); });
-  if (!BuildRibbon(*m_pRibbon, m_app.m_settings, m_app.m_fVolume, [this] { m_pDevices->RebuildDeviceList(); }))
+  if (!BuildRibbon(*m_pRibbon, m_app.m_settings, m_app.m_fVolume, [this] { m_pDevices->RebuildDeviceList(); },
+                   CreateOptionsPage()))
     return false;
 
   m_pInfoBar = new CCameraInfoBar(central);
@@ -118,6 +119,7 @@ void CMainFrame::AddShortcuts() {
   quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
   connect(quit, &QAction::triggered, this, [this] { OnRibbonCommand(ID_APP_EXIT); });
   addAction(quit);
+  AddAboutKey();
 }
 
 ui::Backstage* CMainFrame::Backstage() { return m_pRibbon ? m_pRibbon->GetBackstage() : nullptr; }
@@ -150,7 +152,10 @@ void CMainFrame::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
   if (m_bFirstShow) {
     m_bFirstShow = false;
-    if (m_firstShowHook) m_firstShowHook();
+    if (m_firstShowHook)
+      m_firstShowHook();
+    else
+      CheckForUpdate();
   }
 }
 

@@ -57,7 +57,10 @@ class CMainFrame : public QMainWindow, public ui::RibbonOwner, public IPreviewHo
   void PostCameraInfo(int wParam, const std::u16string& text);
   void PostSessionVolume(float volume);
 
-  // Called once, on the first showing (the update check hooks in here).
+  // Once per run, on the first showing (unless a hook replaces it): fetches
+  // the version document and offers a newer version (app/src/frame_update.cpp).
+  void CheckForUpdate();
+  // Called once, on the first showing instead of the update check.
   void SetFirstShowHook(std::function<void()> hook) { m_firstShowHook = std::move(hook); }
   // Pages of the backstage view after "Options" (the options page, the about page).
   ui::Backstage* Backstage();
@@ -96,6 +99,9 @@ class CMainFrame : public QMainWindow, public ui::RibbonOwner, public IPreviewHo
   void SaveWindowPos();
   void LoadWindowPos();
   void AddShortcuts();
+  // The backstage's options page and F1 for the about box (frame_update.cpp).
+  QWidget* CreateOptionsPage();
+  void AddAboutKey();
 
   CkxWaveApp& m_app;
   ui::Ribbon* m_pRibbon = nullptr;
