@@ -218,8 +218,7 @@ TEST_F(FrameTest, ChosenDeviceTakesTheToneAndIsStored) {
   EXPECT_NEAR(tone.frequency, 1000.0, 5.0);
 }
 
-// Enabled once the audio layer sets volumes on PulseAudio's own scale (its fix is on the way).
-TEST_F(FrameTest, DISABLED_VolumeSliderSetsTheSessionAndTheMixerMovesTheSliderBack) {
+TEST_F(FrameTest, VolumeSliderSetsTheSessionAndTheMixerMovesTheSliderBack) {
   Start();
   StartPreview();
   ASSERT_TRUE(PumpUntil([] { return OurSinkInput().percent == 50; })) << OurSinkInput().percent;
