@@ -53,7 +53,12 @@ run_program() {  # run_program HOME ARGS... ; sets $pid
   children+=("$pid")
 }
 
-fresh_home() { local h; h=$(mktemp -d "$work/home.XXXX"); echo "$h"; }
+# Each home's settings turn the update check off (empty UpdateUrl): no test asks the maker's real site.
+fresh_home() {
+  local h; h=$(mktemp -d "$work/home.XXXX")
+  mkdir -p "$h/.config/KEXAR" && printf '[Settings]\nUpdateUrl=\n' >"$h/.config/KEXAR/kxToneScope.conf"
+  echo "$h"
+}
 
 # Mean brightness (0..1) and the spread of the colours of a crop of a PNG.
 crop_stats() { convert "$1" -crop "$2" +repage -colorspace sRGB -format '%[fx:mean] %[fx:standard_deviation]' info:; }
