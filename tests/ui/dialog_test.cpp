@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QDesktopServices>
 #include <QLabel>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QTest>
 #include <QTreeWidget>
@@ -272,7 +273,11 @@ TEST(Theme, FusionWithADarkPalette) {
   auto* app = qobject_cast<QApplication*>(QCoreApplication::instance());
   ASSERT_NE(app, nullptr);
   SetVisualTheme(*app);
-  EXPECT_EQ(app->style()->name().toLower(), "fusion");
+  // Fusion under a thin proxy that only shortens the tooltip delay.
+  auto* proxy = qobject_cast<QProxyStyle*>(app->style());
+  ASSERT_NE(proxy, nullptr);
+  EXPECT_EQ(proxy->baseStyle()->name().toLower(), "fusion");
+  EXPECT_EQ(app->style()->styleHint(QStyle::SH_ToolTip_WakeUpDelay), kToolTipWakeUpMs);
   const QPalette p = QApplication::palette();
   EXPECT_LT(p.color(QPalette::Window).lightness(), 80);
   EXPECT_LT(p.color(QPalette::Base).lightness(), 80);

@@ -1,10 +1,26 @@
 #include "ui/theme.h"
 
 #include <QApplication>
+#include <QProxyStyle>
 #include <QStyleFactory>
 #include <QToolTip>
 
 namespace kx {
+
+namespace {
+
+// Fusion wakes tooltips after 700 ms; ribbon users expect about half a second.
+class CThemeStyle : public QProxyStyle {
+ public:
+  using QProxyStyle::QProxyStyle;
+  int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                QStyleHintReturn* returnData) const override {
+    if (hint == SH_ToolTip_WakeUpDelay) return kToolTipWakeUpMs;
+    return QProxyStyle::styleHint(hint, option, widget, returnData);
+  }
+};
+
+}  // namespace
 
 QPalette DarkPalette() {
   const QColor window(53, 53, 53), base(35, 35, 35), text(222, 222, 222), disabled(128, 128, 128);
@@ -40,7 +56,7 @@ QPalette DarkPalette() {
 void SetVisualTheme(QApplication& app, int theme) {
   // Only one theme exists; any number selects it, so a stored value can never leave the program unstyled.
   (void)theme;
-  if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion"))) app.setStyle(fusion);
+  if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion"))) app.setStyle(new CThemeStyle(fusion));
   const QPalette palette = DarkPalette();
   app.setPalette(palette);
   QToolTip::setPalette(palette);

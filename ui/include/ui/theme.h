@@ -12,6 +12,8 @@ class QApplication;
 namespace kx {
 
 constexpr int kVisualTheme = 28;
+// How long the pointer rests before a tooltip shows.
+constexpr int kToolTipWakeUpMs = 500;
 
 // The palette of the theme.
 QPalette DarkPalette();
