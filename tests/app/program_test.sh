@@ -20,7 +20,11 @@ cleanup() {
 }
 trap cleanup EXIT
 
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+# A failure shows the program's own output (a sanitizer report lands there).
+fail() {
+  echo "FAIL: $*"; failures=$((failures + 1))
+  [ -s "${home:-}/out.txt" ] && tail -40 "$home/out.txt" | sed 's/^/  | /'
+}
 pass() { echo "ok: $*"; }
 
 # wait_for SECONDS COMMAND...: polls every 100 ms (a bound against hangs only).
@@ -140,7 +144,12 @@ else
     geometry=$(xdotool getwindowgeometry "$win")
     echo "$geometry" | grep -q 'Geometry: 1100x760' && pass "placement restored" || fail "placement: $geometry"
     "$xclose" "$win"
-    wait_for 20 gone "$pid" || fail "second run did not close"
+    if wait_for 20 gone "$pid"; then
+      code=$(exit_code "$pid")
+      [ "$code" = 0 ] || fail "second run: exit $code"
+    else
+      fail "second run did not close"
+    fi
   else
     fail "second start shows no window"
   fi
@@ -190,7 +199,12 @@ if wait_for 30 has_window "$pid" "."; then
   if wait_for 30 has_window "$pid" "^rtsp://"; then
     pass "after \"Unknown format\" the window opens with the URL"
     "$xclose" "$(window_of "$pid" "^rtsp://")"
-    wait_for 20 gone "$pid" || fail "did not close"
+    if wait_for 20 gone "$pid"; then
+      code=$(exit_code "$pid")
+      [ "$code" = 0 ] || fail "after \"Unknown format\": exit $code"
+    else
+      fail "did not close"
+    fi
   else
     fail "no main window after the message"
   fi
