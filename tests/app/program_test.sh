@@ -48,6 +48,10 @@ press() {  # press WINDOW KEY
   xdotool key --clearmodifiers "$2"
 }
 
+# shot WINDOW FILE: a screenshot; bounded, as import waits for ever on a window
+# whose program has died under it.
+shot() { timeout 30 import -window "$1" "$2"; }
+
 # exit_code PID: waits for the process (it must have ended) and prints its code.
 exit_code() { wait "$1"; echo $?; }
 
@@ -99,7 +103,7 @@ else
   kill "$rec"; wait "$rec" 2>/dev/null
   f=$(frequency_of "$work/tone.raw" 48000)
   if awk -v f="${f:-0}" 'BEGIN { exit !(f > 990 && f < 1010) }'; then pass "default sink plays ${f} Hz"; else fail "tone on the default sink: '${f}' Hz"; fi
-  import -window "$win" "$artifacts/program_window.png"
+  shot "$win" "$artifacts/program_window.png"
   read -r w h < <(identify -format '%w %h' "$artifacts/program_window.png")
   # The picture area below the ribbon and the info bar: the test card has
   # bright, strongly coloured bars.
@@ -178,7 +182,7 @@ home=$(fresh_home)
 run_program "$home" /H
 if wait_for 30 has_window "$pid" "."; then
   box=$(window_of "$pid" ".")
-  import -window "$box" "$artifacts/program_help.png"
+  shot "$box" "$artifacts/program_help.png"
   n=$(xdotool search --onlyvisible --pid "$pid" --name "." | wc -l)
   [ "$n" = 1 ] && pass "/H shows one box" || fail "/H shows $n windows"
   press "$box" Return
@@ -194,7 +198,7 @@ if wait_for 30 has_window "$pid" "."; then
   box=$(window_of "$pid" ".")
   n=$(xdotool search --onlyvisible --pid "$pid" --name "." | wc -l)
   [ "$n" = 1 ] || fail "$n windows while the message is up: $(xdotool getwindowname "$box")"
-  import -window "$box" "$artifacts/program_unknown_format.png"
+  shot "$box" "$artifacts/program_unknown_format.png"
   press "$box" Return
   if wait_for 30 has_window "$pid" "^rtsp://"; then
     pass "after \"Unknown format\" the window opens with the URL"
@@ -221,7 +225,7 @@ if wait_for 30 has_window "$pid" "^rtsp://"; then
   press "$win" F5
   wait_for 30 grep -q 'Start ThreadProcAV' "$home/.local/share/KEXAR/kxToneScope/"*.log
   sleep 3
-  import -window "$win" "$artifacts/program_no_sound_server.png"
+  shot "$win" "$artifacts/program_no_sound_server.png"
   "$xclose" "$win"
   wait_for 20 gone "$pid" && [ "$(exit_code "$pid")" = 0 ] && pass "no sound server: clean exit" || fail "no sound server: exit"
 else
