@@ -117,12 +117,12 @@ void SelectStored(ui::Ribbon& ribbon, const CSettingsBlock& s) {
 }  // namespace
 
 bool BuildRibbon(ui::Ribbon& ribbon, const CSettingsBlock& settings, float volume,
-                 const std::function<void()>& afterFirstCategory) {
+                 const std::function<void()>& afterFirstCategory, QWidget* optionsPage) {
   const QImage background(":/PNG/142");
   if (!background.isNull()) ribbon.SetBackgroundImage(background);
   ribbon.SetMainButton(Str(IDS_MAIN), Str(IDS_MAIN), Str(IDS_MAIN_DESCRIPTION));
   ribbon.SetColorTable(MakeColorTable());
-  AddBackstagePages(ribbon);
+  AddBackstagePages(ribbon, optionsPage);
 
   bool first = true;
   for (const Category& c : Categories()) {
@@ -140,10 +140,12 @@ bool BuildRibbon(ui::Ribbon& ribbon, const CSettingsBlock& settings, float volum
   return true;
 }
 
-void AddBackstagePages(ui::Ribbon& ribbon) {
+void AddBackstagePages(ui::Ribbon& ribbon, QWidget* optionsPage) {
   ui::Backstage* backstage = ribbon.GetBackstage();
   backstage->SetPageCaptions(true);
-  // The form pages come first ("Options"); then the exit command.
+  // The form pages come first ("Options"); then the about box and exit.
+  if (optionsPage) backstage->AddPage(Str(IDS_OPTIONS), optionsPage);
+  backstage->AddCommand(static_cast<int>(ID_APP_ABOUT), Str(IDS_ABOUT_ENTRY));
   backstage->AddCommand(static_cast<int>(ID_APP_EXIT), Str(IDS_EXIT));
 }
 

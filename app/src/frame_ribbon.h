@@ -12,9 +12,10 @@ namespace kx {
 // box is filled then, before the next category is built). Returns false
 // when the ribbon could not be built.
 bool BuildRibbon(ui::Ribbon& ribbon, const CSettingsBlock& settings, float volume,
-                 const std::function<void()>& afterFirstCategory);
+                 const std::function<void()>& afterFirstCategory, QWidget* optionsPage = nullptr);
 
-// The backstage view: the form pages, then "E&xit".
-void AddBackstagePages(ui::Ribbon& ribbon);
+// The backstage view: the form pages ("Options" when given), the about box,
+// then "E&xit".
+void AddBackstagePages(ui::Ribbon& ribbon, QWidget* optionsPage = nullptr);
 
 }  // namespace kx

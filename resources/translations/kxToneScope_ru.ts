@@ -1266,5 +1266,10 @@ The log files and the bookmarks stay where they were.</source>
         <comment>5411</comment>
         <translation>kxToneScopePreview, версия 1.0</translation>
     </message>
+    <message>
+        <source>&amp;About</source>
+        <comment>5412</comment>
+        <translation>&amp;О программе</translation>
+    </message>
 </context>
 </TS>

@@ -61,7 +61,12 @@ run_program() {  # run_program HOME ARGS... ; sets $pid
   children+=("$pid")
 }
 
-fresh_home() { local h; h=$(mktemp -d "$work/home.XXXX"); echo "$h"; }
+# Each home's settings turn the update check off (empty UpdateUrl): no test asks the maker's real site.
+fresh_home() {
+  local h; h=$(mktemp -d "$work/home.XXXX")
+  mkdir -p "$h/.config/KEXAR" && printf '[Settings]\nUpdateUrl=\n' >"$h/.config/KEXAR/kxToneScope.conf"
+  echo "$h"
+}
 
 # Mean brightness (0..1) and the spread of the colours of a crop of a PNG.
 crop_stats() { convert "$1" -crop "$2" +repage -colorspace sRGB -format '%[fx:mean] %[fx:standard_deviation]' info:; }
@@ -99,7 +104,9 @@ else
   children+=("$rec")
   press "$win" F5  # Start
   wait_for 30 grep -q 'ThreadProcAV' "$home/.local/share/KEXAR/kxToneScope/"*.log || fail "no decode run in the log"
-  sleep 4
+  # Sound flows from an audio clock of 3 s on (later under a sanitizer): wait for it.
+  wait_for 60 grep -q 'Sync Audio' "$home/.local/share/KEXAR/kxToneScope/"*.log || fail "no audio in the log"
+  sleep 3
   kill "$rec"; wait "$rec" 2>/dev/null
   f=$(frequency_of "$work/tone.raw" 48000)
   if awk -v f="${f:-0}" 'BEGIN { exit !(f > 990 && f < 1010) }'; then pass "default sink plays ${f} Hz"; else fail "tone on the default sink: '${f}' Hz"; fi

@@ -254,6 +254,23 @@ TEST_F(OptionsPage, FolderApplyFollowsTheField) {
   EXPECT_FALSE(apply->isEnabled());
 }
 
+TEST_F(OptionsPage, TabReachesEveryControlInOrder) {
+  P* page = nullptr;
+  auto window = Host(&page);
+  window->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+  page->GetDlgItem(P::IDC_LANGUAGES)->setFocus();
+  // Both Apply buttons start disabled, so Tab passes them by.
+  std::vector<int> order;
+  for (int i = 0; i < 4; ++i) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    for (int id : {P::IDC_LANGUAGES, P::IDC_LANGUAGE_APPLY, P::IDC_FOLDER, P::IDC_FOLDER_BROWSE, P::IDC_FOLDER_APPLY,
+                   P::IDC_WEB_LINK})
+      if (QApplication::focusWidget() == page->GetDlgItem(id)) order.push_back(id);
+  }
+  EXPECT_EQ(order, (std::vector<int>{P::IDC_FOLDER, P::IDC_FOLDER_BROWSE, P::IDC_WEB_LINK, P::IDC_LANGUAGES}));
+}
+
 TEST_F(OptionsPage, BrowseFillsTheField) {
   P* page = nullptr;
   auto window = Host(&page);

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,6 +18,9 @@ CCameraServer::CCameraServer(std::vector<std::string> args) {
   if (pipe(out) != 0) return;
   m_pid = fork();
   if (m_pid == 0) {
+    // A test that crashes must not leave its camera behind (holding the
+    // port and the test's output pipe).
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
     dup2(out[1], STDOUT_FILENO);
     close(out[0]);
     close(out[1]);

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <thread>
 #include <vector>
 
 #include "media/log_throttle.h"
+#include "media/preview_session.h"
 
 #include "media/frame_queue.h"
 #include "media/picture_pool.h"
@@ -133,6 +135,24 @@ TEST(LogThrottle, FirstLineThenOneAMinuteWithTheCount) {
   // A new run starts with a fresh throttle: its first occurrence is written as it is.
   CLogThrottle next;
   EXPECT_EQ(next.Note(t0 + 3h + 61s, "Drop"), "Drop");
+}
+
+// The connecting indicator: three composed frames per picture, eight
+// pictures, and a reset starts from the first picture's first frame.
+TEST(SpinnerCounter, StepsEveryThirdFrameAndResetStartsOver) {
+  CSpinnerCounter spinner;
+  std::vector<int32_t> shown;
+  for (int i = 0; i < 26; ++i) shown.push_back(spinner.Step());
+  const std::vector<int32_t> want = {0, 0, 0, 1, 1, 1, 2, 2, 2, 3, 3, 3, 4, 4, 4, 5, 5, 5, 6, 6, 6, 7, 7, 7, 0, 0};
+  EXPECT_EQ(shown, want);
+  EXPECT_EQ(spinner.Frame(), 0);
+  EXPECT_EQ(spinner.TicksInFrame(), 2);
+  spinner.Step();
+  spinner.Step();  // in the middle of picture 1
+  spinner.Reset();
+  EXPECT_EQ(spinner.Frame(), 0);
+  EXPECT_EQ(spinner.TicksInFrame(), 0);
+  EXPECT_EQ(spinner.Step(), 0);
 }
 
 }  // namespace

@@ -1,5 +1,8 @@
 // Opening failures, stalls, drops and size changes, each against a camera
 // of the test's own that it can stop, resume or kill.
+#include <atomic>
+#include <thread>
+
 #include "camera_server.h"
 #include "session_fixture.h"
 
@@ -150,6 +153,60 @@ TEST_F(StalledCamera, KilledCameraGetsExactlyOneReconnection) {
   EXPECT_TRUE(rig.session.IsIdle());
   EXPECT_TRUE(rig.session.m_frameQueue.Empty());
   rig.session.Stop();
+}
+
+// Holds the decode thread at one point of a reconnection until a stop is
+// requested: what a Stop arriving exactly then looks like.
+class HoldUntilStop : public ISessionTestHook {
+ public:
+  HoldUntilStop(SessionPoint point, int ordinal) : m_point(point), m_ordinal(ordinal) {}
+  void At(CPreviewSession& session, SessionPoint point) override {
+    if (session.m_stats.reconnections.load() == 0 || point != m_point || ++m_seen != m_ordinal) return;
+    m_held = true;
+    while (!session.StopRequested()) std::this_thread::sleep_for(1ms);
+  }
+  std::atomic<bool> m_held{false};
+
+ private:
+  const SessionPoint m_point;
+  const int m_ordinal;
+  int m_seen = 0;  // decode thread only
+};
+
+// A camera that changes its picture size ends the run, and the reconnection
+// opens it again and sends its camera lines. A Stop that arrives while the
+// reconnection is about to send a line leaves the bar clear.
+TEST(PreviewSessionRestart, StopDuringReconnectionLeavesTheInformationClear) {
+  struct Case {
+    SessionPoint point;
+    int ordinal;
+    const char* name;
+  };
+  for (const Case& c : {Case{SessionPoint::BeforeCameraInfo, 2, "before the video line"},
+                        Case{SessionPoint::BeforeCameraInfo, 3, "before the audio line"},
+                        Case{SessionPoint::BeforeRun, 1, "before the new run"},
+                        Case{SessionPoint::BeforeResizeTargets, 1, "before ResizeTargets"}}) {
+    SCOPED_TRACE(c.name);
+    CCameraServer camera({"--resize-after", "1", "--resize-caps", "video/x-raw,width=160,height=120,framerate=25/1",
+                          "--mount", "/v=" + LaunchH264(320, 240, "videotestsrc is-live=true", "sizecaps") + " " +
+                                         LaunchAac()});
+    ASSERT_GT(camera.Port(), 0);
+    SessionRig rig(kOpenTimeoutMs);
+    HoldUntilStop hold(c.point, c.ordinal);
+    rig.session.m_pTestHook = &hold;
+    rig.Start(camera.Url("/v"));
+    ASSERT_TRUE(WaitUntil([&] { return hold.m_held.load(); }));
+    const int resizes = rig.host.Resizes();
+    rig.session.Stop();
+    EXPECT_FALSE(rig.session.HasDecodeThread());
+    EXPECT_EQ(rig.host.LastInfo(), CameraInfoLine::Clear);
+    EXPECT_EQ(rig.host.VideoLine(), u"");
+    EXPECT_EQ(rig.host.AudioLine(), u"");
+    EXPECT_EQ(rig.host.Resizes(), resizes);  // nothing of the new run reached the host
+    EXPECT_EQ(rig.session.m_stats.runs.load(), 2);
+    EXPECT_TRUE(rig.session.IsIdle());
+    EXPECT_EQ(rig.session.m_pFormatCtx, nullptr);
+  }
 }
 
 TEST(PreviewSessionRestart, SizeChangeRestartsOnceWithTheNewSize) {

@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QListWidget>
 #include <QPointer>
+#include <QScreen>
 #include <QSlider>
 #include <QTabBar>
 #include <QTest>
@@ -207,6 +208,24 @@ TEST_F(RibbonTest, PalettePopupPicksByMouseAndKeyboard) {
   QTest::keyClick(popup, Qt::Key_Return);
   EXPECT_EQ(opacity->SelectedData(), 90);
   EXPECT_EQ(owner().commands, std::vector<int>{kOpacity});
+}
+
+TEST_F(RibbonTest, PopupsStayOnTheScreen) {
+  // The offscreen platform adds a simulated window frame of a few pixels.
+  const QRect screen = w_->window.screen()->availableGeometry().adjusted(-4, -4, 4, 4);
+  // The window's right part past the screen's right edge: popups move left.
+  w_->window.move(screen.right() - 420, screen.top() + 10);
+  QApplication::processEvents();
+  auto* opacity = ribbon().Find<RibbonPalette>(kOpacity);
+  opacity->ShowPopup();
+  ASSERT_NE(opacity->Popup(), nullptr);
+  EXPECT_TRUE(screen.contains(opacity->Popup()->geometry())) << "screen " << screen.width() << "x" << screen.height() << " popup " << opacity->Popup()->geometry().x() << "," << opacity->Popup()->geometry().y() << " " << opacity->Popup()->width() << "x" << opacity->Popup()->height();
+  opacity->Popup()->close();
+  auto* axis = ribbon().Find<RibbonColorButton>(kAxis);
+  axis->ShowPopup();
+  ASSERT_NE(axis->Popup(), nullptr);
+  EXPECT_TRUE(screen.contains(axis->Popup()->geometry()));
+  axis->Popup()->close();
 }
 
 TEST_F(RibbonTest, ColorPopupReturnsThePickedColourByName) {

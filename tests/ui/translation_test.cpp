@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <set>
 
@@ -154,6 +155,31 @@ TEST_F(Translations, RussianCoversTheWholeStringTable) {
     if (ResStr(id) == ResStrEnglish(id) && !same.count(ResStrEnglish(id))) missing.push_back(id);
   EXPECT_TRUE(missing.empty()) << "first without Russian: " << (missing.empty() ? 0 : missing.front()) << " of "
                                << missing.size();
+}
+
+// With no UILanguage stored, the system's language is taken when it is
+// listed. The system locale is fixed per process, so each case runs this
+// test again in a child process with its own LANG.
+TEST_F(Translations, NoStoredLanguageTakesTheSystemsWhenListed) {
+  if (qEnvironmentVariableIsSet("KX_EXPECT_LANGUAGE")) {
+    g_LangMgr.Initialize(KX_TRANSLATIONS_BUILD_DIR);
+    EXPECT_EQ(g_LangMgr.GetLanguage(), qEnvironmentVariableIntValue("KX_EXPECT_LANGUAGE"));
+    return;
+  }
+  for (const auto& [lang, expected] : {std::pair{"ru_RU.UTF-8", 1049}, {"de_DE.UTF-8", 1033}, {"C", 1033}}) {
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("LC_ALL");
+    env.remove("LC_MESSAGES");
+    env.remove("LANGUAGE");
+    env.insert("LANG", lang);
+    env.insert("KX_EXPECT_LANGUAGE", QString::number(expected));
+    child.setProcessEnvironment(env);
+    child.start(QCoreApplication::applicationFilePath(),
+                {"--gtest_filter=Translations.NoStoredLanguageTakesTheSystemsWhenListed"});
+    ASSERT_TRUE(child.waitForFinished(-1));
+    EXPECT_EQ(child.exitCode(), 0) << lang << "\n" << child.readAllStandardOutput().toStdString();
+  }
 }
 
 }  // namespace

@@ -573,7 +573,7 @@ RibbonPanel::RibbonPanel(Ribbon* ribbon, RibbonCategory* category, const QString
     popup_->layout()->addWidget(body_);
     body_->show();
     popup_->adjustSize();
-    popup_->move(collapsedButton_->mapToGlobal(QPoint(0, collapsedButton_->height())));
+    popup_->move(PopupPosition(collapsedButton_, popup_->size()));
     popup_->show();
   });
   outer->addWidget(body_);

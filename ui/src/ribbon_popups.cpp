@@ -25,16 +25,20 @@ GridPopup::GridPopup(QWidget* owner) : QFrame(owner, Qt::Popup) {
   setAttribute(Qt::WA_DeleteOnClose, false);
 }
 
+QPoint PopupPosition(const QWidget* anchor, const QSize& size) {
+  QPoint at = anchor->mapToGlobal(QPoint(0, anchor->height()));
+  if (const QScreen* screen = anchor->screen()) {
+    const QRect avail = screen->availableGeometry();
+    at.setX(std::clamp(at.x(), avail.left(), std::max(avail.left(), avail.right() + 1 - size.width())));
+    if (at.y() + size.height() > avail.bottom() + 1) at.setY(anchor->mapToGlobal(QPoint(0, 0)).y() - size.height());
+  }
+  return at;
+}
+
 void GridPopup::ShowUnder(QWidget* face) {
   SetCurrent(Initial());
   adjustSize();
-  QPoint at = face->mapToGlobal(QPoint(0, face->height()));
-  if (QScreen* screen = face->screen()) {
-    const QRect avail = screen->availableGeometry();
-    at.setX(std::clamp(at.x(), avail.left(), std::max(avail.left(), avail.right() - width())));
-    if (at.y() + height() > avail.bottom()) at.setY(face->mapToGlobal(QPoint(0, 0)).y() - height());
-  }
-  move(at);
+  move(PopupPosition(face, size()));
   show();
   setFocus(Qt::PopupFocusReason);
 }

@@ -9,6 +9,10 @@
 
 namespace kx::ui {
 
+// Where a popup of `size` goes under `anchor`: kept on the anchor's screen,
+// above the anchor when there is no room below.
+QPoint PopupPosition(const QWidget* anchor, const QSize& size);
+
 // A grid of cells drawn by the popup itself, navigable by arrows, Enter,
 // Space and Esc, with a tooltip per cell.
 class GridPopup : public QFrame {

@@ -9,6 +9,8 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
+#include <vector>
 
 #include "media/preview_host.h"
 #include "ui/ribbon.h"
@@ -38,6 +40,7 @@ class CCommandMap {
 };
 
 class CMainFrame : public QMainWindow, public ui::RibbonOwner, public IPreviewHost {
+  Q_OBJECT
  public:
   // WM_CAMERA_INFO's wParam values.
   enum CameraInfoParam { kInfoReset = 0, kInfoVideo = 1, kInfoAudio = 2 };
@@ -57,7 +60,10 @@ class CMainFrame : public QMainWindow, public ui::RibbonOwner, public IPreviewHo
   void PostCameraInfo(int wParam, const std::u16string& text);
   void PostSessionVolume(float volume);
 
-  // Called once, on the first showing (the update check hooks in here).
+  // Once per run, on the first showing (unless a hook replaces it): fetches
+  // the version document and offers a newer version (app/src/frame_update.cpp).
+  void CheckForUpdate();
+  // Called once, on the first showing instead of the update check.
   void SetFirstShowHook(std::function<void()> hook) { m_firstShowHook = std::move(hook); }
   // Pages of the backstage view after "Options" (the options page, the about page).
   ui::Backstage* Backstage();
@@ -85,17 +91,25 @@ class CMainFrame : public QMainWindow, public ui::RibbonOwner, public IPreviewHo
   QString m_strCameraUrl;
 
  protected:
+  // Runs the messages posted from other threads, in order.
+  Q_INVOKABLE void DrainMessages();
   void showEvent(QShowEvent* event) override;
   void focusInEvent(QFocusEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  bool CreateRibbon();
+  // Queues `message` for the frame's thread. The messages and their data go
+  // through our own lock, so every hand-over is visible to the thread checker;
+  // the queued call that wakes the frame is Qt's own, made by name.
+  void Post(std::function<void()> message);
   void OnCameraInfo(int wParam, const QString& text);
   void StopEverything();
   void SaveWindowPos();
   void LoadWindowPos();
   void AddShortcuts();
+  // The backstage's options page and F1 for the about box (frame_update.cpp).
+  QWidget* CreateOptionsPage();
+  void AddAboutKey();
 
   CkxWaveApp& m_app;
   ui::Ribbon* m_pRibbon = nullptr;
@@ -108,6 +122,9 @@ class CMainFrame : public QMainWindow, public ui::RibbonOwner, public IPreviewHo
   std::unique_ptr<CPreviewCommands> m_pPreview;
   std::unique_ptr<CSettingCommands> m_pSettings;
   std::unique_ptr<CDeviceCommands> m_pDevices;
+  std::mutex m_csMessages;
+  std::vector<std::function<void()>> m_messages;
+  bool m_bDrainPosted = false;  // under m_csMessages
 };
 
 }  // namespace kx

@@ -108,6 +108,7 @@ inline constexpr uint32_t IDS_MAIN = 3320;
 inline constexpr uint32_t IDS_MAIN_DESCRIPTION = 3321;
 inline constexpr uint32_t IDS_OPTIONS = 3322;
 inline constexpr uint32_t IDS_EXIT = 3323;
+inline constexpr uint32_t IDS_ABOUT_ENTRY = 5412;  // "&About": the about box from the backstage
 inline constexpr uint32_t IDS_THEME_COLORS = 3012;
 inline constexpr uint32_t IDS_STANDARD_COLORS = 3013;
 inline constexpr int kMainButtonSize = 45;

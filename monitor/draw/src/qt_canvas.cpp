@@ -25,14 +25,17 @@ ColumnSpan VerticalLineSpan(PointF from, PointF to) {
   return ColumnSpan{x, y0, y1 + 1};
 }
 
-bool BlitImageOver(QImage& target, const RectF& dest, const QImage& image, const RectF& src, float opacity,
-                   bool overBlack) {
+bool CanBlitImage(const QImage& target, const RectF& dest, const QImage& image, const RectF& src) {
   const auto whole = [](float v) { return v == std::floor(v) && std::fabs(v) < 1e6f; };
-  if (!whole(dest.left) || !whole(dest.top) || !whole(src.left) || !whole(src.top) ||
-      dest.Width() != src.Width() || dest.Height() != src.Height() || !whole(src.Width()) || !whole(src.Height()))
-    return false;
-  if (target.format() != QImage::Format_ARGB32_Premultiplied || image.format() != QImage::Format_ARGB32_Premultiplied)
-    return false;
+  return whole(dest.left) && whole(dest.top) && whole(src.left) && whole(src.top) && dest.Width() == src.Width() &&
+         dest.Height() == src.Height() && whole(src.Width()) && whole(src.Height()) &&
+         target.format() == QImage::Format_ARGB32_Premultiplied &&
+         image.format() == QImage::Format_ARGB32_Premultiplied;
+}
+
+bool BlitImageOver(QImage& target, const RectF& dest, const QImage& image, const RectF& src, float opacity,
+                   bool overBlack, int rowBegin, int rowEnd) {
+  if (!CanBlitImage(target, dest, image, src)) return false;
   // QPainter keeps the opacity as a fraction of 256 and scales it to 255.
   const double clamped = std::clamp(static_cast<double>(opacity), 0.0, 1.0);
   const uint32_t constAlpha = (static_cast<uint32_t>(clamped * 256.0) * 255u) >> 8;
@@ -42,7 +45,9 @@ bool BlitImageOver(QImage& target, const RectF& dest, const QImage& image, const
   int x0 = std::max({0, -sx, -dx}), y0 = std::max({0, -sy, -dy});
   int x1 = std::min({static_cast<int>(src.Width()), image.width() - sx, target.width() - dx});
   int y1 = std::min({static_cast<int>(src.Height()), image.height() - sy, target.height() - dy});
-  if (constAlpha == 0 || x0 >= x1 || y0 >= y1) return true;
+  y0 = std::max(y0, rowBegin - dy);
+  y1 = static_cast<int>(std::min<int64_t>(y1, int64_t{rowEnd} - dy));
+  if ((constAlpha == 0 && !overBlack) || x0 >= x1 || y0 >= y1) return true;
   for (int r = y0; r < y1; ++r) {
     const uint32_t* s = reinterpret_cast<const uint32_t*>(image.constScanLine(sy + r)) + sx + x0;
     uint32_t* d = reinterpret_cast<uint32_t*>(target.scanLine(dy + r)) + dx + x0;

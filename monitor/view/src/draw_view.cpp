@@ -236,6 +236,22 @@ void CDrawView::DrawWidgets(float outputPeak) {
                                                   m_vSpectrumRead, m_settings.SpectrumBound, m_settings.ModeSpectrum});
 }
 
+// Rows [y0, y1) of the frame black outside the rectangle (whole pixels).
+static void FillBlackAround(QImage& target, const RectF& rc, int y0, int y1) {
+  const int top = static_cast<int>(rc.top), bottom = static_cast<int>(rc.bottom);
+  const int left = std::clamp(static_cast<int>(rc.left), 0, target.width());
+  const int right = std::clamp(static_cast<int>(rc.right), 0, target.width());
+  for (int y = y0; y < y1; ++y) {
+    uint32_t* row = reinterpret_cast<uint32_t*>(target.scanLine(y));
+    if (y < top || y >= bottom || left >= right) {
+      std::fill(row, row + target.width(), 0xFF000000u);
+    } else {
+      std::fill(row, row + left, 0xFF000000u);
+      std::fill(row + right, row + target.width(), 0xFF000000u);
+    }
+  }
+}
+
 void CDrawView::DrawFrameImage(const draw::CQtBitmap& image, const RectF& dest, float opacity, const RectF& src) {
   // One to one on whole pixels the pixels are blended here; anything scaled
   // or off the pixel grid goes through the painter.
@@ -261,34 +277,49 @@ void CDrawView::ComposeFrame() {
   const bool picture = show == 0 || show == 2;
   const RectF box = draw::LetterboxRect(W, H);
   const RectF whole = WholeBitmap(m_pVideoBitmap);
-  // The picture on black: one to one it is written over a black backdrop
-  // with only the bars filled; scaled it goes through the painter.
-  if (picture && box.Width() == whole.Width() && box.Height() == whole.Height() &&
-      draw::BlitImageOver(target, box, m_pVideoBitmap.Image(), whole, 1.0f, true)) {
-    const int top = static_cast<int>(box.top), bottom = static_cast<int>(box.bottom);
-    const int left = static_cast<int>(box.left), right = static_cast<int>(box.right);
-    for (int y = 0; y < target.height(); ++y) {
-      uint32_t* row = reinterpret_cast<uint32_t*>(target.scanLine(y));
-      if (y < top || y >= bottom) {
-        std::fill(row, row + target.width(), 0xFF000000u);
-      } else {
-        std::fill(row, row + std::clamp(left, 0, target.width()), 0xFF000000u);
-        std::fill(row + std::clamp(right, 0, target.width()), row + target.width(), 0xFF000000u);
-      }
+  const draw::FrameLayout layout = draw::LayoutFrame(W, H);
+  const float opacity = static_cast<float>(m_settings.Opacity.Get()) / 100.0f;
+  struct Layer {
+    const draw::CQtBitmap& image;
+    RectF dest;
+  };
+  const Layer layers[] = {{m_pMeterBitmap, layout.meter}, {m_pWaveBitmap, layout.wave},
+                          {m_pSpectrumBitmap, layout.spectrum}};
+  // One to one on whole pixels the picture and the widgets are blended here;
+  // anything scaled or off the pixel grid goes through the painter.
+  const bool pictureDirect = box.Width() == whole.Width() && box.Height() == whole.Height() &&
+                             draw::CanBlitImage(target, box, m_pVideoBitmap.Image(), whole);
+  bool layersDirect = true;
+  if (widgets)
+    for (const Layer& layer : layers)
+      layersDirect = layersDirect && draw::CanBlitImage(target, layer.dest, layer.image.Image(), WholeBitmap(layer.image));
+  if ((!picture || pictureDirect) && layersDirect) {
+    // Band by band, so that each band of the frame is still in the cache
+    // when the widgets are blended onto it.
+    constexpr int kBand = 16;
+    const RectF backdrop = picture ? box : RectF{};
+    for (int y0 = 0; y0 < target.height(); y0 += kBand) {
+      const int y1 = std::min(y0 + kBand, target.height());
+      FillBlackAround(target, backdrop, y0, y1);
+      if (picture) draw::BlitImageOver(target, box, m_pVideoBitmap.Image(), whole, 1.0f, true, y0, y1);
+      if (widgets)
+        for (const Layer& layer : layers)
+          draw::BlitImageOver(target, layer.dest, layer.image.Image(), WholeBitmap(layer.image), opacity, false, y0,
+                              y1);
     }
-  } else if (picture) {
-    target.fill(0xFF000000u);
-    if (!m_canvas.Begin(m_pTargetBitmap)) return;
-    m_canvas.DrawBitmap(m_pVideoBitmap, box, 1.0f, whole);
   } else {
-    target.fill(0xFF000000u);
-  }
-  if (widgets) {
-    const draw::FrameLayout layout = draw::LayoutFrame(W, H);
-    const float opacity = static_cast<float>(m_settings.Opacity.Get()) / 100.0f;
-    DrawFrameImage(m_pMeterBitmap, layout.meter, opacity, WholeBitmap(m_pMeterBitmap));
-    DrawFrameImage(m_pWaveBitmap, layout.wave, opacity, WholeBitmap(m_pWaveBitmap));
-    DrawFrameImage(m_pSpectrumBitmap, layout.spectrum, opacity, WholeBitmap(m_pSpectrumBitmap));
+    if (picture && pictureDirect) {
+      FillBlackAround(target, box, 0, target.height());
+      draw::BlitImageOver(target, box, m_pVideoBitmap.Image(), whole, 1.0f, true);
+    } else if (picture) {
+      target.fill(0xFF000000u);
+      if (!m_canvas.Begin(m_pTargetBitmap)) return;
+      m_canvas.DrawBitmap(m_pVideoBitmap, box, 1.0f, whole);
+    } else {
+      target.fill(0xFF000000u);
+    }
+    if (widgets)
+      for (const Layer& layer : layers) DrawFrameImage(layer.image, layer.dest, opacity, WholeBitmap(layer.image));
   }
   CPreviewSession& session = *m_pSession;
   if (session.m_bBusy.load(std::memory_order_acquire)) {

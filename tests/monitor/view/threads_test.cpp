@@ -146,5 +146,50 @@ TEST_F(ViewThreads, HoldMarksFallHalfAPercentEveryDecayTick) {
   view.SetOutputMeter(nullptr);
 }
 
+// A composition slower than the frame period (a huge window on a slow
+// machine) leaves the frame timer ready at once after every frame: the hold
+// decay and the quit message must still be served.
+void SlowComposition() { std::this_thread::sleep_for(60ms); }
+
+TEST_F(ViewThreads, SlowCompositionStillDecaysHoldsAndStops) {
+  ConstantMeter meter;
+  meter.value = 0.5f;  // 84.95 % of scale
+  CDrawView view(settings, parts.target);
+  view.SetOutputMeter(&meter);
+  view.ResizeTargets(640, 480);
+  float out = 0, in = 0;
+  ASSERT_TRUE(WaitFor([&] {
+    view.HoldValues(out, in);
+    return out > 84.9f;
+  }));
+  view.m_pComposeHookForTests = &SlowComposition;
+  meter.value = 0.0f;
+  // The mark falls (6.25 % a second) although every frame takes 60 ms.
+  const bool fell = WaitFor(
+      [&] {
+        view.HoldValues(out, in);
+        return out < 80.0f;
+      },
+      10s);
+  EXPECT_TRUE(fell) << "the hold stays at " << out;
+  // Stopping the render thread returns within its own bounded wait (one
+  // second); a starved quit message would leave it waiting for ever.
+  std::atomic<bool> stopped{false};
+  const auto t0 = std::chrono::steady_clock::now();
+  std::thread stopper([&] {
+    view.StopRenderThread();
+    stopped = true;
+  });
+  const bool inTime = WaitFor([&] { return stopped.load(); }, 10s);
+  const auto took = std::chrono::steady_clock::now() - t0;
+  if (!inTime) view.m_pComposeHookForTests = nullptr;  // let the loop reach the quit message after all
+  stopper.join();
+  EXPECT_TRUE(inTime) << "StopRenderThread did not return";
+  EXPECT_LT(took, 1s) << "the quit message waited for the frame timer";
+  std::printf("StopRenderThread with 60 ms frames took %.0f ms\n",
+              std::chrono::duration<double, std::milli>(took).count());
+  view.SetOutputMeter(nullptr);
+}
+
 }  // namespace
 }  // namespace kx

@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QStaticText>
+#include <climits>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -68,9 +69,12 @@ ColumnSpan VerticalLineSpan(PointF from, PointF to);
 // way QPainter does when nothing is scaled: only when dest has whole-pixel
 // corners and the size of src. False (nothing drawn) otherwise, or when the
 // target is not premultiplied ARGB32. overBlack: the target's pixels under
-// dest count as opaque black whatever they hold.
+// dest count as opaque black whatever they hold. Only target rows
+// [rowBegin, rowEnd) are written.
 bool BlitImageOver(QImage& target, const RectF& dest, const QImage& image, const RectF& src, float opacity,
-                   bool overBlack = false);
+                   bool overBlack = false, int rowBegin = 0, int rowEnd = INT_MAX);
+// Whether BlitImageOver can draw this (one to one on whole pixels).
+bool CanBlitImage(const QImage& target, const RectF& dest, const QImage& image, const RectF& src);
 
 class CQtCanvas : public ICanvas {
  public:

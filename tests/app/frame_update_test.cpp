@@ -1,0 +1,211 @@
+// The program as a user meets it, with the update check pointed at a version
+// site on 127.0.0.1 (UpdateUrl): the window comes first, the question when
+// the answer does, once per run; F1 opens the about box; the backstage holds
+// the options page. Screenshots of the backstage's Options page in English
+// and Russian.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QTest>
+#include <QTimer>
+
+#include "../audio/pulse_support.h"
+#include "app/main_frame.h"
+#include "app/wave_app.h"
+#include "dialogs/about_dlg.h"
+#include "dialogs/options_page.h"
+#include "ui/backstage.h"
+#include "ui/lang_id.h"
+#include "ui/registry_manager.h"
+#include "ui/ribbon.h"
+#include "ui/translation_manager.h"
+#include "version_site.h"
+
+namespace kx {
+namespace {
+
+using test::Document;
+using test::VersionSite;
+using test::WaitFor;
+
+class ProgramEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    home_ = std::make_unique<QTemporaryDir>();
+    qputenv("HOME", home_->path().toUtf8());
+    qputenv("XDG_CONFIG_HOME", (home_->path() + "/config").toUtf8());
+    qputenv("XDG_DATA_HOME", (home_->path() + "/data").toUtf8());
+    if (qEnvironmentVariableIsEmpty("DISPLAY")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    app_ = std::make_unique<QApplication>(argc_, argv_);
+    // The program finds its translations beside its executable.
+    QFile::link(QStringLiteral(KX_TRANSLATIONS_BUILD_DIR), QCoreApplication::applicationDirPath() + "/Translations");
+  }
+  void TearDown() override {
+    app_.reset();
+    home_.reset();
+  }
+
+ private:
+  std::unique_ptr<QTemporaryDir> home_;
+  int argc_ = 1;
+  char name_[24] = "kxToneScopePreview";
+  char* argv_[2] = {name_, nullptr};
+  std::unique_ptr<QApplication> app_;
+};
+auto* const kEnv = ::testing::AddGlobalTestEnvironment(new ProgramEnvironment);
+
+class ProgramUpdate : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    camera_ = qEnvironmentVariable("KX_RTSP_CAMERA");
+    if (camera_.isEmpty() || test::PeerServer().empty() || qEnvironmentVariableIsEmpty("DISPLAY")) {
+      if (test::PeersRequired()) FAIL() << "the camera, sound server and X server peers are required";
+      GTEST_SKIP() << "needs the test peers (tests/peers/with-peers)";
+    }
+    QFile::remove(CRegistryManager().FileName());
+  }
+  void TearDown() override {
+    if (app_) {
+      if (Main()) Main()->close();
+      app_->ExitInstance(0);
+      app_.reset();
+    }
+  }
+  void Store(const char* name, const QString& value) {
+    ASSERT_TRUE(CRegistryManager().WriteProfileStringW(kSettingsSection, name, value));
+  }
+  void Start() {
+    const QByteArray arg = "/U:" + (camera_ + "/av").toUtf8();
+    const char* argv[] = {"kxToneScopePreview", arg.constData()};
+    SetProcessArguments(2, argv);
+    app_ = std::make_unique<CkxWaveApp>();
+    ASSERT_TRUE(app_->InitInstance());
+    ASSERT_NE(Main(), nullptr);
+  }
+  CMainFrame* Main() const { return app_ ? app_->m_pMainFrame.get() : nullptr; }
+  static QMessageBox* OpenBox() {
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) return box;
+    return nullptr;
+  }
+
+  QString camera_;
+  std::unique_ptr<CkxWaveApp> app_;
+};
+
+TEST_F(ProgramUpdate, WindowFirstThenOneQuestion) {
+  VersionSite site;
+  site.Put("ver_kxSetupToneScope.xml", Document(1, 0, 41));
+  Store("UpdateUrl", site.Http("/ver_kxSetupToneScope.xml").toString());
+  // The question runs its own event loop: a timer answers it from there.
+  QString question;
+  QWidget* questionParent = nullptr;
+  bool shownFirst = false;
+  QTimer answerer;
+  QObject::connect(&answerer, &QTimer::timeout, [&] {
+    if (QMessageBox* box = OpenBox()) {
+      question = box->text();
+      questionParent = box->parentWidget();
+      shownFirst = Main() && Main()->isVisible();
+      box->button(QMessageBox::No)->click();
+    }
+  });
+  answerer.start(20);
+  Start();
+  // Start-up returned with the window shown and no question yet: the check
+  // did not hold it up.
+  EXPECT_TRUE(Main()->isVisible());
+  EXPECT_TRUE(question.isEmpty());
+  ASSERT_TRUE(WaitFor([&] { return !question.isEmpty(); })) << "no question came";
+  EXPECT_TRUE(shownFirst);
+  EXPECT_TRUE(question.startsWith("The version of the installed software 1.0.40 is less than on the manufacturer's "
+                                  "website 1.0.41."))
+      << question.toStdString();
+  EXPECT_EQ(questionParent, Main());
+  question.clear();
+
+  // Shown again (minimised and restored): no second check in this run.
+  Main()->hide();
+  Main()->show();
+  QTest::qWait(500);
+  EXPECT_TRUE(question.isEmpty());
+  EXPECT_EQ(site.Requests().size(), 1) << site.Requests().join('\n').toStdString();
+}
+
+TEST_F(ProgramUpdate, EmptyUpdateUrlTurnsTheCheckOff) {
+  VersionSite site;
+  site.Put("ver_kxSetupToneScope.xml", Document(9, 0, 0));
+  Store("UpdateUrl", "");
+  Start();
+  QTest::qWait(1000);
+  EXPECT_EQ(OpenBox(), nullptr);
+  EXPECT_TRUE(site.Requests().isEmpty());
+}
+
+void ShowOptions(CMainFrame* frame) {
+  ui::Backstage* backstage = frame->Backstage();
+  ASSERT_TRUE(backstage);
+  backstage->Open();
+  int optionsRow = -1;
+  for (int row = 0; row < backstage->List()->count(); ++row)
+    if (qobject_cast<CBackStagePageOptions*>(backstage->Page(row))) optionsRow = row;
+  ASSERT_EQ(optionsRow, 0) << "the options page is the backstage's first entry";
+  backstage->SetCurrentRow(optionsRow);
+  QCoreApplication::processEvents();
+}
+
+TEST_F(ProgramUpdate, BackstageOptionsPageAndAboutOnF1) {
+  Store("UpdateUrl", "");
+  const QString folder = QDir::home().filePath("kx-user-data");
+  Store("FolderLog", folder);
+  Start();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(Main()));
+  ShowOptions(Main());
+  auto* page = Main()->findChild<CBackStagePageOptions*>();
+  ASSERT_TRUE(page);
+  EXPECT_TRUE(page->isVisible());
+  EXPECT_EQ(page->Item<QLineEdit>(CBackStagePageOptions::IDC_FOLDER)->text(), folder);
+  QDir().mkpath(QStringLiteral(KX_ARTIFACTS_DIR));
+  EXPECT_TRUE(Main()->grab().save(KX_ARTIFACTS_DIR "/backstage_options_en.png"));
+  Main()->Backstage()->Close();
+
+  bool sawAbout = false;
+  QTimer::singleShot(0, [&] {
+    QTimer* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, [&, poll] {
+      if (auto* about = qobject_cast<CAboutDlg*>(QApplication::activeModalWidget())) {
+        sawAbout = true;
+        QTest::keyClick(about, Qt::Key_Return);
+        poll->deleteLater();
+      }
+    });
+    poll->start(20);
+  });
+  Main()->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(Main()));
+  QTest::keyClick(Main(), Qt::Key_F1);
+  EXPECT_TRUE(WaitFor([&] { return sawAbout; }));
+}
+
+TEST_F(ProgramUpdate, BackstageOptionsPageInRussian) {
+  Store("UpdateUrl", "");
+  ASSERT_TRUE(CRegistryManager().WriteProfileInt(kSettingsSection, "UILanguage", kLangRussian));
+  Start();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(Main()));
+  ShowOptions(Main());
+  auto* page = Main()->findChild<CBackStagePageOptions*>();
+  ASSERT_TRUE(page);
+  EXPECT_EQ(page->Item<QComboBox>(CBackStagePageOptions::IDC_LANGUAGES)->currentText(), QString::fromUtf8("Русский"));
+  QDir().mkpath(QStringLiteral(KX_ARTIFACTS_DIR));
+  EXPECT_TRUE(Main()->grab().save(KX_ARTIFACTS_DIR "/backstage_options_ru.png"));
+  g_LangMgr.SetLanguage(kLangEnglishUS);
+}
+
+}  // namespace
+}  // namespace kx
