@@ -7,6 +7,7 @@
 #include <QScreen>
 #include <QStyle>
 #include <QVBoxLayout>
+#include <utility>
 
 #include "app/child_view.h"
 #include "app/wave_app.h"
@@ -186,24 +187,39 @@ void CMainFrame::OnRibbonCommand(int id) { m_commands.RunCommand(id); }
 
 void CMainFrame::OnUpdateCommand(ui::CommandUI& ui) { m_commands.UpdateCommand(ui); }
 
+void CMainFrame::Post(std::function<void()> message) {
+  bool wake = false;
+  {
+    std::lock_guard<std::mutex> lock(m_csMessages);
+    m_messages.push_back(std::move(message));
+    wake = !std::exchange(m_bDrainPosted, true);
+  }
+  if (wake) QMetaObject::invokeMethod(this, "DrainMessages", Qt::QueuedConnection);
+}
+
+void CMainFrame::DrainMessages() {
+  std::vector<std::function<void()>> messages;
+  {
+    std::lock_guard<std::mutex> lock(m_csMessages);
+    messages.swap(m_messages);
+    m_bDrainPosted = false;
+  }
+  for (auto& message : messages) message();
+}
+
 void CMainFrame::PostAudioDevicesChanged() {
-  QMetaObject::invokeMethod(
-      this,
-      [this] {
-        m_pDevices->RebuildDeviceList();
-        if (m_pRibbon) m_pRibbon->UpdateState();
-      },
-      Qt::QueuedConnection);
+  Post([this] {
+    m_pDevices->RebuildDeviceList();
+    if (m_pRibbon) m_pRibbon->UpdateState();
+  });
 }
 
 void CMainFrame::PostCameraInfo(int wParam, const std::u16string& text) {
-  QMetaObject::invokeMethod(
-      this, [this, wParam, copy = QString::fromStdU16String(text)] { OnCameraInfo(wParam, copy); },
-      Qt::QueuedConnection);
+  Post([this, wParam, copy = QString::fromStdU16String(text)] { OnCameraInfo(wParam, copy); });
 }
 
 void CMainFrame::PostSessionVolume(float volume) {
-  QMetaObject::invokeMethod(this, [this, volume] { m_pDevices->OnSessionVolume(volume); }, Qt::QueuedConnection);
+  Post([this, volume] { m_pDevices->OnSessionVolume(volume); });
 }
 
 void CMainFrame::OnCameraInfo(int wParam, const QString& text) {
@@ -226,16 +242,13 @@ void CMainFrame::CameraInfo(CameraInfoLine line, const std::u16string& text) {
 // the window manager while a camera is being reconnected) is never held up
 // by a box nobody has answered.
 void CMainFrame::MessageBox(MessageIcon icon, const std::u16string& text) {
-  QMetaObject::invokeMethod(
-      this,
-      [this, icon, copy = QString::fromStdU16String(text)] {
-        auto* box = new QMessageBox(icon == MessageIcon::Error ? QMessageBox::Critical : QMessageBox::Warning,
-                                    QApplication::applicationDisplayName(), copy, QMessageBox::Ok, this);
-        box->setAttribute(Qt::WA_DeleteOnClose);
-        box->setWindowModality(Qt::NonModal);
-        box->show();
-      },
-      Qt::QueuedConnection);
+  Post([this, icon, copy = QString::fromStdU16String(text)] {
+    auto* box = new QMessageBox(icon == MessageIcon::Error ? QMessageBox::Critical : QMessageBox::Warning,
+                                QApplication::applicationDisplayName(), copy, QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    box->show();
+  });
 }
 
 // The placement lives under the key "kxToneScope".

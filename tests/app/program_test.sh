@@ -20,7 +20,11 @@ cleanup() {
 }
 trap cleanup EXIT
 
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+# A failure shows the program's own output (a sanitizer report lands there).
+fail() {
+  echo "FAIL: $*"; failures=$((failures + 1))
+  [ -s "${home:-}/out.txt" ] && tail -40 "$home/out.txt" | sed 's/^/  | /'
+}
 pass() { echo "ok: $*"; }
 
 # wait_for SECONDS COMMAND...: polls every 100 ms (a bound against hangs only).
@@ -43,6 +47,10 @@ press() {  # press WINDOW KEY
   xdotool windowfocus --sync "$1" 2>/dev/null
   xdotool key --clearmodifiers "$2"
 }
+
+# shot WINDOW FILE: a screenshot; bounded, as import waits for ever on a window
+# whose program has died under it.
+shot() { timeout 30 import -window "$1" "$2"; }
 
 # exit_code PID: waits for the process (it must have ended) and prints its code.
 exit_code() { wait "$1"; echo $?; }
@@ -96,11 +104,13 @@ else
   children+=("$rec")
   press "$win" F5  # Start
   wait_for 30 grep -q 'ThreadProcAV' "$home/.local/share/KEXAR/kxToneScope/"*.log || fail "no decode run in the log"
-  sleep 4
+  # Sound flows from an audio clock of 3 s on (later under a sanitizer): wait for it.
+  wait_for 60 grep -q 'Sync Audio' "$home/.local/share/KEXAR/kxToneScope/"*.log || fail "no audio in the log"
+  sleep 3
   kill "$rec"; wait "$rec" 2>/dev/null
   f=$(frequency_of "$work/tone.raw" 48000)
   if awk -v f="${f:-0}" 'BEGIN { exit !(f > 990 && f < 1010) }'; then pass "default sink plays ${f} Hz"; else fail "tone on the default sink: '${f}' Hz"; fi
-  import -window "$win" "$artifacts/program_window.png"
+  shot "$win" "$artifacts/program_window.png"
   read -r w h < <(identify -format '%w %h' "$artifacts/program_window.png")
   # The picture area below the ribbon and the info bar: the test card has
   # bright, strongly coloured bars.
@@ -145,7 +155,12 @@ else
     geometry=$(xdotool getwindowgeometry "$win")
     echo "$geometry" | grep -q 'Geometry: 1100x760' && pass "placement restored" || fail "placement: $geometry"
     "$xclose" "$win"
-    wait_for 20 gone "$pid" || fail "second run did not close"
+    if wait_for 20 gone "$pid"; then
+      code=$(exit_code "$pid")
+      [ "$code" = 0 ] || fail "second run: exit $code"
+    else
+      fail "second run did not close"
+    fi
   else
     fail "second start shows no window"
   fi
@@ -174,7 +189,7 @@ home=$(fresh_home)
 run_program "$home" /H
 if wait_for 30 has_window "$pid" "."; then
   box=$(window_of "$pid" ".")
-  import -window "$box" "$artifacts/program_help.png"
+  shot "$box" "$artifacts/program_help.png"
   n=$(xdotool search --onlyvisible --pid "$pid" --name "." | wc -l)
   [ "$n" = 1 ] && pass "/H shows one box" || fail "/H shows $n windows"
   press "$box" Return
@@ -190,12 +205,17 @@ if wait_for 30 has_window "$pid" "."; then
   box=$(window_of "$pid" ".")
   n=$(xdotool search --onlyvisible --pid "$pid" --name "." | wc -l)
   [ "$n" = 1 ] || fail "$n windows while the message is up: $(xdotool getwindowname "$box")"
-  import -window "$box" "$artifacts/program_unknown_format.png"
+  shot "$box" "$artifacts/program_unknown_format.png"
   press "$box" Return
   if wait_for 30 has_window "$pid" "^rtsp://"; then
     pass "after \"Unknown format\" the window opens with the URL"
     "$xclose" "$(window_of "$pid" "^rtsp://")"
-    wait_for 20 gone "$pid" || fail "did not close"
+    if wait_for 20 gone "$pid"; then
+      code=$(exit_code "$pid")
+      [ "$code" = 0 ] || fail "after \"Unknown format\": exit $code"
+    else
+      fail "did not close"
+    fi
   else
     fail "no main window after the message"
   fi
@@ -212,7 +232,7 @@ if wait_for 30 has_window "$pid" "^rtsp://"; then
   press "$win" F5
   wait_for 30 grep -q 'Start ThreadProcAV' "$home/.local/share/KEXAR/kxToneScope/"*.log
   sleep 3
-  import -window "$win" "$artifacts/program_no_sound_server.png"
+  shot "$win" "$artifacts/program_no_sound_server.png"
   # The camera's picture shows although no device plays its sound.
   read -r w h < <(identify -format '%w %h' "$artifacts/program_no_sound_server.png")
   read -r mean spread < <(crop_stats "$artifacts/program_no_sound_server.png" "$((w * 8 / 10))x$((h / 3))+$((w / 20))+$((h / 3))")

@@ -9,6 +9,8 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
+#include <vector>
 
 #include "media/preview_host.h"
 #include "ui/ribbon.h"
@@ -38,6 +40,7 @@ class CCommandMap {
 };
 
 class CMainFrame : public QMainWindow, public ui::RibbonOwner, public IPreviewHost {
+  Q_OBJECT
  public:
   // WM_CAMERA_INFO's wParam values.
   enum CameraInfoParam { kInfoReset = 0, kInfoVideo = 1, kInfoAudio = 2 };
@@ -88,12 +91,17 @@ class CMainFrame : public QMainWindow, public ui::RibbonOwner, public IPreviewHo
   QString m_strCameraUrl;
 
  protected:
+  // Runs the messages posted from other threads, in order.
+  Q_INVOKABLE void DrainMessages();
   void showEvent(QShowEvent* event) override;
   void focusInEvent(QFocusEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  bool CreateRibbon();
+  // Queues `message` for the frame's thread. The messages and their data go
+  // through our own lock, so every hand-over is visible to the thread checker;
+  // the queued call that wakes the frame is Qt's own, made by name.
+  void Post(std::function<void()> message);
   void OnCameraInfo(int wParam, const QString& text);
   void StopEverything();
   void SaveWindowPos();
@@ -114,6 +122,9 @@ class CMainFrame : public QMainWindow, public ui::RibbonOwner, public IPreviewHo
   std::unique_ptr<CPreviewCommands> m_pPreview;
   std::unique_ptr<CSettingCommands> m_pSettings;
   std::unique_ptr<CDeviceCommands> m_pDevices;
+  std::mutex m_csMessages;
+  std::vector<std::function<void()>> m_messages;
+  bool m_bDrainPosted = false;  // under m_csMessages
 };
 
 }  // namespace kx
