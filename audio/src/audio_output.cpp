@@ -295,6 +295,19 @@ int CAudioOutput::ConvertAndWrite(const float* stereo, int frames, const Picture
   return m_fifo.Write(m_convertBuffer.data(), n, picture);
 }
 
+void CAudioOutput::WritePicture(const PictureRecord& picture) {
+  if (m_bRun) {
+    m_fifo.WritePicture(picture);  // the render loop shows it with its chunk
+    return;
+  }
+  platform::LockGuard client(m_csClient);
+  if (m_bRenderClient) {
+    m_fifo.WritePicture(picture);  // a device just opening or closing
+    return;
+  }
+  if (!picture.Empty() && m_pPresenter) m_pPresenter->PresentPicture(picture);
+}
+
 void CAudioOutput::SetPresenter(IPicturePresenter* presenter) {
   platform::LockGuard g(m_csClient);
   m_pPresenter = presenter;

@@ -366,6 +366,8 @@ void CDecodeRun::OutputAudioChunk(const AVFrame* frame) {
   const int deviceChannels = m_s.m_audio.DeviceChannels();
   if (!output || deviceRate <= 0 || deviceChannels <= 0) {
     av_freep(&stereo);
+    // No render loop takes pictures from the FIFO: the target shows it at once.
+    if (m_kind.video) m_s.m_audio.WritePicture(PictureForChunk());
     return;
   }
 

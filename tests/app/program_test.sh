@@ -223,8 +223,8 @@ else
   fail "no message for an unknown option"
 fi
 
-# --- 5. No sound server: the window opens, the preview runs and the program
-# ends cleanly.
+# --- 5. No sound server: the window opens, the preview runs with its picture
+# and the program ends cleanly.
 home=$(fresh_home)
 PULSE_SERVER=unix:/nonexistent/native run_program "$home" "/U:$url"
 if wait_for 30 has_window "$pid" "^rtsp://"; then
@@ -233,6 +233,14 @@ if wait_for 30 has_window "$pid" "^rtsp://"; then
   wait_for 30 grep -q 'Start ThreadProcAV' "$home/.local/share/KEXAR/kxToneScope/"*.log
   sleep 3
   shot "$win" "$artifacts/program_no_sound_server.png"
+  # The camera's picture shows although no device plays its sound.
+  read -r w h < <(identify -format '%w %h' "$artifacts/program_no_sound_server.png")
+  read -r mean spread < <(crop_stats "$artifacts/program_no_sound_server.png" "$((w * 8 / 10))x$((h / 3))+$((w / 20))+$((h / 3))")
+  if awk -v m="$mean" -v s="$spread" 'BEGIN { exit !(m > 0.25 && s > 0.15) }'; then
+    pass "no sound server: picture shows (mean $mean, spread $spread)"
+  else
+    fail "no sound server: picture area looks empty (mean $mean, spread $spread)"
+  fi
   "$xclose" "$win"
   wait_for 20 gone "$pid" && [ "$(exit_code "$pid")" = 0 ] && pass "no sound server: clean exit" || fail "no sound server: exit"
 else

@@ -91,8 +91,8 @@ void ExpectMonoToneAtLevel(const std::string& mount, double hz) {
 TEST(SessionLevels, MonoAacAtUnityGain) { ExpectMonoToneAtLevel("/tone437", 437.0); }
 TEST(SessionLevels, MonoG711AtUnityGain) { ExpectMonoToneAtLevel("/tone3001", 3001.0); }
 
-// Without an output device the camera's sound is still decoded and analysed;
-// only the playing is left out.
+// Without an output device the camera's sound is still decoded and analysed
+// and its pictures still shown; only the playing is left out.
 TEST(SessionWithoutDevice, AudioIsAnalysed) {
   for (const char* mount : {"/tone437", "/avsmall"}) {
     const std::string url = PeerUrl(mount);
@@ -102,8 +102,19 @@ TEST(SessionWithoutDevice, AudioIsAnalysed) {
     ASSERT_TRUE(rig.session.HasDecodeThread()) << mount;
     ASSERT_TRUE(WaitUntil([&] { return rig.feed.Blocks() >= 100; })) << mount << ": nothing reached the analyser";
     EXPECT_EQ(rig.session.m_bBusy.load(), 0);
+    if (std::string(mount) == "/avsmall") {
+      // No render loop takes pictures with the chunks: each goes to the target alone.
+      ASSERT_TRUE(WaitUntil([&] { return rig.target.PictureWrites() >= 10; })) << "no picture without a device";
+      const PictureRecord slot = rig.target.Slot();
+      ASSERT_FALSE(slot.Empty());
+      EXPECT_EQ(slot.width, 320);
+      EXPECT_EQ(slot.height, 240);
+    }
     rig.session.Stop();
     EXPECT_EQ(rig.target.Chunks(), 0) << mount;
+    if (std::string(mount) == "/tone437") {
+      EXPECT_EQ(rig.target.PictureWrites(), 0);
+    }
     const auto values = rig.feed.Values();
     EXPECT_NEAR(PeakOf(values, 480 * 50), 0.5, 0.03) << mount;
     ExpectSpectrumPeaksAt(SpectrumOfLastBlocks(values), std::string(mount) == "/tone437" ? 437.0 : 1000.0);

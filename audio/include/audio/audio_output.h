@@ -77,6 +77,12 @@ class CAudioOutput {
   // device frames written (0 when no resampler is set up).
   int ConvertAndWrite(const float* stereo, int frames, const PictureRecord& picture);
 
+  // The decode side's picture: into the FIFO while the render loop runs; with
+  // no device playing (no sound server, no sink, a failed open) nobody drains
+  // the FIFO, so it goes straight to the presenter. May be called with
+  // m_csSetup held; takes m_csClient only when no render loop runs.
+  void WritePicture(const PictureRecord& picture);
+
   // Where the render loop shows pictures (null: nowhere). Taken under m_csClient.
   void SetPresenter(IPicturePresenter* presenter);
   // Where a volume change by another program is reported (the frame's queued call).

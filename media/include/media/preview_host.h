@@ -54,7 +54,8 @@ class IAnalysisFeed {
 
 // The audio output as the decode thread uses it. OutputResampler,
 // DeviceSampleRate, DeviceChannels and Write are called with SetupLock() held
-// (lock order: set-up lock, then the FIFO's own lock); WritePicture without it.
+// (lock order: set-up lock, then the FIFO's own lock); WritePicture with or
+// without it.
 class IAudioTarget {
  public:
   virtual ~IAudioTarget() = default;
@@ -66,7 +67,8 @@ class IAudioTarget {
   virtual int DeviceChannels() = 0;
   // Appends `frames` device-format sample frames and stores the picture.
   virtual void Write(const uint8_t* samples, int frames, const PictureRecord& picture) = 0;
-  // Stores the picture alone (video without audio).
+  // Stores the picture alone: video without audio, or audio that no device
+  // plays (then the picture of each chunk).
   virtual void WritePicture(const PictureRecord& picture) = 0;
 };
 

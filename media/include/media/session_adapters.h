@@ -18,7 +18,8 @@ class CAnalyserFeed : public IAnalysisFeed {
   Analyser& m_analyser;
 };
 
-// The audio output's set-up lock, resampler, device format and FIFO.
+// The audio output's set-up lock, resampler, device format and FIFO (or,
+// with no device playing, the presenter).
 template <class Output>
 class CAudioOutputTarget : public IAudioTarget {
  public:
@@ -30,7 +31,7 @@ class CAudioOutputTarget : public IAudioTarget {
   void Write(const uint8_t* samples, int frames, const PictureRecord& picture) override {
     m_output.m_fifo.Write(samples, frames, picture);
   }
-  void WritePicture(const PictureRecord& picture) override { m_output.m_fifo.WritePicture(picture); }
+  void WritePicture(const PictureRecord& picture) override { m_output.WritePicture(picture); }
 
  private:
   Output& m_output;

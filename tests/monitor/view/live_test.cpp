@@ -193,5 +193,75 @@ TEST_F(LiveView, CameraStreamShowsPictureToneAndLevels) {
   parts.audio.CloseDevice();
 }
 
+// A machine with no sound server: no device opens, no render loop runs, and
+// still the camera's picture reaches the view, both for a stream with sound
+// (the picture of each analysed chunk) and for one without.
+TEST_F(LiveView, NoSoundServerStillShowsThePicture) {
+  const QByteArray camera = qgetenv("KX_RTSP_CAMERA");
+  if (camera.isEmpty()) {
+    if (qgetenv("KX_REQUIRE_PEERS") == "1") FAIL() << "KX_RTSP_CAMERA of the test peers is missing";
+    GTEST_SKIP() << "no camera peer in this run";
+  }
+  const QByteArray pulse = qgetenv("PULSE_SERVER");
+  qputenv("PULSE_SERVER", "unix:/nonexistent/kx-no-server/native");
+  EXPECT_EQ(parts.audio.OpenConfiguredDevice(0, 1.0f), -1);
+  EXPECT_FALSE(parts.audio.RenderThreadRunning());
+  if (pulse.isEmpty())
+    qunsetenv("PULSE_SERVER");
+  else
+    qputenv("PULSE_SERVER", pulse);
+
+  struct Case {
+    const char* mount;
+    QRgb centre;  // 0: colour bars, checked by their spread
+  };
+  for (const Case c : {Case{"/avsmall", 0}, Case{"/video", qRgb(0x30, 0x80, 0xc0)}}) {
+    SCOPED_TRACE(c.mount);
+    CDrawView view(settings, parts.target);
+    view.resize(1000, 600);
+    view.show();
+    // The view, and a count of the pictures handed to it.
+    struct CountingPresenter : IPicturePresenter {
+      explicit CountingPresenter(CDrawView& v) : view(v) {}
+      void PresentPicture(const PictureRecord& picture) override {
+        if (!picture.Empty()) ++count;
+        view.PresentPicture(picture);
+      }
+      CDrawView& view;
+      std::atomic<int> count{0};
+    } presenter(view);
+    parts.audio.SetPresenter(&presenter);
+    const std::string url = camera.toStdString() + c.mount;
+    view.Session().SetURL(std::u16string(url.begin(), url.end()));
+    view.Session().Start();
+    // The 16:9 box of a 1000 x 600 view runs from y = 18.75 to 581.25; the
+    // 4:3 picture sits in its middle, x 125 to 875.
+    auto pictureShown = [&] {
+      const QImage frame = view.LastFrame();
+      if (frame.isNull()) return false;
+      if (c.centre != 0) {
+        const QRgb p = frame.pixel(500, 300);
+        return std::abs(qRed(p) - qRed(c.centre)) < 8 && std::abs(qGreen(p) - qGreen(c.centre)) < 8 &&
+               std::abs(qBlue(p) - qBlue(c.centre)) < 8;
+      }
+      int coloured = 0;
+      for (int x = 130; x < 870; x += 10) {
+        const QRgb p = frame.pixel(x, 60);
+        coloured += qRed(p) + qGreen(p) + qBlue(p) > 150;
+      }
+      return coloured > 40;
+    };
+    const bool shown = PumpUntil(pictureShown, 30s);
+    const QImage frame = view.LastFrame();
+    EXPECT_TRUE(frame.save(Artifact(c.centre ? "view_no_server_video.png" : "view_no_server_av.png")));
+    EXPECT_TRUE(shown) << "no picture without a sound server";
+    // Pictures keep coming, not only the first.
+    const int seen = presenter.count.load();
+    EXPECT_TRUE(PumpUntil([&] { return presenter.count.load() >= seen + 25; })) << "the pictures stopped";
+    view.Session().Stop();
+    parts.audio.SetPresenter(nullptr);
+  }
+}
+
 }  // namespace
 }  // namespace kx
