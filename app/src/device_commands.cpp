@@ -3,6 +3,8 @@
 #include "app/settings_store.h"
 #include "frame_commands.h"
 
+#include <cmath>
+
 namespace kx {
 
 using namespace ribbon;
@@ -69,7 +71,7 @@ void CDeviceCommands::MoveVolume() {
 void CDeviceCommands::OnSessionVolume(float volume) {
   CkxWaveApp& app = m_frame.App();
   app.m_fVolume = volume;
-  if (auto* slider = VolumeSlider(m_frame)) slider->SetPos(static_cast<int>(volume * 1000.0f));
+  if (auto* slider = VolumeSlider(m_frame)) slider->SetPos(static_cast<int>(std::lround(volume * 1000.0f)));
 }
 
 }  // namespace kx

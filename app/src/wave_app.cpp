@@ -70,9 +70,11 @@ bool CkxWaveApp::InitInstance() {
 }
 
 int CkxWaveApp::ExitInstance(int loopResult) {
-  // The frame goes first: its destruction stops the view's threads.
-  m_pMainFrame.reset();
+  // Notifications go first: the sound server's thread reads m_pMainFrame in
+  // the devices-changed callback, so it must be quiet before the frame goes.
+  // The frame's destruction then stops the view's threads.
   UnregisterEndpointNotifications();
+  m_pMainFrame.reset();
   SetAppLog(nullptr);
   m_log.Close();
   return loopResult;
