@@ -23,7 +23,12 @@ def expect(cond, what):
         print("FAILED:", what); ok = False
 bin_hz = 48000 / 4096
 expect(abs(r["dominant_hz"] - round(hz / bin_hz) * bin_hz) < 0.01, "dominant %.2f Hz is the bin nearest %g Hz" % (r["dominant_hz"], hz))
-expect(r["peak_dbfs"] is not None and abs(r["peak_dbfs"] + 6.02) <= 0.5, "input peak %s dBFS near -6.02" % r["peak_dbfs"])
+# A tone near the Nyquist limit of an 8 kHz camera (3001 Hz G.711), upsampled to 48 kHz, peaks
+# between its samples and by a mu-law step: up to about 1 dB over, depending on phase. Reading
+# low is what a wrong channel gain does (-3 dB), so that side stays tight.
+def level_ok(db):
+    return db is not None and -6.52 <= db <= -5.02
+expect(level_ok(r["peak_dbfs"]), "input peak %s dBFS near -6.02" % r["peak_dbfs"])
 expect(r["reconnections"] == 0, "no reconnection")
 if len(sys.argv) > 3:
     data = open(sys.argv[3], "rb").read()
@@ -31,13 +36,23 @@ if len(sys.argv) > 3:
     for side in (0, 1):
         ch = samples[side::2]
         peak = max(abs(v) for v in ch) / 32768.0 if ch else 0
-        expect(peak > 0 and abs(20 * math.log10(peak) + 6.02) <= 0.5,
+        expect(peak > 0 and level_ok(20 * math.log10(peak)),
                "sink side %d records %.2f dBFS, near -6.02" % (side, 20 * math.log10(peak) if peak else -999))
-        loud = [v for v in ch if abs(v) > 0]
-        crossings = sum(1 for a, b in zip(loud, loud[1:]) if a < 0 <= b)
-        seconds = len(loud) / 48000.0
-        expect(seconds > 1 and abs(crossings / seconds - hz) < hz * 0.01,
-               "sink side %d tone %.1f Hz near %g" % (side, crossings / seconds if seconds else 0, hz))
+        # Count within stretches of sound only: an underrun on a busy machine leaves a run of
+        # zeros, and joining the sound across it would add a crossing at every seam.
+        crossings, count, run, zeros = 0, 0, [], 0
+        for v in list(ch) + [0] * 8:
+            zeros = zeros + 1 if v == 0 else 0
+            run.append(v)
+            if zeros == 8:
+                run = run[:-8]
+                if len(run) > 480:
+                    crossings += sum(1 for a, b in zip(run, run[1:]) if a < 0 <= b)
+                    count += len(run)
+                run, zeros = [], 0
+        seconds = count / 48000.0
+        expect(seconds > 0.5 and abs(crossings / seconds - hz) < hz * 0.01,
+               "sink side %d tone %.1f Hz near %g over %.2f s" % (side, crossings / seconds if seconds else 0, hz, seconds))
 sys.exit(0 if ok else 1)
 PY
 }
