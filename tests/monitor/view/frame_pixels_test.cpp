@@ -91,11 +91,11 @@ Reference ReferenceFrame(const CSettingsBlock& s, int W, int H, const QImage& pi
   ref.holdInput = holdInput;
   const int show = s.ShowWidgets;
   const bool widgets = show == 0 || show == 1;
-  CQtBitmap meter, wave, spec;
+  CQtBitmap meter, wave, spectrumBitmap;
   const draw::SizeI meterSize = draw::MeterImageSize(W, H), waveSize = draw::WaveImageSize(W, H);
   meter.Create(meterSize.width, meterSize.height);
   wave.Create(waveSize.width, waveSize.height);
-  spec.Create(waveSize.width, waveSize.height);
+  spectrumBitmap.Create(waveSize.width, waveSize.height);
   if (widgets) {
     EXPECT_TRUE(canvas.Begin(meter));
     draw::DrawPeakMeter(canvas, draw::PeakMeterInput{fw, fh, &icons, outputPeak, inputPeak}, ref.holdOutput,
@@ -104,9 +104,9 @@ Reference ReferenceFrame(const CSettingsBlock& s, int W, int H, const QImage& pi
     EXPECT_TRUE(canvas.Begin(wave));
     draw::DrawWavePanel(canvas, draw::WaveInput{fw, fh, waves, s.WaveScale}, s.ModeWave);
     canvas.End();
-    EXPECT_TRUE(canvas.Begin(spec));
+    EXPECT_TRUE(canvas.Begin(spectrumBitmap));
     draw::DrawSpectrumPanel(
-        canvas, draw::SpectrumInput{spec.Width(), spec.Height(), spectrum, s.SpectrumBound, s.ModeSpectrum});
+        canvas, draw::SpectrumInput{spectrumBitmap.Width(), spectrumBitmap.Height(), spectrum, s.SpectrumBound, s.ModeSpectrum});
     canvas.End();
   }
   CQtBitmap frame;
@@ -122,7 +122,7 @@ Reference ReferenceFrame(const CSettingsBlock& s, int W, int H, const QImage& pi
     const float opacity = static_cast<float>(s.Opacity.Get()) / 100.0f;
     canvas.DrawBitmap(meter, layout.meter, opacity, whole(meter));
     canvas.DrawBitmap(wave, layout.wave, opacity, whole(wave));
-    canvas.DrawBitmap(spec, layout.spectrum, opacity, whole(spec));
+    canvas.DrawBitmap(spectrumBitmap, layout.spectrum, opacity, whole(spectrumBitmap));
   }
   if (busy) {
     const float left = static_cast<float>(draw::kSpinnerFrameSize * spinnerFrame);
@@ -135,7 +135,7 @@ Reference ReferenceFrame(const CSettingsBlock& s, int W, int H, const QImage& pi
   if (widgets) {
     ref.meter = meter.Image();
     ref.wave = wave.Image();
-    ref.spectrum = spec.Image();
+    ref.spectrum = spectrumBitmap.Image();
   }
   return ref;
 }
