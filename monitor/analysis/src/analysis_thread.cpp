@@ -1,5 +1,7 @@
 #include "monitor/analysis_thread.h"
 
+#include <pthread.h>
+
 #include "app/settings_block.h"
 #include "monitor/analyser.h"
 
@@ -19,6 +21,7 @@ void CAnalysisThread::Stop() {
 }
 
 uint32_t CAnalysisThread::ThreadProcAnalysis(platform::WorkerThread& self) {
+  pthread_setname_np(pthread_self(), "kx-analysis");  // to tell it apart in top and perf
   // First expiry 1 ms from now, then every 10 ms.
   platform::WaitableTimer timer;
   timer.Arm(platform::Millis(1), platform::Millis(10));
