@@ -3,7 +3,6 @@
 #include "app/settings_store.h"
 #include "frame_commands.h"
 
-#include <cmath>
 
 namespace kx {
 
@@ -63,7 +62,7 @@ void CDeviceCommands::MoveVolume() {
   CkxWaveApp& app = m_frame.App();
   auto* slider = VolumeSlider(m_frame);
   if (!slider || !app.m_audioOutput.HasSessionVolume()) return;
-  const float volume = static_cast<float>(slider->Pos()) / 1000.0f;
+  const float volume = CSettingsStore::VolumeFromSliderPos(slider->Pos());
   app.m_audioOutput.SetSessionVolume(volume);
   app.m_store.SetVolume(volume);
 }
@@ -71,7 +70,7 @@ void CDeviceCommands::MoveVolume() {
 void CDeviceCommands::OnSessionVolume(float volume) {
   CkxWaveApp& app = m_frame.App();
   app.m_fVolume = volume;
-  if (auto* slider = VolumeSlider(m_frame)) slider->SetPos(static_cast<int>(std::lround(volume * 1000.0f)));
+  if (auto* slider = VolumeSlider(m_frame)) slider->SetPos(CSettingsStore::SliderPosFromVolume(volume));
 }
 
 }  // namespace kx

@@ -182,9 +182,9 @@ TEST_F(FrameTest, VolumeSliderSetsTheSessionAndTheMixerMovesTheSliderBack) {
   Command(ID_VOLUME);
   ASSERT_TRUE(PumpUntil([] { return OurSinkInput().percent == 73 || OurSinkInput().percent == 74; }))
       << OurSinkInput().percent;
-  double stored = 0;
-  ASSERT_TRUE(CRegistryManager().GetProfileDouble(kSettingsSection, "VolumeOutput", &stored));
-  EXPECT_EQ(static_cast<float>(stored), 0.735f);
+  // The slider's path stores the same text as the settings store's own.
+  EXPECT_EQ(CRegistryManager().GetProfileStringW(kSettingsSection, "VolumeOutput", {}), "0.735");
+  EXPECT_EQ(app_->m_fVolume, 0.735f);
 
   // Another program (the desktop mixer) changes the session volume.
   // The mixer's 37 % is the server's 24248/65536 = 0.36999...: the slider shows 370, not 369.
@@ -193,8 +193,8 @@ TEST_F(FrameTest, VolumeSliderSetsTheSessionAndTheMixerMovesTheSliderBack) {
   Pactl("set-sink-input-volume " + OurSinkInput().index + " 40%");
   ASSERT_TRUE(PumpUntil([&] { return slider->Pos() == 400; })) << slider->Pos();
   EXPECT_NEAR(app_->m_fVolume, 0.4f, 0.002f);
-  ASSERT_TRUE(CRegistryManager().GetProfileDouble(kSettingsSection, "VolumeOutput", &stored));
-  EXPECT_EQ(static_cast<float>(stored), 0.735f) << "a change by another program is not stored";
+  EXPECT_EQ(CRegistryManager().GetProfileStringW(kSettingsSection, "VolumeOutput", {}), "0.735")
+      << "a change by another program is not stored";
 }
 
 TEST_F(FrameTest, NewDefaultDeviceRebuildsTheBoxAndReopensTheOutput) {
@@ -271,7 +271,10 @@ TEST_F(FrameTest, StoredValuesOutsideTheListsShowFirstOrNone) {
   reg.WriteProfileInt(kSettingsSection, "WaveScale", 7);
   reg.WriteProfileInt(kSettingsSection, "Opacity", 55);
   reg.WriteProfileInt(kSettingsSection, "OutputID", 99);
+  reg.WriteProfileDouble(kSettingsSection, "VolumeOutput", 0.251);
   Start();
+  // The stored volume puts the slider back where the user left it.
+  EXPECT_EQ(Main()->Ribbon()->Find<ui::RibbonSlider>(ID_VOLUME)->Pos(), 251);
   EXPECT_EQ(Main()->Ribbon()->Find<ui::RibbonComboBox>(ID_WAVE_SCALE)->SelectedItem(), 0);
   EXPECT_EQ(Main()->Ribbon()->Find<ui::RibbonPalette>(ID_OPACITY)->SelectedItem(), -1);
   EXPECT_EQ(app_->m_settings.WaveScale.Get(), 7);
