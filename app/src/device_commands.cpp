@@ -2,6 +2,7 @@
 #include "app/wave_app.h"
 #include "app/settings_store.h"
 #include "frame_commands.h"
+#include "ui/res_str.h"
 
 
 namespace kx {
@@ -9,6 +10,9 @@ namespace kx {
 using namespace ribbon;
 
 namespace {
+
+// The list's first entry, the system's default output, in the user's language.
+constexpr uint32_t IDS_DEFAULT_DEVICE = 5203;
 
 ui::RibbonComboBox* DeviceBox(CMainFrame& frame) {
   return frame.Ribbon() ? frame.Ribbon()->Find<ui::RibbonComboBox>(ID_DEVICE) : nullptr;
@@ -40,8 +44,10 @@ void CDeviceCommands::RebuildDeviceList() {
   auto* box = DeviceBox(m_frame);
   if (!box) return;
   const std::vector<CAudioDeviceItem> devices = app.m_audioOutput.Devices();
-  for (size_t i = 0; i < devices.size(); ++i)
-    box->AddItem(QString("%1 - %2").arg(i + 1).arg(QString::fromStdU16String(devices[i].name)), static_cast<int>(i));
+  for (size_t i = 0; i < devices.size(); ++i) {
+    const std::u16string name = i == 0 ? ResStr(IDS_DEFAULT_DEVICE) : devices[i].name;
+    box->AddItem(QString("%1 - %2").arg(i + 1).arg(QString::fromStdU16String(name)), static_cast<int>(i));
+  }
   box->SetSelectedItem(app.m_settings.OutputID);  // past the end: no selection
 }
 

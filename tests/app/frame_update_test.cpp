@@ -15,6 +15,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "app/ribbon_table.h"
 #include "dialogs/about_dlg.h"
 #include "dialogs/options_page.h"
 #include "ui/backstage.h"
@@ -143,6 +144,13 @@ TEST_F(ProgramUpdate, BackstageOptionsPageInRussian) {
   ASSERT_TRUE(CRegistryManager().WriteProfileInt(kSettingsSection, "UILanguage", kLangRussian));
   Start();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(Main()));
+  // The output list's first entry, the system's default, in Russian too.
+  auto* devices = Main()->Ribbon()->Find<ui::RibbonComboBox>(ribbon::ID_DEVICE);
+  ASSERT_NE(devices, nullptr);
+  ASSERT_GT(devices->Count(), 1);
+  EXPECT_EQ(devices->ItemText(0), QString::fromUtf8("1 - По умолчанию"));
+  QDir().mkpath(QStringLiteral(KX_ARTIFACTS_DIR));
+  EXPECT_TRUE(Main()->grab().save(KX_ARTIFACTS_DIR "/ribbon_ru.png"));
   ShowOptions(Main());
   auto* page = Main()->findChild<CBackStagePageOptions*>();
   ASSERT_TRUE(page);
