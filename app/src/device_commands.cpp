@@ -4,7 +4,6 @@
 #include "frame_commands.h"
 #include "ui/res_str.h"
 
-
 namespace kx {
 
 using namespace ribbon;
