@@ -107,6 +107,24 @@ QStringList RowTexts(QTreeWidget* list, int row) {
   return item ? QStringList{item->text(0), item->text(1)} : QStringList{};
 }
 
+// Answers the delete question with `button` and returns its text.
+void AnswerQuestion(QMessageBox::StandardButton button, bool* ran, QString* text) {
+  OnNextModal<QMessageBox>([button, text](QMessageBox* box) {
+    *text = box->text();
+    QTest::mouseClick(box->button(button), Qt::LeftButton);
+  }, ran);
+}
+
+// Deletes the list's selected rows with the Delete key, answering Yes.
+void DeleteSelectedRows(QTreeWidget* list) {
+  bool ran = false;
+  QString question;
+  AnswerQuestion(QMessageBox::Yes, &ran, &question);
+  list->setFocus();
+  QTest::keyClick(list, Qt::Key_Delete);
+  ASSERT_TRUE(ran);
+}
+
 class DialogTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -446,14 +464,6 @@ TEST_F(DialogTest, ListDialogEditCancelledChangesNothing) {
   EXPECT_FALSE(dlg.Item<QWidget>(kIdOk)->isEnabled());
 }
 
-// Answers the delete question with `button` and returns its text.
-void AnswerQuestion(QMessageBox::StandardButton button, bool* ran, QString* text) {
-  OnNextModal<QMessageBox>([button, text](QMessageBox* box) {
-    *text = box->text();
-    QTest::mouseClick(box->button(button), Qt::LeftButton);
-  }, ran);
-}
-
 TEST_F(DialogTest, ListDialogDeleteThenCancelLeavesStoreAndFile) {
   CBookmarkListDlg dlg(store_);
   dlg.show();
@@ -496,11 +506,7 @@ TEST_F(DialogTest, ListDialogDeleteThenOkSaves) {
   dlg.show();
   auto* list = dlg.Item<QTreeWidget>(CBookmarkListDlg::IDC_LIST);
   ClickRow(list, 1);
-  bool ran = false;
-  QString question;
-  AnswerQuestion(QMessageBox::Yes, &ran, &question);
-  QTest::keyClick(list, Qt::Key_Delete);
-  ASSERT_TRUE(ran);
+  DeleteSelectedRows(list);
   QTest::mouseClick(dlg.Item<QPushButton>(kIdOk), Qt::LeftButton);
   EXPECT_EQ(dlg.result(), QDialog::Accepted);
   const std::vector<CBookmarkItem> expected{
@@ -518,11 +524,7 @@ TEST_F(DialogTest, ListDialogOkWithAnUnwritableFolderKeepsTheChangeInMemory) {
   dlg.show();
   auto* list = dlg.Item<QTreeWidget>(CBookmarkListDlg::IDC_LIST);
   ClickRow(list, 0);
-  bool ran = false;
-  QString question;
-  AnswerQuestion(QMessageBox::Yes, &ran, &question);
-  QTest::keyClick(list, Qt::Key_Delete);
-  ASSERT_TRUE(ran);
+  DeleteSelectedRows(list);
   QTest::keyClick(list, Qt::Key_Return);
   EXPECT_EQ(dlg.result(), QDialog::Accepted);
   EXPECT_EQ(store_.GetCount(), 2);
