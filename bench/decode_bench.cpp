@@ -3,7 +3,10 @@
 // conversion into the output device, analysis) and through
 // `ffmpeg -i URL -pix_fmt bgra -f null -` on the same camera, in the same
 // run. Each side's own process CPU is measured (getrusage), not the camera's.
-// Also reports the time from DoPreviewStart to the first picture record.
+// A third run per round, the session without a sound device, shows what
+// playing the sound costs (the reference plays none). The CPU of each thread
+// of the session is printed too. Also reports the time from DoPreviewStart
+// to the first picture record.
 // Run under tests/peers/with-peers so that PulseAudio is there.
 #include <fcntl.h>
 #include <poll.h>
@@ -37,33 +40,6 @@ constexpr double kStreamSeconds = 10.0;
 
 double CpuSeconds(const rusage& r) {
   return r.ru_utime.tv_sec + r.ru_utime.tv_usec / 1e6 + r.ru_stime.tv_sec + r.ru_stime.tv_usec / 1e6;
-}
-
-// CPU seconds of this process's threads by name (from /proc/self/task).
-std::map<std::string, double> ThreadCpu() {
-  std::map<std::string, double> byName;
-  const double tick = static_cast<double>(sysconf(_SC_CLK_TCK));
-  DIR* dir = opendir("/proc/self/task");
-  if (!dir) return byName;
-  while (dirent* e = readdir(dir)) {
-    if (e->d_name[0] == '.') continue;
-    std::ifstream f(std::string("/proc/self/task/") + e->d_name + "/stat");
-    std::string line;
-    std::getline(f, line);
-    const size_t open = line.find('('), close = line.rfind(')');
-    if (open == std::string::npos || close == std::string::npos) continue;
-    const std::string name = line.substr(open + 1, close - open - 1);
-    std::istringstream rest(line.substr(close + 2));
-    std::string field;
-    double ut = 0, st = 0;
-    for (int i = 3; i <= 15 && rest >> field; ++i) {
-      if (i == 14) ut = std::atof(field.c_str());
-      if (i == 15) st = std::atof(field.c_str());
-    }
-    byName[name] += (ut + st) / tick;
-  }
-  closedir(dir);
-  return byName;
 }
 
 double SelfCpu() {
@@ -119,28 +95,74 @@ class NullHost : public kx::IPreviewHost {
   void ResizeTargets(int32_t, int32_t) override {}
 };
 
+// CPU seconds of each thread of this process, by thread id, with its name.
+struct ThreadTimes {
+  std::map<std::string, std::pair<std::string, double>> byTid;
+};
+
+ThreadTimes SnapshotThreads() {
+  ThreadTimes t;
+  const double tick = static_cast<double>(sysconf(_SC_CLK_TCK));
+  DIR* dir = opendir("/proc/self/task");
+  if (!dir) return t;
+  while (dirent* e = readdir(dir)) {
+    if (e->d_name[0] == '.') continue;
+    std::ifstream f(std::string("/proc/self/task/") + e->d_name + "/stat");
+    std::string line;
+    std::getline(f, line);
+    const size_t open = line.find('('), close = line.rfind(')');
+    if (open == std::string::npos || close == std::string::npos) continue;
+    const std::string name = line.substr(open + 1, close - open - 1);
+    std::istringstream rest(line.substr(close + 2));
+    std::string field;
+    double ut = 0, st = 0;
+    for (int i = 3; i <= 15 && rest >> field; ++i) {
+      if (i == 14) ut = std::atof(field.c_str());
+      if (i == 15) st = std::atof(field.c_str());
+    }
+    t.byTid[e->d_name] = {name, (ut + st) / tick};
+  }
+  closedir(dir);
+  return t;
+}
+
+// CPU spent between two snapshots, summed by thread name (threads that ended
+// in between are not seen; the bench's main thread is "decode_bench").
+std::map<std::string, double> ThreadCpuBetween(const ThreadTimes& before, const ThreadTimes& after) {
+  std::map<std::string, double> byName;
+  for (const auto& [tid, entry] : after.byTid) {
+    const auto it = before.byTid.find(tid);
+    byName[entry.first] += entry.second - (it == before.byTid.end() ? 0.0 : it->second.second);
+  }
+  return byName;
+}
+
 struct SessionFigures {
   double cpu = 0;
   double firstPictureMs = 0;
   int64_t pictures = 0;
   int64_t chunks = 0;
-  double decodeThread = 0;  // the decode thread's own CPU
+  std::map<std::string, double> threads;  // CPU by thread name over the stream
 };
 
-// Open + 10 s of stream, like the ffmpeg run with -t 10.
-SessionFigures RunSession(const std::string& url, bool& audioOut) {
+enum class Sound { Device, NoDevice };
+
+// Open + 10 s of stream, like the ffmpeg run with -t 10. Without a device
+// the session decodes, converts to stereo and analyses, but plays nothing.
+SessionFigures RunSession(const std::string& url, Sound sound, bool& audioOut) {
   kx::CSettingsBlock settings;
   kx::CSpectrumAnalyser analyser;
   kx::CAnalyserFeed<kx::CSpectrumAnalyser> feed(analyser);
   kx::CAudioOutput output(settings);
   kx::CAudioOutputTarget<kx::CAudioOutput> target(output);
-  audioOut = output.OpenConfiguredDevice(0, 1.0f) >= 0;
+  if (sound == Sound::Device) audioOut = output.OpenConfiguredDevice(0, 1.0f) >= 0;
   NullHost host;
   SessionFigures f;
   {
     kx::CAnalysisThread analysis(analyser, settings);
     kx::CPreviewSession session(host, feed, target, settings);
     session.SetURL(ConvertUTF8ToUnicode(url));
+    const ThreadTimes before = SnapshotThreads();
     const double cpu0 = SelfCpu();
     const auto t0 = Clock::now();
     session.Start();
@@ -149,9 +171,7 @@ SessionFigures RunSession(const std::string& url, bool& audioOut) {
     const auto first = Clock::now();
     f.firstPictureMs = std::chrono::duration<double, std::milli>(first - t0).count();
     std::this_thread::sleep_until(first + std::chrono::duration<double>(kStreamSeconds));
-    const auto threads = ThreadCpu();
-    f.decodeThread = threads.count("kx-decode") ? threads.at("kx-decode") : 0;
-    for (const auto& [name, cpu] : threads) std::printf("  thread %-16s %.2f s\n", name.c_str(), cpu);
+    f.threads = ThreadCpuBetween(before, SnapshotThreads());  // before the decode thread ends
     session.Stop();
     f.cpu = SelfCpu() - cpu0;
     f.pictures = session.m_stats.picturesConverted.load();
@@ -159,6 +179,21 @@ SessionFigures RunSession(const std::string& url, bool& audioOut) {
   }
   output.CloseDevice();
   return f;
+}
+
+double Median(std::vector<double> v) {
+  if (v.empty()) return 0;
+  std::sort(v.begin(), v.end());
+  return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
+}
+
+std::string LoadAverage() {
+  std::ifstream f("/proc/loadavg");
+  double a = 0, b = 0, c = 0;
+  f >> a >> b >> c;
+  char line[64];
+  std::snprintf(line, sizeof line, "%.2f %.2f %.2f", a, b, c);
+  return line;
 }
 
 double RunFfmpeg(const std::string& url) {
@@ -179,32 +214,48 @@ double RunFfmpeg(const std::string& url) {
 
 }  // namespace
 
-int main() {
+// decode_bench [ROUNDS]: each round runs ffmpeg, the session with the sound
+// device and the session without one, in that order; medians are reported.
+int main(int argc, char** argv) {
+  const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
   Camera camera;
   if (camera.port == 0) {
     std::fprintf(stderr, "the camera did not start\n");
     return 1;
   }
-  double sessionBest = 1e9, ffmpegBest = 1e9, firstPicture = 1e9, decodeBest = 1e9;
-  bool audioOut = false;
-  SessionFigures last;
-  for (int round = 0; round < 2; ++round) {
+  std::printf("load average at start: %s\n", LoadAverage().c_str());
+  std::vector<double> ffmpeg, session, silent, firstPicture, ratio, silentRatio;
+  std::map<std::string, std::vector<double>> threads, silentThreads;
+  bool audioOut = false, unused = false;
+  for (int round = 0; round < rounds; ++round) {
     const double ff = RunFfmpeg(camera.Url());
-    last = RunSession(camera.Url(), audioOut);
-    std::printf("round %d: session %.2f s CPU (decode thread %.2f s; %lld pictures, %lld audio chunks, first "
-                "picture %.0f ms), ffmpeg %.2f s CPU\n",
-                round + 1, last.cpu, last.decodeThread, static_cast<long long>(last.pictures),
-                static_cast<long long>(last.chunks), last.firstPictureMs, ff);
-    decodeBest = std::min(decodeBest, last.decodeThread);
-    sessionBest = std::min(sessionBest, last.cpu);
-    ffmpegBest = std::min(ffmpegBest, ff);
-    firstPicture = std::min(firstPicture, last.firstPictureMs);
+    const SessionFigures full = RunSession(camera.Url(), Sound::Device, audioOut);
+    const SessionFigures mute = RunSession(camera.Url(), Sound::NoDevice, unused);
+    std::printf("round %d: ffmpeg %.2f s; session %.2f s (%lld pictures, %lld audio chunks, first picture %.0f ms); "
+                "session without a sound device %.2f s; load %s\n",
+                round + 1, ff, full.cpu, static_cast<long long>(full.pictures), static_cast<long long>(full.chunks),
+                full.firstPictureMs, mute.cpu, LoadAverage().c_str());
+    for (const auto& [name, cpu] : full.threads) std::printf("    thread %-16s %.3f s\n", name.c_str(), cpu);
+    for (const auto& [name, cpu] : mute.threads) std::printf("    no device: thread %-16s %.3f s\n", name.c_str(), cpu);
+    std::fflush(stdout);
+    ffmpeg.push_back(ff);
+    session.push_back(full.cpu);
+    silent.push_back(mute.cpu);
+    ratio.push_back(full.cpu / ff);
+    silentRatio.push_back(mute.cpu / ff);
+    firstPicture.push_back(full.firstPictureMs);
+    for (const auto& [name, cpu] : full.threads) threads[name].push_back(cpu);
+    for (const auto& [name, cpu] : mute.threads) silentThreads[name].push_back(cpu);
   }
-  std::printf("CPU per 10 s of 1920x1080 H.264 + AAC: session %.2f s, ffmpeg -pix_fmt bgra -f null %.2f s, "
-              "ratio %.2f (target <= 1.15)%s\n",
-              sessionBest, ffmpegBest, sessionBest / ffmpegBest, audioOut ? "" : " [no audio device: audio not output]");
-  std::printf("of which the decode thread (decode, BGRA, both audio conversions, FIFO writes): %.2f s, ratio %.2f\n",
-              decodeBest, decodeBest / ffmpegBest);
-  std::printf("DoPreviewStart to first picture record: %.0f ms\n", firstPicture);
+  std::printf("medians of %d rounds, CPU per 10 s of 1920x1080 H.264 + AAC (load average now %s):\n", rounds,
+              LoadAverage().c_str());
+  std::printf("  ffmpeg -pix_fmt bgra -f null: %.2f s\n", Median(ffmpeg));
+  std::printf("  session: %.2f s, ratio %.2f (target <= 1.05)%s\n", Median(session), Median(ratio),
+              audioOut ? "" : " [no audio device: audio not output]");
+  std::printf("  session without a sound device: %.2f s, ratio %.2f\n", Median(silent), Median(silentRatio));
+  for (const auto& [name, v] : threads) std::printf("    thread %-16s %.3f s\n", name.c_str(), Median(v));
+  for (const auto& [name, v] : silentThreads)
+    std::printf("    no device: thread %-16s %.3f s\n", name.c_str(), Median(v));
+  std::printf("DoPreviewStart to first picture record: %.0f ms\n", Median(firstPicture));
   return 0;
 }
