@@ -3,7 +3,10 @@
 // conversion into the output device, analysis) and through
 // `ffmpeg -i URL -pix_fmt bgra -f null -` on the same camera, in the same
 // run. Each side's own process CPU is measured (getrusage), not the camera's.
-// Also reports the time from DoPreviewStart to the first picture record.
+// A third run per round, the session without a sound device, shows what
+// playing the sound costs (the reference plays none). The CPU of each thread
+// of the session is printed too. Also reports the time from DoPreviewStart
+// to the first picture record.
 // Run under tests/peers/with-peers so that PulseAudio is there.
 #include <fcntl.h>
 #include <poll.h>
@@ -24,6 +27,10 @@
 #include <thread>
 #include <vector>
 
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
 #include "audio/audio_output.h"
 #include "media/preview_session.h"
 #include "media/session_adapters.h"
@@ -37,33 +44,6 @@ constexpr double kStreamSeconds = 10.0;
 
 double CpuSeconds(const rusage& r) {
   return r.ru_utime.tv_sec + r.ru_utime.tv_usec / 1e6 + r.ru_stime.tv_sec + r.ru_stime.tv_usec / 1e6;
-}
-
-// CPU seconds of this process's threads by name (from /proc/self/task).
-std::map<std::string, double> ThreadCpu() {
-  std::map<std::string, double> byName;
-  const double tick = static_cast<double>(sysconf(_SC_CLK_TCK));
-  DIR* dir = opendir("/proc/self/task");
-  if (!dir) return byName;
-  while (dirent* e = readdir(dir)) {
-    if (e->d_name[0] == '.') continue;
-    std::ifstream f(std::string("/proc/self/task/") + e->d_name + "/stat");
-    std::string line;
-    std::getline(f, line);
-    const size_t open = line.find('('), close = line.rfind(')');
-    if (open == std::string::npos || close == std::string::npos) continue;
-    const std::string name = line.substr(open + 1, close - open - 1);
-    std::istringstream rest(line.substr(close + 2));
-    std::string field;
-    double ut = 0, st = 0;
-    for (int i = 3; i <= 15 && rest >> field; ++i) {
-      if (i == 14) ut = std::atof(field.c_str());
-      if (i == 15) st = std::atof(field.c_str());
-    }
-    byName[name] += (ut + st) / tick;
-  }
-  closedir(dir);
-  return byName;
 }
 
 double SelfCpu() {
@@ -90,7 +70,7 @@ struct Camera {
       dup2(out[1], 1);
       close(out[0]);
       close(out[1]);
-      execl("/usr/bin/python3", "python3", KX_RTSP_CAMERA_SCRIPT, "--mount", launch.c_str(), (char*)nullptr);
+      execl("/usr/bin/python3", "python3", KX_RTSP_CAMERA_SCRIPT, "--demo", "--mount", launch.c_str(), (char*)nullptr);
       _exit(127);
     }
     close(out[1]);
@@ -106,7 +86,9 @@ struct Camera {
       waitpid(pid, nullptr, 0);
     }
   }
-  std::string Url() const { return "rtsp://127.0.0.1:" + std::to_string(port) + "/cam"; }
+  std::string Url(const std::string& mount = "/cam") const {
+    return "rtsp://127.0.0.1:" + std::to_string(port) + mount;
+  }
 };
 
 class NullHost : public kx::IPreviewHost {
@@ -119,28 +101,74 @@ class NullHost : public kx::IPreviewHost {
   void ResizeTargets(int32_t, int32_t) override {}
 };
 
+// CPU seconds of each thread of this process, by thread id, with its name.
+struct ThreadTimes {
+  std::map<std::string, std::pair<std::string, double>> byTid;
+};
+
+ThreadTimes SnapshotThreads() {
+  ThreadTimes t;
+  const double tick = static_cast<double>(sysconf(_SC_CLK_TCK));
+  DIR* dir = opendir("/proc/self/task");
+  if (!dir) return t;
+  while (dirent* e = readdir(dir)) {
+    if (e->d_name[0] == '.') continue;
+    std::ifstream f(std::string("/proc/self/task/") + e->d_name + "/stat");
+    std::string line;
+    std::getline(f, line);
+    const size_t open = line.find('('), close = line.rfind(')');
+    if (open == std::string::npos || close == std::string::npos) continue;
+    const std::string name = line.substr(open + 1, close - open - 1);
+    std::istringstream rest(line.substr(close + 2));
+    std::string field;
+    double ut = 0, st = 0;
+    for (int i = 3; i <= 15 && rest >> field; ++i) {
+      if (i == 14) ut = std::atof(field.c_str());
+      if (i == 15) st = std::atof(field.c_str());
+    }
+    t.byTid[e->d_name] = {name, (ut + st) / tick};
+  }
+  closedir(dir);
+  return t;
+}
+
+// CPU spent between two snapshots, summed by thread name (threads that ended
+// in between are not seen; the bench's main thread is "decode_bench").
+std::map<std::string, double> ThreadCpuBetween(const ThreadTimes& before, const ThreadTimes& after) {
+  std::map<std::string, double> byName;
+  for (const auto& [tid, entry] : after.byTid) {
+    const auto it = before.byTid.find(tid);
+    byName[entry.first] += entry.second - (it == before.byTid.end() ? 0.0 : it->second.second);
+  }
+  return byName;
+}
+
 struct SessionFigures {
   double cpu = 0;
   double firstPictureMs = 0;
   int64_t pictures = 0;
   int64_t chunks = 0;
-  double decodeThread = 0;  // the decode thread's own CPU
+  std::map<std::string, double> threads;  // CPU by thread name over the stream
 };
 
-// Open + 10 s of stream, like the ffmpeg run with -t 10.
-SessionFigures RunSession(const std::string& url, bool& audioOut) {
+enum class Sound { Device, NoDevice };
+
+// Open + 10 s of stream, like the ffmpeg run with -t 10. Without a device
+// the session decodes, converts to stereo and analyses, but plays nothing.
+SessionFigures RunSession(const std::string& url, Sound sound, bool& audioOut) {
   kx::CSettingsBlock settings;
   kx::CSpectrumAnalyser analyser;
   kx::CAnalyserFeed<kx::CSpectrumAnalyser> feed(analyser);
   kx::CAudioOutput output(settings);
   kx::CAudioOutputTarget<kx::CAudioOutput> target(output);
-  audioOut = output.OpenConfiguredDevice(0, 1.0f) >= 0;
+  if (sound == Sound::Device) audioOut = output.OpenConfiguredDevice(0, 1.0f) >= 0;
   NullHost host;
   SessionFigures f;
   {
     kx::CAnalysisThread analysis(analyser, settings);
     kx::CPreviewSession session(host, feed, target, settings);
     session.SetURL(ConvertUTF8ToUnicode(url));
+    const ThreadTimes before = SnapshotThreads();
     const double cpu0 = SelfCpu();
     const auto t0 = Clock::now();
     session.Start();
@@ -149,9 +177,7 @@ SessionFigures RunSession(const std::string& url, bool& audioOut) {
     const auto first = Clock::now();
     f.firstPictureMs = std::chrono::duration<double, std::milli>(first - t0).count();
     std::this_thread::sleep_until(first + std::chrono::duration<double>(kStreamSeconds));
-    const auto threads = ThreadCpu();
-    f.decodeThread = threads.count("kx-decode") ? threads.at("kx-decode") : 0;
-    for (const auto& [name, cpu] : threads) std::printf("  thread %-16s %.2f s\n", name.c_str(), cpu);
+    f.threads = ThreadCpuBetween(before, SnapshotThreads());  // before the decode thread ends
     session.Stop();
     f.cpu = SelfCpu() - cpu0;
     f.pictures = session.m_stats.picturesConverted.load();
@@ -159,6 +185,21 @@ SessionFigures RunSession(const std::string& url, bool& audioOut) {
   }
   output.CloseDevice();
   return f;
+}
+
+double Median(std::vector<double> v) {
+  if (v.empty()) return 0;
+  std::sort(v.begin(), v.end());
+  return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
+}
+
+std::string LoadAverage() {
+  std::ifstream f("/proc/loadavg");
+  double a = 0, b = 0, c = 0;
+  f >> a >> b >> c;
+  char line[64];
+  std::snprintf(line, sizeof line, "%.2f %.2f %.2f", a, b, c);
+  return line;
 }
 
 double RunFfmpeg(const std::string& url) {
@@ -177,34 +218,191 @@ double RunFfmpeg(const std::string& url) {
   return CpuSeconds(r);
 }
 
+// --- Time to first picture (decode_bench --first-picture [ROUNDS]) ---------
+// From the start of an opening to the first picture, on the demo camera
+// (1280x720, a key frame every second, AAC), median of several rounds; each
+// round measures, one after the other, on fresh connections:
+//  - the camera's first key frame: our own avformat read from the same start
+//    (open, then packets until the first video key packet): no player can
+//    show a picture earlier;
+//  - ffplay: from starting the process to its first picture through its
+//    filter graph (`-vf showinfo` logs it as decoded, just before it is
+//    queued for display; SDL's dummy video and audio drivers), so ffplay's
+//    own start-up is included;
+//  - the session with FFmpeg's full stream search (as before), then with the
+//    short search: Start to the first converted picture record.
+
+double MsSince(Clock::time_point t0) { return std::chrono::duration<double, std::milli>(Clock::now() - t0).count(); }
+
+// Open + read until the first video key packet; -1 when none came in 10 s.
+double FirstKeyFrameMs(const std::string& url) {
+  const auto t0 = Clock::now();
+  AVFormatContext* ctx = nullptr;
+  AVDictionary* options = nullptr;
+  av_dict_set(&options, "timeout", "10000000", 0);
+  const int rc = avformat_open_input(&ctx, url.c_str(), nullptr, &options);
+  av_dict_free(&options);
+  if (rc < 0) return -1;
+  double ms = -1;
+  AVPacket* packet = av_packet_alloc();
+  while (MsSince(t0) < 10000 && av_read_frame(ctx, packet) == 0) {
+    const AVStream* st = ctx->streams[packet->stream_index];
+    const bool key = st->codecpar->codec_type == AVMEDIA_TYPE_VIDEO && (packet->flags & AV_PKT_FLAG_KEY);
+    av_packet_unref(packet);
+    if (key) {
+      ms = MsSince(t0);
+      break;
+    }
+  }
+  av_packet_free(&packet);
+  avformat_close_input(&ctx);
+  return ms;
+}
+
+// ffplay until it logs its first picture; -1 when none came in 15 s.
+double FfplayFirstPictureMs(const std::string& url) {
+  int err[2];
+  if (pipe(err) != 0) return -1;
+  const auto t0 = Clock::now();
+  const pid_t pid = fork();
+  if (pid == 0) {
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    const int null = open("/dev/null", O_RDWR);
+    dup2(null, 0);
+    dup2(null, 1);
+    dup2(err[1], 2);
+    close(err[0]);
+    close(err[1]);
+    execlp("ffplay", "ffplay", "-hide_banner", "-loglevel", "info", "-vf", "showinfo", url.c_str(), (char*)nullptr);
+    _exit(127);
+  }
+  close(err[1]);
+  double ms = -1;
+  std::string text;
+  char buf[4096];
+  while (MsSince(t0) < 15000) {
+    pollfd p{err[0], POLLIN, 0};
+    if (poll(&p, 1, 100) <= 0) continue;
+    const ssize_t n = read(err[0], buf, sizeof buf);
+    if (n <= 0) break;
+    text.append(buf, static_cast<size_t>(n));
+    if (text.find("n:   0") != std::string::npos || text.find("n:0 ") != std::string::npos) {
+      ms = MsSince(t0);
+      break;
+    }
+  }
+  kill(pid, SIGTERM);
+  waitpid(pid, nullptr, 0);
+  close(err[0]);
+  return ms;
+}
+
+// Start to the first converted picture with the given stream search; -1
+// when none came in 15 s.
+double SessionFirstPictureMs(const std::string& url, const kx::ProbeLimits& limits, int64_t& fullSearches) {
+  kx::CSettingsBlock settings;
+  kx::CSpectrumAnalyser analyser;
+  kx::CAnalyserFeed<kx::CSpectrumAnalyser> feed(analyser);
+  kx::CAudioOutput output(settings);
+  kx::CAudioOutputTarget<kx::CAudioOutput> target(output);
+  output.OpenConfiguredDevice(0, 1.0f);
+  NullHost host;
+  double ms = -1;
+  {
+    kx::CPreviewSession session(host, feed, target, settings);
+    session.m_probeLimits = limits;
+    session.SetURL(ConvertUTF8ToUnicode(url));
+    const auto t0 = Clock::now();
+    session.Start();
+    while (session.m_stats.picturesConverted.load() == 0 && MsSince(t0) < 15000)
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
+    if (session.m_stats.picturesConverted.load() > 0) ms = MsSince(t0);
+    fullSearches += session.m_stats.fullProbes.load();
+    session.Stop();
+  }
+  output.CloseDevice();
+  return ms;
+}
+
+int FirstPictureReport(const std::string& url, int rounds) {
+  std::printf("time to first picture on %s, load average at start: %s\n", url.c_str(), LoadAverage().c_str());
+  std::vector<double> key, ffplay, before, after, afterOverKey;
+  int64_t fullSearches = 0;
+  for (int round = 0; round < rounds; ++round) {
+    const double k = FirstKeyFrameMs(url);
+    const double f = FfplayFirstPictureMs(url);
+    const double b = SessionFirstPictureMs(url, kx::ProbeLimits::Full(), fullSearches);
+    const double a = SessionFirstPictureMs(url, kx::ProbeLimits::Bounded(), fullSearches);
+    std::printf("round %d: first key frame %.0f ms; ffplay %.0f ms; session, full search %.0f ms; session, short "
+                "search %.0f ms; load %s\n",
+                round + 1, k, f, b, a, LoadAverage().c_str());
+    std::fflush(stdout);
+    key.push_back(k);
+    ffplay.push_back(f);
+    before.push_back(b);
+    after.push_back(a);
+    afterOverKey.push_back(a - k);
+  }
+  std::printf("medians of %d rounds (load average now %s):\n", rounds, LoadAverage().c_str());
+  std::printf("  camera's first key frame (own read from the same start): %.0f ms\n", Median(key));
+  std::printf("  ffplay, process start to first picture (reference): %.0f ms\n", Median(ffplay));
+  std::printf("  session, FFmpeg's full stream search (before): %.0f ms\n", Median(before));
+  std::printf("  session, short stream search (now): %.0f ms, %.2f x ffplay, key frame + %.0f ms "
+              "(targets <= 600 ms, <= key frame + 100 ms)\n",
+              Median(after), Median(after) / Median(ffplay), Median(afterOverKey));
+  std::printf("  short searches that fell back to the full search: %lld of %d\n", static_cast<long long>(fullSearches),
+              rounds);
+  return 0;
+}
+
 }  // namespace
 
-int main() {
+// decode_bench [ROUNDS]: each round runs ffmpeg, the session with the sound
+// device and the session without one, in that order; medians are reported.
+// decode_bench --first-picture [ROUNDS]: time to the first picture (above).
+int main(int argc, char** argv) {
+  const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
   Camera camera;
   if (camera.port == 0) {
     std::fprintf(stderr, "the camera did not start\n");
     return 1;
   }
-  double sessionBest = 1e9, ffmpegBest = 1e9, firstPicture = 1e9, decodeBest = 1e9;
-  bool audioOut = false;
-  SessionFigures last;
-  for (int round = 0; round < 2; ++round) {
+  if (argc > 1 && std::string(argv[1]) == "--first-picture")
+    return FirstPictureReport(camera.Url("/demo"), argc > 2 ? std::max(1, std::atoi(argv[2])) : 7);
+  std::printf("load average at start: %s\n", LoadAverage().c_str());
+  std::vector<double> ffmpeg, session, silent, firstPicture, ratio, silentRatio;
+  std::map<std::string, std::vector<double>> threads, silentThreads;
+  bool audioOut = false, unused = false;
+  for (int round = 0; round < rounds; ++round) {
     const double ff = RunFfmpeg(camera.Url());
-    last = RunSession(camera.Url(), audioOut);
-    std::printf("round %d: session %.2f s CPU (decode thread %.2f s; %lld pictures, %lld audio chunks, first "
-                "picture %.0f ms), ffmpeg %.2f s CPU\n",
-                round + 1, last.cpu, last.decodeThread, static_cast<long long>(last.pictures),
-                static_cast<long long>(last.chunks), last.firstPictureMs, ff);
-    decodeBest = std::min(decodeBest, last.decodeThread);
-    sessionBest = std::min(sessionBest, last.cpu);
-    ffmpegBest = std::min(ffmpegBest, ff);
-    firstPicture = std::min(firstPicture, last.firstPictureMs);
+    const SessionFigures full = RunSession(camera.Url(), Sound::Device, audioOut);
+    const SessionFigures mute = RunSession(camera.Url(), Sound::NoDevice, unused);
+    std::printf("round %d: ffmpeg %.2f s; session %.2f s (%lld pictures, %lld audio chunks, first picture %.0f ms); "
+                "session without a sound device %.2f s; load %s\n",
+                round + 1, ff, full.cpu, static_cast<long long>(full.pictures), static_cast<long long>(full.chunks),
+                full.firstPictureMs, mute.cpu, LoadAverage().c_str());
+    for (const auto& [name, cpu] : full.threads) std::printf("    thread %-16s %.3f s\n", name.c_str(), cpu);
+    for (const auto& [name, cpu] : mute.threads) std::printf("    no device: thread %-16s %.3f s\n", name.c_str(), cpu);
+    std::fflush(stdout);
+    ffmpeg.push_back(ff);
+    session.push_back(full.cpu);
+    silent.push_back(mute.cpu);
+    ratio.push_back(full.cpu / ff);
+    silentRatio.push_back(mute.cpu / ff);
+    firstPicture.push_back(full.firstPictureMs);
+    for (const auto& [name, cpu] : full.threads) threads[name].push_back(cpu);
+    for (const auto& [name, cpu] : mute.threads) silentThreads[name].push_back(cpu);
   }
-  std::printf("CPU per 10 s of 1920x1080 H.264 + AAC: session %.2f s, ffmpeg -pix_fmt bgra -f null %.2f s, "
-              "ratio %.2f (target <= 1.15)%s\n",
-              sessionBest, ffmpegBest, sessionBest / ffmpegBest, audioOut ? "" : " [no audio device: audio not output]");
-  std::printf("of which the decode thread (decode, BGRA, both audio conversions, FIFO writes): %.2f s, ratio %.2f\n",
-              decodeBest, decodeBest / ffmpegBest);
-  std::printf("DoPreviewStart to first picture record: %.0f ms\n", firstPicture);
+  std::printf("medians of %d rounds, CPU per 10 s of 1920x1080 H.264 + AAC (load average now %s):\n", rounds,
+              LoadAverage().c_str());
+  std::printf("  ffmpeg -pix_fmt bgra -f null: %.2f s\n", Median(ffmpeg));
+  std::printf("  session: %.2f s, ratio %.2f (target <= 1.05)%s\n", Median(session), Median(ratio),
+              audioOut ? "" : " [no audio device: audio not output]");
+  std::printf("  session without a sound device: %.2f s, ratio %.2f\n", Median(silent), Median(silentRatio));
+  for (const auto& [name, v] : threads) std::printf("    thread %-16s %.3f s\n", name.c_str(), Median(v));
+  for (const auto& [name, v] : silentThreads)
+    std::printf("    no device: thread %-16s %.3f s\n", name.c_str(), Median(v));
+  std::printf("DoPreviewStart to first picture record: %.0f ms\n", Median(firstPicture));
   return 0;
 }

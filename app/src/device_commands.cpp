@@ -2,14 +2,16 @@
 #include "app/wave_app.h"
 #include "app/settings_store.h"
 #include "frame_commands.h"
-
-#include <cmath>
+#include "ui/res_str.h"
 
 namespace kx {
 
 using namespace ribbon;
 
 namespace {
+
+// The list's first entry, the system's default output, in the user's language.
+constexpr uint32_t IDS_DEFAULT_DEVICE = 5203;
 
 ui::RibbonComboBox* DeviceBox(CMainFrame& frame) {
   return frame.Ribbon() ? frame.Ribbon()->Find<ui::RibbonComboBox>(ID_DEVICE) : nullptr;
@@ -41,8 +43,10 @@ void CDeviceCommands::RebuildDeviceList() {
   auto* box = DeviceBox(m_frame);
   if (!box) return;
   const std::vector<CAudioDeviceItem> devices = app.m_audioOutput.Devices();
-  for (size_t i = 0; i < devices.size(); ++i)
-    box->AddItem(QString("%1 - %2").arg(i + 1).arg(QString::fromStdU16String(devices[i].name)), static_cast<int>(i));
+  for (size_t i = 0; i < devices.size(); ++i) {
+    const std::u16string name = i == 0 ? ResStr(IDS_DEFAULT_DEVICE) : devices[i].name;
+    box->AddItem(QString("%1 - %2").arg(i + 1).arg(QString::fromStdU16String(name)), static_cast<int>(i));
+  }
   box->SetSelectedItem(app.m_settings.OutputID);  // past the end: no selection
 }
 
@@ -63,7 +67,7 @@ void CDeviceCommands::MoveVolume() {
   CkxWaveApp& app = m_frame.App();
   auto* slider = VolumeSlider(m_frame);
   if (!slider || !app.m_audioOutput.HasSessionVolume()) return;
-  const float volume = static_cast<float>(slider->Pos()) / 1000.0f;
+  const float volume = CSettingsStore::VolumeFromSliderPos(slider->Pos());
   app.m_audioOutput.SetSessionVolume(volume);
   app.m_store.SetVolume(volume);
 }
@@ -71,7 +75,7 @@ void CDeviceCommands::MoveVolume() {
 void CDeviceCommands::OnSessionVolume(float volume) {
   CkxWaveApp& app = m_frame.App();
   app.m_fVolume = volume;
-  if (auto* slider = VolumeSlider(m_frame)) slider->SetPos(static_cast<int>(std::lround(volume * 1000.0f)));
+  if (auto* slider = VolumeSlider(m_frame)) slider->SetPos(CSettingsStore::SliderPosFromVolume(volume));
 }
 
 }  // namespace kx

@@ -4,6 +4,7 @@
 #include <QKeySequence>
 
 #include "app/ribbon_table.h"
+#include "app/settings_store.h"
 #include "ui/backstage.h"
 #include "ui/res_str.h"
 
@@ -95,7 +96,7 @@ ui::ElementDesc Describe(const Element& e, const CSettingsBlock& s, float volume
     case Kind::ComboBox:
       return ui::ComboBox(id, Str(e.textId), Str(e.tooltipId), Str(e.descriptionId), e.width, ComboItems(e.combo));
     case Kind::Slider:
-      return ui::Slider(id, QString(), QString(), e.width, 0, 1000, static_cast<int>(volume * 1000.0f), true);
+      return ui::Slider(id, QString(), QString(), e.width, 0, 1000, CSettingsStore::SliderPosFromVolume(volume), true);
     case Kind::CheckBox:
       return ui::CheckBox(id, Str(e.textId), Tooltip(e), Str(e.descriptionId));
     case Kind::Label:

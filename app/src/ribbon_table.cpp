@@ -10,12 +10,18 @@ namespace {
 
 using S = CSettingsBlock;
 
-constexpr Element Button(uint32_t id, int image, const char* shortcut = nullptr) {
-  Element e{Kind::Button};
+// An element with its command id and the resource ids of its three texts.
+constexpr Element WithTexts(Kind kind, uint32_t id, uint32_t textId, uint32_t tooltipId, uint32_t descriptionId) {
+  Element e{kind};
   e.id = id;
-  e.textId = id;
-  e.tooltipId = id;
-  e.descriptionId = id + kDescriptionOffset;
+  e.textId = textId;
+  e.tooltipId = tooltipId;
+  e.descriptionId = descriptionId;
+  return e;
+}
+
+constexpr Element Button(uint32_t id, int image, const char* shortcut = nullptr) {
+  Element e = WithTexts(Kind::Button, id, id, id, id + kDescriptionOffset);
   e.image = image;
   e.shortcut = shortcut;
   return e;
@@ -36,22 +42,14 @@ constexpr Element ColorButton(uint32_t id, int image, Setting<COLORREF> S::*sett
 }
 
 constexpr Element Palette(uint32_t id, uint32_t textId, uint32_t descriptionId, Setting<int32_t> S::*setting) {
-  Element e{Kind::Palette};
-  e.id = id;
-  e.textId = textId;
-  e.tooltipId = textId;
-  e.descriptionId = descriptionId;
+  Element e = WithTexts(Kind::Palette, id, textId, textId, descriptionId);
   e.image = 4;
   e.paletteSetting = setting;
   return e;
 }
 
 constexpr Element Combo(uint32_t id, ComboContent content, uint32_t labelId, uint32_t tipId) {
-  Element e{Kind::ComboBox};
-  e.id = id;
-  e.textId = labelId;
-  e.tooltipId = tipId;
-  e.descriptionId = tipId;
+  Element e = WithTexts(Kind::ComboBox, id, labelId, tipId, tipId);
   e.width = 200;
   e.combo = content;
   return e;

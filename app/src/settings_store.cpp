@@ -1,6 +1,8 @@
 #include "app/settings_store.h"
 
 #include <QStandardPaths>
+#include <charconv>
+#include <cmath>
 #include <iterator>
 
 #include "ui/registry_manager.h"
@@ -93,8 +95,18 @@ bool CSettingsStore::TogglePreview() { return SetInt(&CSettingsBlock::Preview, 1
 
 bool CSettingsStore::SetVolume(float volume) {
   m_fVolume = volume;
-  return CRegistryManager().WriteProfileDouble(kSettingsSection, QStringLiteral("VolumeOutput"), volume);
+  // Widened through the float's own shortest text, so the file holds what
+  // the user chose rather than the float's binary tail (0.7350000143...).
+  char text[32];
+  double stored = volume;
+  const auto [end, ec] = std::to_chars(text, text + sizeof text, volume);
+  if (ec == std::errc()) std::from_chars(text, end, stored);
+  return CRegistryManager().WriteProfileDouble(kSettingsSection, QStringLiteral("VolumeOutput"), stored);
 }
+
+float CSettingsStore::VolumeFromSliderPos(int pos) { return static_cast<float>(pos) / 1000.0f; }
+
+int CSettingsStore::SliderPosFromVolume(float volume) { return static_cast<int>(std::lround(volume * 1000.0f)); }
 
 bool CSettingsStore::WriteMachineFolderLog(const QString& folder) {
   return CRegistryManager(CRegistryManager::Scope::Machine)

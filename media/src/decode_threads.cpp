@@ -15,6 +15,7 @@ extern "C" {
 }
 
 #include "app/app_log.h"
+#include "media/audio_chunk.h"
 #include "media/log_throttle.h"
 #include "media/preview_session.h"
 #include "platform/debug_output.h"
@@ -103,7 +104,8 @@ class CDecodeRun {
 
   CPreviewSession& m_s;
   const RunKind m_kind;
-  SwrContext* m_stereo = nullptr;
+  CStereoConverter m_stereo;
+  CSampleBuffer m_deviceBuffer;  // the device-format chunk, reused
   SwsContext* m_converter = nullptr;
   AVFrame* m_decoded = nullptr;
   AVFrame* m_audioFrame = nullptr;
@@ -128,31 +130,8 @@ bool CDecodeRun::SetUp() {
   if (m_kind.audio) {
     // 1. The stereo resampler: the decoder's layout, rate and format in,
     // 48 kHz packed float stereo out.
-    AVChannelLayout in{};
-    if (actx->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC || actx->ch_layout.nb_channels == 0)
-      av_channel_layout_default(&in, std::max(1, actx->ch_layout.nb_channels));
-    else
-      av_channel_layout_copy(&in, &actx->ch_layout);
-    AVChannelLayout out = AV_CHANNEL_LAYOUT_STEREO;
-    m_stereo = swr_alloc();
-    if (m_stereo) {
-      av_opt_set_chlayout(m_stereo, "in_chlayout", &in, 0);
-      av_opt_set_chlayout(m_stereo, "out_chlayout", &out, 0);
-      av_opt_set_int(m_stereo, "in_sample_rate", actx->sample_rate, 0);
-      av_opt_set_int(m_stereo, "out_sample_rate", kAnalysisRate, 0);
-      av_opt_set_sample_fmt(m_stereo, "in_sample_fmt", actx->sample_fmt, 0);
-      av_opt_set_sample_fmt(m_stereo, "out_sample_fmt", AV_SAMPLE_FMT_FLT, 0);
-      if (in.nb_channels == 1) {
-        // The default matrix puts a mono channel into both sides at -3 dB,
-        // so a mono camera would read 3 dB low on every meter and play
-        // 3 dB quiet. A mono source is both sides at unity gain.
-        const double unity[2] = {1.0, 1.0};
-        swr_set_matrix(m_stereo, unity, 1);
-      }
-      swr_init(m_stereo);
-    }
-    const uint64_t mask = in.order == AV_CHANNEL_ORDER_NATIVE ? in.u.mask : 0;
-    av_channel_layout_uninit(&in);
+    uint64_t mask = 0;
+    m_stereo.Init(*actx, &mask);
     // 2.
     if (m_kind.logLines) {
       LogInfo(std::string_view("Start ThreadProcAV ...."));
@@ -161,7 +140,7 @@ bool CDecodeRun::SetUp() {
                      SampleFormatLogName(actx->sample_fmt)));
     }
     // 3.
-    if (!m_stereo || !swr_is_initialized(m_stereo)) {
+    if (!m_stereo.Ready()) {
       platform::DebugOutput(std::string_view("Resampler STEREO has not been properly initialized\n"));
       if (m_kind.logLines) LogError(std::string_view("Resampler STEREO has not been properly initialized"));
       return false;
@@ -345,17 +324,15 @@ PictureRecord CDecodeRun::PictureForChunk() {
 
 void CDecodeRun::OutputAudioChunk(const AVFrame* frame) {
   const int inRate = m_s.m_pAudioCodecCtx->sample_rate;
-  if (!m_stereo || inRate <= 0) return;
+  if (!m_stereo.Ready() || inRate <= 0) return;
 
-  const int count1 = static_cast<int>(
-      av_rescale_rnd(swr_get_delay(m_stereo, inRate) + frame->nb_samples, kAnalysisRate, inRate, AV_ROUND_UP));
-  uint8_t* stereo = nullptr;
-  if (av_samples_alloc(&stereo, nullptr, 2, count1, AV_SAMPLE_FMT_FLT, 0) < 0) return;
-  const int n = swr_convert(m_stereo, &stereo, count1, const_cast<const uint8_t**>(frame->extended_data),
-                            frame->nb_samples);
+  // Both conversions write into buffers kept for the run; the stereo chunk
+  // feeds the analyser and the device conversion where it lies.
+  const int n = m_stereo.Convert(*frame, inRate);
+  if (n < 0) return;
   if (n > 0) {
     m_s.m_stats.analysisFramesConverted += n;
-    FeedAnalysis(reinterpret_cast<const float*>(stereo), static_cast<size_t>(n));
+    FeedAnalysis(m_stereo.Data(), static_cast<size_t>(n));
   }
   ResetBusy();
 
@@ -365,38 +342,19 @@ void CDecodeRun::OutputAudioChunk(const AVFrame* frame) {
   const int deviceRate = m_s.m_audio.DeviceSampleRate();
   const int deviceChannels = m_s.m_audio.DeviceChannels();
   if (!output || deviceRate <= 0 || deviceChannels <= 0) {
-    av_freep(&stereo);
     // No render loop takes pictures from the FIFO: the target shows it at once.
     if (m_kind.video) m_s.m_audio.WritePicture(PictureForChunk());
     return;
   }
-
-  // Sized for the output resampler's own sample format.
-  int64_t outFormat = AV_SAMPLE_FMT_FLT;
-  if (av_opt_get_int(output, "out_sample_fmt", 0, &outFormat) < 0 ||
-      av_get_bytes_per_sample(static_cast<AVSampleFormat>(outFormat)) <= 0)
-    outFormat = AV_SAMPLE_FMT_FLT;
-  const AVSampleFormat deviceFormat = av_get_packed_sample_fmt(static_cast<AVSampleFormat>(outFormat));
-  const int count2 = static_cast<int>(
-      av_rescale_rnd(std::max(0, n) + swr_get_delay(output, kAnalysisRate), deviceRate, kAnalysisRate, AV_ROUND_UP));
-  uint8_t* device = nullptr;
-  if (count2 > 0 && av_samples_alloc(&device, nullptr, deviceChannels, count2,
-                                     av_get_bytes_per_sample(deviceFormat) > 4 ? deviceFormat : AV_SAMPLE_FMT_FLT,
-                                     0) >= 0) {
-    const uint8_t* in[1] = {stereo};
-    const int m = swr_convert(output, &device, count2, n > 0 ? in : nullptr, std::max(0, n));
-    if (m >= 0) {
-      m_s.m_audio.Write(device, m, PictureForChunk());
-      m_s.m_stats.audioChunksWritten++;
-      m_s.m_stats.audioFramesWritten += m;
-      if (!m_firstChunkWritten) {
-        m_s.m_stats.firstWrittenClockMicros = static_cast<int64_t>(m_audioClock * 1e6);
-        m_firstChunkWritten = true;
-      }
-    }
-    av_freep(&device);
+  const int m = ConvertForDevice(output, deviceRate, deviceChannels, m_stereo.Data(), n, m_deviceBuffer);
+  if (m < 0) return;
+  m_s.m_audio.Write(m_deviceBuffer.Data(), m, PictureForChunk());
+  m_s.m_stats.audioChunksWritten++;
+  m_s.m_stats.audioFramesWritten += m;
+  if (!m_firstChunkWritten) {
+    m_s.m_stats.firstWrittenClockMicros = static_cast<int64_t>(m_audioClock * 1e6);
+    m_firstChunkWritten = true;
   }
-  av_freep(&stereo);
 }
 
 void CDecodeRun::FeedAnalysis(const float* interleaved, size_t frames) {
@@ -415,7 +373,7 @@ void CDecodeRun::FeedAnalysis(const float* interleaved, size_t frames) {
 }
 
 void CDecodeRun::FreeRunObjects() {
-  swr_free(&m_stereo);
+  m_stereo.Free();
   sws_freeContext(m_converter);
   m_converter = nullptr;
   av_frame_free(&m_decoded);

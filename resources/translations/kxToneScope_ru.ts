@@ -1218,6 +1218,11 @@ It is recommended to update the software. Download the new version of the softwa
 </translation>
     </message>
     <message>
+        <source>Default</source>
+        <comment>5203</comment>
+        <translation>По умолчанию</translation>
+    </message>
+    <message>
         <source>The folder for the user data cannot be created:
 %s
 %s</source>

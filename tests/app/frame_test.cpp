@@ -8,19 +8,15 @@
 #include <QDir>
 #include <QMessageBox>
 #include <QTimer>
-#include <QTemporaryDir>
 #include <chrono>
 #include <regex>
 #include <thread>
 
-#include "../audio/pulse_support.h"
 #include "app/child_view.h"
-#include "app/main_frame.h"
 #include "app/ribbon_table.h"
-#include "app/wave_app.h"
 #include "dialogs/camera_info_bar.h"
 #include "monitor/view/draw_view.h"
-#include "ui/registry_manager.h"
+#include "program_fixture.h"
 
 namespace kx {
 namespace {
@@ -28,30 +24,7 @@ namespace {
 using namespace std::chrono_literals;
 using namespace ribbon;
 
-// One QApplication for the program, with its settings in a fresh folder.
-class FrameEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override {
-    home_ = std::make_unique<QTemporaryDir>();
-    qputenv("HOME", home_->path().toUtf8());
-    qputenv("XDG_CONFIG_HOME", (home_->path() + "/config").toUtf8());
-    qputenv("XDG_DATA_HOME", (home_->path() + "/data").toUtf8());
-    if (qEnvironmentVariableIsEmpty("DISPLAY")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    app_ = std::make_unique<QApplication>(argc_, argv_);
-  }
-  void TearDown() override {
-    app_.reset();
-    home_.reset();
-  }
-
- private:
-  std::unique_ptr<QTemporaryDir> home_;
-  int argc_ = 1;
-  char name_[24] = "kxToneScopePreview";
-  char* argv_[2] = {name_, nullptr};
-  std::unique_ptr<QApplication> app_;
-};
-auto* const kEnv = ::testing::AddGlobalTestEnvironment(new FrameEnvironment);
+auto* const kEnv = ::testing::AddGlobalTestEnvironment(new test::ProgramEnvironment);
 
 template <typename F>
 bool PumpUntil(F condition, std::chrono::seconds bound = 30s) {
@@ -85,17 +58,13 @@ SinkInput OurSinkInput() {
   return in;
 }
 
-class FrameTest : public ::testing::Test {
+class FrameTest : public test::ProgramTest {
  protected:
   void SetUp() override {
-    camera_ = qEnvironmentVariable("KX_RTSP_CAMERA");
-    if (camera_.isEmpty() || test::PeerServer().empty() || qEnvironmentVariableIsEmpty("DISPLAY")) {
-      if (test::PeersRequired()) FAIL() << "the camera, sound server and X server peers are required";
-      GTEST_SKIP() << "needs the test peers (tests/peers/with-peers)";
-    }
+    ProgramTest::SetUp();
+    if (!Ready()) return;
     Pactl("set-default-sink kx_float");
-    QFile::remove(CRegistryManager().FileName());  // a fresh profile each test
-    CRegistryManager().WriteProfileStringW(kSettingsSection, "UpdateUrl", "");  // no update check to the real site
+    Store("UpdateUrl", "");  // no update check to the real site
     // Message boxes are answered as a user would, and remembered.
     boxCloser_ = std::make_unique<QTimer>();
     QObject::connect(boxCloser_.get(), &QTimer::timeout, [this] {
@@ -107,26 +76,12 @@ class FrameTest : public ::testing::Test {
     });
     boxCloser_->start(100);
   }
-  void TearDown() override {
-    if (app_) {
-      if (Main()) Main()->close();
-      app_->ExitInstance(0);
-      app_.reset();
-    }
-  }
 
-  // Starts the program as `kxToneScopePreview /U:<camera><mount>`.
+  // Starts the program as `kxToneScopePreview /U:<camera><mount>` and waits for its window.
   void Start(const char* mount = "/av") {
-    const QByteArray url = (camera_ + mount).toUtf8();
-    const QByteArray arg = "/U:" + url;
-    const char* argv[] = {"kxToneScopePreview", arg.constData()};
-    SetProcessArguments(2, argv);
-    app_ = std::make_unique<CkxWaveApp>();
-    ASSERT_TRUE(app_->InitInstance());
-    ASSERT_NE(Main(), nullptr);
+    StartProgram(mount);
     ASSERT_TRUE(PumpUntil([&] { return Main()->isVisible(); }));
   }
-  CMainFrame* Main() const { return app_ ? app_->m_pMainFrame.get() : nullptr; }
   CDrawView* View() const { return Main()->View(); }
   QAction* Action(uint32_t id) const { return Main()->Ribbon()->Action(static_cast<int>(id)); }
   void Command(uint32_t id) {
@@ -156,10 +111,8 @@ class FrameTest : public ::testing::Test {
     return CRegistryManager().GetProfileIntW(kSettingsSection, name, def);
   }
 
-  QString camera_;
   std::unique_ptr<QTimer> boxCloser_;
   QStringList boxes_;
-  std::unique_ptr<CkxWaveApp> app_;
 };
 
 TEST_F(FrameTest, StartShowsPictureToneAndBothCodecLinesStopResetsThem) {
@@ -229,9 +182,9 @@ TEST_F(FrameTest, VolumeSliderSetsTheSessionAndTheMixerMovesTheSliderBack) {
   Command(ID_VOLUME);
   ASSERT_TRUE(PumpUntil([] { return OurSinkInput().percent == 73 || OurSinkInput().percent == 74; }))
       << OurSinkInput().percent;
-  double stored = 0;
-  ASSERT_TRUE(CRegistryManager().GetProfileDouble(kSettingsSection, "VolumeOutput", &stored));
-  EXPECT_EQ(static_cast<float>(stored), 0.735f);
+  // The slider's path stores the same text as the settings store's own.
+  EXPECT_EQ(CRegistryManager().GetProfileStringW(kSettingsSection, "VolumeOutput", {}), "0.735");
+  EXPECT_EQ(app_->m_fVolume, 0.735f);
 
   // Another program (the desktop mixer) changes the session volume.
   // The mixer's 37 % is the server's 24248/65536 = 0.36999...: the slider shows 370, not 369.
@@ -240,8 +193,8 @@ TEST_F(FrameTest, VolumeSliderSetsTheSessionAndTheMixerMovesTheSliderBack) {
   Pactl("set-sink-input-volume " + OurSinkInput().index + " 40%");
   ASSERT_TRUE(PumpUntil([&] { return slider->Pos() == 400; })) << slider->Pos();
   EXPECT_NEAR(app_->m_fVolume, 0.4f, 0.002f);
-  ASSERT_TRUE(CRegistryManager().GetProfileDouble(kSettingsSection, "VolumeOutput", &stored));
-  EXPECT_EQ(static_cast<float>(stored), 0.735f) << "a change by another program is not stored";
+  EXPECT_EQ(CRegistryManager().GetProfileStringW(kSettingsSection, "VolumeOutput", {}), "0.735")
+      << "a change by another program is not stored";
 }
 
 TEST_F(FrameTest, NewDefaultDeviceRebuildsTheBoxAndReopensTheOutput) {
@@ -318,7 +271,10 @@ TEST_F(FrameTest, StoredValuesOutsideTheListsShowFirstOrNone) {
   reg.WriteProfileInt(kSettingsSection, "WaveScale", 7);
   reg.WriteProfileInt(kSettingsSection, "Opacity", 55);
   reg.WriteProfileInt(kSettingsSection, "OutputID", 99);
+  reg.WriteProfileDouble(kSettingsSection, "VolumeOutput", 0.251);
   Start();
+  // The stored volume puts the slider back where the user left it.
+  EXPECT_EQ(Main()->Ribbon()->Find<ui::RibbonSlider>(ID_VOLUME)->Pos(), 251);
   EXPECT_EQ(Main()->Ribbon()->Find<ui::RibbonComboBox>(ID_WAVE_SCALE)->SelectedItem(), 0);
   EXPECT_EQ(Main()->Ribbon()->Find<ui::RibbonPalette>(ID_OPACITY)->SelectedItem(), -1);
   EXPECT_EQ(app_->m_settings.WaveScale.Get(), 7);

@@ -15,16 +15,14 @@
 #include <QTest>
 #include <QTimer>
 
-#include "../audio/pulse_support.h"
-#include "app/main_frame.h"
-#include "app/wave_app.h"
+#include "app/ribbon_table.h"
 #include "dialogs/about_dlg.h"
 #include "dialogs/options_page.h"
 #include "ui/backstage.h"
 #include "ui/lang_id.h"
-#include "ui/registry_manager.h"
 #include "ui/ribbon.h"
 #include "ui/translation_manager.h"
+#include "program_fixture.h"
 #include "version_site.h"
 
 namespace kx {
@@ -34,69 +32,17 @@ using test::Document;
 using test::VersionSite;
 using test::WaitFor;
 
-class ProgramEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override {
-    home_ = std::make_unique<QTemporaryDir>();
-    qputenv("HOME", home_->path().toUtf8());
-    qputenv("XDG_CONFIG_HOME", (home_->path() + "/config").toUtf8());
-    qputenv("XDG_DATA_HOME", (home_->path() + "/data").toUtf8());
-    if (qEnvironmentVariableIsEmpty("DISPLAY")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    app_ = std::make_unique<QApplication>(argc_, argv_);
-    // The program finds its translations beside its executable.
-    QFile::link(QStringLiteral(KX_TRANSLATIONS_BUILD_DIR), QCoreApplication::applicationDirPath() + "/Translations");
-  }
-  void TearDown() override {
-    app_.reset();
-    home_.reset();
-  }
+auto* const kEnv =
+    ::testing::AddGlobalTestEnvironment(new test::ProgramEnvironment(QStringLiteral(KX_TRANSLATIONS_BUILD_DIR)));
 
- private:
-  std::unique_ptr<QTemporaryDir> home_;
-  int argc_ = 1;
-  char name_[24] = "kxToneScopePreview";
-  char* argv_[2] = {name_, nullptr};
-  std::unique_ptr<QApplication> app_;
-};
-auto* const kEnv = ::testing::AddGlobalTestEnvironment(new ProgramEnvironment);
-
-class ProgramUpdate : public ::testing::Test {
+class ProgramUpdate : public test::ProgramTest {
  protected:
-  void SetUp() override {
-    camera_ = qEnvironmentVariable("KX_RTSP_CAMERA");
-    if (camera_.isEmpty() || test::PeerServer().empty() || qEnvironmentVariableIsEmpty("DISPLAY")) {
-      if (test::PeersRequired()) FAIL() << "the camera, sound server and X server peers are required";
-      GTEST_SKIP() << "needs the test peers (tests/peers/with-peers)";
-    }
-    QFile::remove(CRegistryManager().FileName());
-  }
-  void TearDown() override {
-    if (app_) {
-      if (Main()) Main()->close();
-      app_->ExitInstance(0);
-      app_.reset();
-    }
-  }
-  void Store(const char* name, const QString& value) {
-    ASSERT_TRUE(CRegistryManager().WriteProfileStringW(kSettingsSection, name, value));
-  }
-  void Start() {
-    const QByteArray arg = "/U:" + (camera_ + "/av").toUtf8();
-    const char* argv[] = {"kxToneScopePreview", arg.constData()};
-    SetProcessArguments(2, argv);
-    app_ = std::make_unique<CkxWaveApp>();
-    ASSERT_TRUE(app_->InitInstance());
-    ASSERT_NE(Main(), nullptr);
-  }
-  CMainFrame* Main() const { return app_ ? app_->m_pMainFrame.get() : nullptr; }
+  void Start() { StartProgram(); }
   static QMessageBox* OpenBox() {
     for (QWidget* w : QApplication::topLevelWidgets())
       if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) return box;
     return nullptr;
   }
-
-  QString camera_;
-  std::unique_ptr<CkxWaveApp> app_;
 };
 
 TEST_F(ProgramUpdate, WindowFirstThenOneQuestion) {
@@ -198,6 +144,13 @@ TEST_F(ProgramUpdate, BackstageOptionsPageInRussian) {
   ASSERT_TRUE(CRegistryManager().WriteProfileInt(kSettingsSection, "UILanguage", kLangRussian));
   Start();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(Main()));
+  // The output list's first entry, the system's default, in Russian too.
+  auto* devices = Main()->Ribbon()->Find<ui::RibbonComboBox>(ribbon::ID_DEVICE);
+  ASSERT_NE(devices, nullptr);
+  ASSERT_GT(devices->Count(), 1);
+  EXPECT_EQ(devices->ItemText(0), QString::fromUtf8("1 - По умолчанию"));
+  QDir().mkpath(QStringLiteral(KX_ARTIFACTS_DIR));
+  EXPECT_TRUE(Main()->grab().save(KX_ARTIFACTS_DIR "/ribbon_ru.png"));
   ShowOptions(Main());
   auto* page = Main()->findChild<CBackStagePageOptions*>();
   ASSERT_TRUE(page);

@@ -71,6 +71,29 @@ fresh_home() {
 # Mean brightness (0..1) and the spread of the colours of a crop of a PNG.
 crop_stats() { convert "$1" -crop "$2" +repage -colorspace sRGB -format '%[fx:mean] %[fx:standard_deviation]' info:; }
 
+# picture_shows WINDOW FILE LABEL: the picture area below the ribbon and the
+# info bar of a screenshot holds the test card's bright, strongly coloured bars.
+picture_shows() {
+  shot "$1" "$2"
+  local w h mean spread
+  read -r w h < <(identify -format '%w %h' "$2")
+  read -r mean spread < <(crop_stats "$2" "$((w * 8 / 10))x$((h / 3))+$((w / 20))+$((h / 3))")
+  if awk -v m="$mean" -v s="$spread" 'BEGIN { exit !(m > 0.25 && s > 0.15) }'; then
+    pass "$3: picture shows (mean $mean, spread $spread)"
+  else
+    fail "$3: picture area looks empty (mean $mean, spread $spread)"
+  fi
+}
+
+# closes_cleanly WINDOW LABEL: the window manager's close message ends the
+# program ($pid) with exit code 0.
+closes_cleanly() {
+  "$xclose" "$1"
+  if ! wait_for 20 gone "$pid"; then fail "$2: still running after the close message"; return 1; fi
+  local code; code=$(exit_code "$pid")
+  [ "$code" = 0 ] && pass "$2: closed, exit 0" || fail "$2: exit $code after close"
+}
+
 frequency_of() {  # frequency_of RAW_S16_MONO RATE: the median period between rising zero crossings of the loud part
   /usr/bin/python3 - "$1" "$2" <<'PY'
 import array, sys
@@ -110,16 +133,7 @@ else
   kill "$rec"; wait "$rec" 2>/dev/null
   f=$(frequency_of "$work/tone.raw" 48000)
   if awk -v f="${f:-0}" 'BEGIN { exit !(f > 990 && f < 1010) }'; then pass "default sink plays ${f} Hz"; else fail "tone on the default sink: '${f}' Hz"; fi
-  shot "$win" "$artifacts/program_window.png"
-  read -r w h < <(identify -format '%w %h' "$artifacts/program_window.png")
-  # The picture area below the ribbon and the info bar: the test card has
-  # bright, strongly coloured bars.
-  read -r mean spread < <(crop_stats "$artifacts/program_window.png" "$((w * 8 / 10))x$((h / 3))+$((w / 20))+$((h / 3))")
-  if awk -v m="$mean" -v s="$spread" 'BEGIN { exit !(m > 0.25 && s > 0.15) }'; then
-    pass "picture shows (mean $mean, spread $spread)"
-  else
-    fail "picture area looks empty (mean $mean, spread $spread)"
-  fi
+  picture_shows "$win" "$artifacts/program_window.png" "playing"
   press "$win" shift+F5  # Stop
   sleep 1
   n=$(grep -c 'ThreadProcAV done' "$home/.local/share/KEXAR/kxToneScope/"*.log)
@@ -134,15 +148,7 @@ else
   # Give the window a placement of our own, then close it as a window manager does.
   xdotool windowmove "$win" 40 30 windowsize "$win" 1100 760
   sleep 0.5
-  start=$(date +%s.%N)
-  "$xclose" "$win"
-  if wait_for 20 gone "$pid"; then
-    took=$(echo "$(date +%s.%N) - $start" | bc)
-    code=$(exit_code "$pid")
-    [ "$code" = 0 ] && pass "closed by WM_DELETE_WINDOW in ${took} s, exit 0" || fail "exit code $code after close"
-  else
-    fail "still running after the close message"
-  fi
+  closes_cleanly "$win" "WM_DELETE_WINDOW"
   log=$(ls "$home/.local/share/KEXAR/kxToneScope/"ToneScope*.log 2>/dev/null | head -1)
   if [ -n "$log" ] && grep -q 'ThreadProcAV done' "$log"; then pass "log holds the session's lines"; else fail "log: '$log'"; fi
   grep -q 'kxToneScope' "$home/.config/KEXAR/kxToneScope.conf" && pass "placement saved" || fail "no placement in the settings"
@@ -154,13 +160,7 @@ else
     sleep 0.5
     geometry=$(xdotool getwindowgeometry "$win")
     echo "$geometry" | grep -q 'Geometry: 1100x760' && pass "placement restored" || fail "placement: $geometry"
-    "$xclose" "$win"
-    if wait_for 20 gone "$pid"; then
-      code=$(exit_code "$pid")
-      [ "$code" = 0 ] || fail "second run: exit $code"
-    else
-      fail "second run did not close"
-    fi
+    closes_cleanly "$win" "second run"
   else
     fail "second start shows no window"
   fi
@@ -209,13 +209,7 @@ if wait_for 30 has_window "$pid" "."; then
   press "$box" Return
   if wait_for 30 has_window "$pid" "^rtsp://"; then
     pass "after \"Unknown format\" the window opens with the URL"
-    "$xclose" "$(window_of "$pid" "^rtsp://")"
-    if wait_for 20 gone "$pid"; then
-      code=$(exit_code "$pid")
-      [ "$code" = 0 ] || fail "after \"Unknown format\": exit $code"
-    else
-      fail "did not close"
-    fi
+    closes_cleanly "$(window_of "$pid" "^rtsp://")" "after \"Unknown format\""
   else
     fail "no main window after the message"
   fi
@@ -232,17 +226,9 @@ if wait_for 30 has_window "$pid" "^rtsp://"; then
   press "$win" F5
   wait_for 30 grep -q 'Start ThreadProcAV' "$home/.local/share/KEXAR/kxToneScope/"*.log
   sleep 3
-  shot "$win" "$artifacts/program_no_sound_server.png"
   # The camera's picture shows although no device plays its sound.
-  read -r w h < <(identify -format '%w %h' "$artifacts/program_no_sound_server.png")
-  read -r mean spread < <(crop_stats "$artifacts/program_no_sound_server.png" "$((w * 8 / 10))x$((h / 3))+$((w / 20))+$((h / 3))")
-  if awk -v m="$mean" -v s="$spread" 'BEGIN { exit !(m > 0.25 && s > 0.15) }'; then
-    pass "no sound server: picture shows (mean $mean, spread $spread)"
-  else
-    fail "no sound server: picture area looks empty (mean $mean, spread $spread)"
-  fi
-  "$xclose" "$win"
-  wait_for 20 gone "$pid" && [ "$(exit_code "$pid")" = 0 ] && pass "no sound server: clean exit" || fail "no sound server: exit"
+  picture_shows "$win" "$artifacts/program_no_sound_server.png" "no sound server"
+  closes_cleanly "$win" "no sound server"
 else
   fail "no sound server: no window"
 fi
@@ -264,13 +250,7 @@ for how in stall kill; do
     sleep 2
     if [ "$how" = stall ]; then kill -STOP "$cam"; else kill -9 "$cam"; fi
     sleep 0.5
-    "$xclose" "$win"
-    if wait_for 20 gone "$pid"; then
-      code=$(exit_code "$pid")
-      [ "$code" = 0 ] && pass "$how: closed, exit 0" || fail "$how: exit $code"
-    else
-      fail "$how: still running after the close message"
-    fi
+    closes_cleanly "$win" "$how"
   else
     fail "$how: no window"
   fi

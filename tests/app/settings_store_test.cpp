@@ -89,6 +89,30 @@ TEST(SettingsStore, EachSetterWritesAtOnceAndLoadsBack) {
   EXPECT_EQ(CRegistryManager().GetProfileIntW(kSettingsSection, "Preview", 0), 1);
 }
 
+// Every slider position: the stored text is the position's own decimal
+// (whoever writes the volume goes through SetVolume), and the next start puts
+// the slider back where it was.
+TEST(SettingsStore, VolumeIsStoredAsTheSliderSetItAndComesBackToTheSamePosition) {
+  test::SettingsSandbox sandbox;
+  Loaded s;
+  s.store.Load();
+  for (int pos = 0; pos <= 1000; ++pos) {
+    ASSERT_TRUE(s.store.SetVolume(CSettingsStore::VolumeFromSliderPos(pos)));
+    ASSERT_EQ(CRegistryManager().GetProfileStringW(kSettingsSection, "VolumeOutput", {}),
+              CRegistryManager::DoubleToText(pos / 1000.0))
+        << pos;
+    Loaded next;
+    next.store.LoadColorsAndOutput();
+    ASSERT_EQ(CSettingsStore::SliderPosFromVolume(next.volume), pos) << "stored " << next.volume;
+    ASSERT_EQ(next.volume, s.volume) << pos;
+  }
+  EXPECT_EQ(CRegistryManager().GetProfileStringW(kSettingsSection, "VolumeOutput", {}), "1");
+  EXPECT_TRUE(s.store.SetVolume(0.735f));
+  EXPECT_EQ(CRegistryManager().GetProfileStringW(kSettingsSection, "VolumeOutput", {}), "0.735");
+  // A volume from the mixer (37 % is 24248/65536) shows as the nearest position.
+  EXPECT_EQ(CSettingsStore::SliderPosFromVolume(24248.0f / 65536.0f), 370);
+}
+
 TEST(SettingsStore, StoredValuesAreTakenAsTheyAre) {
   test::SettingsSandbox sandbox;
   CRegistryManager reg;

@@ -77,6 +77,11 @@ std::string PeerCameraBase() {
   return v ? v : "";
 }
 
+std::string PeerUrl(const std::string& mount) {
+  const std::string base = PeerCameraBase();
+  return base.empty() ? "" : base + mount;
+}
+
 std::string LaunchH264(int width, int height, const std::string& source, const std::string& capsName) {
   std::string caps = "video/x-raw,width=" + std::to_string(width) + ",height=" + std::to_string(height) +
                      ",framerate=25/1";

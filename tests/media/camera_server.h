@@ -4,6 +4,7 @@
 
 #include <sys/types.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,16 @@ class CCameraServer {
 // The peer camera's base address (rtsp://127.0.0.1:PORT), or "" when the
 // peers are not running.
 std::string PeerCameraBase();
+// The address of one of the peer camera's mounts, or "" without the peers.
+std::string PeerUrl(const std::string& mount);
+
+// Skips a test whose peer address is empty (fails it when the peers are required).
+#define REQUIRE_PEER(url)                                                              \
+  if ((url).empty()) {                                                                 \
+    if (const char* r = std::getenv("KX_REQUIRE_PEERS"); r && std::string(r) == "1") \
+      FAIL() << "KX_RTSP_CAMERA is not set";                                           \
+    GTEST_SKIP() << "no RTSP camera peer (run under tests/peers/with-peers)";          \
+  }
 
 // Launch lines shared by the tests.
 std::string LaunchH264(int width, int height, const std::string& source = "videotestsrc is-live=true",

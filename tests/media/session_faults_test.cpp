@@ -17,18 +17,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-std::string PeerUrl(const std::string& mount) {
-  const std::string base = PeerCameraBase();
-  return base.empty() ? "" : base + mount;
-}
-
-#define REQUIRE_PEER(url)                                                              \
-  if ((url).empty()) {                                                                 \
-    if (const char* r = std::getenv("KX_REQUIRE_PEERS"); r && std::string(r) == "1") \
-      FAIL() << "KX_RTSP_CAMERA is not set";                                           \
-    GTEST_SKIP() << "no RTSP camera peer (run under tests/peers/with-peers)";          \
-  }
-
 double Db(double amplitude) { return 20.0 * std::log10(amplitude); }
 
 float PeakOf(const std::vector<float>& values, size_t from = 0) {

@@ -11,18 +11,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-std::string PeerUrl(const std::string& mount) {
-  const std::string base = PeerCameraBase();
-  return base.empty() ? "" : base + mount;
-}
-
-#define REQUIRE_PEER(url)                                                              \
-  if ((url).empty()) {                                                                 \
-    if (const char* r = std::getenv("KX_REQUIRE_PEERS"); r && std::string(r) == "1") \
-      FAIL() << "KX_RTSP_CAMERA is not set";                                           \
-    GTEST_SKIP() << "no RTSP camera peer (run under tests/peers/with-peers)";          \
-  }
-
 const std::u16string kSep = u"  \u25A0  ";
 
 // The blocks handed to the analyser, joined, must be one unbroken left channel
@@ -45,6 +33,21 @@ void ExpectContinuousTone(const std::vector<float>& values, double amplitude) {
   EXPECT_LE(worstBoundary, step * 1.2) << "consecutive blocks do not join";
   const double blocks = static_cast<double>(values.size() - 480) / 480.0;
   EXPECT_NEAR(static_cast<double>(crossings) / blocks, 10.0, 0.05);
+}
+
+// What the analyser got from a stopped run: whole 480-frame blocks, every
+// converted frame but the last partial block, one unbroken tone.
+void ExpectWholeBlocksOfTone(SessionRig& rig, double amplitude) {
+  const auto sizes = rig.feed.BlockSizes();
+  for (size_t n : sizes) ASSERT_EQ(n, 480u);
+  EXPECT_EQ(static_cast<int64_t>(sizes.size()), rig.session.m_stats.analysisFramesConverted.load() / 480);
+  ExpectContinuousTone(rig.feed.Values(), amplitude);
+}
+
+float PeakOf(const std::vector<float>& values) {
+  float peak = 0;
+  for (float v : values) peak = std::max(peak, std::abs(v));
+  return peak;
 }
 
 TEST(PreviewSession, PlaysVideoAndAudioTogether) {
@@ -122,19 +125,11 @@ TEST(PreviewSession, AnalyserGetsLeftChannelBlocks) {
   rig.Start(url);
   ASSERT_TRUE(WaitUntil([&] { return rig.feed.Blocks() >= 100; }));
   rig.session.Stop();
-  for (size_t n : rig.feed.BlockSizes()) EXPECT_EQ(n, 480u);
-  const auto values = rig.feed.Values();
-  float peak = 0;
-  for (float v : values) peak = std::max(peak, std::abs(v));
-  EXPECT_NEAR(peak, 0.5f, 0.02f);  // the left channel's level, not the right's silence
+  EXPECT_NEAR(PeakOf(rig.feed.Values()), 0.5f, 0.02f);  // the left channel's level, not the right's silence
   // 20 ms packets: two whole blocks per chunk, the left channel unbroken.
-  ExpectContinuousTone(values, 0.5);
-  EXPECT_EQ(static_cast<int64_t>(rig.feed.Blocks()), rig.session.m_stats.analysisFramesConverted.load() / 480);
+  ExpectWholeBlocksOfTone(rig, 0.5);
   // The device got silence on the right.
-  const auto right = Channel(rig.target.Samples(), 2, 1);
-  float rightPeak = 0;
-  for (float v : right) rightPeak = std::max(rightPeak, std::abs(v));
-  EXPECT_LT(rightPeak, 0.01f);
+  EXPECT_LT(PeakOf(Channel(rig.target.Samples(), 2, 1)), 0.01f);
 }
 
 TEST(PreviewSession, AnalyserGetsEveryFrameOfAacChunks) {
@@ -146,13 +141,8 @@ TEST(PreviewSession, AnalyserGetsEveryFrameOfAacChunks) {
   ASSERT_TRUE(WaitUntil([&] { return rig.feed.Blocks() >= 300; }));
   rig.session.Stop();
   ASSERT_EQ(rig.session.m_stats.runs.load(), 1);
-  const auto sizes = rig.feed.BlockSizes();
-  for (size_t n : sizes) ASSERT_EQ(n, 480u);
-  // Every output frame went to the analyser, but for the last partial block.
-  const int64_t frames = rig.session.m_stats.analysisFramesConverted.load();
-  EXPECT_EQ(static_cast<int64_t>(sizes.size()), frames / 480);
-  EXPECT_GT(frames, 1024 * 100);
-  ExpectContinuousTone(rig.feed.Values(), 0.5);
+  EXPECT_GT(rig.session.m_stats.analysisFramesConverted.load(), 1024 * 100);
+  ExpectWholeBlocksOfTone(rig, 0.5);
 }
 
 TEST(PreviewSession, AudioOnlyStreamPlaysWithEmptyPictures) {
@@ -177,9 +167,7 @@ TEST(PreviewSession, AudioOnlyStreamPlaysWithEmptyPictures) {
   const auto left = Channel(rig.target.Samples(), 2, 0);
   EXPECT_NEAR(ZeroCrossingRate(left, CRecordingTarget::kRate), 1000.0, 15.0);
   rig.session.Stop();
-  for (size_t n : rig.feed.BlockSizes()) EXPECT_EQ(n, 480u);
-  EXPECT_EQ(static_cast<int64_t>(rig.feed.Blocks()), rig.session.m_stats.analysisFramesConverted.load() / 480);
-  ExpectContinuousTone(rig.feed.Values(), 0.5);
+  ExpectWholeBlocksOfTone(rig, 0.5);
   EXPECT_TRUE(rig.session.IsIdle());
   EXPECT_EQ(rig.session.m_stats.picturesConverted.load(), 0);
 }

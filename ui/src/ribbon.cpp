@@ -254,20 +254,32 @@ QString RibbonElement::ToolTipHtml() const {
 
 void RibbonElement::Activate() { ribbon_->SendCommand(id_); }
 
+void RibbonElement::BindCommandFace(QAbstractButton* face) {
+  face->setToolTip(toolTip());
+  layout()->addWidget(face);
+  QObject::connect(action_, &QAction::changed, face, [this, face] {
+    face->setEnabled(action_->isEnabled());
+    face->setChecked(action_->isChecked());
+  });
+  QObject::connect(action_, &QAction::triggered, this, [this] { Activate(); });
+}
+
+void RibbonElement::BindPopupFace(QAbstractButton* face, const std::function<void()>& open) {
+  face->setToolTip(toolTip());
+  layout()->addWidget(face);
+  // The face only opens the popup: the element has no command of its own.
+  QObject::connect(face, &QAbstractButton::clicked, this, open);
+  QObject::connect(action_, &QAction::changed, face, [this, face] { face->setEnabled(action_->isEnabled()); });
+}
+
 RibbonButton::RibbonButton(Ribbon* ribbon, const ElementDesc& desc, const QIcon& icon, QWidget* parent)
     : RibbonElement(ribbon, desc, parent) {
   Action()->setIcon(icon);
   auto* face = new LargeFace(desc.text, icon, false, this);
   face_ = face;
   face->setCheckable(desc.checkable);
-  face->setToolTip(toolTip());
-  layout()->addWidget(face);
+  BindCommandFace(face);
   QObject::connect(face, &QToolButton::clicked, Action(), [this] { Action()->trigger(); });
-  QObject::connect(Action(), &QAction::changed, face, [this, face] {
-    face->setEnabled(Action()->isEnabled());
-    face->setChecked(Action()->isChecked());
-  });
-  QObject::connect(Action(), &QAction::triggered, this, [this] { Activate(); });
 }
 
 bool RibbonButton::IsChecked() const { return Action()->isChecked(); }
@@ -276,19 +288,13 @@ RibbonCheckBox::RibbonCheckBox(Ribbon* ribbon, const ElementDesc& desc, QWidget*
     : RibbonElement(ribbon, desc, parent) {
   auto* box = new QCheckBox(desc.text, this);
   face_ = box;
-  box->setToolTip(toolTip());
   box->setFocusPolicy(Qt::TabFocus);
-  layout()->addWidget(box);
+  BindCommandFace(box);
   // The action holds the state; the box only shows it and asks for the command.
   QObject::connect(box, &QCheckBox::clicked, Action(), [this, box] {
     box->setChecked(Action()->isChecked());
     Action()->trigger();
   });
-  QObject::connect(Action(), &QAction::changed, box, [this, box] {
-    box->setEnabled(Action()->isEnabled());
-    box->setChecked(Action()->isChecked());
-  });
-  QObject::connect(Action(), &QAction::triggered, this, [this] { Activate(); });
 }
 
 bool RibbonCheckBox::IsChecked() const { return Action()->isChecked(); }
@@ -397,11 +403,7 @@ RibbonPalette::RibbonPalette(Ribbon* ribbon, const ElementDesc& desc, const QIco
   Action()->setIcon(icon);
   auto* face = new LargeFace(desc.text, icon, true, this);
   face_ = face;
-  face->setToolTip(toolTip());
-  layout()->addWidget(face);
-  // The face only opens the popup: a palette has no default command.
-  QObject::connect(face, &QToolButton::clicked, this, [this] { ShowPopup(); });
-  QObject::connect(Action(), &QAction::changed, face, [this, face] { face->setEnabled(Action()->isEnabled()); });
+  BindPopupFace(face, [this] { ShowPopup(); });
 }
 
 int RibbonPalette::ItemData(int index) const {
@@ -462,11 +464,7 @@ RibbonColorButton::RibbonColorButton(Ribbon* ribbon, const ElementDesc& desc, co
   Action()->setIcon(icon);
   auto* face = new LargeFace(desc.text, ColorFaceIcon(icon, color_, palette()), true, this);
   face_ = face;
-  face->setToolTip(toolTip());
-  layout()->addWidget(face);
-  // Clicking the face opens the popup; it runs no command of its own.
-  QObject::connect(face, &QToolButton::clicked, this, [this] { ShowPopup(); });
-  QObject::connect(Action(), &QAction::changed, face, [this, face] { face->setEnabled(Action()->isEnabled()); });
+  BindPopupFace(face, [this] { ShowPopup(); });
 }
 
 void RibbonColorButton::SetColor(const QColor& color) {

@@ -35,7 +35,15 @@ class CSettingsStore {
   bool SetInt(Setting<int32_t> CSettingsBlock::*member, int32_t value);
   bool SetColor(Setting<COLORREF> CSettingsBlock::*member, COLORREF color);
   bool TogglePreview();
-  bool SetVolume(float volume);  // VolumeOutput, widened to a double
+  // VolumeOutput: the one place that decides how the volume is stored. The
+  // float is written as the shortest decimal that reads back as the same
+  // float (the slider's 735 is "0.735"), through the double accessor.
+  bool SetVolume(float volume);
+  // The volume slider's positions 0 ... 1000 and the volume, both ways: a
+  // stored position comes back as itself (rounded, not truncated, so that
+  // 251 does not come back as 250 and the mixer's 37 % shows as 370).
+  static float VolumeFromSliderPos(int pos);
+  static int SliderPosFromVolume(float volume);
 
   // The value name a member is stored under ("" for none).
   static const char16_t* NameOf(Setting<int32_t> CSettingsBlock::*member);

@@ -179,7 +179,12 @@ void CSpectrumAnalyser::PushAudioBlock(const float* values, size_t count) {
   const size_t slot = (m_nPendingFirst + m_nPendingCount) % kPendingBlocks;
   std::memcpy(m_vPending.data() + slot * kBlockSize, dst, kBlockSize * sizeof(double));
   ++m_nPendingCount;
-  m_bNewBlock.store(1, std::memory_order_release);
+  if (m_bNewBlock.exchange(1, std::memory_order_release) == 0 && m_pendingSignal) m_pendingSignal();
+}
+
+void CSpectrumAnalyser::SetPendingSignal(std::function<void()> signal) {
+  std::lock_guard<std::mutex> block(m_csBlock);
+  m_pendingSignal = std::move(signal);
 }
 
 size_t CSpectrumAnalyser::PendingBlocks() const {
@@ -195,7 +200,7 @@ void CSpectrumAnalyser::ResetAnalysis() {
     std::fill_n(m_vPending.data(), kBlockSize, 0.0);
     m_nPendingFirst = 0;
     m_nPendingCount = 1;  // the silent block
-    m_bNewBlock.store(1, std::memory_order_release);
+    if (m_bNewBlock.exchange(1, std::memory_order_release) == 0 && m_pendingSignal) m_pendingSignal();
   }
   {
     std::lock_guard<std::mutex> display(m_csDisplay);

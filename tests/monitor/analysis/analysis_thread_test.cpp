@@ -5,6 +5,9 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <dirent.h>
+#include <fstream>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -140,6 +143,73 @@ TEST(AnalysisThread, QuitMessageEndsTheThread) {
   // Nothing ticks any more.
   analyser.PushAudioBlock(block.data(), block.size());
   std::this_thread::sleep_for(30ms);
+  EXPECT_TRUE(analyser.HasNewBlock());
+}
+
+// Times the thread named "kx-analysis" has gone to sleep and been woken so
+// far (its voluntary context switches), or -1 while there is no such thread.
+long AnalysisThreadWakeUps() {
+  long result = -1;
+  DIR* dir = opendir("/proc/self/task");
+  if (!dir) return result;
+  while (dirent* e = readdir(dir)) {
+    if (e->d_name[0] == '.') continue;
+    const std::string task = std::string("/proc/self/task/") + e->d_name;
+    std::ifstream comm(task + "/comm");
+    std::string name;
+    std::getline(comm, name);
+    if (name != "kx-analysis") continue;
+    std::ifstream status(task + "/status");
+    for (std::string line; std::getline(status, line);)
+      if (line.rfind("voluntary_ctxt_switches:", 0) == 0) result = std::stol(line.substr(24));
+  }
+  closedir(dir);
+  return result;
+}
+
+// Wake-ups of the analysis thread while nothing is pushed for `quiet`.
+long WakeUpsWhileIdle(std::chrono::milliseconds quiet) {
+  const long before = AnalysisThreadWakeUps();
+  std::this_thread::sleep_for(quiet);
+  return AnalysisThreadWakeUps() - before;
+}
+
+TEST(AnalysisThread, SleepsWhileNothingIsPendingAndWakesForABlockOrAReset) {
+  CSettingsBlock settings;
+  A analyser;
+  auto thread = std::make_unique<CAnalysisThread>(analyser, settings);
+  for (int i = 0; i < 1000 && AnalysisThreadWakeUps() < 0; ++i) std::this_thread::sleep_for(1ms);
+  ASSERT_GE(AnalysisThreadWakeUps(), 0) << "the analysis thread is not named kx-analysis";
+  // Ticking every 10 ms (or polling every 1 ms) would wake it ~30 (~300)
+  // times in 300 ms; a sleeping thread wakes only when asked. Slowness can
+  // only lower the count.
+  std::this_thread::sleep_for(50ms);  // the first tick finds nothing and stops the timer
+  EXPECT_LE(WakeUpsWhileIdle(300ms), 2);
+
+  for (int round = 1; round <= 3; ++round) {
+    const auto block = NumberedBlock(round);
+    analyser.PushAudioBlock(block.data(), block.size());
+    for (int i = 0; i < 1000 && thread->ProcessedBlocks() < static_cast<uint64_t>(round); ++i)
+      std::this_thread::sleep_for(1ms);
+    ASSERT_EQ(thread->ProcessedBlocks(), static_cast<uint64_t>(round)) << "a block pushed to a sleeping thread";
+    EXPECT_EQ(analyser.GetInputPeak(), round / 256.0f);
+    std::this_thread::sleep_for(50ms);
+    EXPECT_LE(WakeUpsWhileIdle(300ms), 2) << "round " << round;
+  }
+
+  // A reset wakes it too: the displays fall to zero on the next tick.
+  analyser.ResetAnalysis();
+  for (int i = 0; i < 1000 && analyser.HasNewBlock(); ++i) std::this_thread::sleep_for(1ms);
+  EXPECT_FALSE(analyser.HasNewBlock());
+  EXPECT_EQ(thread->ProcessedBlocks(), 4u);
+  EXPECT_EQ(analyser.GetInputPeak(), 0.0f);
+
+  // A quit message ends a sleeping thread, and a later push calls nothing that is gone.
+  std::this_thread::sleep_for(50ms);
+  thread->Stop();
+  EXPECT_EQ(AnalysisThreadWakeUps(), -1);
+  const auto block = NumberedBlock(9);
+  analyser.PushAudioBlock(block.data(), block.size());
   EXPECT_TRUE(analyser.HasNewBlock());
 }
 

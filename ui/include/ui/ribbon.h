@@ -19,10 +19,12 @@
 #include <QImage>
 #include <QString>
 #include <QWidget>
+#include <functional>
 #include <map>
 #include <memory>
 #include <vector>
 
+class QAbstractButton;
 class QAction;
 class QActionGroup;
 class QComboBox;
@@ -166,6 +168,12 @@ class RibbonElement : public QWidget {
   RibbonElement(Ribbon* ribbon, const ElementDesc& desc, QWidget* parent);
   void Activate();  // sends the id to the owner, then runs the update pass
   QString ToolTipHtml() const;
+  // Adds the face of a command element: it shows the action's enabled and
+  // checked state, and the action's trigger sends the command.
+  void BindCommandFace(QAbstractButton* face);
+  // Adds the face of a popup element (palette, colour button): a click runs
+  // `open`; the face shows the action's enabled state.
+  void BindPopupFace(QAbstractButton* face, const std::function<void()>& open);
   Ribbon* ribbon_;
 
  private:

@@ -22,6 +22,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -101,6 +102,12 @@ class CSpectrumAnalyser {
   // processed.
   bool Tick(const CSettingsBlock& settings);
 
+  // Lets the ticking thread sleep while nothing is pending: `signal` is called
+  // whenever a block (or a reset) becomes pending with none before it. It runs
+  // on the pushing thread under the block lock, so it must be short and must
+  // not call the analyser; clear it (null) before what it calls goes away.
+  void SetPendingSignal(std::function<void()> signal);
+
   // True while a pushed block (or a reset) waits for the next tick.
   bool HasNewBlock() const { return m_bNewBlock.load(std::memory_order_acquire) != 0; }
   // Blocks waiting for the next tick (0..kPendingBlocks).
@@ -152,6 +159,7 @@ class CSpectrumAnalyser {
   size_t m_nPendingFirst = 0;
   size_t m_nPendingCount = 0;
   std::atomic<int32_t> m_bNewBlock{0};
+  std::function<void()> m_pendingSignal;
 
   // Written by the tick under m_csDisplay (read there by the render side).
   CFixedArray<kSampleHistorySize> m_vSampleHistory;
