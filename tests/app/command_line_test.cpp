@@ -3,115 +3,79 @@
 
 #include <gtest/gtest.h>
 
-#include <initializer_list>
+#include <string>
+#include <vector>
 
 namespace kx {
 namespace {
 
-struct Parsed {
-  CAppCommandLine cmd;
+// An argument as ASCII for the failure message.
+std::string Ascii(const char16_t* text) {
+  std::string out;
+  for (const char16_t* p = text; *p; ++p) out += *p < 0x80 ? static_cast<char>(*p) : '?';
+  return out;
+}
+
+// One argument vector and what the walk makes of it.
+struct Case {
+  std::vector<const char16_t*> args;
+  int result;
   CmdLineMessage message;
+  const char16_t* url;
 };
 
-Parsed Parse(std::initializer_list<const char16_t*> rest) {
-  std::vector<std::u16string> args{u"/usr/bin/kxToneScopePreview"};
-  for (const char16_t* a : rest) args.emplace_back(a);
-  Parsed p;
-  p.message = ParseArguments(args, p.cmd);
-  return p;
-}
-
-TEST(CommandLine, NoArgumentsLeadsToTheUrlDialogSilently) {
-  Parsed p = Parse({});
-  EXPECT_EQ(p.cmd.m_nResult, CmdLineNoUrl);
-  EXPECT_EQ(p.message, CmdLineMessage::None);
-  EXPECT_TRUE(p.cmd.m_strUrl.empty());
-}
-
-TEST(CommandLine, UrlOptionStartsWithThatUrl) {
-  Parsed p = Parse({u"/U:rtsp://127.0.0.1:8554/av"});
-  EXPECT_EQ(p.cmd.m_nResult, CmdLineStart);
-  EXPECT_EQ(p.message, CmdLineMessage::None);
-  EXPECT_EQ(p.cmd.m_strUrl, u"rtsp://127.0.0.1:8554/av");
-}
-
-TEST(CommandLine, ValueKeepsEveryColonAfterTheFirst) {
-  Parsed p = Parse({u"/U:rtsp://admin:se:cret@10.0.0.7:554/ch1"});
-  EXPECT_EQ(p.cmd.m_nResult, CmdLineStart);
-  EXPECT_EQ(p.cmd.m_strUrl, u"rtsp://admin:se:cret@10.0.0.7:554/ch1");
-}
-
-TEST(CommandLine, HelpEndsTheWalkWhereverItStands) {
-  for (const char16_t* help : {u"/H", u"/?", u"/h", u"/H:anything"}) {
-    Parsed p = Parse({u"/U:rtsp://a/1", help, u"/X", u"/U:"});
-    EXPECT_EQ(p.cmd.m_nResult, CmdLineHelp) << std::string(help, help + 2);
-    EXPECT_EQ(p.message, CmdLineMessage::Help);
-    EXPECT_EQ(p.cmd.m_strUrl, u"rtsp://a/1");
+TEST(CommandLine, GrammarOverArgumentVectors) {
+  using M = CmdLineMessage;
+  const Case cases[] = {
+      // No arguments: the URL dialog comes first, silently.
+      {{}, CmdLineNoUrl, M::None, u""},
+      {{u"/U:rtsp://127.0.0.1:8554/av"}, CmdLineStart, M::None, u"rtsp://127.0.0.1:8554/av"},
+      // The value keeps every colon after the first.
+      {{u"/U:rtsp://admin:se:cret@10.0.0.7:554/ch1"}, CmdLineStart, M::None, u"rtsp://admin:se:cret@10.0.0.7:554/ch1"},
+      // Help ends the walk wherever it stands; alone, no URL rule applies to it.
+      {{u"/U:rtsp://a/1", u"/H", u"/X", u"/U:"}, CmdLineHelp, M::Help, u"rtsp://a/1"},
+      {{u"/U:rtsp://a/1", u"/?", u"/X", u"/U:"}, CmdLineHelp, M::Help, u"rtsp://a/1"},
+      {{u"/U:rtsp://a/1", u"/h", u"/X", u"/U:"}, CmdLineHelp, M::Help, u"rtsp://a/1"},
+      {{u"/U:rtsp://a/1", u"/H:anything", u"/X", u"/U:"}, CmdLineHelp, M::Help, u"rtsp://a/1"},
+      {{u"/?"}, CmdLineHelp, M::Help, u""},
+      // An option before help ends the walk first.
+      {{u"/U:rtsp://a/1", u"/X", u"/H"}, CmdLineUnknownOption, M::UnknownFormat, u"rtsp://a/1"},
+      {{u"/U:rtsp://a/1", u"/U:", u"/?"}, CmdLineBadValue, M::BadValue, u"rtsp://a/1"},
+      // Faults without a URL show nothing and ask for one.
+      {{u"/U:"}, CmdLineNoUrl, M::None, u""},
+      {{u"/U"}, CmdLineNoUrl, M::None, u""},
+      {{u"/X"}, CmdLineNoUrl, M::None, u""},
+      {{u"/Xyz"}, CmdLineNoUrl, M::None, u""},
+      // After a URL: an empty URL is a bad value, an unknown option an unknown format; the first URL stays.
+      {{u"/U:rtsp://first/1", u"/U:"}, CmdLineBadValue, M::BadValue, u"rtsp://first/1"},
+      {{u"/U:rtsp://cam/1", u"/Q"}, CmdLineUnknownOption, M::UnknownFormat, u"rtsp://cam/1"},
+      // The later URL wins.
+      {{u"/U:rtsp://first/1", u"/u:rtsp://second/2"}, CmdLineStart, M::None, u"rtsp://second/2"},
+      // Arguments without a slash or too short are ignored.
+      {{u"rtsp://bare/1", u"/", u"U:rtsp://x/2", u"", u"/U:rtsp://cam/3", u"-H"}, CmdLineStart, M::None,
+       u"rtsp://cam/3"},
+      {{u"rtsp://bare/1"}, CmdLineNoUrl, M::None, u""},
+      // The key comes from before the colon only at position 2 or 3: a
+      // two-letter key is not an option, at position 4 the whole rest is the
+      // key, "/Help" is not help, and "/:x" leaves ":x" as the key.
+      {{u"/U:rtsp://cam/1", u"/UR:rtsp://x"}, CmdLineUnknownOption, M::UnknownFormat, u"rtsp://cam/1"},
+      {{u"/U:rtsp://cam/1", u"/URL:rtsp://x"}, CmdLineUnknownOption, M::UnknownFormat, u"rtsp://cam/1"},
+      {{u"/U:rtsp://cam/1", u"/Help"}, CmdLineUnknownOption, M::UnknownFormat, u"rtsp://cam/1"},
+      {{u"/U:rtsp://cam/1", u"/:x"}, CmdLineUnknownOption, M::UnknownFormat, u"rtsp://cam/1"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::u16string> args{u"/usr/bin/kxToneScopePreview"};
+    std::string shown;
+    for (const char16_t* a : c.args) {
+      args.emplace_back(a);
+      shown += " " + Ascii(a);
+    }
+    CAppCommandLine cmd;
+    const CmdLineMessage message = ParseArguments(args, cmd);
+    EXPECT_EQ(cmd.m_nResult, c.result) << shown;
+    EXPECT_EQ(message, c.message) << shown;
+    EXPECT_EQ(cmd.m_strUrl, c.url) << shown;
   }
-  // Help alone: no URL rule applies to it.
-  EXPECT_EQ(Parse({u"/?"}).cmd.m_nResult, CmdLineHelp);
-}
-
-TEST(CommandLine, AnOptionBeforeHelpEndsTheWalkFirst) {
-  Parsed unknown = Parse({u"/U:rtsp://a/1", u"/X", u"/H"});
-  EXPECT_EQ(unknown.cmd.m_nResult, CmdLineUnknownOption);
-  EXPECT_EQ(unknown.message, CmdLineMessage::UnknownFormat);
-  Parsed empty = Parse({u"/U:rtsp://a/1", u"/U:", u"/?"});
-  EXPECT_EQ(empty.cmd.m_nResult, CmdLineBadValue);
-  EXPECT_EQ(empty.message, CmdLineMessage::BadValue);
-  EXPECT_EQ(empty.cmd.m_strUrl, u"rtsp://a/1");
-}
-
-TEST(CommandLine, FaultsWithoutUrlShowNothingAndAskForOne) {
-  for (const char16_t* bad : {u"/U:", u"/U", u"/X", u"/Xyz"}) {
-    Parsed p = Parse({bad});
-    EXPECT_EQ(p.cmd.m_nResult, CmdLineNoUrl);
-    EXPECT_EQ(p.message, CmdLineMessage::None);
-  }
-}
-
-TEST(CommandLine, UrlThenEmptyUrlReportsBadValueAndKeepsTheFirst) {
-  Parsed p = Parse({u"/U:rtsp://first/1", u"/U:"});
-  EXPECT_EQ(p.cmd.m_nResult, CmdLineBadValue);
-  EXPECT_EQ(p.message, CmdLineMessage::BadValue);
-  EXPECT_EQ(p.cmd.m_strUrl, u"rtsp://first/1");
-}
-
-TEST(CommandLine, UrlThenUnknownOptionReportsUnknownFormat) {
-  Parsed p = Parse({u"/U:rtsp://cam/1", u"/Q"});
-  EXPECT_EQ(p.cmd.m_nResult, CmdLineUnknownOption);
-  EXPECT_EQ(p.message, CmdLineMessage::UnknownFormat);
-  EXPECT_EQ(p.cmd.m_strUrl, u"rtsp://cam/1");
-}
-
-TEST(CommandLine, TheLaterUrlWins) {
-  Parsed p = Parse({u"/U:rtsp://first/1", u"/u:rtsp://second/2"});
-  EXPECT_EQ(p.cmd.m_nResult, CmdLineStart);
-  EXPECT_EQ(p.cmd.m_strUrl, u"rtsp://second/2");
-}
-
-TEST(CommandLine, ArgumentsWithoutSlashOrTooShortAreIgnored) {
-  Parsed p = Parse({u"rtsp://bare/1", u"/", u"U:rtsp://x/2", u"", u"/U:rtsp://cam/3", u"-H"});
-  EXPECT_EQ(p.cmd.m_nResult, CmdLineStart);
-  EXPECT_EQ(p.cmd.m_strUrl, u"rtsp://cam/3");
-  Parsed only = Parse({u"rtsp://bare/1"});
-  EXPECT_EQ(only.cmd.m_nResult, CmdLineNoUrl);
-}
-
-TEST(CommandLine, KeyComesFromBeforeTheColonOnlyAtPositionTwoOrThree) {
-  // Position 3: a two-letter key, which is not an option.
-  Parsed two = Parse({u"/U:rtsp://cam/1", u"/UR:rtsp://x"});
-  EXPECT_EQ(two.cmd.m_nResult, CmdLineUnknownOption);
-  // Position 4: the whole rest is the key.
-  Parsed three = Parse({u"/U:rtsp://cam/1", u"/URL:rtsp://x"});
-  EXPECT_EQ(three.cmd.m_nResult, CmdLineUnknownOption);
-  EXPECT_EQ(three.cmd.m_strUrl, u"rtsp://cam/1");
-  // "/H" followed by text without a colon near the start is not help.
-  Parsed helpish = Parse({u"/U:rtsp://cam/1", u"/Help"});
-  EXPECT_EQ(helpish.cmd.m_nResult, CmdLineUnknownOption);
-  // A colon at position 1 ("/:x") leaves the whole ":x" as the key.
-  Parsed early = Parse({u"/U:rtsp://cam/1", u"/:x"});
-  EXPECT_EQ(early.cmd.m_nResult, CmdLineUnknownOption);
 }
 
 TEST(CommandLine, NoArgumentVectorChangesNothing) {

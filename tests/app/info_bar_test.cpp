@@ -8,26 +8,13 @@
 #include <QVBoxLayout>
 #include <memory>
 
+#include "../ui/ui_test_support.h"
 #include "dialogs/camera_info_bar.h"
 
 namespace kx {
 namespace {
 
-class InfoBarEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    app_ = std::make_unique<QApplication>(argc_, argv_);
-  }
-  void TearDown() override { app_.reset(); }
-
- private:
-  int argc_ = 1;
-  char name_[16] = "kxInfoBarTest";
-  char* argv_[2] = {name_, nullptr};
-  std::unique_ptr<QApplication> app_;
-};
-auto* const kEnv = ::testing::AddGlobalTestEnvironment(new InfoBarEnvironment);
+auto* const kEnv = ::testing::AddGlobalTestEnvironment(new test::UiEnvironment("offscreen"));
 
 const QString kNotAvailable = "Information is not available";
 

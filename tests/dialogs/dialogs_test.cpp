@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 #include <memory>
 
+#include "../ui/ui_test_support.h"
 #include "dialogs/bookmark_dlg.h"
 #include "dialogs/url_dlg.h"
 #include "kxSystem.h"
@@ -32,39 +33,19 @@ namespace {
 
 // The platform comes from KX_DIALOGS_PLATFORM: "offscreen" (the default),
 // "xcb", or "xcb-200" for the X server at 200 % scale; the xcb runs need the
-// X server peer.
-class DialogsEnvironment : public ::testing::Environment {
+// X server peer. The dialogs are shown in the program's theme, in English.
+class DialogsEnvironment : public test::UiEnvironment {
  public:
+  DialogsEnvironment() : UiEnvironment(PlatformFrom("KX_DIALOGS_PLATFORM")) {}
   void SetUp() override {
-    QByteArray platform = qgetenv("KX_DIALOGS_PLATFORM");
-    if (platform.isEmpty()) platform = "offscreen";
-    if (platform.endsWith("-200")) {
-      platform.chop(4);
-      qputenv("QT_SCALE_FACTOR", "2");
-    }
-    if (platform == "xcb" && qEnvironmentVariableIsEmpty("DISPLAY")) {
-      if (qgetenv("KX_REQUIRE_PEERS") == "1") FAIL() << "DISPLAY of the X server peer is missing";
-      GTEST_SKIP() << "no X server (run under tests/peers/with-peers)";
-    }
-    ASSERT_TRUE(home_.isValid());
-    qputenv("HOME", home_.path().toUtf8());
-    qputenv("XDG_CONFIG_HOME", (home_.path() + "/.config").toUtf8());
-    qputenv("QT_QPA_PLATFORM", platform);
-    app_ = std::make_unique<QApplication>(argc_, argv_);
+    UiEnvironment::SetUp();
+    if (!App()) return;
     QApplication::setApplicationDisplayName(QStringLiteral("kxToneScope"));
-    SetVisualTheme(*app_);
+    SetVisualTheme(*App());
     g_LangMgr.Initialize(QStringLiteral(KX_TRANSLATIONS_BUILD_DIR));
     g_LangMgr.SetLanguage(kLangEnglishUS);
   }
-  void TearDown() override { app_.reset(); }
   static bool OnX() { return QGuiApplication::platformName() == QLatin1String("xcb"); }
-
- private:
-  QTemporaryDir home_;
-  int argc_ = 1;
-  char name_[16] = "kxDialogsTest";
-  char* argv_[2] = {name_, nullptr};
-  std::unique_ptr<QApplication> app_;
 };
 
 auto* const kEnv = ::testing::AddGlobalTestEnvironment(new DialogsEnvironment);
@@ -105,6 +86,24 @@ void ClickRow(QTreeWidget* list, int row, Qt::KeyboardModifiers mods = Qt::NoMod
 QStringList RowTexts(QTreeWidget* list, int row) {
   QTreeWidgetItem* item = list->topLevelItem(row);
   return item ? QStringList{item->text(0), item->text(1)} : QStringList{};
+}
+
+// Answers the delete question with `button` and returns its text.
+void AnswerQuestion(QMessageBox::StandardButton button, bool* ran, QString* text) {
+  OnNextModal<QMessageBox>([button, text](QMessageBox* box) {
+    *text = box->text();
+    QTest::mouseClick(box->button(button), Qt::LeftButton);
+  }, ran);
+}
+
+// Deletes the list's selected rows with the Delete key, answering Yes.
+void DeleteSelectedRows(QTreeWidget* list) {
+  bool ran = false;
+  QString question;
+  AnswerQuestion(QMessageBox::Yes, &ran, &question);
+  list->setFocus();
+  QTest::keyClick(list, Qt::Key_Delete);
+  ASSERT_TRUE(ran);
 }
 
 class DialogTest : public ::testing::Test {
@@ -446,14 +445,6 @@ TEST_F(DialogTest, ListDialogEditCancelledChangesNothing) {
   EXPECT_FALSE(dlg.Item<QWidget>(kIdOk)->isEnabled());
 }
 
-// Answers the delete question with `button` and returns its text.
-void AnswerQuestion(QMessageBox::StandardButton button, bool* ran, QString* text) {
-  OnNextModal<QMessageBox>([button, text](QMessageBox* box) {
-    *text = box->text();
-    QTest::mouseClick(box->button(button), Qt::LeftButton);
-  }, ran);
-}
-
 TEST_F(DialogTest, ListDialogDeleteThenCancelLeavesStoreAndFile) {
   CBookmarkListDlg dlg(store_);
   dlg.show();
@@ -496,11 +487,7 @@ TEST_F(DialogTest, ListDialogDeleteThenOkSaves) {
   dlg.show();
   auto* list = dlg.Item<QTreeWidget>(CBookmarkListDlg::IDC_LIST);
   ClickRow(list, 1);
-  bool ran = false;
-  QString question;
-  AnswerQuestion(QMessageBox::Yes, &ran, &question);
-  QTest::keyClick(list, Qt::Key_Delete);
-  ASSERT_TRUE(ran);
+  DeleteSelectedRows(list);
   QTest::mouseClick(dlg.Item<QPushButton>(kIdOk), Qt::LeftButton);
   EXPECT_EQ(dlg.result(), QDialog::Accepted);
   const std::vector<CBookmarkItem> expected{
@@ -518,11 +505,7 @@ TEST_F(DialogTest, ListDialogOkWithAnUnwritableFolderKeepsTheChangeInMemory) {
   dlg.show();
   auto* list = dlg.Item<QTreeWidget>(CBookmarkListDlg::IDC_LIST);
   ClickRow(list, 0);
-  bool ran = false;
-  QString question;
-  AnswerQuestion(QMessageBox::Yes, &ran, &question);
-  QTest::keyClick(list, Qt::Key_Delete);
-  ASSERT_TRUE(ran);
+  DeleteSelectedRows(list);
   QTest::keyClick(list, Qt::Key_Return);
   EXPECT_EQ(dlg.result(), QDialog::Accepted);
   EXPECT_EQ(store_.GetCount(), 2);

@@ -59,6 +59,16 @@ mode_t Mode(const fs::path& p) {
   return st.st_mode & 07777;
 }
 
+// Creates the file or folder with `sa`, writes `text` into a file, closes it;
+// false when it could not be created or written.
+bool Create(const fs::path& p, bool folder, SECURITY_ATTRIBUTES* sa, const std::string& text = {}) {
+  const int fd = kxCreateWithAttributes(U16(p), folder, sa);
+  if (fd < 0) return false;
+  const bool written = text.empty() || ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+  ::close(fd);
+  return written;
+}
+
 // Runs a shell command as the unprivileged user nobody; its exit status.
 int RunAsNobody(const std::string& command) {
   const std::string line = "setpriv --reuid=nobody --regid=nogroup --clear-groups sh -c '" + command + "' 2>/dev/null";
@@ -107,15 +117,10 @@ TEST(SecurityAttributes, ObjectsGetTheRightsWhateverTheUmask) {
   ASSERT_EQ(holder.Create(), 1);
   ScopedUmask mask(077);
 
-  int fd = kxCreateWithAttributes(U16(root.path()), true, holder.GetSecurityAttributes());
-  ASSERT_GE(fd, 0);
-  ::close(fd);
+  ASSERT_TRUE(Create(root.path(), true, holder.GetSecurityAttributes()));
   EXPECT_EQ(Mode(root.path()), 0777u);
   const fs::path file = root.path() / "shared.dat";
-  fd = kxCreateWithAttributes(U16(file), false, holder.GetSecurityAttributes());
-  ASSERT_GE(fd, 0);
-  EXPECT_EQ(::write(fd, "x", 1), 1);
-  ::close(fd);
+  ASSERT_TRUE(Create(file, false, holder.GetSecurityAttributes(), "x"));
   EXPECT_EQ(Mode(file), 0666u);
 
   // The stored list grants other users read and write.
@@ -129,23 +134,17 @@ TEST(SecurityAttributes, ObjectsGetTheRightsWhateverTheUmask) {
 
   // Without attributes the umask rules.
   const fs::path plain = root.path() / "plain.dat";
-  fd = kxCreateWithAttributes(U16(plain), false, nullptr);
-  ASSERT_GE(fd, 0);
-  ::close(fd);
+  ASSERT_TRUE(Create(plain, false, nullptr));
   EXPECT_EQ(Mode(plain), 0600u);
 
   // An existing file keeps its rights.
-  fd = kxCreateWithAttributes(U16(plain), false, holder.GetSecurityAttributes());
-  ASSERT_GE(fd, 0);
-  ::close(fd);
+  ASSERT_TRUE(Create(plain, false, holder.GetSecurityAttributes()));
   EXPECT_EQ(Mode(plain), 0600u);
 
   // Unbuilt attributes, empty paths and missing parents fail or fall back safely.
   CSecurityAttributesRW empty;
   const fs::path third = root.path() / "third.dat";
-  fd = kxCreateWithAttributes(U16(third), false, empty.GetSecurityAttributes());
-  ASSERT_GE(fd, 0);
-  ::close(fd);
+  ASSERT_TRUE(Create(third, false, empty.GetSecurityAttributes()));
   EXPECT_EQ(Mode(third), 0600u);
   EXPECT_EQ(kxCreateWithAttributes(u"", false, holder.GetSecurityAttributes()), -1);
   EXPECT_EQ(kxCreateWithAttributes(U16(root.path() / "no" / "such"), false, holder.GetSecurityAttributes()), -1);
@@ -158,20 +157,11 @@ TEST(SecurityAttributes, AnotherUserReadsAndWrites) {
   CSecurityAttributesRW holder;
   ASSERT_EQ(holder.Create(), 1);
   ScopedUmask mask(077);
-  int fd = kxCreateWithAttributes(U16(root.path()), true, holder.GetSecurityAttributes());
-  ASSERT_GE(fd, 0);
-  ::close(fd);
-
+  ASSERT_TRUE(Create(root.path(), true, holder.GetSecurityAttributes()));
   const fs::path shared = root.path() / "shared.txt";
-  fd = kxCreateWithAttributes(U16(shared), false, holder.GetSecurityAttributes());
-  ASSERT_GE(fd, 0);
-  ASSERT_EQ(::write(fd, "root\n", 5), 5);
-  ::close(fd);
+  ASSERT_TRUE(Create(shared, false, holder.GetSecurityAttributes(), "root\n"));
   const fs::path own = root.path() / "own.txt";
-  fd = kxCreateWithAttributes(U16(own), false, nullptr);
-  ASSERT_GE(fd, 0);
-  ASSERT_EQ(::write(fd, "root\n", 5), 5);
-  ::close(fd);
+  ASSERT_TRUE(Create(own, false, nullptr, "root\n"));
 
   // nobody can read the shared file and append to it, and create files in the folder ...
   EXPECT_EQ(RunAsNobody("grep -q root " + shared.string() + " && echo nobody >> " + shared.string()), 0);

@@ -262,13 +262,6 @@ TEST(LinkButton, OpensOnlyWebLinks) {
   for (const char* scheme : {"http", "https", "file", "ftp", "javascript"}) QDesktopServices::unsetUrlHandler(scheme);
 }
 
-TEST(Separator, Orientation) {
-  CSeparator h(Qt::Horizontal), v(Qt::Vertical);
-  EXPECT_EQ(h.frameShape(), QFrame::HLine);
-  EXPECT_EQ(v.frameShape(), QFrame::VLine);
-  EXPECT_EQ(h.focusPolicy(), Qt::NoFocus);
-}
-
 TEST(Theme, FusionWithADarkPalette) {
   auto* app = qobject_cast<QApplication*>(QCoreApplication::instance());
   ASSERT_NE(app, nullptr);

@@ -15,31 +15,15 @@
 
 #include "ui/backstage.h"
 #include "ui/ribbon.h"
+#include "ui_test_support.h"
 
 namespace kx::test {
 
 // The platform comes from KX_RIBBON_PLATFORM ("offscreen" unless told "xcb");
 // the xcb run needs the X server of the test peers.
-class RibbonQtEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override {
-    QByteArray platform = qgetenv("KX_RIBBON_PLATFORM");
-    if (platform.isEmpty()) platform = "offscreen";
-    if (platform == "xcb" && qEnvironmentVariableIsEmpty("DISPLAY")) {
-      if (qgetenv("KX_REQUIRE_PEERS") == "1") FAIL() << "DISPLAY of the X server peer is missing";
-      GTEST_SKIP() << "no X server (run under tests/peers/with-peers)";
-    }
-    qputenv("QT_QPA_PLATFORM", platform);
-    app_ = std::make_unique<QApplication>(argc_, argv_);
-  }
-  void TearDown() override { app_.reset(); }
-
- private:
-  int argc_ = 1;
-  char name_[16] = "kxRibbonTest";
-  char* argv_[2] = {name_, nullptr};
-  std::unique_ptr<QApplication> app_;
-};
+inline UiEnvironment* RibbonQtEnvironment() {
+  return new UiEnvironment(UiEnvironment::PlatformFrom("KX_RIBBON_PLATFORM"));
+}
 
 // A strip of `count` square images of side `width`, each a different shade
 // with its number's worth of bars, at 1x and 2x.

@@ -17,7 +17,7 @@ static void InitImages() { Q_INIT_RESOURCE(app_images); }
 namespace kx::test {
 namespace {
 
-auto* const kQt = ::testing::AddGlobalTestEnvironment(new RibbonQtEnvironment);
+auto* const kQt = ::testing::AddGlobalTestEnvironment(RibbonQtEnvironment());
 
 class RibbonScreenshot : public ::testing::Test {
  protected:

@@ -21,7 +21,7 @@
 namespace kx::test {
 namespace {
 
-auto* const kQt = ::testing::AddGlobalTestEnvironment(new RibbonQtEnvironment);
+auto* const kQt = ::testing::AddGlobalTestEnvironment(RibbonQtEnvironment());
 
 using ui::RibbonButton;
 using ui::RibbonCheckBox;

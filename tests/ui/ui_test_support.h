@@ -16,20 +16,38 @@ namespace kx::test {
 // a temporary folder first, so no test ever touches a real profile.
 class UiEnvironment : public ::testing::Environment {
  public:
-  explicit UiEnvironment(const char* platform) : platform_(platform) {}
+  explicit UiEnvironment(const char* platform) : platform_(platform ? platform : "") {}
+  explicit UiEnvironment(QByteArray platform) : platform_(std::move(platform)) {}
+  // The platform named by the environment variable `variable` (set by the
+  // ctest entry): "offscreen" when unset, "xcb" for the X server peer (the
+  // test is skipped without one), "xcb-200" for it at 200 % scale.
+  static QByteArray PlatformFrom(const char* variable) {
+    const QByteArray platform = qgetenv(variable);
+    return platform.isEmpty() ? QByteArray("offscreen") : platform;
+  }
   void SetUp() override {
+    QByteArray platform = platform_;
+    if (platform.endsWith("-200")) {
+      platform.chop(4);
+      qputenv("QT_SCALE_FACTOR", "2");
+    }
+    if (platform.isEmpty()) platform = qEnvironmentVariableIsEmpty("DISPLAY") ? "offscreen" : "xcb";
+    if (platform == "xcb" && qEnvironmentVariableIsEmpty("DISPLAY")) {
+      if (qgetenv("KX_REQUIRE_PEERS") == "1") FAIL() << "DISPLAY of the X server peer is missing";
+      GTEST_SKIP() << "no X server (run under tests/peers/with-peers)";
+    }
     ASSERT_TRUE(home_.isValid());
     qputenv("HOME", home_.path().toUtf8());
     qputenv("XDG_CONFIG_HOME", (home_.path() + "/.config").toUtf8());
-    const char* platform = platform_ ? platform_ : (qEnvironmentVariableIsEmpty("DISPLAY") ? "offscreen" : "xcb");
     qputenv("QT_QPA_PLATFORM", platform);
     app_ = std::make_unique<QApplication>(argc_, argv_);
   }
   void TearDown() override { app_.reset(); }
   static QString Home() { return qEnvironmentVariable("HOME"); }
+  QApplication* App() const { return app_.get(); }
 
  private:
-  const char* platform_;
+  QByteArray platform_;
   QTemporaryDir home_;
   int argc_ = 1;
   char name_[16] = "kxUiTest";
