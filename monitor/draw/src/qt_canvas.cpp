@@ -33,29 +33,42 @@ bool CanBlitImage(const QImage& target, const RectF& dest, const QImage& image, 
          image.format() == QImage::Format_ARGB32_Premultiplied;
 }
 
+BlitArea ClipBlit(const QImage& target, const RectF& dest, int imageWidth, int imageHeight, const RectF& src,
+                  int rowBegin, int rowEnd) {
+  BlitArea a;
+  a.dx = static_cast<int>(dest.left);
+  a.dy = static_cast<int>(dest.top);
+  a.sx = static_cast<int>(src.left);
+  a.sy = static_cast<int>(src.top);
+  // The overlap of the source part with the image, then with the target.
+  a.x0 = std::max({0, -a.sx, -a.dx});
+  a.y0 = std::max({0, -a.sy, -a.dy});
+  a.x1 = std::min({static_cast<int>(src.Width()), imageWidth - a.sx, target.width() - a.dx});
+  a.y1 = std::min({static_cast<int>(src.Height()), imageHeight - a.sy, target.height() - a.dy});
+  a.y0 = std::max(a.y0, rowBegin - a.dy);
+  a.y1 = static_cast<int>(std::min<int64_t>(a.y1, int64_t{rowEnd} - a.dy));
+  return a;
+}
+
+uint32_t PainterAlpha(float opacity) {
+  const double clamped = std::clamp(static_cast<double>(opacity), 0.0, 1.0);
+  return (static_cast<uint32_t>(clamped * 256.0) * 255u) >> 8;
+}
+
 bool BlitImageOver(QImage& target, const RectF& dest, const QImage& image, const RectF& src, float opacity,
                    bool overBlack, int rowBegin, int rowEnd) {
   if (!CanBlitImage(target, dest, image, src)) return false;
-  // QPainter keeps the opacity as a fraction of 256 and scales it to 255.
-  const double clamped = std::clamp(static_cast<double>(opacity), 0.0, 1.0);
-  const uint32_t constAlpha = (static_cast<uint32_t>(clamped * 256.0) * 255u) >> 8;
-  const int dx = static_cast<int>(dest.left), dy = static_cast<int>(dest.top);
-  const int sx = static_cast<int>(src.left), sy = static_cast<int>(src.top);
-  // The overlap of the source part with the image, then with the target.
-  int x0 = std::max({0, -sx, -dx}), y0 = std::max({0, -sy, -dy});
-  int x1 = std::min({static_cast<int>(src.Width()), image.width() - sx, target.width() - dx});
-  int y1 = std::min({static_cast<int>(src.Height()), image.height() - sy, target.height() - dy});
-  y0 = std::max(y0, rowBegin - dy);
-  y1 = static_cast<int>(std::min<int64_t>(y1, int64_t{rowEnd} - dy));
-  if ((constAlpha == 0 && !overBlack) || x0 >= x1 || y0 >= y1) return true;
-  for (int r = y0; r < y1; ++r) {
-    const uint32_t* s = reinterpret_cast<const uint32_t*>(image.constScanLine(sy + r)) + sx + x0;
-    uint32_t* d = reinterpret_cast<uint32_t*>(target.scanLine(dy + r)) + dx + x0;
+  const uint32_t constAlpha = PainterAlpha(opacity);
+  const BlitArea a = ClipBlit(target, dest, image.width(), image.height(), src, rowBegin, rowEnd);
+  if ((constAlpha == 0 && !overBlack) || a.Empty()) return true;
+  for (int r = a.y0; r < a.y1; ++r) {
+    const uint32_t* s = reinterpret_cast<const uint32_t*>(image.constScanLine(a.sy + r)) + a.sx + a.x0;
+    uint32_t* d = reinterpret_cast<uint32_t*>(target.scanLine(a.dy + r)) + a.dx + a.x0;
     if (overBlack && constAlpha == 255)
-      pixels::OverBlackRow(d, s, x1 - x0);
+      pixels::OverBlackRow(d, s, a.x1 - a.x0);
     else {
-      if (overBlack) std::fill(d, d + (x1 - x0), 0xFF000000u);
-      pixels::OverRow(d, s, x1 - x0, constAlpha);
+      if (overBlack) std::fill(d, d + (a.x1 - a.x0), 0xFF000000u);
+      pixels::OverRow(d, s, a.x1 - a.x0, constAlpha);
     }
   }
   return true;
@@ -82,10 +95,12 @@ CQtCanvas::~CQtCanvas() {
   if (painter_.isActive()) painter_.end();
 }
 
-bool CQtCanvas::Begin(CQtBitmap& target) {
+bool CQtCanvas::Begin(CQtBitmap& target) { return Begin(target.Image()); }
+
+bool CQtCanvas::Begin(QImage& image) {
   clearPending_ = false;
-  if (keepPainter_ && painter_.isActive() && kept_ == &target.Image() && !target.IsNull() &&
-      keptBits_ == target.Image().constBits() && keptSize_ == target.Image().size()) {
+  if (keepPainter_ && painter_.isActive() && kept_ == &image && !image.isNull() && keptBits_ == image.constBits() &&
+      keptSize_ == image.size()) {
     target_ = kept_;
     if (labelsThread_ != std::this_thread::get_id()) {
       labels_.clear();
@@ -96,8 +111,8 @@ bool CQtCanvas::Begin(CQtBitmap& target) {
   if (painter_.isActive()) painter_.end();
   target_ = nullptr;
   kept_ = nullptr;
-  if (target.IsNull() || !painter_.begin(&target.Image())) return false;
-  target_ = &target.Image();
+  if (image.isNull() || !painter_.begin(&image)) return false;
+  target_ = &image;
   if (keepPainter_) {
     kept_ = target_;
     keptBits_ = target_->constBits();
@@ -253,7 +268,7 @@ void CQtCanvas::FillPath(const IPath& path, BrushId brush) {
 }
 
 bool CQtCanvas::DirectPixels() const {
-  return target_ && painter_.opacity() == 1.0 && !painter_.hasClipping() && painter_.transform().isIdentity() &&
+  return target_ && target_->format() == QImage::Format_ARGB32_Premultiplied && painter_.opacity() == 1.0 && !painter_.hasClipping() && painter_.transform().isIdentity() &&
          painter_.compositionMode() == QPainter::CompositionMode_SourceOver;
 }
 
@@ -273,7 +288,8 @@ void CQtCanvas::BlendColumn(int x, int r0, int r1, QRgb premultiplied) {
   }
 }
 
-bool CQtCanvas::FillUnderCurve(const QPainterPath& path, QRgb premultiplied) {
+bool CurveFillSpans(const QPainterPath& path, int width, int height, std::vector<int>& top, std::vector<int>& end,
+                    CurveFill& fill) {
   const int n = path.elementCount();
   if (n < 3 || !path.elementAt(0).isMoveTo()) return false;
   // One figure: base point, the curve with x never decreasing, the end on
@@ -288,38 +304,45 @@ bool CQtCanvas::FillUnderCurve(const QPainterPath& path, QRgb premultiplied) {
     const auto e = path.elementAt(i);
     if (!e.isLineTo() || e.x < path.elementAt(i - 1).x) return false;
   }
-  QImage& img = *target_;
-  const int width = img.width(), height = img.height();
-  if (static_cast<int>(fillTop_.size()) < width) {
-    fillTop_.resize(static_cast<size_t>(width));
-    fillBottom_.resize(static_cast<size_t>(width));
+  if (static_cast<int>(top.size()) < width) {
+    top.resize(static_cast<size_t>(width));
+    end.resize(static_cast<size_t>(width));
   }
   // Pixel columns whose centres lie inside the figure's x range; in each,
   // rows whose centres lie between the curve and the base line.
   int seg = 1;
-  const int xBegin = std::max(0, static_cast<int>(std::ceil(first.x - 0.5)));
-  const int xEnd = std::min(width, static_cast<int>(std::ceil(path.elementAt(last).x - 0.5)));
-  int rowMin = height, rowMax = 0;
-  for (int x = xBegin; x < xEnd; ++x) {
+  fill.xBegin = std::max(0, static_cast<int>(std::ceil(first.x - 0.5)));
+  fill.xEnd = std::max(fill.xBegin, std::min(width, static_cast<int>(std::ceil(path.elementAt(last).x - 0.5))));
+  fill.rowMin = height;
+  fill.rowMax = 0;
+  for (int x = fill.xBegin; x < fill.xEnd; ++x) {
     const double cx = x + 0.5;
     while (seg < last && path.elementAt(seg).x < cx) ++seg;
     const auto a = path.elementAt(seg - 1), b = path.elementAt(seg);
     const double y = b.x == a.x ? b.y : a.y + (b.y - a.y) * (cx - a.x) / (b.x - a.x);
     const int r0 = std::max(0, static_cast<int>(std::ceil(std::min(y, base) - 0.5)));
     const int r1 = std::min(height, static_cast<int>(std::ceil(std::max(y, base) - 0.5)));
-    fillTop_[x] = r0;
-    fillBottom_[x] = r1;
+    top[x] = r0;
+    end[x] = r1;
     if (r0 < r1) {
-      rowMin = std::min(rowMin, r0);
-      rowMax = std::max(rowMax, r1);
+      fill.rowMin = std::min(fill.rowMin, r0);
+      fill.rowMax = std::max(fill.rowMax, r1);
     }
   }
+  if (fill.rowMin > fill.rowMax) fill.rowMin = fill.rowMax;
+  return true;
+}
+
+bool CQtCanvas::FillUnderCurve(const QPainterPath& path, QRgb premultiplied) {
+  QImage& img = *target_;
+  CurveFill fill;
+  if (!CurveFillSpans(path, img.width(), img.height(), fillTop_, fillBottom_, fill)) return false;
   // Row by row, so the pixels are touched in memory order.
   const qsizetype stride = img.bytesPerLine() / 4;
   uint32_t* bits = reinterpret_cast<uint32_t*>(img.bits());
-  for (int r = rowMin; r < rowMax; ++r)
-    pixels::BlendWhereRow(bits + r * stride + xBegin, fillTop_.data() + xBegin, fillBottom_.data() + xBegin, r,
-                          premultiplied, xEnd - xBegin);
+  for (int r = fill.rowMin; r < fill.rowMax; ++r)
+    pixels::BlendWhereRow(bits + r * stride + fill.xBegin, fillTop_.data() + fill.xBegin,
+                          fillBottom_.data() + fill.xBegin, r, premultiplied, fill.xEnd - fill.xBegin);
   return true;
 }
 

@@ -21,6 +21,11 @@ constexpr int kMeterSplit = 31;
 
 void CWidgetImages::Invalidate() {
   EndPainting();
+  waveDeferred_ = false;
+  spectrumDeferred_ = false;
+  waveScaled_ = Scaled{};
+  spectrumScaled_ = Scaled{};
+  spectrumFilled_ = Scaled{};
   meterUnlit_.bitmap.Reset();
   meterLit_.bitmap.Reset();
   wave_.bitmap.Reset();
@@ -47,6 +52,7 @@ bool CWidgetImages::Refresh(Layer& layer, const Layer& want, const CQtBitmap& ta
   canvas_.End();
   layer = want;
   layer.bitmap = std::move(bitmap);
+  layer.generation = ++generations_;
   return true;
 }
 
@@ -97,6 +103,7 @@ void CWidgetImages::DrawMeter(CQtBitmap& target, const PeakMeterInput& in, float
 }
 
 void CWidgetImages::DrawWave(CQtBitmap& target, const WaveInput& in, int modeWave) {
+  waveDeferred_ = false;
   Layer want;
   want.brushSerial = canvas_.BrushSerial();
   want.viewWidth = in.viewWidth;
@@ -114,7 +121,8 @@ void CWidgetImages::DrawWave(CQtBitmap& target, const WaveInput& in, int modeWav
   const QRgb color = canvas_.Premultiplied(BrushId::Wave);
   const bool columns = modeWave == 0 || modeWave == 1;
   if (!columns) {
-    CopyPixels(out, background);
+    waveRowMin_ = waveRowMax_ = 0;  // the background alone
+    waveDeferred_ = true;
     return;
   }
   if (WaveZigzag(in) || qAlpha(color) != 255 || !Whole(in.viewWidth)) {
@@ -125,8 +133,7 @@ void CWidgetImages::DrawWave(CQtBitmap& target, const WaveInput& in, int modeWav
     }
     return;
   }
-  // Vertical columns of one opaque colour: find each column's rows, then
-  // write the image row by row from the background and the columns.
+  // Vertical columns of one opaque colour: each column's rows.
   const int width = out.width(), height = out.height();
   if (static_cast<int>(columnTop_.size()) < width) {
     columnTop_.assign(static_cast<size_t>(width), 0);
@@ -137,7 +144,7 @@ void CWidgetImages::DrawWave(CQtBitmap& target, const WaveInput& in, int modeWav
   const float c = WaveCentre(in.viewHeight);
   const float xEnd = in.viewWidth - 125.0f;
   const size_t n = WaveColumnCount(in);
-  int xMin = width, xMax = -1, rowMin = height, rowMax = 0;
+  int rowMin = height, rowMax = 0;
   for (size_t i = 0; i < n; ++i) {
     const float x = xEnd - static_cast<float>(i);
     if (x <= 10.0f) break;
@@ -150,52 +157,248 @@ void CWidgetImages::DrawWave(CQtBitmap& target, const WaveInput& in, int modeWav
     if (r0 >= r1) continue;
     columnTop_[span.x] = r0;
     columnEnd_[span.x] = r1;
-    xMin = std::min(xMin, span.x);
-    xMax = std::max(xMax, span.x);
     rowMin = std::min(rowMin, r0);
     rowMax = std::max(rowMax, r1);
   }
-  const size_t rowBytes = static_cast<size_t>(width) * sizeof(uint32_t);
-  for (int r = 0; r < height; ++r) {
+  waveRowMin_ = std::min(rowMin, rowMax);
+  waveRowMax_ = rowMax;
+  waveColor_ = color;
+  waveDeferred_ = true;
+}
+
+bool CWidgetImages::DeferredSize(const QImage& image, const Layer& layer) const {
+  return !layer.bitmap.IsNull() && image.size() == layer.bitmap.Image().size() &&
+         image.format() == QImage::Format_ARGB32_Premultiplied;
+}
+
+void CWidgetImages::WriteWave(QImage& out) const {
+  if (!waveDeferred_ || !DeferredSize(out, wave_)) return;
+  const QImage& background = wave_.bitmap.Image();
+  const size_t rowBytes = static_cast<size_t>(out.width()) * sizeof(uint32_t);
+  for (int r = 0; r < out.height(); ++r) {
     uint32_t* dst = reinterpret_cast<uint32_t*>(out.scanLine(r));
     const uint32_t* from = reinterpret_cast<const uint32_t*>(background.constScanLine(r));
-    if (r < rowMin || r >= rowMax) {
+    if (r < waveRowMin_ || r >= waveRowMax_)
       std::memcpy(dst, from, rowBytes);
-      continue;
-    }
-    std::memcpy(dst, from, static_cast<size_t>(xMin) * sizeof(uint32_t));
-    pixels::SelectRow(dst + xMin, from + xMin, columnTop_.data() + xMin, columnEnd_.data() + xMin, r, color,
-                      xMax + 1 - xMin);
-    std::memcpy(dst + xMax + 1, from + xMax + 1, static_cast<size_t>(width - xMax - 1) * sizeof(uint32_t));
+    else
+      pixels::SelectRow(dst, from, columnTop_.data(), columnEnd_.data(), r, waveColor_, out.width());
   }
 }
 
+const QImage& CWidgetImages::ScaledBackground(Scaled& cache, const Layer& layer, uint32_t alpha, bool filled,
+                                              QRgb fill) {
+  const QImage& background = layer.bitmap.Image();
+  if (cache.generation == layer.generation && cache.alpha == alpha && cache.fill == fill &&
+      cache.image.size() == background.size())
+    return cache.image;
+  if (cache.image.size() != background.size())
+    cache.image = QImage(background.size(), QImage::Format_ARGB32_Premultiplied);
+  for (int r = 0; r < cache.image.height(); ++r) {
+    uint32_t* d = reinterpret_cast<uint32_t*>(cache.image.scanLine(r));
+    const uint32_t* s = reinterpret_cast<const uint32_t*>(background.constScanLine(r));
+    if (filled)
+      pixels::FillScaleRow(d, s, fill, alpha, background.width());
+    else
+      pixels::ScaleRow(d, s, alpha, background.width());
+  }
+  cache.generation = layer.generation;
+  cache.alpha = alpha;
+  cache.fill = fill;
+  return cache.image;
+}
+
+bool CWidgetImages::BlendWave(QImage& frame, const RectF& dest, float opacity, int rowBegin, int rowEnd) {
+  if (!waveDeferred_) return false;
+  const QImage& background = wave_.bitmap.Image();
+  const RectF whole{0, 0, static_cast<float>(background.width()), static_cast<float>(background.height())};
+  if (!CanBlitImage(frame, dest, background, whole)) return false;
+  const uint32_t constAlpha = PainterAlpha(opacity);
+  const BlitArea a = ClipBlit(frame, dest, background.width(), background.height(), whole, rowBegin, rowEnd);
+  if (constAlpha == 0 || a.Empty()) return true;
+  const QImage& scaled = ScaledBackground(waveScaled_, wave_, constAlpha, false, 0);
+  if (scaled.isNull()) return false;
+  const uint32_t color = constAlpha == 255 ? waveColor_ : pixels::ByteMul(waveColor_, constAlpha);
+  const int n = a.x1 - a.x0;
+  for (int r = a.y0; r < a.y1; ++r) {
+    uint32_t* d = reinterpret_cast<uint32_t*>(frame.scanLine(a.dy + r)) + a.dx + a.x0;
+    const uint32_t* from = reinterpret_cast<const uint32_t*>(scaled.constScanLine(r)) + a.x0;
+    if (r < waveRowMin_ || r >= waveRowMax_)
+      pixels::OverRow(d, from, n, 255);
+    else
+      pixels::SelectOverRow(d, from, columnTop_.data() + a.x0, columnEnd_.data() + a.x0, r, color, 255, n);
+  }
+  return true;
+}
+
+void CWidgetImages::DrawSpectrumImage(CQtBitmap& target, const SpectrumInput& in) {
+  CopyPixels(target.Image(), spectrum_.bitmap.Image());
+  if (in.spectrumBound <= 0 || !curve_.Begin(target)) return;
+  outline_.Clear();
+  fill_.Clear();
+  DrawSpectrumCurve(curve_, in, outline_, fill_);
+  curve_.End();
+}
+
 void CWidgetImages::DrawSpectrum(CQtBitmap& target, const SpectrumInput& in) {
+  spectrumDeferred_ = false;
   Layer want;
   want.brushSerial = canvas_.BrushSerial();
   want.viewWidth = static_cast<float>(in.width);
   want.viewHeight = static_cast<float>(in.height);
   want.bound = in.spectrumBound;
-  const bool kept = Refresh(spectrum_, want, target, [&] { DrawSpectrumBackground(canvas_, in); });
-  if (kept) CopyPixels(target.Image(), spectrum_.bitmap.Image());
-  if (!kept) {
+  if (!Refresh(spectrum_, want, target, [&] { DrawSpectrumBackground(canvas_, in); })) {
     if (canvas_.Begin(target)) {
       DrawSpectrumPanel(canvas_, in);
       canvas_.End();
     }
     return;
   }
-  if (in.spectrumBound <= 0) return;
   if (curveSerial_ != canvas_.BrushSerial()) {
     for (int i = 0; i < kBrushCount; ++i)
       curve_.SetBrushColor(static_cast<BrushId>(i), canvas_.BrushColor(static_cast<BrushId>(i)));
     curveSerial_ = canvas_.BrushSerial();
   }
-  if (!curve_.Begin(target)) return;
+  const int width = target.Width(), height = target.Height();
+  fillColor_ = canvas_.Premultiplied(BrushId::SpectrumFill);
+  lineColor_ = canvas_.Premultiplied(BrushId::Spectrum);
+  // A translucent outline would mix with what lies under it: through the
+  // canvas then.
+  if (qAlpha(lineColor_) != 255) {
+    DrawSpectrumImage(target, in);
+    return;
+  }
+  if (outlineMask_.size() != QSize(width, height)) {
+    curve_.Finish();  // its painter may be open on the old image
+    outlineMask_ = QImage(width, height, QImage::Format_ARGB32_Premultiplied);
+    if (outlineMask_.isNull()) {
+      DrawSpectrumImage(target, in);
+      return;
+    }
+    outlineMask_.fill(0u);
+    maskTop_.assign(static_cast<size_t>(width), 0);
+    maskEnd_.assign(static_cast<size_t>(width), 0);
+    maskRowMin_ = maskRowMax_ = 0;
+  }
+  ClearOutlineMask();
+  if (static_cast<int>(fillTop_.size()) < width) {
+    fillTop_.resize(static_cast<size_t>(width));
+    fillEnd_.resize(static_cast<size_t>(width));
+  }
+  std::fill(fillTop_.begin(), fillTop_.end(), 0);
+  std::fill(fillEnd_.begin(), fillEnd_.end(), 0);
+  curveFill_ = CurveFill{};
   outline_.Clear();
   fill_.Clear();
-  DrawSpectrumCurve(curve_, in, outline_, fill_);
-  curve_.End();
+  if (BuildSpectrumCurve(in, outline_, fill_)) {
+    if (!CurveFillSpans(fill_.Path(), width, height, fillTop_, fillEnd_, curveFill_) ||
+        !curve_.Begin(outlineMask_)) {
+      DrawSpectrumImage(target, in);
+      return;
+    }
+    curve_.DrawPath(outline_, BrushId::Spectrum);
+    curve_.End();
+    MarkOutlineRows(outline_.Path());
+  }
+  spectrumDeferred_ = true;
+}
+
+void CWidgetImages::ClearOutlineMask() {
+  const qsizetype stride = outlineMask_.bytesPerLine() / 4;
+  uint32_t* bits = reinterpret_cast<uint32_t*>(outlineMask_.bits());
+  for (int x = 0; x < outlineMask_.width(); ++x) {
+    for (int r = maskTop_[x]; r < maskEnd_[x]; ++r) bits[r * stride + x] = 0;
+    maskTop_[x] = maskEnd_[x] = 0;
+  }
+  maskRowMin_ = maskRowMax_ = 0;
+}
+
+void CWidgetImages::MarkOutlineRows(const QPainterPath& outline) {
+  // A one-pixel line lands on pixels whose centres lie within half a pixel
+  // of it, a cap half a pixel past its end: a pixel around each segment's
+  // box holds all it can have set.
+  const int width = outlineMask_.width(), height = outlineMask_.height();
+  int rowMin = height, rowMax = 0;
+  for (int i = 1; i < outline.elementCount(); ++i) {
+    const QPainterPath::Element a = outline.elementAt(i - 1), b = outline.elementAt(i);
+    const int x0 = std::max(0, static_cast<int>(std::floor(std::min(a.x, b.x))) - 1);
+    const int x1 = std::min(width, static_cast<int>(std::floor(std::max(a.x, b.x))) + 2);
+    const int r0 = std::clamp(static_cast<int>(std::floor(std::min(a.y, b.y))) - 1, 0, height);
+    const int r1 = std::clamp(static_cast<int>(std::floor(std::max(a.y, b.y))) + 2, r0, height);
+    if (r0 >= r1) continue;
+    for (int x = x0; x < x1; ++x) {
+      if (maskTop_[x] >= maskEnd_[x]) {
+        maskTop_[x] = r0;
+        maskEnd_[x] = r1;
+      } else {
+        maskTop_[x] = std::min(maskTop_[x], r0);
+        maskEnd_[x] = std::max(maskEnd_[x], r1);
+      }
+    }
+    rowMin = std::min(rowMin, r0);
+    rowMax = std::max(rowMax, r1);
+  }
+  maskRowMin_ = std::min(rowMin, rowMax);
+  maskRowMax_ = rowMax;
+}
+
+pixels::CurveRow CWidgetImages::SpectrumRow(int r) const {
+  return pixels::CurveRow{reinterpret_cast<const uint32_t*>(spectrum_.bitmap.Image().constScanLine(r)),
+                          reinterpret_cast<const uint32_t*>(outlineMask_.constScanLine(r)),
+                          fillTop_.data(),
+                          fillEnd_.data(),
+                          r,
+                          fillColor_};
+}
+
+void CWidgetImages::WriteSpectrum(QImage& out) const {
+  if (!spectrumDeferred_ || !DeferredSize(out, spectrum_) || outlineMask_.size() != out.size()) return;
+  const QImage& background = spectrum_.bitmap.Image();
+  const size_t rowBytes = static_cast<size_t>(out.width()) * sizeof(uint32_t);
+  for (int r = 0; r < out.height(); ++r) {
+    uint32_t* dst = reinterpret_cast<uint32_t*>(out.scanLine(r));
+    const bool curve = (r >= maskRowMin_ && r < maskRowMax_) || (r >= curveFill_.rowMin && r < curveFill_.rowMax);
+    if (curve)
+      pixels::CurveRowPixels(dst, SpectrumRow(r), out.width());
+    else
+      std::memcpy(dst, background.constScanLine(r), rowBytes);
+  }
+}
+
+bool CWidgetImages::BlendSpectrum(QImage& frame, const RectF& dest, float opacity, int rowBegin, int rowEnd) {
+  if (!spectrumDeferred_) return false;
+  const QImage& background = spectrum_.bitmap.Image();
+  const RectF whole{0, 0, static_cast<float>(background.width()), static_cast<float>(background.height())};
+  if (!CanBlitImage(frame, dest, background, whole) || outlineMask_.size() != background.size()) return false;
+  const uint32_t constAlpha = PainterAlpha(opacity);
+  const BlitArea a = ClipBlit(frame, dest, background.width(), background.height(), whole, rowBegin, rowEnd);
+  if (constAlpha == 0 || a.Empty()) return true;
+  const QImage& back = ScaledBackground(spectrumScaled_, spectrum_, constAlpha, false, 0);
+  const QImage& filled = ScaledBackground(spectrumFilled_, spectrum_, constAlpha, true, fillColor_);
+  if (back.isNull() || filled.isNull()) return false;
+  const auto scale = [&](uint32_t p) { return constAlpha == 255 ? p : pixels::ByteMul(p, constAlpha); };
+  const uint32_t line = scale(lineColor_);
+  const uint32_t filledLine = scale(fillColor_ + pixels::ByteMul(lineColor_, 255u - qAlpha(fillColor_)));
+  const int n = a.x1 - a.x0;
+  for (int r = a.y0; r < a.y1; ++r) {
+    uint32_t* d = reinterpret_cast<uint32_t*>(frame.scanLine(a.dy + r)) + a.dx + a.x0;
+    const bool curve = (r >= maskRowMin_ && r < maskRowMax_) || (r >= curveFill_.rowMin && r < curveFill_.rowMax);
+    if (!curve) {
+      pixels::OverRow(d, reinterpret_cast<const uint32_t*>(back.constScanLine(r)) + a.x0, n, 255);
+      continue;
+    }
+    const pixels::ScaledCurveRow row{reinterpret_cast<const uint32_t*>(back.constScanLine(r)) + a.x0,
+                                     reinterpret_cast<const uint32_t*>(filled.constScanLine(r)) + a.x0,
+                                     reinterpret_cast<const uint32_t*>(outlineMask_.constScanLine(r)) + a.x0,
+                                     maskTop_.data() + a.x0,
+                                     maskEnd_.data() + a.x0,
+                                     fillTop_.data() + a.x0,
+                                     fillEnd_.data() + a.x0,
+                                     r,
+                                     line,
+                                     filledLine};
+    pixels::CurveOverRow(d, row, n);
+  }
+  return true;
 }
 
 }  // namespace kx::draw

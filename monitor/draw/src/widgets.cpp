@@ -345,12 +345,18 @@ void DrawSpectrumBackground(ICanvas& canvas, const SpectrumInput& in) {
 }
 
 void DrawSpectrumCurve(ICanvas& canvas, const SpectrumInput& in, IPath& outline, IPath& fill) {
+  if (!BuildSpectrumCurve(in, outline, fill)) return;
+  canvas.DrawPath(outline, BrushId::Spectrum);
+  canvas.FillPath(fill, BrushId::SpectrumFill);
+}
+
+bool BuildSpectrumCurve(const SpectrumInput& in, IPath& outline, IPath& fill) {
   const int w = in.width, h = in.height;
   const float fw = static_cast<float>(w), fh = static_cast<float>(h);
   const float bottom = fh - 26.0f;
   const int bound = in.spectrumBound;
   const float ppd = bound > 0 ? (fh - 36.0f) / static_cast<float>(bound) : 0.0f;
-  if (bound <= 0) return;
+  if (bound <= 0) return false;
 
   fill.BeginFigure(PointF{30, bottom});
   const RectF rc{0, 0, fw, fh};
@@ -383,12 +389,11 @@ void DrawSpectrumCurve(ICanvas& canvas, const SpectrumInput& in, IPath& outline,
       xPrev = fx;
     }
   }
-  if (!any) return;
+  if (!any) return false;
   outline.EndFigure(false);
   fill.AddLine(PointF{fw - 37.0f, bottom});
   fill.EndFigure(true);
-  canvas.DrawPath(outline, BrushId::Spectrum);
-  canvas.FillPath(fill, BrushId::SpectrumFill);
+  return true;
 }
 
 }  // namespace kx::draw

@@ -111,6 +111,7 @@ void CDrawView::CreateDeviceResources() {
                        m_pWaveBitmap.Create(200, 100) && m_pSpectrumBitmap.Create(200, 100);
   if (!bitmaps) return;
   m_pVideoBitmap.Image().fill(Qt::black);
+  ++m_nPictureSerial;
   if (LoadResourceBitmap(kMeterIconsId, m_pMeterIcons) && LoadResourceBitmap(kSpinnerId, m_pSpinnerBitmap))
     m_bResourcesReady.store(1, std::memory_order_release);
 }
@@ -119,6 +120,7 @@ void CDrawView::ReleaseDeviceResources() {
   platform::LockGuard lock(m_csDraw);
   m_canvas.End();
   m_widgetImages.Invalidate();
+  DropPictureLayer();
   m_bDevice = false;
   m_pTargetBitmap.Reset();
   m_pVideoBitmap.Reset();
@@ -134,6 +136,7 @@ void CDrawView::ResizeTargets(int32_t width, int32_t height) {
   platform::LockGuard lock(m_csDraw);
   if (!m_bDevice || width == 0 || height == 0) return;
   m_widgetImages.EndPainting();  // the widget images are about to be replaced
+  DropPictureLayer();
   m_rcClient = RectF{0, 0, ClampedSide(width), ClampedSide(height)};
   const int frameW = static_cast<int>(m_rcClient.right), frameH = static_cast<int>(m_rcClient.bottom);
   const bool target = m_pTargetBitmap.Create(frameW, frameH);
@@ -143,6 +146,7 @@ void CDrawView::ResizeTargets(int32_t width, int32_t height) {
   m_pSpectrumBitmap.Reset();
   const VideoSize video = m_pSession ? m_pSession->m_sizeVideo.Get() : VideoSize{1920, 1080};
   if (m_pVideoBitmap.Create(video.cx, video.cy)) m_pVideoBitmap.Image().fill(Qt::black);
+  ++m_nPictureSerial;
   // Too small a view leaves a widget image uncreated: no frame is composed
   // and the window keeps its last one until a larger size arrives.
   const draw::SizeI meter = draw::MeterImageSize(width, height);
@@ -204,6 +208,7 @@ uint32_t CDrawView::ThreadProcRender(platform::WorkerThread& self) {
     platform::LockGuard lock(m_csDraw);
     m_canvas.ReleaseThreadResources();
     m_widgetImages.EndPainting();
+    m_layerCanvas.ReleaseThreadResources();
   }
   frameTimer.Cancel();
   decayTimer.Cancel();
@@ -259,6 +264,52 @@ void CDrawView::DrawFrameImage(const draw::CQtBitmap& image, const RectF& dest, 
   if (m_canvas.Active() || m_canvas.Begin(m_pTargetBitmap)) m_canvas.DrawBitmap(image, dest, opacity, src);
 }
 
+void CDrawView::DropPictureLayer() {
+  m_layerCanvas.Finish();
+  m_pictureLayer.Reset();
+  m_nLayerSerial = 0;
+}
+
+bool CDrawView::RefreshPictureLayer(const RectF& box) {
+  const QImage& target = m_pTargetBitmap.Image();
+  if (!m_pictureLayer.IsNull() && m_pictureLayer.Image().size() == target.size() && m_rcLayerBox == box &&
+      m_nLayerSerial == m_nPictureSerial)
+    return true;
+  if (m_pictureLayer.IsNull() || m_pictureLayer.Image().size() != target.size()) {
+    DropPictureLayer();
+    if (!m_pictureLayer.Create(target.width(), target.height())) return false;
+  }
+  // What the frame's painter drew every frame before: the frame cleared to
+  // black, then the picture stretched into its box.
+  m_pictureLayer.Image().fill(0xFF000000u);
+  if (!m_layerCanvas.Begin(m_pictureLayer)) {
+    DropPictureLayer();
+    return false;
+  }
+  m_layerCanvas.DrawBitmap(m_pVideoBitmap, box, 1.0f, WholeBitmap(m_pVideoBitmap));
+  m_layerCanvas.End();
+  m_rcLayerBox = box;
+  m_nLayerSerial = m_nPictureSerial;
+  return true;
+}
+
+// Rows [y0, y1) of the frame from the picture layer.
+static void CopyRows(QImage& target, const QImage& layer, int y0, int y1) {
+  const size_t bytes = static_cast<size_t>(std::min(target.bytesPerLine(), layer.bytesPerLine()));
+  for (int y = y0; y < y1; ++y) std::memcpy(target.scanLine(y), layer.constScanLine(y), bytes);
+}
+
+void CDrawView::BlendWidgets(const draw::FrameLayout& layout, float opacity, int y0, int y1) {
+  QImage& target = m_pTargetBitmap.Image();
+  const auto whole = [](const draw::CQtBitmap& b) { return WholeBitmap(b); };
+  draw::BlitImageOver(target, layout.meter, m_pMeterBitmap.Image(), whole(m_pMeterBitmap), opacity, false, y0, y1);
+  if (!m_widgetImages.BlendWave(target, layout.wave, opacity, y0, y1))
+    draw::BlitImageOver(target, layout.wave, m_pWaveBitmap.Image(), whole(m_pWaveBitmap), opacity, false, y0, y1);
+  if (!m_widgetImages.BlendSpectrum(target, layout.spectrum, opacity, y0, y1))
+    draw::BlitImageOver(target, layout.spectrum, m_pSpectrumBitmap.Image(), whole(m_pSpectrumBitmap), opacity, false,
+                        y0, y1);
+}
+
 void CDrawView::ComposeFrame() {
   // The meter source has locks of its own: read it before the drawing lock.
   float outputPeak = 0.0f;
@@ -289,26 +340,29 @@ void CDrawView::ComposeFrame() {
   // anything scaled or off the pixel grid goes through the painter.
   const bool pictureDirect = box.Width() == whole.Width() && box.Height() == whole.Height() &&
                              draw::CanBlitImage(target, box, m_pVideoBitmap.Image(), whole);
+  const bool pictureLayer = picture && !pictureDirect && RefreshPictureLayer(box);
   bool layersDirect = true;
   if (widgets)
     for (const Layer& layer : layers)
       layersDirect = layersDirect && draw::CanBlitImage(target, layer.dest, layer.image.Image(), WholeBitmap(layer.image));
-  if ((!picture || pictureDirect) && layersDirect) {
+  if ((!picture || pictureDirect || pictureLayer) && layersDirect) {
     // Band by band, so that each band of the frame is still in the cache
     // when the widgets are blended onto it.
     constexpr int kBand = 16;
     const RectF backdrop = picture ? box : RectF{};
     for (int y0 = 0; y0 < target.height(); y0 += kBand) {
       const int y1 = std::min(y0 + kBand, target.height());
-      FillBlackAround(target, backdrop, y0, y1);
-      if (picture) draw::BlitImageOver(target, box, m_pVideoBitmap.Image(), whole, 1.0f, true, y0, y1);
-      if (widgets)
-        for (const Layer& layer : layers)
-          draw::BlitImageOver(target, layer.dest, layer.image.Image(), WholeBitmap(layer.image), opacity, false, y0,
-                              y1);
+      if (pictureLayer)
+        CopyRows(target, m_pictureLayer.Image(), y0, y1);
+      else
+        FillBlackAround(target, backdrop, y0, y1);
+      if (picture && !pictureLayer) draw::BlitImageOver(target, box, m_pVideoBitmap.Image(), whole, 1.0f, true, y0, y1);
+      if (widgets) BlendWidgets(layout, opacity, y0, y1);
     }
   } else {
-    if (picture && pictureDirect) {
+    if (pictureLayer) {
+      CopyRows(target, m_pictureLayer.Image(), 0, target.height());
+    } else if (picture && pictureDirect) {
       FillBlackAround(target, box, 0, target.height());
       draw::BlitImageOver(target, box, m_pVideoBitmap.Image(), whole, 1.0f, true);
     } else if (picture) {
@@ -318,8 +372,12 @@ void CDrawView::ComposeFrame() {
     } else {
       target.fill(0xFF000000u);
     }
-    if (widgets)
+    if (widgets) {
+      // The painter needs the widgets as images.
+      m_widgetImages.WriteWave(m_pWaveBitmap.Image());
+      m_widgetImages.WriteSpectrum(m_pSpectrumBitmap.Image());
       for (const Layer& layer : layers) DrawFrameImage(layer.image, layer.dest, opacity, WholeBitmap(layer.image));
+    }
   }
   CPreviewSession& session = *m_pSession;
   if (session.m_bBusy.load(std::memory_order_acquire)) {
@@ -408,6 +466,7 @@ void CDrawView::PresentPicture(const PictureRecord& picture) {
   const size_t needed = static_cast<size_t>(picture.LineSize()) * static_cast<size_t>(picture.height);
   if (picture.pixels->size() < needed) return;
   const uint8_t* src = picture.Data();
+  ++m_nPictureSerial;
   for (int y = 0; y < picture.height; ++y)
     std::memcpy(image.scanLine(y), src + static_cast<size_t>(y) * picture.LineSize(),
                 static_cast<size_t>(picture.LineSize()));
@@ -444,11 +503,15 @@ QImage CDrawView::MeterImage() const {
 }
 QImage CDrawView::WaveImage() const {
   platform::LockGuard lock(m_csDraw);
-  return m_pWaveBitmap.Image().copy();
+  QImage image = m_pWaveBitmap.Image().copy();
+  m_widgetImages.WriteWave(image);
+  return image;
 }
 QImage CDrawView::SpectrumImage() const {
   platform::LockGuard lock(m_csDraw);
-  return m_pSpectrumBitmap.Image().copy();
+  QImage image = m_pSpectrumBitmap.Image().copy();
+  m_widgetImages.WriteSpectrum(image);
+  return image;
 }
 
 }  // namespace kx

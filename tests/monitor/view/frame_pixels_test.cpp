@@ -4,6 +4,8 @@
 // the pixels must give the same image, pixel for pixel, frame after frame.
 #include <QDir>
 #include <QImage>
+#include <QPainter>
+#include <QPainterPath>
 #include <chrono>
 #include <cmath>
 #include <random>
@@ -13,6 +15,7 @@
 #include "app/settings_block.h"
 #include "monitor/draw/layout.h"
 #include "monitor/draw/qt_canvas.h"
+#include "monitor/draw/recording_canvas.h"
 #include "monitor/draw/widgets.h"
 #include "monitor/view/draw_view.h"
 #include "view_fixture.h"
@@ -35,17 +38,17 @@ class FixedMeter : public IOutputPeakMeter {
 
 // A picture with gradients and edges everywhere, so that any shift or
 // interpolation difference shows.
-PictureRecord DetailedPicture(int width, int height) {
+PictureRecord DetailedPicture(int width, int height, int shift = 0) {
   PictureRecord pic;
   pic.width = width;
   pic.height = height;
-  pic.pts = 1;
+  pic.pts = 1 + shift;
   auto px = std::make_shared<PicturePixels>(static_cast<size_t>(width) * height * 4);
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x) {
       uint8_t* p = px->data() + (static_cast<size_t>(y) * width + x) * 4;
-      p[0] = static_cast<uint8_t>(x * 7 + y);
-      p[1] = static_cast<uint8_t>(x ^ y);
+      p[0] = static_cast<uint8_t>(x * 7 + y + shift);
+      p[1] = static_cast<uint8_t>(x ^ (y + shift));
       p[2] = static_cast<uint8_t>(y * 3 + (x >> 4));
       p[3] = 255;
     }
@@ -61,6 +64,39 @@ QImage PictureImage(const PictureRecord& pic, int bitmapWidth, int bitmapHeight)
     std::memcpy(image.scanLine(y), pic.Data() + static_cast<size_t>(y) * pic.LineSize(),
                 static_cast<size_t>(pic.LineSize()));
   return image;
+}
+
+// The spectrum panel: background through the canvas, the curve (its points
+// as the geometry builds them) outlined and filled by QPainter from
+// QPainterPaths, the painter's general way.
+void ReferenceSpectrum(draw::CQtCanvas& canvas, CQtBitmap& bitmap, const draw::SpectrumInput& in) {
+  EXPECT_TRUE(canvas.Begin(bitmap));
+  draw::DrawSpectrumBackground(canvas, in);
+  canvas.End();
+  draw::CRecordingCanvas recording;
+  draw::CRecordingPath outline, fill;
+  draw::DrawSpectrumCurve(recording, in, outline, fill);
+  const auto path = [](const draw::DrawOp& op) {
+    QPainterPath p;
+    for (size_t f = 0; f < op.figures.size(); ++f) {
+      p.moveTo(op.figures[f][0].x, op.figures[f][0].y);
+      for (size_t i = 1; i < op.figures[f].size(); ++i) p.lineTo(op.figures[f][i].x, op.figures[f][i].y);
+      if (op.closed[f]) p.closeSubpath();
+    }
+    return p;
+  };
+  const auto qt = [](draw::ColorF c) { return QColor::fromRgbF(c.r, c.g, c.b, c.a); };
+  QPainter painter(&bitmap.Image());
+  painter.setRenderHint(QPainter::Antialiasing, false);
+  QPen pen(qt(canvas.BrushColor(BrushId::Spectrum)), 1.0);
+  pen.setCapStyle(Qt::SquareCap);
+  pen.setCosmetic(true);
+  painter.setPen(pen);
+  painter.setBrush(Qt::NoBrush);
+  for (const draw::DrawOp& op : recording.ops) {
+    if (op.kind == draw::DrawOp::Kind::DrawPath) painter.drawPath(path(op));
+    if (op.kind == draw::DrawOp::Kind::FillPath) painter.fillPath(path(op), qt(canvas.BrushColor(BrushId::SpectrumFill)));
+  }
 }
 
 // The frame as the widget geometry and the painter draw it from nothing.
@@ -104,10 +140,9 @@ Reference ReferenceFrame(const CSettingsBlock& s, int W, int H, const QImage& pi
     EXPECT_TRUE(canvas.Begin(wave));
     draw::DrawWavePanel(canvas, draw::WaveInput{fw, fh, waves, s.WaveScale}, s.ModeWave);
     canvas.End();
-    EXPECT_TRUE(canvas.Begin(spectrumBitmap));
-    draw::DrawSpectrumPanel(
-        canvas, draw::SpectrumInput{spectrumBitmap.Width(), spectrumBitmap.Height(), spectrum, s.SpectrumBound, s.ModeSpectrum});
-    canvas.End();
+    ReferenceSpectrum(canvas, spectrumBitmap,
+                      draw::SpectrumInput{spectrumBitmap.Width(), spectrumBitmap.Height(), spectrum, s.SpectrumBound,
+                                          s.ModeSpectrum});
   }
   CQtBitmap frame;
   frame.Create(W, H);
@@ -237,9 +272,14 @@ class FramePixels : public ::testing::Test {
   void Show(int w, int h, int picW, int picH) {
     view->Session().m_sizeVideo.Set({picW, picH});
     view->ResizeTargets(w, h);
-    const PictureRecord pic = DetailedPicture(picW, picH);
+    NewPicture(0);
+  }
+  // The next picture of the same size.
+  void NewPicture(int shift) {
+    const VideoSize size = view->Session().m_sizeVideo.Get();
+    const PictureRecord pic = DetailedPicture(size.cx, size.cy, shift);
     view->PresentPicture(pic);
-    picture = PictureImage(pic, picW, picH);
+    picture = PictureImage(pic, size.cx, size.cy);
   }
 
   test::ViewParts parts;
@@ -283,6 +323,9 @@ TEST_F(FramePixels, FramesMatchTheWidgetGeometryDrawnFromNothing) {
       meter.value = levels[step % 6];
       // Loud, then quieter: the hold marks stay above the level.
       Feed(3 + step % 4, i < 3 ? 0.9f : 0.05f);
+      // Now and then the camera sends the next picture: whatever the view
+      // keeps of the last one must not show.
+      if (i == 2 || i == 4) NewPicture(step * 13 + 5);
       CheckFrame("frame");
       if (HasFailure()) return;
     }

@@ -27,4 +27,47 @@ void SelectRow(uint32_t* d, const uint32_t* from, const int* top, const int* end
 // d[x] = color over d[x] where top[x] <= r < end[x].
 void BlendWhereRow(uint32_t* d, const int* top, const int* end, int r, uint32_t color, int n);
 
+// The waveform row of SelectRow blended at once onto d, as OverRow would
+// blend it: the row is never written anywhere else.
+void SelectOverRow(uint32_t* d, const uint32_t* from, const int* top, const int* end, int r, uint32_t color,
+                   uint32_t constAlpha, int n);
+
+// A spectrum row: outline[x] where it is not 0 (the outline drawn alone on
+// a transparent image), else from[x]; then, where top[x] <= r < end[x],
+// the fill colour over that.
+struct CurveRow {
+  const uint32_t* from;
+  const uint32_t* outline;
+  const int* top;
+  const int* end;
+  int r;
+  uint32_t fill;
+};
+void CurveRowPixels(uint32_t* d, const CurveRow& row, int n);
+
+// d = s * constAlpha (as OverRow scales its source).
+void ScaleRow(uint32_t* d, const uint32_t* s, uint32_t constAlpha, int n);
+// d = (fill + s * (255 - alpha of fill)) * constAlpha: the fill over s,
+// scaled as OverRow scales its source.
+void FillScaleRow(uint32_t* d, const uint32_t* s, uint32_t fill, uint32_t constAlpha, int n);
+
+// A spectrum row whose pixels are already scaled by the opacity: back (the
+// background) and filled (the fill over the background), the outline
+// colour and the fill over it; the outline's pixels are where outline[x]
+// is not 0 (read only where lineTop[x] <= r < lineEnd[x]), the fill's where
+// top[x] <= r < end[x].
+struct ScaledCurveRow {
+  const uint32_t* back;
+  const uint32_t* filled;
+  const uint32_t* outline;
+  const int* lineTop;
+  const int* lineEnd;
+  const int* top;
+  const int* end;
+  int r;
+  uint32_t line, filledLine;
+};
+// The row blended onto d: OverRow of the scaled pixels.
+void CurveOverRow(uint32_t* d, const ScaledCurveRow& row, int n);
+
 }  // namespace kx::draw::pixels

@@ -65,6 +65,20 @@ struct ColumnSpan {
 };
 ColumnSpan VerticalLineSpan(PointF from, PointF to);
 
+// Where a one-to-one draw of the part src of an image (imageWidth x
+// imageHeight) at dest lands, target rows limited to [rowBegin, rowEnd):
+// target pixel (dx + x, dy + y) takes image pixel (sx + x, sy + y) for x in
+// [x0, x1) and y in [y0, y1). Only for places CanBlitImage accepts.
+struct BlitArea {
+  int dx = 0, dy = 0, sx = 0, sy = 0, x0 = 0, x1 = 0, y0 = 0, y1 = 0;
+  bool Empty() const { return x0 >= x1 || y0 >= y1; }
+};
+BlitArea ClipBlit(const QImage& target, const RectF& dest, int imageWidth, int imageHeight, const RectF& src,
+                  int rowBegin = 0, int rowEnd = INT_MAX);
+// The constant alpha QPainter blends an opacity with: a fraction of 256
+// scaled to 255.
+uint32_t PainterAlpha(float opacity);
+
 // Draws the part src of image at dest, source over, with the opacity, the
 // way QPainter does when nothing is scaled: only when dest has whole-pixel
 // corners and the size of src. False (nothing drawn) otherwise, or when the
@@ -75,6 +89,19 @@ bool BlitImageOver(QImage& target, const RectF& dest, const QImage& image, const
                    bool overBlack = false, int rowBegin = 0, int rowEnd = INT_MAX);
 // Whether BlitImageOver can draw this (one to one on whole pixels).
 bool CanBlitImage(const QImage& target, const RectF& dest, const QImage& image, const RectF& src);
+
+// The fill of a figure that starts on a base line, runs along a curve whose
+// x never decreases and ends on the base line again (the spectrum's fill),
+// as column spans: in each pixel column x of [xBegin, xEnd) the rows
+// [top[x], end[x]) whose centres lie between the curve and the base line,
+// clipped to the image; rows of all spans lie in [rowMin, rowMax). Filling
+// a general polygon with a thousand edge crossings per row costs far more.
+// False when the path is not of that shape; top and end grow to the width.
+struct CurveFill {
+  int xBegin = 0, xEnd = 0, rowMin = 0, rowMax = 0;
+};
+bool CurveFillSpans(const QPainterPath& path, int width, int height, std::vector<int>& top, std::vector<int>& end,
+                    CurveFill& fill);
 
 class CQtCanvas : public ICanvas {
  public:
@@ -93,6 +120,8 @@ class CQtCanvas : public ICanvas {
   // Closes the painter, kept or not.
   void Finish();
   bool Active() const { return target_ != nullptr; }
+  // Starts drawing on an image that is not a CQtBitmap (an 8-bit mask).
+  bool Begin(QImage& target);
   // Laid-out labels belong to the font data of the thread that drew them,
   // which goes when that thread ends: a drawing thread calls this last.
   void ReleaseThreadResources();
@@ -122,10 +151,8 @@ class CQtCanvas : public ICanvas {
     size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
   };
   const QStaticText& Label(std::string_view utf8, float width);
-  // The spectrum fill is the area between an x-monotone curve and a base
-  // line; filled column by column it costs a fraction of a general polygon
-  // fill with a thousand edge crossings per row. False when the path is not
-  // of that shape.
+  // The spectrum fill straight into the pixels (CurveFillSpans); false when
+  // the path is not of that shape.
   bool FillUnderCurve(const QPainterPath& path, QRgb premultiplied);
   // True when pixels may be written straight into the target (no clip,
   // transform, opacity or other composition mode in force).

@@ -97,5 +97,7 @@ void DrawSpectrumPanel(ICanvas& canvas, const SpectrumInput& in);
 // empty paths (outline and fill) and drawn.
 void DrawSpectrumBackground(ICanvas& canvas, const SpectrumInput& in);
 void DrawSpectrumCurve(ICanvas& canvas, const SpectrumInput& in, IPath& outline, IPath& fill);
+// Only builds the two paths; false when there is no curve to draw.
+bool BuildSpectrumCurve(const SpectrumInput& in, IPath& outline, IPath& fill);
 
 }  // namespace kx::draw

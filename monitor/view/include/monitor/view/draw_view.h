@@ -124,6 +124,9 @@ class CDrawView : public QWidget, public IPreviewHost, public IPicturePresenter 
   bool AllTargetsExist() const;
   void DrawWidgets(float outputPeak);
   void DrawFrameImage(const draw::CQtBitmap& image, const draw::RectF& dest, float opacity, const draw::RectF& src);
+  void BlendWidgets(const draw::FrameLayout& layout, float opacity, int y0, int y1);
+  bool RefreshPictureLayer(const draw::RectF& box);
+  void DropPictureLayer();
   void Present();
 
   CSettingsBlock& m_settings;
@@ -146,6 +149,13 @@ class CDrawView : public QWidget, public IPreviewHost, public IPicturePresenter 
   draw::CQtBitmap m_pMeterBitmap, m_pWaveBitmap, m_pSpectrumBitmap;
   draw::CQtBitmap m_pSpinnerBitmap;
   draw::CQtBitmap m_pMeterIcons;
+  // A picture that must be scaled is scaled once per new picture, not every
+  // frame: onto black at the frame's size, with a painter that stays open on
+  // it. m_nPictureSerial changes with every change of the picture's pixels.
+  draw::CQtBitmap m_pictureLayer;
+  draw::CQtCanvas m_layerCanvas{true};
+  uint64_t m_nPictureSerial = 1, m_nLayerSerial = 0;
+  draw::RectF m_rcLayerBox;
   std::atomic<int32_t> m_bResourcesReady{0};
   draw::RectF m_rcClient{0, 0, 8, 8};
   float m_fHoldOutput = 0, m_fHoldInput = 0;
