@@ -4,13 +4,22 @@
 //     against the whole paplay process playing the same tone;
 //  2. latency from CAVFifo::Write (through ConvertAndWrite) to the sink's
 //     monitor, measured with a click, against paplay playing the same click
-//     (from its start, so its figure includes starting and connecting).
+//     (from its start, so its figure includes starting and connecting);
+//     several rounds, each on a freshly opened device, alternating with
+//     paplay's rounds; medians of every click and of the round medians.
+//
+//   audio_bench [--rounds N]     figures 1 and 2 (5 rounds of 10 clicks)
+//   audio_bench --soak SECONDS   a live 437 Hz tone for that long; counts the
+//                                stream's underflow reports and the gaps in
+//                                what the sink's monitor recorded
 #include <pulse/simple.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 
 #include <atomic>
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
 #include <cstdio>
 #include <dirent.h>
 #include <fstream>
@@ -135,9 +144,125 @@ std::vector<float> Click() {
   return v;
 }
 
+double Median(std::vector<double> v) {
+  if (v.empty()) return -1.0;
+  std::sort(v.begin(), v.end());
+  return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
+}
+
+std::string LoadAverage() {
+  std::ifstream f("/proc/loadavg");
+  double a = 0, b = 0, c = 0;
+  f >> a >> b >> c;
+  char line[64];
+  std::snprintf(line, sizeof line, "%.2f %.2f %.2f", a, b, c);
+  return line;
+}
+
+bool Open(CAudioOutput& out) {
+  out.EnumDevices();
+  return !out.Devices().empty() && out.SetAudioDevice(out.Devices()[0].device) == 0;
+}
+
+// A live source: one 10 ms chunk every 10 ms on one schedule (a late chunk
+// is made up at once, as a network stream would deliver it).
+class LiveSchedule {
+ public:
+  LiveSchedule() : m_next(steady_clock::now()) {}
+  void Tick() {
+    m_next += milliseconds(10);
+    std::this_thread::sleep_until(m_next);
+  }
+
+ private:
+  steady_clock::time_point m_next;
+};
+
+// Stretches of at least `minimum` samples quieter than 1/8 of `level`
+// between the first and the last loud sample: silence where a tone of that
+// level should sound.
+int CountGaps(const std::vector<int16_t>& x, int level, int minimum, size_t* loudSamples) {
+  const int quiet = level / 8;
+  size_t first = x.size(), last = 0;
+  for (size_t i = 0; i < x.size(); ++i)
+    if (std::abs(static_cast<int>(x[i])) > level / 2) {
+      first = std::min(first, i);
+      last = i;
+    }
+  *loudSamples = first < last ? last - first : 0;
+  int gaps = 0, run = 0;
+  for (size_t i = first; i < last; ++i) {
+    if (std::abs(static_cast<int>(x[i])) < quiet) {
+      if (++run == minimum) ++gaps;
+    } else {
+      run = 0;
+    }
+  }
+  return gaps;
+}
+
+int Soak(test::PrivatePulse& pulse, test::MonitorRecording& keeper, double seconds) {
+  CSettingsBlock settings;
+  CAudioOutput out(settings);
+  if (!Open(out)) return 1;
+  std::printf("soak: %.0f s of a live 437 Hz tone; load average at start %s\n", seconds, LoadAverage().c_str());
+  std::fflush(stdout);
+  constexpr double kAmplitude = 0.5;
+  std::vector<float> chunk(960);
+  LiveSchedule schedule;
+  const auto begin = steady_clock::now();
+  int maxQueued = 0;
+  uint32_t reported = 0;
+  const int64_t chunks = static_cast<int64_t>(seconds * 100);
+  for (int64_t c = 0; c < chunks; ++c) {
+    for (int i = 0; i < 480; ++i) {
+      const int64_t n = c * 480 + i;
+      const float v = static_cast<float>(kAmplitude * std::sin(2 * M_PI * 437.0 * static_cast<double>(n % 48000) / 48000.0));
+      chunk[2 * i] = chunk[2 * i + 1] = v;
+    }
+    maxQueued = std::max(maxQueued, out.m_fifo.Size());
+    out.ConvertAndWrite(chunk.data(), 480, {});
+    schedule.Tick();
+    if ((c + 1) % 6000 == 0) {
+      const uint32_t now = out.UnderrunCount();
+      std::printf("  %4.0f s: underruns %u (+%u), most frames queued %d, load %s\n",
+                  duration<double>(steady_clock::now() - begin).count(), now, now - reported, maxQueued,
+                  LoadAverage().c_str());
+      std::fflush(stdout);
+      reported = now;
+    }
+  }
+  test::WaitFor([&] { return out.m_fifo.Size() == 0; });
+  std::this_thread::sleep_for(milliseconds(300));
+  const uint32_t underruns = out.UnderrunCount();
+  out.CloseDevice();
+  std::this_thread::sleep_for(milliseconds(300));
+  // The feed stops at the end: one underflow is the end of the tone itself.
+  const std::vector<int16_t> recorded = keeper.Stop();
+  size_t loud = 0;
+  const int gaps = CountGaps(recorded, static_cast<int>(32767 * kAmplitude), keeper.Rate() / 500, &loud);
+  std::printf("soak result: %u underflow reports (the last is the feed's end), %d gaps of 2 ms or more in %.1f s "
+              "recorded from the monitor, most frames queued %d; load average at end %s\n",
+              underruns, gaps, static_cast<double>(loud) / keeper.Rate(), maxQueued, LoadAverage().c_str());
+  (void)pulse;
+  return 0;
+}
+
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  int rounds = 5;
+  double soak = 0;
+  for (int i = 1; i < argc; ++i) {
+    if (!std::strcmp(argv[i], "--rounds") && i + 1 < argc) {
+      rounds = std::max(1, std::atoi(argv[++i]));
+    } else if (!std::strcmp(argv[i], "--soak") && i + 1 < argc) {
+      soak = std::atof(argv[++i]);
+    } else {
+      std::fprintf(stderr, "usage: audio_bench [--rounds N] [--soak SECONDS]\n");
+      return 2;
+    }
+  }
   test::PrivatePulse pulse;
   if (!pulse.Start({{"kx_bench", "kxBench", "float32le", kRate, 2}}, "kx_bench")) {
     std::fprintf(stderr, "pulseaudio cannot run here\n");
@@ -146,77 +271,101 @@ int main() {
   pulse.UseInThisProcess();
   test::MonitorRecording keeper(pulse.Server(), "kx_bench.monitor", 8000);  // keeps the sink at a short block
   std::this_thread::sleep_for(milliseconds(2200));
-
-  CSettingsBlock settings;
-  CAudioOutput out(settings);
-  out.EnumDevices();
-  if (out.Devices().empty() || out.SetAudioDevice(out.Devices()[0].device) != 0) return 1;
+  if (soak > 0) return Soak(pulse, keeper, soak);
+  const bool verbose = getenv("KX_BENCH_VERBOSE") != nullptr;
+  std::printf("load average at start: %s\n", LoadAverage().c_str());
 
   // 1. CPU of the render thread while a live source feeds 10 ms chunks.
-  constexpr double kSeconds = 10;
-  const std::vector<float> tone = test::StereoTone(1000, 0.5, kSeconds);
-  const uint64_t cpu0 = ThreadCpuNs("kx-audio-render");
-  auto next = steady_clock::now();
-  for (size_t at = 0; at + 960 <= tone.size(); at += 960) {
-    out.ConvertAndWrite(tone.data() + at, 480, {});
-    next += milliseconds(10);
-    std::this_thread::sleep_until(next);
+  {
+    CSettingsBlock settings;
+    CAudioOutput out(settings);
+    if (!Open(out)) return 1;
+    constexpr double kSeconds = 10;
+    const std::vector<float> tone = test::StereoTone(1000, 0.5, kSeconds);
+    const uint64_t cpu0 = ThreadCpuNs("kx-audio-render");
+    LiveSchedule schedule;
+    for (size_t at = 0; at + 960 <= tone.size(); at += 960) {
+      out.ConvertAndWrite(tone.data() + at, 480, {});
+      schedule.Tick();
+    }
+    test::WaitFor([&] { return out.m_fifo.Size() == 0; });
+    const double renderCpu = (ThreadCpuNs("kx-audio-render") - cpu0) / 1e9;
+    WriteWav("/tmp/kx_bench_tone.wav", tone);
+    const double paplayCpu = RunPaplay(pulse.Server(), "/tmp/kx_bench_tone.wav");
+    std::printf("render thread CPU: %.4f s per %.0f s = %.3f%% of one core (paplay process: %.4f s = %.3f%%)\n",
+                renderCpu, kSeconds, 100 * renderCpu / kSeconds, paplayCpu, 100 * paplayCpu / kSeconds);
   }
-  test::WaitFor([&] { return out.m_fifo.Size() == 0; });
-  const double renderCpu = (ThreadCpuNs("kx-audio-render") - cpu0) / 1e9;
-  WriteWav("/tmp/kx_bench_tone.wav", tone);
-  const double paplayCpu = RunPaplay(pulse.Server(), "/tmp/kx_bench_tone.wav");
-  std::printf("render thread CPU: %.4f s per %.0f s = %.3f%% of one core (paplay process: %.4f s = %.3f%%)\n",
-              renderCpu, kSeconds, 100 * renderCpu / kSeconds, paplayCpu, 100 * paplayCpu / kSeconds);
 
-  // 2. Latency: silence flows in 10 ms chunks; one chunk carries a click.
+  // 2. Latency: silence flows in 10 ms chunks; every 40th chunk carries a
+  // click. Each round opens the device afresh, so an underrun in one round
+  // cannot carry its added delay into the next.
   ClickWatch watch(pulse.Server());
   const std::vector<float> silence(960, 0.0f), click = Click();
-  std::vector<double> ours, theirs;
-  // A live source: one 10 ms chunk every 10 ms on one schedule; every 40th
-  // chunk carries the click instead of silence.
-  next = steady_clock::now();
-  for (int round = 0; round < 10; ++round) {
-    int queuedAtClick = 0;
-    steady_clock::time_point written;
-    for (int i = 0; i < 40; ++i) {
-      if (i == 10) {
-        watch.Arm();
-        queuedAtClick = out.m_fifo.Size();
-        written = steady_clock::now();
-        out.ConvertAndWrite(click.data(), 480, {});
-      } else {
-        out.ConvertAndWrite(silence.data(), 480, {});
-      }
-      next += milliseconds(10);
-      std::this_thread::sleep_until(next);
-    }
-    const auto seen = watch.Wait();
-    if (seen != steady_clock::time_point{}) ours.push_back(duration<double, std::milli>(seen - written).count());
-    if (getenv("KX_BENCH_VERBOSE"))
-      std::printf("  click %d: %.1f ms, %d frames queued before it\n", round,
-                  seen != steady_clock::time_point{} ? ours.back() : -1.0, queuedAtClick);
-  }
-  out.CloseDevice();
-  // The file: 100 ms of silence, the click, silence; the 100 ms are taken off.
+  // paplay's file: 100 ms of silence, the click, silence; the 100 ms are taken off.
   std::vector<float> clickFile(kRate / 10 * 2, 0.0f);
   clickFile.insert(clickFile.end(), click.begin(), click.end());
   clickFile.resize(kRate * 2, 0.0f);
   WriteWav("/tmp/kx_bench_click.wav", clickFile);
-  for (int round = 0; round < 10; ++round) {
-    watch.Arm();
-    const auto started = steady_clock::now();
-    RunPaplay(pulse.Server(), "/tmp/kx_bench_click.wav");
-    const auto seen = watch.Wait();
-    if (seen != steady_clock::time_point{}) theirs.push_back(duration<double, std::milli>(seen - started).count() - 100.0);
+  constexpr int kClicks = 10, kPaplayClicks = 5;
+  std::vector<double> ours, theirs, oursRounds, theirsRounds;
+  uint32_t underruns = 0;
+  for (int round = 0; round < rounds; ++round) {
+    std::vector<double> o, t;
+    uint32_t roundUnderruns = 0;
+    {
+      CSettingsBlock settings;
+      CAudioOutput out(settings);
+      if (!Open(out)) return 1;
+      LiveSchedule schedule;
+      for (int i = 0; i < 20; ++i) {  // the stream settles
+        out.ConvertAndWrite(silence.data(), 480, {});
+        schedule.Tick();
+      }
+      for (int k = 0; k < kClicks; ++k) {
+        int queuedAtClick = 0;
+        steady_clock::time_point written;
+        for (int i = 0; i < 40; ++i) {
+          if (i == 10) {
+            watch.Arm();
+            queuedAtClick = out.m_fifo.Size();
+            roundUnderruns = out.UnderrunCount();  // while the feed still flows
+            written = steady_clock::now();
+            out.ConvertAndWrite(click.data(), 480, {});
+          } else {
+            out.ConvertAndWrite(silence.data(), 480, {});
+          }
+          schedule.Tick();
+        }
+        const auto seen = watch.Wait();
+        if (seen != steady_clock::time_point{}) o.push_back(duration<double, std::milli>(seen - written).count());
+        if (verbose)
+          std::printf("  round %d click %d: %.1f ms, %d frames queued before it\n", round, k,
+                      seen != steady_clock::time_point{} ? o.back() : -1.0, queuedAtClick);
+      }
+    }
+    for (int k = 0; k < kPaplayClicks; ++k) {
+      watch.Arm();
+      const auto started = steady_clock::now();
+      RunPaplay(pulse.Server(), "/tmp/kx_bench_click.wav");
+      const auto seen = watch.Wait();
+      if (seen != steady_clock::time_point{}) t.push_back(duration<double, std::milli>(seen - started).count() - 100.0);
+    }
+    std::printf("round %d: Write -> monitor median %.1f ms (%zu clicks, %u underruns); paplay median %.1f ms (%zu)\n",
+                round, Median(o), o.size(), roundUnderruns, Median(t), t.size());
+    std::fflush(stdout);
+    ours.insert(ours.end(), o.begin(), o.end());
+    theirs.insert(theirs.end(), t.begin(), t.end());
+    oursRounds.push_back(Median(o));
+    theirsRounds.push_back(Median(t));
+    underruns += roundUnderruns;
   }
-  auto median = [](std::vector<double> v) {
-    if (v.empty()) return -1.0;
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-  };
-  std::printf("latency Write -> monitor: median %.1f ms over %zu clicks (paplay from its start, less the file's 100 ms lead: median %.1f ms over %zu)\n",
-              median(ours), ours.size(), median(theirs), theirs.size());
+  std::printf("latency Write -> monitor: median %.1f ms over %zu clicks, median of round medians %.1f ms; "
+              "%u underruns while clicking\n",
+              Median(ours), ours.size(), Median(oursRounds), underruns);
+  std::printf("paplay (from its start, less the file's 100 ms lead): median %.1f ms over %zu, of round medians %.1f ms; "
+              "ratio ours/paplay %.2f\n",
+              Median(theirs), theirs.size(), Median(theirsRounds), Median(ours) / Median(theirs));
+  std::printf("load average at end: %s\n", LoadAverage().c_str());
   std::remove("/tmp/kx_bench_tone.wav");
   std::remove("/tmp/kx_bench_click.wav");
   return 0;

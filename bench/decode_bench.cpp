@@ -27,6 +27,10 @@
 #include <thread>
 #include <vector>
 
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
 #include "audio/audio_output.h"
 #include "media/preview_session.h"
 #include "media/session_adapters.h"
@@ -66,7 +70,7 @@ struct Camera {
       dup2(out[1], 1);
       close(out[0]);
       close(out[1]);
-      execl("/usr/bin/python3", "python3", KX_RTSP_CAMERA_SCRIPT, "--mount", launch.c_str(), (char*)nullptr);
+      execl("/usr/bin/python3", "python3", KX_RTSP_CAMERA_SCRIPT, "--demo", "--mount", launch.c_str(), (char*)nullptr);
       _exit(127);
     }
     close(out[1]);
@@ -82,7 +86,9 @@ struct Camera {
       waitpid(pid, nullptr, 0);
     }
   }
-  std::string Url() const { return "rtsp://127.0.0.1:" + std::to_string(port) + "/cam"; }
+  std::string Url(const std::string& mount = "/cam") const {
+    return "rtsp://127.0.0.1:" + std::to_string(port) + mount;
+  }
 };
 
 class NullHost : public kx::IPreviewHost {
@@ -212,10 +218,149 @@ double RunFfmpeg(const std::string& url) {
   return CpuSeconds(r);
 }
 
+// --- Time to first picture (decode_bench --first-picture [ROUNDS]) ---------
+// From the start of an opening to the first picture, on the demo camera
+// (1280x720, a key frame every second, AAC), median of several rounds; each
+// round measures, one after the other, on fresh connections:
+//  - the camera's first key frame: our own avformat read from the same start
+//    (open, then packets until the first video key packet): no player can
+//    show a picture earlier;
+//  - ffplay: from starting the process to its first picture through its
+//    filter graph (`-vf showinfo` logs it as decoded, just before it is
+//    queued for display; SDL's dummy video and audio drivers), so ffplay's
+//    own start-up is included;
+//  - the session with FFmpeg's full stream search (as before), then with the
+//    short search: Start to the first converted picture record.
+
+double MsSince(Clock::time_point t0) { return std::chrono::duration<double, std::milli>(Clock::now() - t0).count(); }
+
+// Open + read until the first video key packet; -1 when none came in 10 s.
+double FirstKeyFrameMs(const std::string& url) {
+  const auto t0 = Clock::now();
+  AVFormatContext* ctx = nullptr;
+  AVDictionary* options = nullptr;
+  av_dict_set(&options, "timeout", "10000000", 0);
+  const int rc = avformat_open_input(&ctx, url.c_str(), nullptr, &options);
+  av_dict_free(&options);
+  if (rc < 0) return -1;
+  double ms = -1;
+  AVPacket* packet = av_packet_alloc();
+  while (MsSince(t0) < 10000 && av_read_frame(ctx, packet) == 0) {
+    const AVStream* st = ctx->streams[packet->stream_index];
+    const bool key = st->codecpar->codec_type == AVMEDIA_TYPE_VIDEO && (packet->flags & AV_PKT_FLAG_KEY);
+    av_packet_unref(packet);
+    if (key) {
+      ms = MsSince(t0);
+      break;
+    }
+  }
+  av_packet_free(&packet);
+  avformat_close_input(&ctx);
+  return ms;
+}
+
+// ffplay until it logs its first picture; -1 when none came in 15 s.
+double FfplayFirstPictureMs(const std::string& url) {
+  int err[2];
+  if (pipe(err) != 0) return -1;
+  const auto t0 = Clock::now();
+  const pid_t pid = fork();
+  if (pid == 0) {
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    const int null = open("/dev/null", O_RDWR);
+    dup2(null, 0);
+    dup2(null, 1);
+    dup2(err[1], 2);
+    close(err[0]);
+    close(err[1]);
+    execlp("ffplay", "ffplay", "-hide_banner", "-loglevel", "info", "-vf", "showinfo", url.c_str(), (char*)nullptr);
+    _exit(127);
+  }
+  close(err[1]);
+  double ms = -1;
+  std::string text;
+  char buf[4096];
+  while (MsSince(t0) < 15000) {
+    pollfd p{err[0], POLLIN, 0};
+    if (poll(&p, 1, 100) <= 0) continue;
+    const ssize_t n = read(err[0], buf, sizeof buf);
+    if (n <= 0) break;
+    text.append(buf, static_cast<size_t>(n));
+    if (text.find("n:   0") != std::string::npos || text.find("n:0 ") != std::string::npos) {
+      ms = MsSince(t0);
+      break;
+    }
+  }
+  kill(pid, SIGTERM);
+  waitpid(pid, nullptr, 0);
+  close(err[0]);
+  return ms;
+}
+
+// Start to the first converted picture with the given stream search; -1
+// when none came in 15 s.
+double SessionFirstPictureMs(const std::string& url, const kx::ProbeLimits& limits, int64_t& fullSearches) {
+  kx::CSettingsBlock settings;
+  kx::CSpectrumAnalyser analyser;
+  kx::CAnalyserFeed<kx::CSpectrumAnalyser> feed(analyser);
+  kx::CAudioOutput output(settings);
+  kx::CAudioOutputTarget<kx::CAudioOutput> target(output);
+  output.OpenConfiguredDevice(0, 1.0f);
+  NullHost host;
+  double ms = -1;
+  {
+    kx::CPreviewSession session(host, feed, target, settings);
+    session.m_probeLimits = limits;
+    session.SetURL(ConvertUTF8ToUnicode(url));
+    const auto t0 = Clock::now();
+    session.Start();
+    while (session.m_stats.picturesConverted.load() == 0 && MsSince(t0) < 15000)
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
+    if (session.m_stats.picturesConverted.load() > 0) ms = MsSince(t0);
+    fullSearches += session.m_stats.fullProbes.load();
+    session.Stop();
+  }
+  output.CloseDevice();
+  return ms;
+}
+
+int FirstPictureReport(const std::string& url, int rounds) {
+  std::printf("time to first picture on %s, load average at start: %s\n", url.c_str(), LoadAverage().c_str());
+  std::vector<double> key, ffplay, before, after, afterOverKey;
+  int64_t fullSearches = 0;
+  for (int round = 0; round < rounds; ++round) {
+    const double k = FirstKeyFrameMs(url);
+    const double f = FfplayFirstPictureMs(url);
+    const double b = SessionFirstPictureMs(url, kx::ProbeLimits::Full(), fullSearches);
+    const double a = SessionFirstPictureMs(url, kx::ProbeLimits::Bounded(), fullSearches);
+    std::printf("round %d: first key frame %.0f ms; ffplay %.0f ms; session, full search %.0f ms; session, short "
+                "search %.0f ms; load %s\n",
+                round + 1, k, f, b, a, LoadAverage().c_str());
+    std::fflush(stdout);
+    key.push_back(k);
+    ffplay.push_back(f);
+    before.push_back(b);
+    after.push_back(a);
+    afterOverKey.push_back(a - k);
+  }
+  std::printf("medians of %d rounds (load average now %s):\n", rounds, LoadAverage().c_str());
+  std::printf("  camera's first key frame (own read from the same start): %.0f ms\n", Median(key));
+  std::printf("  ffplay, process start to first picture (reference): %.0f ms\n", Median(ffplay));
+  std::printf("  session, FFmpeg's full stream search (before): %.0f ms\n", Median(before));
+  std::printf("  session, short stream search (now): %.0f ms, %.2f x ffplay, key frame + %.0f ms "
+              "(targets <= 600 ms, <= key frame + 100 ms)\n",
+              Median(after), Median(after) / Median(ffplay), Median(afterOverKey));
+  std::printf("  short searches that fell back to the full search: %lld of %d\n", static_cast<long long>(fullSearches),
+              rounds);
+  return 0;
+}
+
 }  // namespace
 
 // decode_bench [ROUNDS]: each round runs ffmpeg, the session with the sound
 // device and the session without one, in that order; medians are reported.
+// decode_bench --first-picture [ROUNDS]: time to the first picture (above).
 int main(int argc, char** argv) {
   const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
   Camera camera;
@@ -223,6 +368,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "the camera did not start\n");
     return 1;
   }
+  if (argc > 1 && std::string(argv[1]) == "--first-picture")
+    return FirstPictureReport(camera.Url("/demo"), argc > 2 ? std::max(1, std::atoi(argv[2])) : 7);
   std::printf("load average at start: %s\n", LoadAverage().c_str());
   std::vector<double> ffmpeg, session, silent, firstPicture, ratio, silentRatio;
   std::map<std::string, std::vector<double>> threads, silentThreads;

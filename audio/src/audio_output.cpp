@@ -266,6 +266,14 @@ void CAudioOutput::CloseDeviceLocked() {
   // Stopping waits for the server: no lock of the decode or render side is held.
   if (client && m_bStarted) client->Stop();
   m_bStarted = false;
+  // Every time the device ran dry counts, a stopped preview's too; crackling
+  // sound with many more of them than previews stopped shows in the log.
+  const uint32_t underruns = client ? client->UnderrunCount() : 0;
+  if (underruns > 0) {
+    char line[64];
+    std::snprintf(line, sizeof line, "Audio output underruns: %u", underruns);
+    LogInfo(std::string_view(line));
+  }
 }
 
 int CAudioOutput::OpenConfiguredDevice(int outputId, float volume) {
@@ -351,6 +359,11 @@ float CAudioOutput::GetPeakValue() {
   float peak = 0.0f;
   if (!meter || Failed(meter->GetPeakValue(&peak))) return 0.0f;
   return peak;
+}
+
+uint32_t CAudioOutput::UnderrunCount() {
+  platform::LockGuard client(m_csClient);
+  return m_spAudioClient ? m_spAudioClient->UnderrunCount() : 0;
 }
 
 bool CAudioOutput::RenderThreadRunning() {

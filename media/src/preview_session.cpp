@@ -11,6 +11,7 @@ extern "C" {
 
 #include "app/app_log.h"
 #include "media/camera_info.h"
+#include "media/stream_probe.h"
 #include "platform/debug_output.h"
 #include "ui/res_str.h"
 
@@ -96,16 +97,22 @@ void CPreviewSession::HostCameraInfo(CameraInfoLine line, const std::u16string& 
   m_host.CameraInfo(line, text);
 }
 
-void CPreviewSession::BeginRead() { m_readStartNs.store(NowNs(), std::memory_order_release); }
+void CPreviewSession::BeginRead() {
+  m_bReadInterrupted.store(false, std::memory_order_release);
+  m_readStartNs.store(NowNs(), std::memory_order_release);
+}
 void CPreviewSession::EndRead() { m_readStartNs.store(0, std::memory_order_release); }
 
 int CPreviewSession::ReadInterruptCallback(void* opaque) {
   auto* s = static_cast<CPreviewSession*>(opaque);
-  if (s->StopRequested()) return 1;
+  bool interrupt = s->StopRequested();
   const int64_t start = s->m_readStartNs.load(std::memory_order_acquire);
-  if (start == 0) return 0;
-  const int64_t quietNs = NowNs() - start;
-  return quietNs > int64_t{s->m_readLimitMs.load(std::memory_order_acquire)} * 1000000 ? 1 : 0;
+  if (!interrupt && start != 0) {
+    const int64_t quietNs = NowNs() - start;
+    interrupt = quietNs > int64_t{s->m_readLimitMs.load(std::memory_order_acquire)} * 1000000;
+  }
+  if (interrupt) s->m_bReadInterrupted.store(true, std::memory_order_release);
+  return interrupt ? 1 : 0;
 }
 
 void CPreviewSession::ShowMessage(MessageIcon icon, uint32_t textId) {
@@ -165,37 +172,22 @@ bool OpenDecoder(AVStream* stream, AVCodecContext*& ctx, const AVCodec*& codec) 
 
 }  // namespace
 
-DecodeProc CPreviewSession::OpenStream(bool reconnecting) {
-  // 1. Connecting indicator, analysis and information bar.
-  m_bBusy = 1;
-  m_spinner.Reset();
-  ResetAnalysis();
-  HostCameraInfo(CameraInfoLine::Clear, {});
-
-  // 2.
-  const std::string url = ConvertUnicodeToUTF8(URL());
-  LogInfo(std::string_view("DoPreviewStart"));
-
+CPreviewSession::InputResult CPreviewSession::OpenInput(const std::string& url, const ProbeLimits& limits,
+                                                        int32_t timeoutMs, bool logUrl) {
   // 3. The open runs under the watchdog.
   m_pFormatCtx = avformat_alloc_context();
   m_pFormatCtx->interrupt_callback.callback = OpenInterruptCallback;
   m_pFormatCtx->interrupt_callback.opaque = m_pOpenWatchdog.get();
   m_pOpenWatchdog->bTimedOut = 0;
-  const int32_t timeoutMs = EffectiveOpenTimeout(m_settings.OpenTimeout.Get());
   m_pOpenWatchdog->hTimer.Arm(platform::Millis(timeoutMs));
 
   // 4. The password never reaches the log.
-  LogInfo("URL: " + kxMaskUrlPassword(url));
+  if (logUrl) LogInfo("URL: " + kxMaskUrlPassword(url));
 
   // 5.
   if (avformat_open_input(&m_pFormatCtx, url.c_str(), nullptr, nullptr) < 0) {
     m_pFormatCtx = nullptr;  // freed by the failed open
-    LogError(ResStrEnglish(3330));
-    m_stats.openFailures++;
-    // A stop that aborted a reconnection is no error to show.
-    if (!StopRequested()) ShowMessage(MessageIcon::Error, 3330);
-    SetIdle();
-    return DecodeProc::None;
+    return InputResult::OpenFailed;
   }
   m_bInputOpen.store(true, std::memory_order_release);
 
@@ -210,15 +202,56 @@ DecodeProc CPreviewSession::OpenStream(bool reconnecting) {
   av_format_inject_global_side_data(m_pFormatCtx);
   if (m_pFormatCtx->pb) m_pFormatCtx->pb->eof_reached = 0;
 
-  // 8. An input without stream information is closed again.
-  const int info = avformat_find_stream_info(m_pFormatCtx, nullptr);
+  // 8.
+  TestPoint(SessionPoint::BeforeStreamSearch);
+  const int info = FindStreamInfo(m_pFormatCtx, limits);
   EndRead();
-  if (info < 0) {
+  m_readLimitMs = timeoutMs;
+  // Stopped, or the camera went quiet: the search may still report success
+  // for the streams it had, but it is no reason to search again.
+  if (m_bReadInterrupted.load(std::memory_order_acquire)) return info < 0 ? InputResult::NoStreamInfo : InputResult::Open;
+  if (limits.bounded && !AllStreamParametersKnown(*m_pFormatCtx)) return InputResult::Incomplete;
+  return info < 0 ? InputResult::NoStreamInfo : InputResult::Open;
+}
+
+DecodeProc CPreviewSession::OpenStream(bool reconnecting) {
+  // 1. Connecting indicator, analysis and information bar.
+  m_bBusy = 1;
+  m_spinner.Reset();
+  ResetAnalysis();
+  HostCameraInfo(CameraInfoLine::Clear, {});
+
+  // 2.
+  const std::string url = ConvertUnicodeToUTF8(URL());
+  LogInfo(std::string_view("DoPreviewStart"));
+
+  // 3 to 8. The search reads only until the decoders can be set up (see
+  // FindStreamInfo), so the first picture is not held back by a survey of the
+  // frame rate. A short search that left a stream's parameters unknown cannot
+  // be taken up again: the input is opened once more and searched in full.
+  const int32_t timeoutMs = EffectiveOpenTimeout(m_settings.OpenTimeout.Get());
+  InputResult input = OpenInput(url, m_probeLimits, timeoutMs, true);
+  if (input == InputResult::Incomplete) {
+    CloseStream();
+    m_stats.fullProbes++;
+    platform::DebugOutput(std::string_view("Stream parameters incomplete after a short search: full search\n"));
+    // A stop that came meanwhile ends the start as a stopped search would.
+    input = StopRequested() ? InputResult::NoStreamInfo : OpenInput(url, ProbeLimits::Full(), timeoutMs, false);
+  }
+  if (input == InputResult::OpenFailed) {
+    LogError(ResStrEnglish(3330));
+    m_stats.openFailures++;
+    // A stop that aborted a reconnection is no error to show.
+    if (!StopRequested()) ShowMessage(MessageIcon::Error, 3330);
+    SetIdle();
+    return DecodeProc::None;
+  }
+  // An input without stream information is closed again.
+  if (input == InputResult::NoStreamInfo) {
     CloseStream();
     SetIdle();
     return DecodeProc::None;
   }
-  m_readLimitMs = timeoutMs;
 
   // 9. The first stream of each kind.
   int32_t video = -1, audio = -1;

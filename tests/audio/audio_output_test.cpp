@@ -8,7 +8,9 @@ extern "C" {
 #include <libavutil/opt.h>
 }
 
+#include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <mutex>
 #include <thread>
 
@@ -58,13 +60,17 @@ class Feeder {
     test::WaitFor([&] { return m_out.m_fifo.Size() == 0; });
   }
   // Keeps writing a tone on a thread of its own until StopLoop.
-  void StartLoop(double amplitude) {
+  void StartLoop(double amplitude) { StartLoop(test::StereoTone(1000, amplitude, 0.01)); }
+  // The same with `cycle` (48 kHz stereo, a whole number of 10 ms chunks) played over and over.
+  void StartLoop(std::vector<float> cycle) {
     m_run = true;
-    m_thread = std::thread([this, amplitude] {
-      const std::vector<float> tone = test::StereoTone(1000, amplitude, 0.01);
-      while (m_run) {
+    m_thread = std::thread([this, cycle = std::move(cycle)] {
+      for (size_t at = 0; m_run;) {
         const int rate = Rate();
-        if (m_out.m_fifo.Size() < rate / 10 && m_out.ConvertAndWrite(tone.data(), 480, m_picture) > 0) continue;
+        if (m_out.m_fifo.Size() < rate / 10 && m_out.ConvertAndWrite(cycle.data() + at, 480, m_picture) > 0) {
+          at = (at + 960) % cycle.size();
+          continue;
+        }
         std::this_thread::sleep_for(2ms);
       }
     });
@@ -347,6 +353,80 @@ TEST_F(AudioOutputTest, ChangingDeviceWhileAudioFlowsLeavesNoThreadAndTheNewSink
   EXPECT_EQ(m_out.m_pSwr, nullptr);
   EXPECT_EQ(m_out.m_fifo.Capacity(), 0);
   EXPECT_EQ(test::ThreadCount(), threadsOpen - 1);
+}
+
+// The loud stretches of a recording, split where it is quiet (below
+// -40 dBFS) for at least `quietSamples`.
+std::vector<std::vector<int16_t>> LoudParts(const std::vector<int16_t>& x, size_t quietSamples) {
+  std::vector<std::vector<int16_t>> parts;
+  size_t start = 0, quiet = 0;
+  bool inPart = false;
+  for (size_t i = 0; i <= x.size(); ++i) {
+    const bool loud = i < x.size() && std::abs(static_cast<int>(x[i])) > 328;
+    if (loud) {
+      if (!inPart) start = i;
+      inPart = true;
+      quiet = 0;
+    } else if (inPart && (++quiet >= quietSamples || i == x.size())) {
+      parts.emplace_back(x.begin() + static_cast<ptrdiff_t>(start), x.begin() + static_cast<ptrdiff_t>(i + 1 - quiet));
+      inPart = false;
+    }
+  }
+  return parts;
+}
+
+// No pre-roll: a single chunk shorter than any buffer target plays at once,
+// also on a stream that has never had data. Running dry is counted (an idle
+// stream that never played is not), and the sound comes back as soon as the
+// audio does, however long the device went without.
+TEST_F(AudioOutputTest, ShortChunkPlaysAtOnceAndSoundResumesAfterCountedUnderruns) {
+  LogLines log;
+  ASSERT_EQ(m_out.SetAudioDevice(Sink("kx_float")), 0);
+  ASSERT_TRUE(m_out.SetSessionVolume(1.0f));
+  test::MonitorRecording rec(m_server, "kx_float.monitor", 48000);  // waits half a second
+  ASSERT_TRUE(rec.Started());
+  EXPECT_EQ(m_out.UnderrunCount(), 0u);
+
+  // 15 ms of 437 Hz and nothing after it.
+  const std::vector<float> chunk = test::StereoTone(437, 0.5, 0.015);
+  ASSERT_GT(m_out.ConvertAndWrite(chunk.data(), 720, {}), 0);
+  EXPECT_TRUE(test::WaitFor([&] { return m_out.GetPeakValue() > 0.25f; }));
+  EXPECT_TRUE(test::WaitFor([&] { return m_out.UnderrunCount() >= 1; }));
+  std::this_thread::sleep_for(300ms);
+
+  // A tone that stops mid-play, then comes back after a clear silence.
+  Feeder feeder(m_out);
+  const std::vector<float> tone = test::StereoTone(1109, 0.5, 1.0);  // whole periods: loops seamlessly
+  for (int pass = 0; pass < 2; ++pass) {
+    feeder.StartLoop(tone);
+    EXPECT_TRUE(test::WaitFor([&] { return m_out.GetPeakValue() > 0.25f; })) << "pass " << pass;
+    std::this_thread::sleep_for(400ms);
+    const uint32_t playing = m_out.UnderrunCount();
+    feeder.StopLoop();
+    EXPECT_TRUE(test::WaitFor([&] { return m_out.UnderrunCount() > playing; })) << "pass " << pass;
+    EXPECT_TRUE(test::WaitFor([&] { return m_out.GetPeakValue() < 0.001f; })) << "pass " << pass;
+    std::this_thread::sleep_for(300ms);
+  }
+  // Closing logs the count: the chunk's end and the two stops at least.
+  const uint32_t counted = m_out.UnderrunCount();
+  EXPECT_GE(counted, 3u);
+  m_out.CloseDevice();
+  const std::vector<std::string> lines = log.Lines();
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "Audio output underruns: " + std::to_string(counted)), lines.end());
+
+  // What the sink played: the chunk, then the tone twice, each at its pitch and level.
+  const std::vector<std::vector<int16_t>> parts = LoudParts(rec.Stop(), 48000 / 10);
+  ASSERT_EQ(parts.size(), 3u);
+  const test::ToneStats first = test::AnalyseTone(parts[0], 48000);
+  EXPECT_NEAR(first.frequency, 437, 3);
+  EXPECT_NEAR(first.peakDb, -6.02, 1);
+  EXPECT_LT(first.seconds, 0.1);
+  for (size_t i = 1; i < parts.size(); ++i) {
+    const test::ToneStats st = test::AnalyseTone(parts[i], 48000);
+    EXPECT_NEAR(st.frequency, 1109, 2) << "part " << i;
+    EXPECT_NEAR(st.peakDb, -6.02, 1) << "part " << i;
+    EXPECT_GT(st.seconds, 0.3) << "part " << i;
+  }
 }
 
 class RecordingPresenter : public IPicturePresenter {

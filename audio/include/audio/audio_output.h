@@ -99,6 +99,9 @@ class CAudioOutput {
 
   bool RenderThreadRunning();
   bool Started() const { return m_bStarted.load(); }
+  // Times the open device ran out of audio while it played (the server's
+  // underflow reports) since it was opened; 0 when no device is open.
+  uint32_t UnderrunCount();
 
   // Members the decode thread uses (under m_csSetup).
   platform::Lock m_csSetup;

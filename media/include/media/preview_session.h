@@ -17,6 +17,7 @@
 #include "media/open_watchdog.h"
 #include "media/picture_pool.h"
 #include "media/preview_host.h"
+#include "media/stream_probe.h"
 #include "platform/sync.h"
 
 struct AVFormatContext;
@@ -69,7 +70,7 @@ class CPreviewSession;
 
 // Points of a start and a run at which a test may hold the thread that gets
 // there, to make a stop or a destruction arrive exactly then.
-enum class SessionPoint { BeforeCameraInfo, BeforeRun, BeforeResizeTargets };
+enum class SessionPoint { BeforeCameraInfo, BeforeRun, BeforeResizeTargets, BeforeStreamSearch };
 class ISessionTestHook {
  public:
   virtual ~ISessionTestHook() = default;
@@ -88,6 +89,7 @@ struct SessionStats {
   std::atomic<int64_t> runs{0};                // decode runs started
   std::atomic<int64_t> reconnections{0};       // DoPreviewStart calls by an ending run
   std::atomic<int64_t> openFailures{0};        // "Error rtsp url!"
+  std::atomic<int64_t> fullProbes{0};          // openings whose short stream search left parameters unknown
   std::atomic<int64_t> firstWrittenClockMicros{-1};  // audio clock of the run's first output chunk
   std::atomic<int32_t> lastProc{0};            // DecodeProc of the newest run
 };
@@ -153,6 +155,8 @@ class CPreviewSession {
   IAudioTarget& m_audio;
   const CSettingsBlock& m_settings;
   CPicturePool m_picturePool;
+  // How far an opening reads for the stream information; set before a start.
+  ProbeLimits m_probeLimits = ProbeLimits::Bounded();
 
   // Set with m_hStopEvent: read by FFmpeg's interrupt callbacks, which may
   // run on FFmpeg's own receive threads.
@@ -165,6 +169,11 @@ class CPreviewSession {
   // camera information and says which decode procedure fits. On None nothing
   // stays open.
   DecodeProc OpenStream(bool reconnecting);
+  // Steps 3 to 8 of a start: the input opened under the watchdog and its
+  // streams searched within `limits`. Incomplete: a bounded search left a
+  // stream's parameters unknown (the input stays open).
+  enum class InputResult { Open, OpenFailed, NoStreamInfo, Incomplete };
+  InputResult OpenInput(const std::string& url, const ProbeLimits& limits, int32_t timeoutMs, bool logUrl);
   // Frees what a run used: decoders, input, stream indexes.
   void CloseStream();
   void SetIdle();  // m_bBusy and its counters 0
@@ -188,6 +197,7 @@ class CPreviewSession {
   static int ReadInterruptCallback(void* opaque);
   std::atomic<bool> m_bInputOpen{false};
   std::atomic<int64_t> m_readStartNs{0};  // 0: no read in progress
+  std::atomic<bool> m_bReadInterrupted{false};  // the interrupt callback ended the read in progress
   std::atomic<int32_t> m_readLimitMs{4000};
 
  private:

@@ -13,11 +13,25 @@
 
 namespace kx::platform::audio {
 
-// Stream buffer: the server asks for data every 10 ms (minreq) and keeps a
-// target of 40 ms queued (tlength). The 10 ms period alone underruns on a
-// loaded machine; 40 ms plays clean here and keeps the added latency small.
-static constexpr uint32_t kMinRequestUsec = 10'000;
-static constexpr uint32_t kTargetLengthUsec = 40'000;
+// Stream buffer, found by measurement on the loaded two-core test machine
+// (a live source of 10 ms chunks, each setting soaked side by side): the
+// server asks for data every 5 ms (minreq) and keeps a target of 30 ms
+// (tlength; the server makes it 20 ms in the stream and asks the sink for
+// 10 ms). A 10 ms request underran even with a 40 ms target, and 5 ms with
+// a 20 ms target underran several times a minute. Targets of 45 ms and
+// more ask the sink for a longer period than it runs at, and a stream fed
+// just in time then reports running dry at nearly every sink period.
+static constexpr uint32_t kMinRequestUsec = 5'000;
+static constexpr uint32_t kTargetLengthUsec = 30'000;
+// The engine's period: the render loop's wake-up when the server asks for nothing.
+static constexpr uint32_t kPeriodUsec = 10'000;
+// Playback starts with the first frame written and, after running dry,
+// resumes with the first frame that comes back: no pre-roll, nothing
+// dropped. A start threshold of 0 would not do: the server then reads
+// silence from an empty stream and moves its read position past what was
+// written, so every later write lands behind it and is thrown away (a
+// stream started before its first data never sounds).
+static constexpr uint32_t kStartThresholdFrames = 1;
 
 void FormatDeleter::operator()(WAVEFORMATEX* format) const { std::free(format); }
 
@@ -43,7 +57,7 @@ struct AudioClient::Impl {
   static void PeriodCallback(pa_mainloop_api*, pa_time_event* e, const struct timeval*, void* p) {
     auto* self = static_cast<Impl*>(p);
     if (self->event) self->event->Set();
-    pa_context_rttime_restart(self->connection->Context(), e, pa_rtclock_now() + kMinRequestUsec);
+    pa_context_rttime_restart(self->connection->Context(), e, pa_rtclock_now() + kPeriodUsec);
   }
   void StopPeriodLocked() {
     if (!period) return;
@@ -145,8 +159,8 @@ HRESULT AudioClient::IsFormatSupported(const WAVEFORMATEX* format) {
 }
 
 HRESULT AudioClient::GetDevicePeriod(int64_t* defaultPeriod, int64_t* minimumPeriod) {
-  if (defaultPeriod) *defaultPeriod = kMinRequestUsec * 10;
-  if (minimumPeriod) *minimumPeriod = kMinRequestUsec * 10;
+  if (defaultPeriod) *defaultPeriod = kPeriodUsec * 10;
+  if (minimumPeriod) *minimumPeriod = kPeriodUsec * 10;
   return S_OK;
 }
 
@@ -157,7 +171,7 @@ HRESULT AudioClient::Initialize(int64_t bufferDuration, const WAVEFORMATEX* form
   if (!detail::SampleSpecFromFormat(format, d.sampleSpec)) return AUDCLNT_E_UNSUPPORTED_FORMAT;
   d.frameSize = pa_frame_size(&d.sampleSpec);
   const pa_channel_map map = detail::ChannelMapFor(*d.endpoint, d.sampleSpec.channels);
-  const uint64_t asked = bufferDuration > 0 ? static_cast<uint64_t>(bufferDuration) / 10 : kMinRequestUsec;
+  const uint64_t asked = bufferDuration > 0 ? static_cast<uint64_t>(bufferDuration) / 10 : kPeriodUsec;
   const uint64_t target = asked > kTargetLengthUsec ? asked : kTargetLengthUsec;
 
   {
@@ -175,7 +189,7 @@ HRESULT AudioClient::Initialize(int64_t bufferDuration, const WAVEFORMATEX* form
     pa_buffer_attr attr;
     attr.maxlength = static_cast<uint32_t>(-1);
     attr.tlength = static_cast<uint32_t>(pa_usec_to_bytes(target, &d.sampleSpec));
-    attr.prebuf = static_cast<uint32_t>(-1);
+    attr.prebuf = static_cast<uint32_t>(kStartThresholdFrames * d.frameSize);
     attr.minreq = static_cast<uint32_t>(pa_usec_to_bytes(kMinRequestUsec, &d.sampleSpec));
     attr.fragsize = static_cast<uint32_t>(-1);
 
@@ -294,7 +308,7 @@ HRESULT AudioClient::Start() {
     m_impl->started = true;
     detail::Connection::Locked lock(*m_impl->connection);
     if (!m_impl->period && m_impl->connection->AliveLocked())
-      m_impl->period = pa_context_rttime_new(m_impl->connection->Context(), pa_rtclock_now() + kMinRequestUsec,
+      m_impl->period = pa_context_rttime_new(m_impl->connection->Context(), pa_rtclock_now() + kPeriodUsec,
                                              &Impl::PeriodCallback, m_impl.get());
   }
   return hr;

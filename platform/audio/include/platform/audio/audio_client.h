@@ -31,9 +31,11 @@ class AudioClient {
   HRESULT IsFormatSupported(const WAVEFORMATEX* format);
   // Default and minimum period in 100-ns units.
   HRESULT GetDevicePeriod(int64_t* defaultPeriod, int64_t* minimumPeriod);
-  // Opens the stream (corked) with a buffer of about `bufferDuration` 100-ns
-  // units. Event-driven: the event set with SetEventHandle is signalled
-  // whenever the server wants data.
+  // Opens the stream (corked) with a buffer of at least `bufferDuration`
+  // 100-ns units. Once started, each frame plays as soon as it is written
+  // (no pre-roll); after running dry the stream resumes with the next one.
+  // Event-driven: the event set with SetEventHandle is signalled whenever
+  // the server wants data.
   HRESULT Initialize(int64_t bufferDuration, const WAVEFORMATEX* format);
   HRESULT SetEventHandle(Event* event);
   HRESULT GetBufferSize(uint32_t* frames);
