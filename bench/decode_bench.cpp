@@ -228,7 +228,9 @@ double RunFfmpeg(const std::string& url) {
 //  - ffplay: from starting the process to its first picture through its
 //    filter graph (`-vf showinfo` logs it as decoded, just before it is
 //    queued for display; SDL's dummy video and audio drivers), so ffplay's
-//    own start-up is included;
+//    own start-up is included; once as it comes, once with the smallest
+//    stream search it allows (-probesize 32 -analyzeduration 0 -fflags
+//    nobuffer);
 //  - the session with FFmpeg's full stream search (as before), then with the
 //    short search: Start to the first converted picture record.
 
@@ -260,7 +262,8 @@ double FirstKeyFrameMs(const std::string& url) {
 }
 
 // ffplay until it logs its first picture; -1 when none came in 15 s.
-double FfplayFirstPictureMs(const std::string& url) {
+// `quick`: with the smallest stream search ffplay allows and no input buffer.
+double FfplayFirstPictureMs(const std::string& url, bool quick) {
   int err[2];
   if (pipe(err) != 0) return -1;
   const auto t0 = Clock::now();
@@ -274,7 +277,11 @@ double FfplayFirstPictureMs(const std::string& url) {
     dup2(err[1], 2);
     close(err[0]);
     close(err[1]);
-    execlp("ffplay", "ffplay", "-hide_banner", "-loglevel", "info", "-vf", "showinfo", url.c_str(), (char*)nullptr);
+    if (quick)
+      execlp("ffplay", "ffplay", "-hide_banner", "-loglevel", "info", "-probesize", "32", "-analyzeduration", "0",
+             "-fflags", "nobuffer", "-vf", "showinfo", url.c_str(), (char*)nullptr);
+    else
+      execlp("ffplay", "ffplay", "-hide_banner", "-loglevel", "info", "-vf", "showinfo", url.c_str(), (char*)nullptr);
     _exit(127);
   }
   close(err[1]);
@@ -327,19 +334,21 @@ double SessionFirstPictureMs(const std::string& url, const kx::ProbeLimits& limi
 
 int FirstPictureReport(const std::string& url, int rounds) {
   std::printf("time to first picture on %s, load average at start: %s\n", url.c_str(), LoadAverage().c_str());
-  std::vector<double> key, ffplay, before, after, afterOverKey;
+  std::vector<double> key, ffplay, ffplayQuick, before, after, afterOverKey;
   int64_t fullSearches = 0;
   for (int round = 0; round < rounds; ++round) {
     const double k = FirstKeyFrameMs(url);
-    const double f = FfplayFirstPictureMs(url);
+    const double f = FfplayFirstPictureMs(url, false);
+    const double q = FfplayFirstPictureMs(url, true);
     const double b = SessionFirstPictureMs(url, kx::ProbeLimits::Full(), fullSearches);
     const double a = SessionFirstPictureMs(url, kx::ProbeLimits::Bounded(), fullSearches);
-    std::printf("round %d: first key frame %.0f ms; ffplay %.0f ms; session, full search %.0f ms; session, short "
-                "search %.0f ms; load %s\n",
-                round + 1, k, f, b, a, LoadAverage().c_str());
+    std::printf("round %d: first key frame %.0f ms; ffplay %.0f ms (quick %.0f ms); session, full search %.0f ms; "
+                "session, short search %.0f ms; load %s\n",
+                round + 1, k, f, q, b, a, LoadAverage().c_str());
     std::fflush(stdout);
     key.push_back(k);
     ffplay.push_back(f);
+    ffplayQuick.push_back(q);
     before.push_back(b);
     after.push_back(a);
     afterOverKey.push_back(a - k);
@@ -347,6 +356,7 @@ int FirstPictureReport(const std::string& url, int rounds) {
   std::printf("medians of %d rounds (load average now %s):\n", rounds, LoadAverage().c_str());
   std::printf("  camera's first key frame (own read from the same start): %.0f ms\n", Median(key));
   std::printf("  ffplay, process start to first picture (reference): %.0f ms\n", Median(ffplay));
+  std::printf("  ffplay -probesize 32 -analyzeduration 0 -fflags nobuffer: %.0f ms\n", Median(ffplayQuick));
   std::printf("  session, FFmpeg's full stream search (before): %.0f ms\n", Median(before));
   std::printf("  session, short stream search (now): %.0f ms, %.2f x ffplay, key frame + %.0f ms "
               "(targets <= 600 ms, <= key frame + 100 ms)\n",
@@ -371,7 +381,7 @@ int main(int argc, char** argv) {
   if (argc > 1 && std::string(argv[1]) == "--first-picture")
     return FirstPictureReport(camera.Url("/demo"), argc > 2 ? std::max(1, std::atoi(argv[2])) : 7);
   std::printf("load average at start: %s\n", LoadAverage().c_str());
-  std::vector<double> ffmpeg, session, silent, firstPicture, ratio, silentRatio;
+  std::vector<double> ffmpeg, session, silent, firstPicture, ratio, silentRatio, perPicture;
   std::map<std::string, std::vector<double>> threads, silentThreads;
   bool audioOut = false, unused = false;
   for (int round = 0; round < rounds; ++round) {
@@ -390,6 +400,9 @@ int main(int argc, char** argv) {
     silent.push_back(mute.cpu);
     ratio.push_back(full.cpu / ff);
     silentRatio.push_back(mute.cpu / ff);
+    // The session's window is 10 s after its first picture, so it converts
+    // more pictures the later that comes; ffmpeg -t 10 outputs 250.
+    if (full.pictures > 0) perPicture.push_back((full.cpu / static_cast<double>(full.pictures)) / (ff / 250.0));
     firstPicture.push_back(full.firstPictureMs);
     for (const auto& [name, cpu] : full.threads) threads[name].push_back(cpu);
     for (const auto& [name, cpu] : mute.threads) silentThreads[name].push_back(cpu);
@@ -400,6 +413,7 @@ int main(int argc, char** argv) {
   std::printf("  session: %.2f s, ratio %.2f (target <= 1.05)%s\n", Median(session), Median(ratio),
               audioOut ? "" : " [no audio device: audio not output]");
   std::printf("  session without a sound device: %.2f s, ratio %.2f\n", Median(silent), Median(silentRatio));
+  std::printf("  CPU per picture, session against ffmpeg's 250: ratio %.2f\n", Median(perPicture));
   for (const auto& [name, v] : threads) std::printf("    thread %-16s %.3f s\n", name.c_str(), Median(v));
   for (const auto& [name, v] : silentThreads)
     std::printf("    no device: thread %-16s %.3f s\n", name.c_str(), Median(v));

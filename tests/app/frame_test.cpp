@@ -26,16 +26,7 @@ using namespace ribbon;
 
 auto* const kEnv = ::testing::AddGlobalTestEnvironment(new test::ProgramEnvironment);
 
-template <typename F>
-bool PumpUntil(F condition, std::chrono::seconds bound = 30s) {
-  const auto end = std::chrono::steady_clock::now() + bound;
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    std::this_thread::sleep_for(5ms);
-  }
-  return true;
-}
+using test::WaitFor;
 
 std::string Pactl(const std::string& args) { return test::RunWithServer(test::PeerServer(), "pactl " + args); }
 
@@ -80,7 +71,7 @@ class FrameTest : public test::ProgramTest {
   // Starts the program as `kxToneScopePreview /U:<camera><mount>` and waits for its window.
   void Start(const char* mount = "/av") {
     StartProgram(mount);
-    ASSERT_TRUE(PumpUntil([&] { return Main()->isVisible(); }));
+    ASSERT_TRUE(WaitFor([&] { return Main()->isVisible(); }));
   }
   CDrawView* View() const { return Main()->View(); }
   QAction* Action(uint32_t id) const { return Main()->Ribbon()->Action(static_cast<int>(id)); }
@@ -98,7 +89,7 @@ class FrameTest : public test::ProgramTest {
   }
   void StartPreview() {
     Command(ID_PREVIEW_START);
-    ASSERT_TRUE(PumpUntil([&] { return Main()->InfoBar()->AudioText().startsWith("Codec: [AAC"); }))
+    ASSERT_TRUE(WaitFor([&] { return Main()->InfoBar()->AudioText().startsWith("Codec: [AAC"); }))
         << Main()->InfoBar()->AudioText().toStdString();
   }
   ui::RibbonComboBox* DeviceBox() const { return Main()->Ribbon()->Find<ui::RibbonComboBox>(ID_DEVICE); }
@@ -129,20 +120,20 @@ TEST_F(FrameTest, StartShowsPictureToneAndBothCodecLinesStopResetsThem) {
   EXPECT_FALSE(Enabled(ID_PREVIEW_START));
   EXPECT_TRUE(Enabled(ID_PREVIEW_STOP));
   // The picture arrives in the window: the test card's colour bars.
-  ASSERT_TRUE(PumpUntil([&] {
+  ASSERT_TRUE(WaitFor([&] {
     const QImage f = View()->LastFrame();
     if (f.isNull()) return false;
     const QRgb c = f.pixel(f.width() / 20, f.height() / 4);
     return qRed(c) > 120 && qGreen(c) > 120 && qBlue(c) > 120;  // the light grey bar, under the widgets
   }));
-  ASSERT_TRUE(PumpUntil([&] { return View()->Session().m_stats.audioChunksWritten.load() > 150; }));
+  ASSERT_TRUE(WaitFor([&] { return View()->Session().m_stats.audioChunksWritten.load() > 150; }));
   std::this_thread::sleep_for(1500ms);
   const test::ToneStats tone = test::AnalyseTone(rec.Stop(), 48000);
   EXPECT_NEAR(tone.frequency, 1000.0, 5.0);
   EXPECT_GT(tone.seconds, 0.5);
 
   Command(ID_PREVIEW_STOP);
-  ASSERT_TRUE(PumpUntil([&] { return Main()->InfoBar()->AudioText() == "Information is not available"; }));
+  ASSERT_TRUE(WaitFor([&] { return Main()->InfoBar()->AudioText() == "Information is not available"; }));
   EXPECT_EQ(Main()->InfoBar()->VideoText(), "Information is not available");
   EXPECT_TRUE(Enabled(ID_PREVIEW_START));
   EXPECT_FALSE(Enabled(ID_PREVIEW_STOP));
@@ -154,7 +145,7 @@ TEST_F(FrameTest, StartShowsPictureToneAndBothCodecLinesStopResetsThem) {
 TEST_F(FrameTest, ChosenDeviceTakesTheToneAndIsStored) {
   Start();
   StartPreview();
-  ASSERT_TRUE(PumpUntil([] { return OurSinkInput().sink == "kx_float"; }));
+  ASSERT_TRUE(WaitFor([] { return OurSinkInput().sink == "kx_float"; }));
   const int s16 = BoxIndexOf("kxS16Mono");
   ASSERT_GT(s16, 0) << "device box: " << DeviceBox()->Count() << " items";
   EXPECT_EQ(DeviceBox()->ItemText(0), "1 - Default");
@@ -162,11 +153,11 @@ TEST_F(FrameTest, ChosenDeviceTakesTheToneAndIsStored) {
   DeviceBox()->SetSelectedItem(s16);
   test::MonitorRecording rec(test::PeerServer(), "kx_s16.monitor", 44100);
   Command(ID_DEVICE);
-  ASSERT_TRUE(PumpUntil([] { return OurSinkInput().sink == "kx_s16"; })) << OurSinkInput().sink;
+  ASSERT_TRUE(WaitFor([] { return OurSinkInput().sink == "kx_s16"; })) << OurSinkInput().sink;
   EXPECT_EQ(StoredInt("OutputID"), s16);
   EXPECT_EQ(app_->m_settings.OutputID.Get(), s16);
   const int64_t chunks = View()->Session().m_stats.audioChunksWritten.load();
-  ASSERT_TRUE(PumpUntil([&] { return View()->Session().m_stats.audioChunksWritten.load() > chunks + 150; }));
+  ASSERT_TRUE(WaitFor([&] { return View()->Session().m_stats.audioChunksWritten.load() > chunks + 150; }));
   const test::ToneStats tone = test::AnalyseTone(rec.Stop(), 44100);
   EXPECT_NEAR(tone.frequency, 1000.0, 5.0);
 }
@@ -174,13 +165,13 @@ TEST_F(FrameTest, ChosenDeviceTakesTheToneAndIsStored) {
 TEST_F(FrameTest, VolumeSliderSetsTheSessionAndTheMixerMovesTheSliderBack) {
   Start();
   StartPreview();
-  ASSERT_TRUE(PumpUntil([] { return OurSinkInput().percent == 50; })) << OurSinkInput().percent;
+  ASSERT_TRUE(WaitFor([] { return OurSinkInput().percent == 50; })) << OurSinkInput().percent;
   auto* slider = Main()->Ribbon()->Find<ui::RibbonSlider>(ID_VOLUME);
   ASSERT_NE(slider, nullptr);
   EXPECT_EQ(slider->Pos(), 500);
   slider->SetPos(735);
   Command(ID_VOLUME);
-  ASSERT_TRUE(PumpUntil([] { return OurSinkInput().percent == 73 || OurSinkInput().percent == 74; }))
+  ASSERT_TRUE(WaitFor([] { return OurSinkInput().percent == 73 || OurSinkInput().percent == 74; }))
       << OurSinkInput().percent;
   // The slider's path stores the same text as the settings store's own.
   EXPECT_EQ(CRegistryManager().GetProfileStringW(kSettingsSection, "VolumeOutput", {}), "0.735");
@@ -189,9 +180,9 @@ TEST_F(FrameTest, VolumeSliderSetsTheSessionAndTheMixerMovesTheSliderBack) {
   // Another program (the desktop mixer) changes the session volume.
   // The mixer's 37 % is the server's 24248/65536 = 0.36999...: the slider shows 370, not 369.
   Pactl("set-sink-input-volume " + OurSinkInput().index + " 37%");
-  ASSERT_TRUE(PumpUntil([&] { return slider->Pos() == 370; })) << slider->Pos();
+  ASSERT_TRUE(WaitFor([&] { return slider->Pos() == 370; })) << slider->Pos();
   Pactl("set-sink-input-volume " + OurSinkInput().index + " 40%");
-  ASSERT_TRUE(PumpUntil([&] { return slider->Pos() == 400; })) << slider->Pos();
+  ASSERT_TRUE(WaitFor([&] { return slider->Pos() == 400; })) << slider->Pos();
   EXPECT_NEAR(app_->m_fVolume, 0.4f, 0.002f);
   EXPECT_EQ(CRegistryManager().GetProfileStringW(kSettingsSection, "VolumeOutput", {}), "0.735")
       << "a change by another program is not stored";
@@ -200,15 +191,15 @@ TEST_F(FrameTest, VolumeSliderSetsTheSessionAndTheMixerMovesTheSliderBack) {
 TEST_F(FrameTest, NewDefaultDeviceRebuildsTheBoxAndReopensTheOutput) {
   Start();
   StartPreview();
-  ASSERT_TRUE(PumpUntil([] { return OurSinkInput().sink == "kx_float"; }));
+  ASSERT_TRUE(WaitFor([] { return OurSinkInput().sink == "kx_float"; }));
   const int items = DeviceBox()->Count();
   DeviceBox()->SetSelectedItem(-1);  // the rebuild selects OutputID again
   Pactl("set-default-sink kx_s24");
-  ASSERT_TRUE(PumpUntil([] { return OurSinkInput().sink == "kx_s24"; })) << OurSinkInput().sink;
-  ASSERT_TRUE(PumpUntil([&] { return DeviceBox()->SelectedItem() == 0; }));
+  ASSERT_TRUE(WaitFor([] { return OurSinkInput().sink == "kx_s24"; })) << OurSinkInput().sink;
+  ASSERT_TRUE(WaitFor([&] { return DeviceBox()->SelectedItem() == 0; }));
   EXPECT_EQ(DeviceBox()->Count(), items);
   Pactl("set-default-sink kx_float");
-  ASSERT_TRUE(PumpUntil([] { return OurSinkInput().sink == "kx_float"; }));
+  ASSERT_TRUE(WaitFor([] { return OurSinkInput().sink == "kx_float"; }));
 }
 
 TEST_F(FrameTest, SettingCommandsChangeTheBlockAndTheStoreAtOnce) {
@@ -283,7 +274,7 @@ TEST_F(FrameTest, StoredValuesOutsideTheListsShowFirstOrNone) {
   EXPECT_GT(DeviceBox()->Count(), 1);
   EXPECT_EQ(app_->m_settings.OutputID.Get(), 99);
   StartPreview();
-  ASSERT_TRUE(PumpUntil([] { return OurSinkInput().sink == "kx_float"; }));
+  ASSERT_TRUE(WaitFor([] { return OurSinkInput().sink == "kx_float"; }));
 }
 
 TEST_F(FrameTest, NewCameraWhileStoppedOnlyStoresTheUrlAndMasksThePassword) {
@@ -315,10 +306,10 @@ TEST_F(FrameTest, NewCameraWhilePlayingSwitchesToTheNewStream) {
   Command(ID_NEW_CAMERA);
   EXPECT_EQ(Main()->windowTitle(), next);
   // A stream with video only: the audio line keeps "Information is not available".
-  ASSERT_TRUE(PumpUntil([&] { return Main()->InfoBar()->VideoText().contains("[320x240]"); }))
+  ASSERT_TRUE(WaitFor([&] { return Main()->InfoBar()->VideoText().contains("[320x240]"); }))
       << Main()->InfoBar()->VideoText().toStdString();
   EXPECT_EQ(Main()->InfoBar()->AudioText(), "Information is not available");
-  ASSERT_TRUE(PumpUntil([&] { return boxes_.contains("Audio is not present!"); })) << boxes_.join("|").toStdString();
+  ASSERT_TRUE(WaitFor([&] { return boxes_.contains("Audio is not present!"); })) << boxes_.join("|").toStdString();
   EXPECT_EQ(View()->Session().m_bPlaying.load(), 1);
   EXPECT_TRUE(Enabled(ID_PREVIEW_STOP));
 }

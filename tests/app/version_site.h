@@ -1,34 +1,22 @@
 // The maker's web site for the update-check tests: tests/app/version_site.py
 // on 127.0.0.1 over a folder of the test's files (HTTP, and HTTPS with a
-// certificate made for the run), and what the tests wait with.
+// certificate made for the run).
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QUrl>
 #include <chrono>
 
+#include "../ui/ui_test_support.h"
+
 namespace kx::test {
 
 using namespace std::chrono_literals;
-
-// Waits for a condition while Qt runs; false if it did not come within the
-// bound (a guard against hanging, far above any expected time).
-template <typename F>
-bool WaitFor(F done, std::chrono::milliseconds bound = 60s) {
-  QElapsedTimer t;
-  t.start();
-  while (!done()) {
-    if (t.elapsed() > bound.count()) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-  }
-  return true;
-}
 
 // The maker's site: the Python server over a folder of this test's files.
 class VersionSite {

@@ -8,7 +8,6 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
@@ -34,16 +33,7 @@ using P = CBackStagePageOptions;
 
 auto* const kUi = ::testing::AddGlobalTestEnvironment(new test::UiEnvironment(nullptr));
 
-template <typename F>
-bool WaitFor(F done) {
-  QElapsedTimer t;
-  t.start();
-  while (!done()) {
-    if (t.elapsed() > 30000) return false;  // a guard against hanging only
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-  }
-  return true;
-}
+using test::WaitFor;
 
 // Answers the next modal box with `button` and returns its text.
 struct BoxAnswer {

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
+#include <new>
 #include <thread>
 #include <vector>
 
@@ -9,6 +11,22 @@
 
 #include "media/frame_queue.h"
 #include "media/picture_pool.h"
+
+// Every allocation of this test program is counted, to see that a queue in
+// use allocates nothing.
+namespace {
+std::atomic<long> g_allocations{0};
+}  // namespace
+
+// Not inlined, so the compiler never pairs the malloc and free inside them
+// with a new expression's delete.
+[[gnu::noinline]] void* operator new(std::size_t size) {
+  g_allocations.fetch_add(1, std::memory_order_relaxed);
+  if (void* p = std::malloc(size ? size : 1)) return p;
+  throw std::bad_alloc();
+}
+[[gnu::noinline]] void operator delete(void* p) noexcept { std::free(p); }
+[[gnu::noinline]] void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace kx {
 namespace {
@@ -54,6 +72,36 @@ TEST(FrameQueue, TakeNewestFreesTheOlderRecords) {
   EXPECT_TRUE(watch[1].expired());
   EXPECT_FALSE(watch[2].expired());  // the record taken still shows its picture
   EXPECT_EQ(pool.FreeCount(), 2u);
+}
+
+TEST(FrameQueue, PushingAndTakingAllocateNothing) {
+  CPicturePool pool;
+  CFrameQueue q;
+  std::shared_ptr<PicturePixels> pixels = pool.Acquire(64);
+  const long before = g_allocations.load();
+  int64_t taken = 0;
+  for (int64_t pts = 0; pts < 1000; ++pts) {
+    q.Push(Record(pts, pixels));  // past the bound too: the oldest are dropped
+    if (pts % 3 == 0) taken += q.TakeNewest().has_value();
+    if (pts % 7 == 0) taken += q.TryPop().has_value();
+    if (pts % 50 == 0) q.Clear();
+  }
+  EXPECT_EQ(g_allocations.load() - before, 0);
+  EXPECT_GT(taken, 300);
+  EXPECT_LE(q.Size(), CFrameQueue::kDefaultBound);
+}
+
+TEST(FrameQueue, TheBoundIsHeldToWhatTheRingHolds) {
+  CFrameQueue one(0), most(1000);
+  EXPECT_FALSE(one.Push(Record(0)));
+  EXPECT_TRUE(one.Push(Record(1)));
+  EXPECT_EQ(one.TakeNewest()->pts, 1);
+  for (int64_t pts = 0; pts < static_cast<int64_t>(CFrameQueue::kMaxBound); ++pts) EXPECT_FALSE(most.Push(Record(pts)));
+  EXPECT_TRUE(most.Push(Record(99)));
+  EXPECT_EQ(most.Size(), CFrameQueue::kMaxBound);
+  EXPECT_EQ(most.TryPop()->pts, 1);
+  EXPECT_EQ(most.TakeNewest()->pts, 99);
+  EXPECT_TRUE(most.Empty());
 }
 
 TEST(FrameQueue, ClearReleasesThePixels) {

@@ -4,11 +4,26 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <chrono>
 #include <memory>
 
 namespace kx::test {
+
+// Waits for a condition while Qt runs; false if it did not come within the
+// bound (a guard against hanging, far above any expected time).
+template <typename F>
+bool WaitFor(F done, std::chrono::milliseconds bound = std::chrono::seconds(60)) {
+  QElapsedTimer t;
+  t.start();
+  while (!done()) {
+    if (t.elapsed() > bound.count()) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  }
+  return true;
+}
 
 // The test program's QApplication, made before the first test and deleted
 // after the last. A null platform takes the X server of the test peers when

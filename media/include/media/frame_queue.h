@@ -4,8 +4,8 @@
 // which changes nothing visible since a chunk shows the newest picture.
 #pragma once
 
+#include <array>
 #include <cstddef>
-#include <deque>
 #include <mutex>
 #include <optional>
 
@@ -16,7 +16,11 @@ namespace kx {
 class CFrameQueue {
  public:
   static constexpr size_t kDefaultBound = 4;
-  explicit CFrameQueue(size_t bound = kDefaultBound) : m_bound(bound) {}
+  static constexpr size_t kMaxBound = 16;
+  // The bound is held to 1..kMaxBound: the records live in a ring inside the
+  // queue, so pushing and taking never allocate.
+  explicit CFrameQueue(size_t bound = kDefaultBound)
+      : m_bound(bound < 1 ? 1 : bound > kMaxBound ? kMaxBound : bound) {}
 
   // Appends the record; returns true when the oldest had to be dropped.
   bool Push(PictureRecord record);
@@ -30,8 +34,13 @@ class CFrameQueue {
   bool Empty() const { return Size() == 0; }
 
  private:
+  // Moves every record into `out` (oldest first); returns how many. Lock held.
+  size_t TakeAllLocked(std::array<PictureRecord, kMaxBound>& out);
+
   mutable std::mutex m_mutex;
-  std::deque<PictureRecord> m_records;
+  std::array<PictureRecord, kMaxBound> m_records;  // a ring of m_nCount from m_nFirst
+  size_t m_nFirst = 0;
+  size_t m_nCount = 0;
   const size_t m_bound;
 };
 

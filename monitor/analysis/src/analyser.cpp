@@ -215,6 +215,7 @@ void CSpectrumAnalyser::ResetAnalysis() {
   m_vFftIm.Zero();
   m_vPower.Zero();
   m_vSpectrumHistory.Zero();
+  m_nSpectrumNewest = 0;
 }
 
 float CSpectrumAnalyser::GetInputPeak() const {
@@ -229,6 +230,15 @@ float CSpectrumAnalyser::ReadDisplay(std::span<double> waveHistory, std::span<do
   std::memcpy(waveHistory.data(), m_vWaveHistory.data(), waves * sizeof(double));
   std::memcpy(spectrum.data(), m_vSpectrum.data(), bins * sizeof(double));
   return static_cast<float>(PeakOf(m_vSampleHistory.data(), kSampleHistorySize));
+}
+
+std::span<const double, CSpectrumAnalyser::kSpectrumHistorySize> CSpectrumAnalyser::SpectrumHistory() const {
+  if (!m_pSpectrumHistoryInOrder) m_pSpectrumHistoryInOrder = std::make_unique<CFixedArray<kSpectrumHistorySize>>();
+  for (size_t s = 0; s < kHistoryBlocks; ++s)
+    std::memcpy(m_pSpectrumHistoryInOrder->data() + s * kFftSize,
+                m_vSpectrumHistory.data() + ((m_nSpectrumNewest + s) % kHistoryBlocks) * kFftSize,
+                kFftSize * sizeof(double));
+  return m_pSpectrumHistoryInOrder->view();
 }
 
 bool CSpectrumAnalyser::Tick(const CSettingsBlock& settings) {
@@ -273,7 +283,8 @@ void CSpectrumAnalyser::ProcessBlock(int32_t waveScale, int32_t windowFunc, int3
   WindowFftInput(windowFunc);
   ComputeFFT(m_vFftIn.data(), m_vFftRe.data(), m_vFftIm.data());
   ComputePower(m_vFftRe.data(), m_vFftIm.data(), m_vPower.data());
-  ShiftIn(m_vSpectrumHistory, m_vPower.data(), kFftSize);
+  m_nSpectrumNewest = (m_nSpectrumNewest + kHistoryBlocks - 1) % kHistoryBlocks;
+  std::memcpy(m_vSpectrumHistory.data() + m_nSpectrumNewest * kFftSize, m_vPower.data(), kFftSize * sizeof(double));
   UpdateSpectrum(spectrumView);
 }
 
@@ -348,7 +359,7 @@ void CSpectrumAnalyser::UpdateSpectrum(int32_t spectrumView) {
   std::fill_n(mx, kFftSize, 2e-308);
   std::fill_n(mn, kFftSize, 1e308);
   for (size_t s = 0; s < kAggregateSpectra; ++s) {
-    const double* spectrum = m_vSpectrumHistory.data() + s * kFftSize;
+    const double* spectrum = m_vSpectrumHistory.data() + ((m_nSpectrumNewest + s) % kHistoryBlocks) * kFftSize;
     for (size_t k = 0; k < kFftSize; ++k) {
       const double v = spectrum[k];
       mx[k] = v >= mx[k] ? v : mx[k];

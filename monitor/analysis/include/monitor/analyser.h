@@ -131,7 +131,8 @@ class CSpectrumAnalyser {
   std::span<const double, kFftSize> FftRe() const { return m_vFftRe.view(); }
   std::span<const double, kFftSize> FftIm() const { return m_vFftIm.view(); }
   std::span<const double, kFftSize> Power() const { return m_vPower.view(); }
-  std::span<const double, kSpectrumHistorySize> SpectrumHistory() const { return m_vSpectrumHistory.view(); }
+  // Ten spectra, newest first (put in that order from the ring on each call).
+  std::span<const double, kSpectrumHistorySize> SpectrumHistory() const;
   std::span<const double, kFftSize> Spectrum() const { return m_vSpectrum.view(); }
   // Blocks processed since the last aggregation (0..7), kept across resets.
   int32_t AggregationCounter() const { return m_nAggregation; }
@@ -174,7 +175,12 @@ class CSpectrumAnalyser {
   CFixedArray<kFftSize> m_vFftRe;
   CFixedArray<kFftSize> m_vFftIm;
   CFixedArray<kFftSize> m_vPower;
+  // Ten spectra in a ring, the newest in slot m_nSpectrumNewest, the one
+  // before it in the next slot: a new spectrum takes the oldest one's slot
+  // instead of moving the other nine.
   CFixedArray<kSpectrumHistorySize> m_vSpectrumHistory;
+  size_t m_nSpectrumNewest = 0;
+  mutable std::unique_ptr<CFixedArray<kSpectrumHistorySize>> m_pSpectrumHistoryInOrder;  // SpectrumHistory()'s copy
   CFixedArray<kFftSize> m_vAggregate;     // the aggregated spectrum before it is published
   CFixedArray<kFftSize> m_vAggregateMin;  // the per-bin minimum while aggregating
   CFixedArray<kFftSize> m_vWindow;     // weights of window m_nWindowIndex
