@@ -2,7 +2,10 @@
 //   Picture/...  the reference: the letterboxed picture alone (ShowWidgets 2),
 //                drawn with the same linear interpolation;
 //   Full/...     the picture plus peak meter, waveform and a busy spectrum
-//                (white noise through the real analyser), at 50 % opacity.
+//                (white noise through the real analyser), at 50 % opacity;
+//   ...NewPicture the same with the next camera picture uploaded before each
+//                frame, as in a running preview (the upload itself is not
+//                timed: the audio thread makes it).
 // Counters: ms per frame and heap allocations per frame. CPU time is the
 // whole process's: the painter scales pictures on a pool of worker threads.
 #include <benchmark/benchmark.h>
@@ -48,6 +51,7 @@ struct Scene {
   kx::CAudioOutput audio{settings};  // no device open
   kx::CAudioOutputTarget<kx::CAudioOutput> target{audio};
   std::unique_ptr<kx::CDrawView> view;
+  kx::PictureRecord pictures[2];
 
   Scene(int w, int h, bool widgets) {
     App();
@@ -57,20 +61,23 @@ struct Scene {
     view->StopRenderThread();  // frames are composed by the benchmark alone
     view->ResizeTargets(w, h);
     // A camera picture with detail (the interpolation sees real gradients).
-    kx::PictureRecord pic;
-    pic.width = 1920;
-    pic.height = 1080;
-    auto px = std::make_shared<kx::PicturePixels>(1920 * 1080 * 4);
-    for (int y = 0; y < 1080; ++y)
-      for (int x = 0; x < 1920; ++x) {
-        uint8_t* p = px->data() + (static_cast<size_t>(y) * 1920 + x) * 4;
-        p[0] = static_cast<uint8_t>(x * 7 + y);
-        p[1] = static_cast<uint8_t>(x ^ y);
-        p[2] = static_cast<uint8_t>(y * 3);
-        p[3] = 255;
-      }
-    pic.pixels = px;
-    view->PresentPicture(pic);
+    for (int i = 0; i < 2; ++i) {
+      kx::PictureRecord& pic = pictures[i];
+      pic.width = 1920;
+      pic.height = 1080;
+      pic.pts = i;
+      auto px = std::make_shared<kx::PicturePixels>(1920 * 1080 * 4);
+      for (int y = 0; y < 1080; ++y)
+        for (int x = 0; x < 1920; ++x) {
+          uint8_t* p = px->data() + (static_cast<size_t>(y) * 1920 + x) * 4;
+          p[0] = static_cast<uint8_t>(x * 7 + y + i * 40);
+          p[1] = static_cast<uint8_t>(x ^ y);
+          p[2] = static_cast<uint8_t>(y * 3);
+          p[3] = 255;
+        }
+      pic.pixels = px;
+    }
+    view->PresentPicture(pictures[0]);
     // White noise through the analyser for a busy spectrum and waveform.
     std::mt19937 rng(7);
     std::uniform_real_distribution<float> noise(-0.5f, 0.5f);
@@ -84,10 +91,15 @@ struct Scene {
   }
 };
 
-void Compose(benchmark::State& state, bool widgets) {
+void Compose(benchmark::State& state, bool widgets, bool newPicture = false) {
   Scene scene(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), widgets);
   uint64_t allocations = 0, frames = 0;
   for (auto _ : state) {
+    if (newPicture) {
+      state.PauseTiming();
+      scene.view->PresentPicture(scene.pictures[frames % 2 ? 0 : 1]);
+      state.ResumeTiming();
+    }
     const uint64_t before = g_allocations.load(std::memory_order_relaxed);
     scene.view->ComposeFrame();
     allocations += g_allocations.load(std::memory_order_relaxed) - before;
@@ -98,6 +110,8 @@ void Compose(benchmark::State& state, bool widgets) {
 
 void Picture(benchmark::State& state) { Compose(state, false); }
 void Full(benchmark::State& state) { Compose(state, true); }
+void PictureNewPicture(benchmark::State& state) { Compose(state, false, true); }
+void FullNewPicture(benchmark::State& state) { Compose(state, true, true); }
 
 }  // namespace
 
@@ -108,6 +122,19 @@ BENCHMARK(Picture)
     ->MinTime(2.0)
     ->MeasureProcessCPUTime();
 BENCHMARK(Full)
+    ->Args({1280, 720})
+    ->Args({1920, 1080})
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(2.0)
+    ->MeasureProcessCPUTime();
+
+BENCHMARK(PictureNewPicture)
+    ->Args({1280, 720})
+    ->Args({1920, 1080})
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(2.0)
+    ->MeasureProcessCPUTime();
+BENCHMARK(FullNewPicture)
     ->Args({1280, 720})
     ->Args({1920, 1080})
     ->Unit(benchmark::kMillisecond)
