@@ -95,7 +95,7 @@ void CAudioOutput::ReplaceSessionVolume(const EndpointPtr& device) {
   m_pSessionVolume = std::move(made);
 }
 
-SwrContext* CAudioOutput::MakeResampler(const WAVEFORMATEX* format, int* outSampleBytes) {
+SwrContext* CAudioOutput::MakeResampler(const WAVEFORMATEX* format) {
   SwrContext* swr = swr_alloc();
   if (!swr) return nullptr;
   const auto outFormat = static_cast<AVSampleFormat>(CA2SWR_format(format));
@@ -119,7 +119,6 @@ SwrContext* CAudioOutput::MakeResampler(const WAVEFORMATEX* format, int* outSamp
     swr_free(&swr);
     return nullptr;
   }
-  *outSampleBytes = av_get_bytes_per_sample(outFormat);
   return swr;
 }
 
@@ -190,8 +189,7 @@ HRESULT CAudioOutput::OpenLocked(const EndpointPtr& device, const WAVEFORMATEXTE
   std::memcpy(format.get(), &deviceFormat, sizeof(WAVEFORMATEXTENSIBLE));
   client->IsFormatSupported(format.get());
 
-  int outSampleBytes = 0;
-  SwrContext* swr = MakeResampler(format.get(), &outSampleBytes);
+  SwrContext* swr = MakeResampler(format.get());
   if (!swr) {
     platform::LockGuard setup(m_csSetup);
     m_wfx = *format;
@@ -226,7 +224,6 @@ HRESULT CAudioOutput::OpenLocked(const EndpointPtr& device, const WAVEFORMATEXTE
     m_wfx = *format;
     m_fifo.Init(m_wfx.nChannels, m_wfx.wBitsPerSample, static_cast<int>(m_wfx.nSamplesPerSec));
     m_pSwr = swr;
-    m_nOutSampleBytes = outSampleBytes;
     m_spAudioClient = std::move(client);
     m_bRenderClient = true;
     m_bStarted = started;
@@ -261,7 +258,6 @@ void CAudioOutput::CloseDeviceLocked() {
     m_wfx = WAVEFORMATEX{};
     m_fifo.Free();
     swr_free(&m_pSwr);
-    m_nOutSampleBytes = 0;
   }
   // Stopping waits for the server: no lock of the decode or render side is held.
   if (client && m_bStarted) client->Stop();
@@ -293,14 +289,11 @@ int CAudioOutput::OpenConfiguredDevice(int outputId, float volume) {
 int CAudioOutput::ConvertAndWrite(const float* stereo, int frames, const PictureRecord& picture) {
   platform::LockGuard setup(m_csSetup);
   if (!m_pSwr || !swr_is_initialized(m_pSwr) || !stereo || frames <= 0) return 0;
-  const int capacity = swr_get_out_samples(m_pSwr, frames);
-  if (capacity <= 0) return 0;
-  m_convertBuffer.resize(static_cast<size_t>(capacity) * m_nDeviceChannels * m_nOutSampleBytes);
-  const uint8_t* in[1] = {reinterpret_cast<const uint8_t*>(stereo)};
-  uint8_t* out[1] = {m_convertBuffer.data()};
-  const int n = swr_convert(m_pSwr, out, capacity, in, frames);
+  // The decode thread's conversion, into a buffer kept while the device is open.
+  const int n = ConvertForDevice(m_pSwr, static_cast<int>(m_wfx.nSamplesPerSec), m_nDeviceChannels, stereo, frames,
+                                 m_convertBuffer);
   if (n <= 0) return 0;
-  return m_fifo.Write(m_convertBuffer.data(), n, picture);
+  return m_fifo.Write(m_convertBuffer.Data(), n, picture);
 }
 
 void CAudioOutput::WritePicture(const PictureRecord& picture) {

@@ -26,6 +26,7 @@
 #include "audio/picture_presenter.h"
 #include "audio/session_volume.h"
 #include "kxSystem.h"
+#include "media/audio_chunk.h"
 #include "platform/audio/audio_client.h"
 #include "platform/audio/endpoints.h"
 #include "platform/sync.h"
@@ -116,7 +117,7 @@ class CAudioOutput {
   HRESULT SetAudioDeviceLocked(const platform::audio::EndpointPtr& device);  // m_csOpen held
   HRESULT OpenLocked(const platform::audio::EndpointPtr& device, const WAVEFORMATEXTENSIBLE& deviceFormat);
   void CloseDeviceLocked();  // m_csOpen held
-  SwrContext* MakeResampler(const WAVEFORMATEX* format, int* outSampleBytes);
+  SwrContext* MakeResampler(const WAVEFORMATEX* format);
   void ReplaceSessionVolume(const platform::audio::EndpointPtr& device);
   void DropSessionVolumeAndMeter();
 
@@ -139,8 +140,7 @@ class CAudioOutput {
   std::shared_ptr<CAudioSessionVolume> m_pSessionVolume;
   std::shared_ptr<platform::audio::PeakMeter> m_pAudioMeter;
 
-  std::vector<uint8_t> m_convertBuffer;  // under m_csSetup
-  int m_nOutSampleBytes = 0;             // under m_csSetup
+  CSampleBuffer m_convertBuffer;  // under m_csSetup
 };
 
 }  // namespace kx
