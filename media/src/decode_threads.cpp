@@ -9,8 +9,6 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/imgutils.h>
-#include <libavutil/opt.h>
-#include <libswresample/swresample.h>
 #include <libswscale/swscale.h>
 }
 
@@ -325,8 +323,8 @@ void CDecodeRun::OutputAudioChunk(const AVFrame* frame) {
   const int inRate = m_s.m_pAudioCodecCtx->sample_rate;
   if (!m_stereo.Ready() || inRate <= 0) return;
 
-  // Both conversions write into buffers kept for the run; the stereo chunk
-  // feeds the analyser and the device conversion where it lies.
+  // Into a buffer kept for the run; the stereo chunk feeds the analyser and
+  // the device conversion where it lies.
   const int n = m_stereo.Convert(*frame, inRate);
   if (n < 0) return;
   if (n > 0) {
