@@ -289,11 +289,19 @@ int CAudioOutput::OpenConfiguredDevice(int outputId, float volume) {
 int CAudioOutput::ConvertAndWrite(const float* stereo, int frames, const PictureRecord& picture) {
   platform::LockGuard setup(m_csSetup);
   if (!m_pSwr || !swr_is_initialized(m_pSwr) || !stereo || frames <= 0) return 0;
-  // The decode thread's conversion, into a buffer kept while the device is open.
+  // Into a buffer kept while the device is open.
   const int n = ConvertForDevice(m_pSwr, static_cast<int>(m_wfx.nSamplesPerSec), m_nDeviceChannels, stereo, frames,
                                  m_convertBuffer);
   if (n <= 0) return 0;
   return m_fifo.Write(m_convertBuffer.Data(), n, picture);
+}
+
+int CAudioOutput::ConvertAndWriteLocked(const float* stereo, int frames, const PictureRecord& picture) {
+  const int n = ConvertForDevice(m_pSwr, static_cast<int>(m_wfx.nSamplesPerSec), m_nDeviceChannels, stereo, frames,
+                                 m_convertBuffer);
+  if (n < 0) return -1;
+  m_fifo.Write(m_convertBuffer.Data(), n, picture);
+  return n;
 }
 
 void CAudioOutput::WritePicture(const PictureRecord& picture) {

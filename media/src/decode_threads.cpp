@@ -105,7 +105,6 @@ class CDecodeRun {
   CPreviewSession& m_s;
   const RunKind m_kind;
   CStereoConverter m_stereo;
-  CSampleBuffer m_deviceBuffer;  // the device-format chunk, reused
   SwsContext* m_converter = nullptr;
   AVFrame* m_decoded = nullptr;
   AVFrame* m_audioFrame = nullptr;
@@ -338,17 +337,13 @@ void CDecodeRun::OutputAudioChunk(const AVFrame* frame) {
 
   // The sound is analysed whether or not it can be played: without an open
   // device only the device conversion and the FIFO write are skipped.
-  SwrContext* output = m_s.m_audio.OutputResampler();
-  const int deviceRate = m_s.m_audio.DeviceSampleRate();
-  const int deviceChannels = m_s.m_audio.DeviceChannels();
-  if (!output || deviceRate <= 0 || deviceChannels <= 0) {
+  if (!m_s.m_audio.DeviceOpen()) {
     // No render loop takes pictures from the FIFO: the target shows it at once.
     if (m_kind.video) m_s.m_audio.WritePicture(PictureForChunk());
     return;
   }
-  const int m = ConvertForDevice(output, deviceRate, deviceChannels, m_stereo.Data(), n, m_deviceBuffer);
+  const int m = m_s.m_audio.ConvertAndWrite(m_stereo.Data(), n, PictureForChunk());
   if (m < 0) return;
-  m_s.m_audio.Write(m_deviceBuffer.Data(), m, PictureForChunk());
   m_s.m_stats.audioChunksWritten++;
   m_s.m_stats.audioFramesWritten += m;
   if (!m_firstChunkWritten) {

@@ -111,6 +111,12 @@ CRecordingTarget::CRecordingTarget(bool deviceOpen) {
 
 CRecordingTarget::~CRecordingTarget() { swr_free(&m_swr); }
 
+int CRecordingTarget::ConvertAndWrite(const float* stereo, int frames, const PictureRecord& picture) {
+  const int m = ConvertForDevice(m_swr, kRate, kChannels, stereo, frames, m_buffer);
+  if (m >= 0) Write(m_buffer.Data(), m, picture);
+  return m;
+}
+
 void CRecordingTarget::Write(const uint8_t* samples, int frames, const PictureRecord& picture) {
   std::lock_guard<std::mutex> lock(m_mutex);
   ++m_chunks;

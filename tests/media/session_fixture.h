@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include "app/app_log.h"
+#include "media/audio_chunk.h"
 #include "media/preview_session.h"
 #include "monitor/analyser.h"
 
@@ -81,10 +82,9 @@ class CRecordingTarget : public IAudioTarget {
   ~CRecordingTarget() override;
 
   std::mutex& SetupLock() override { return m_setup; }
-  SwrContext* OutputResampler() override { return m_swr; }
-  int DeviceSampleRate() override { return kRate; }
-  int DeviceChannels() override { return kChannels; }
-  void Write(const uint8_t* samples, int frames, const PictureRecord& picture) override;
+  bool DeviceOpen() override { return m_swr != nullptr; }
+  // The audio output's conversion step, then the recording.
+  int ConvertAndWrite(const float* stereo, int frames, const PictureRecord& picture) override;
   void WritePicture(const PictureRecord& picture) override;
 
   int64_t Chunks();
@@ -106,8 +106,11 @@ class CRecordingTarget : public IAudioTarget {
   std::vector<ChunkNote> ChunkNotes();
 
  private:
+  void Write(const uint8_t* samples, int frames, const PictureRecord& picture);
+
   std::mutex m_setup;
   SwrContext* m_swr = nullptr;
+  CSampleBuffer m_buffer;
   std::mutex m_mutex;  // the FIFO's own lock
   int64_t m_chunks = 0, m_frames = 0, m_emptyPictures = 0, m_pictureWrites = 0;
   PictureRecord m_slot;

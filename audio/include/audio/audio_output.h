@@ -77,6 +77,11 @@ class CAudioOutput {
   // with m_pSwr and writes it with the picture, under m_csSetup. Returns the
   // device frames written (0 when no resampler is set up).
   int ConvertAndWrite(const float* stereo, int frames, const PictureRecord& picture);
+  // The same step with m_csSetup already held (the decode thread holds it for
+  // the whole chunk). No frames only drains what the resampler holds; the
+  // picture is stored either way. Returns the device frames made, -1 when no
+  // device is open or nothing could be converted.
+  int ConvertAndWriteLocked(const float* stereo, int frames, const PictureRecord& picture);
 
   // The decode side's picture: into the FIFO while the render loop runs; with
   // no device playing (no sound server, no sink, a failed open) nobody drains

@@ -10,8 +10,6 @@
 
 #include "media/picture_record.h"
 
-struct SwrContext;
-
 namespace kx {
 
 enum class MessageIcon { Warning, Error };
@@ -52,21 +50,20 @@ class IAnalysisFeed {
   virtual void ResetAnalysis() = 0;
 };
 
-// The audio output as the decode thread uses it. OutputResampler,
-// DeviceSampleRate, DeviceChannels and Write are called with SetupLock() held
-// (lock order: set-up lock, then the FIFO's own lock); WritePicture with or
-// without it.
+// The audio output as the decode thread uses it. DeviceOpen and
+// ConvertAndWrite are called with SetupLock() held (lock order: set-up lock,
+// then the FIFO's own lock); WritePicture with or without it.
 class IAudioTarget {
  public:
   virtual ~IAudioTarget() = default;
   virtual std::mutex& SetupLock() = 0;
-  // The resampler from 48 kHz stereo float into the device format; null
-  // while no device is open.
-  virtual SwrContext* OutputResampler() = 0;
-  virtual int DeviceSampleRate() = 0;
-  virtual int DeviceChannels() = 0;
-  // Appends `frames` device-format sample frames and stores the picture.
-  virtual void Write(const uint8_t* samples, int frames, const PictureRecord& picture) = 0;
+  // True while a device plays: its resampler from 48 kHz stereo float into
+  // the device format exists.
+  virtual bool DeviceOpen() = 0;
+  // Converts `frames` frames of 48 kHz packed float stereo into the device
+  // format, appends them and stores the picture. Returns the device frames
+  // made, negative when nothing could be converted (no device, no memory).
+  virtual int ConvertAndWrite(const float* stereo, int frames, const PictureRecord& picture) = 0;
   // Stores the picture alone: video without audio, or audio that no device
   // plays (then the picture of each chunk).
   virtual void WritePicture(const PictureRecord& picture) = 0;

@@ -18,18 +18,16 @@ class CAnalyserFeed : public IAnalysisFeed {
   Analyser& m_analyser;
 };
 
-// The audio output's set-up lock, resampler, device format and FIFO (or,
-// with no device playing, the presenter).
+// The audio output's set-up lock and its conversion into the device's FIFO
+// (or, with no device playing, the presenter).
 template <class Output>
 class CAudioOutputTarget : public IAudioTarget {
  public:
   explicit CAudioOutputTarget(Output& output) : m_output(output) {}
   std::mutex& SetupLock() override { return m_output.m_csSetup; }
-  SwrContext* OutputResampler() override { return m_output.m_pSwr; }
-  int DeviceSampleRate() override { return static_cast<int>(m_output.m_wfx.nSamplesPerSec); }
-  int DeviceChannels() override { return m_output.m_nDeviceChannels; }
-  void Write(const uint8_t* samples, int frames, const PictureRecord& picture) override {
-    m_output.m_fifo.Write(samples, frames, picture);
+  bool DeviceOpen() override { return m_output.m_pSwr != nullptr; }
+  int ConvertAndWrite(const float* stereo, int frames, const PictureRecord& picture) override {
+    return m_output.ConvertAndWriteLocked(stereo, frames, picture);
   }
   void WritePicture(const PictureRecord& picture) override { m_output.WritePicture(picture); }
 
