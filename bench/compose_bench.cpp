@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <memory>
@@ -26,11 +27,42 @@
 
 namespace {
 std::atomic<uint64_t> g_allocations{0};
+void CountAllocation() { g_allocations.fetch_add(1, std::memory_order_relaxed); }
+}  // namespace
+
+// Every heap allocation counts, C++ and C alike: Qt allocates much of its
+// memory with malloc and realloc. These forward to glibc's allocator, so
+// free() stays glibc's own.
+extern "C" {
+void* __libc_malloc(std::size_t);
+void* __libc_calloc(std::size_t, std::size_t);
+void* __libc_realloc(void*, std::size_t);
+void* __libc_memalign(std::size_t, std::size_t);
+void* malloc(std::size_t n) {
+  CountAllocation();
+  return __libc_malloc(n);
+}
+void* calloc(std::size_t count, std::size_t n) {
+  CountAllocation();
+  return __libc_calloc(count, n);
+}
+void* realloc(void* p, std::size_t n) {
+  CountAllocation();
+  return __libc_realloc(p, n);
+}
+void* aligned_alloc(std::size_t alignment, std::size_t n) {
+  CountAllocation();
+  return __libc_memalign(alignment, n);
+}
+int posix_memalign(void** p, std::size_t alignment, std::size_t n) {
+  CountAllocation();
+  *p = __libc_memalign(alignment, n);
+  return *p ? 0 : ENOMEM;
+}
 }
 
 void* operator new(std::size_t n) {
-  g_allocations.fetch_add(1, std::memory_order_relaxed);
-  if (void* p = std::malloc(n ? n : 1)) return p;
+  if (void* p = std::malloc(n ? n : 1)) return p;  // counted there
   throw std::bad_alloc();
 }
 void operator delete(void* p) noexcept { std::free(p); }
