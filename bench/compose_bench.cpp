@@ -32,7 +32,12 @@ void CountAllocation() { g_allocations.fetch_add(1, std::memory_order_relaxed); 
 
 // Every heap allocation counts, C++ and C alike: Qt allocates much of its
 // memory with malloc and realloc. These forward to glibc's allocator, so
-// free() stays glibc's own.
+// free() stays glibc's own. The sanitizers bring allocators of their own,
+// so their builds count C++ allocations only.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define KX_COUNT_C_ALLOCATIONS 0
+#else
+#define KX_COUNT_C_ALLOCATIONS 1
 extern "C" {
 void* __libc_malloc(std::size_t);
 void* __libc_calloc(std::size_t, std::size_t);
@@ -60,9 +65,11 @@ int posix_memalign(void** p, std::size_t alignment, std::size_t n) {
   return *p ? 0 : ENOMEM;
 }
 }
+#endif
 
 void* operator new(std::size_t n) {
-  if (void* p = std::malloc(n ? n : 1)) return p;  // counted there
+  if (!KX_COUNT_C_ALLOCATIONS) CountAllocation();  // else malloc counts it
+  if (void* p = std::malloc(n ? n : 1)) return p;
   throw std::bad_alloc();
 }
 void operator delete(void* p) noexcept { std::free(p); }
