@@ -26,6 +26,7 @@
 #include <spawn.h>
 #include <thread>
 
+#include "bench_figures.h"
 #include "audio/audio_output.h"
 #include "pulse_support.h"
 
@@ -144,20 +145,8 @@ std::vector<float> Click() {
   return v;
 }
 
-double Median(std::vector<double> v) {
-  if (v.empty()) return -1.0;
-  std::sort(v.begin(), v.end());
-  return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
-}
-
-std::string LoadAverage() {
-  std::ifstream f("/proc/loadavg");
-  double a = 0, b = 0, c = 0;
-  f >> a >> b >> c;
-  char line[64];
-  std::snprintf(line, sizeof line, "%.2f %.2f %.2f", a, b, c);
-  return line;
-}
+using kx::bench::LoadAverage;
+using kx::bench::Median;
 
 bool Open(CAudioOutput& out) {
   out.EnumDevices();

@@ -31,6 +31,7 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
+#include "bench_figures.h"
 #include "audio/audio_output.h"
 #include "media/preview_session.h"
 #include "media/session_adapters.h"
@@ -187,20 +188,8 @@ SessionFigures RunSession(const std::string& url, Sound sound, bool& audioOut) {
   return f;
 }
 
-double Median(std::vector<double> v) {
-  if (v.empty()) return 0;
-  std::sort(v.begin(), v.end());
-  return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
-}
-
-std::string LoadAverage() {
-  std::ifstream f("/proc/loadavg");
-  double a = 0, b = 0, c = 0;
-  f >> a >> b >> c;
-  char line[64];
-  std::snprintf(line, sizeof line, "%.2f %.2f %.2f", a, b, c);
-  return line;
-}
+using kx::bench::LoadAverage;
+using kx::bench::Median;
 
 double RunFfmpeg(const std::string& url) {
   const pid_t pid = fork();
