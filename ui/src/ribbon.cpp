@@ -64,13 +64,21 @@ QIcon ImageStrip::Icon(int index) const {
 
 // ---------------------------------------------------------------- descriptions
 
-ElementDesc Button(int id, QString text, QString tooltip, QString description, int image, bool checkable, int group) {
+namespace {
+// What every command element has: its kind, command id and texts.
+ElementDesc Command(ElementKind kind, int id, QString text, QString tooltip, QString description) {
   ElementDesc d;
-  d.kind = ElementKind::Button;
+  d.kind = kind;
   d.id = id;
   d.text = std::move(text);
   d.tooltip = std::move(tooltip);
   d.description = std::move(description);
+  return d;
+}
+}  // namespace
+
+ElementDesc Button(int id, QString text, QString tooltip, QString description, int image, bool checkable, int group) {
+  ElementDesc d = Command(ElementKind::Button, id, std::move(text), std::move(tooltip), std::move(description));
   d.image = image;
   d.checkable = checkable || group != 0;
   d.group = group;
@@ -78,24 +86,14 @@ ElementDesc Button(int id, QString text, QString tooltip, QString description, i
 }
 
 ElementDesc CheckBox(int id, QString text, QString tooltip, QString description) {
-  ElementDesc d;
-  d.kind = ElementKind::CheckBox;
-  d.id = id;
-  d.text = std::move(text);
-  d.tooltip = std::move(tooltip);
-  d.description = std::move(description);
+  ElementDesc d = Command(ElementKind::CheckBox, id, std::move(text), std::move(tooltip), std::move(description));
   d.checkable = true;
   return d;
 }
 
 ElementDesc ComboBox(int id, QString label, QString tooltip, QString description, int width,
                      std::vector<ComboItem> items) {
-  ElementDesc d;
-  d.kind = ElementKind::ComboBox;
-  d.id = id;
-  d.text = std::move(label);
-  d.tooltip = std::move(tooltip);
-  d.description = std::move(description);
+  ElementDesc d = Command(ElementKind::ComboBox, id, std::move(label), std::move(tooltip), std::move(description));
   d.width = width;
   d.items = std::move(items);
   return d;
@@ -103,11 +101,7 @@ ElementDesc ComboBox(int id, QString label, QString tooltip, QString description
 
 ElementDesc Slider(int id, QString tooltip, QString description, int width, int minimum, int maximum, int position,
                    bool zoomButtons) {
-  ElementDesc d;
-  d.kind = ElementKind::Slider;
-  d.id = id;
-  d.tooltip = std::move(tooltip);
-  d.description = std::move(description);
+  ElementDesc d = Command(ElementKind::Slider, id, {}, std::move(tooltip), std::move(description));
   d.width = width;
   d.minimum = minimum;
   d.maximum = maximum;
@@ -118,12 +112,7 @@ ElementDesc Slider(int id, QString tooltip, QString description, int width, int 
 
 ElementDesc Palette(int id, QString text, QString tooltip, QString description, int image, ImageStrip images,
                     std::vector<PaletteItem> items) {
-  ElementDesc d;
-  d.kind = ElementKind::Palette;
-  d.id = id;
-  d.text = std::move(text);
-  d.tooltip = std::move(tooltip);
-  d.description = std::move(description);
+  ElementDesc d = Command(ElementKind::Palette, id, std::move(text), std::move(tooltip), std::move(description));
   d.image = image;
   d.paletteImages = std::move(images);
   d.paletteItems = std::move(items);
@@ -131,12 +120,7 @@ ElementDesc Palette(int id, QString text, QString tooltip, QString description, 
 }
 
 ElementDesc ColorButton(int id, QString text, QString tooltip, QString description, int image, QColor color) {
-  ElementDesc d;
-  d.kind = ElementKind::ColorButton;
-  d.id = id;
-  d.text = std::move(text);
-  d.tooltip = std::move(tooltip);
-  d.description = std::move(description);
+  ElementDesc d = Command(ElementKind::ColorButton, id, std::move(text), std::move(tooltip), std::move(description));
   d.image = image;
   d.color = color;
   return d;
