@@ -1,6 +1,8 @@
 #include "monitor/draw/qt_canvas.h"
 
 #include <QFontMetricsF>
+#include <QtGui/private/qpaintengineex_p.h>
+#include <QtGui/private/qvectorpath_p.h>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -256,7 +258,37 @@ void CQtCanvas::DrawPath(const IPath& path, BrushId brush) {
   FlushClear();
   painter_.setPen(pens_[static_cast<int>(brush)]);
   painter_.setBrush(Qt::NoBrush);
-  painter_.drawPath(static_cast<const CQtPath&>(path).Path());
+  DrawPathKept(static_cast<const CQtPath&>(path).Path());
+}
+
+// QPainter::drawPath hands the raster engine a vector form of the path that
+// Qt builds anew, on the heap, whenever the path has changed: three blocks
+// for every frame of the spectrum. The same engine call is made here with
+// that form built the same way into arrays the canvas keeps, so the pixels
+// are the painter's own.
+void CQtCanvas::DrawPathKept(const QPainterPath& path) {
+  QPaintEngine* engine = painter_.paintEngine();
+  if (!engine || !engine->isExtended()) {
+    painter_.drawPath(path);
+    return;
+  }
+  const int n = path.elementCount();
+  if (path.isEmpty()) return;  // as drawPath: nothing to draw
+  pathTypes_.resize(static_cast<size_t>(n));
+  pathPoints_.resize(2 * static_cast<size_t>(n));
+  uint hints = path.fillRule() == Qt::WindingFill ? QVectorPath::WindingFill : QVectorPath::OddEvenFill;
+  bool lines = true;  // moveTo, lineTo, moveTo, ...: separate lines
+  for (int i = 0; i < n; ++i) {
+    const QPainterPath::Element e = path.elementAt(i);
+    pathTypes_[i] = e.type;
+    pathPoints_[2 * i] = e.x;
+    pathPoints_[2 * i + 1] = e.y;
+    if (e.type == QPainterPath::CurveToElement) hints |= QVectorPath::CurvedShapeMask;
+    lines = lines && e.type == static_cast<QPainterPath::ElementType>(i % 2);
+  }
+  // CQtPath builds figures from lines only, so Qt never marks them convex.
+  hints |= lines ? QVectorPath::LinesShapeMask : QVectorPath::AreaShapeMask | QVectorPath::NonConvexShapeMask;
+  static_cast<QPaintEngineEx*>(engine)->draw(QVectorPath(pathPoints_.data(), n, pathTypes_.data(), hints));
 }
 
 void CQtCanvas::FillPath(const IPath& path, BrushId brush) {

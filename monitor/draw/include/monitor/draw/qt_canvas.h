@@ -159,6 +159,9 @@ class CQtCanvas : public ICanvas {
   bool DirectPixels() const;
   // Source-over of one premultiplied colour on rows [r0, r1) of column x.
   void BlendColumn(int x, int r0, int r1, QRgb premultiplied);
+  // What QPainter::drawPath does with the current pen and brush, without
+  // the per-path allocations.
+  void DrawPathKept(const QPainterPath& path);
 
   const bool keepPainter_;
   QPainter painter_;
@@ -180,6 +183,10 @@ class CQtCanvas : public ICanvas {
   uint64_t brushSerial_ = 0;
   // Per-column row ranges of the curve fill; grown with the widest target.
   std::vector<int> fillTop_, fillBottom_;
+  // A path's element types and coordinates as the paint engine takes them;
+  // grown with the longest path.
+  std::vector<QPainterPath::ElementType> pathTypes_;
+  std::vector<qreal> pathPoints_;
   QPen pens_[kBrushCount];
   // Labels repeat every frame: keep each laid out once per text and width.
   std::unordered_map<std::string, QStaticText, KeyHash, std::equal_to<>> labels_;
