@@ -48,7 +48,10 @@ set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Sound and picture check of IP cameras
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS "${CMAKE_INSTALL_FULL_LIBDIR}")
 # Qt loads its platform plugin at run time, which dpkg-shlibdeps cannot see.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+# The canvas uses Qt's private paint-engine interface, which holds only for
+# the Qt it was built against.
+find_package(Qt6 REQUIRED COMPONENTS Core)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, qt6-base-abi (= ${Qt6Core_VERSION})")
 # Only the program's own files: no test or benchmark helpers.
 set(CPACK_INSTALL_CMAKE_PROJECTS "${PROJECT_BINARY_DIR};${PROJECT_NAME};ALL;/")
 include(CPack)
