@@ -6,13 +6,13 @@
 //   ...NewPicture the same with the next camera picture uploaded before each
 //                frame, as in a running preview (the upload itself is not
 //                timed: the audio thread makes it).
-// Counters: ms per frame and heap allocations per frame. CPU time is the
+// Counters: ms per frame and heap allocations per frame (C and C++; C++
+// only in sanitizer builds). CPU time is the
 // whole process's: the painter scales pictures on a pool of worker threads.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
 #include <atomic>
-#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <memory>
@@ -24,56 +24,8 @@
 #include "audio/audio_output.h"
 #include "media/session_adapters.h"
 #include "monitor/view/draw_view.h"
+#include "allocation_counter.h"
 
-namespace {
-std::atomic<uint64_t> g_allocations{0};
-void CountAllocation() { g_allocations.fetch_add(1, std::memory_order_relaxed); }
-}  // namespace
-
-// Every heap allocation counts, C++ and C alike: Qt allocates much of its
-// memory with malloc and realloc. These forward to glibc's allocator, so
-// free() stays glibc's own. The sanitizers bring allocators of their own,
-// so their builds count C++ allocations only.
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#define KX_COUNT_C_ALLOCATIONS 0
-#else
-#define KX_COUNT_C_ALLOCATIONS 1
-extern "C" {
-void* __libc_malloc(std::size_t);
-void* __libc_calloc(std::size_t, std::size_t);
-void* __libc_realloc(void*, std::size_t);
-void* __libc_memalign(std::size_t, std::size_t);
-void* malloc(std::size_t n) {
-  CountAllocation();
-  return __libc_malloc(n);
-}
-void* calloc(std::size_t count, std::size_t n) {
-  CountAllocation();
-  return __libc_calloc(count, n);
-}
-void* realloc(void* p, std::size_t n) {
-  CountAllocation();
-  return __libc_realloc(p, n);
-}
-void* aligned_alloc(std::size_t alignment, std::size_t n) {
-  CountAllocation();
-  return __libc_memalign(alignment, n);
-}
-int posix_memalign(void** p, std::size_t alignment, std::size_t n) {
-  CountAllocation();
-  *p = __libc_memalign(alignment, n);
-  return *p ? 0 : ENOMEM;
-}
-}
-#endif
-
-void* operator new(std::size_t n) {
-  if (!KX_COUNT_C_ALLOCATIONS) CountAllocation();  // else malloc counts it
-  if (void* p = std::malloc(n ? n : 1)) return p;
-  throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
@@ -139,9 +91,9 @@ void Compose(benchmark::State& state, bool widgets, bool newPicture = false) {
       scene.view->PresentPicture(scene.pictures[frames % 2 ? 0 : 1]);
       state.ResumeTiming();
     }
-    const uint64_t before = g_allocations.load(std::memory_order_relaxed);
+    const uint64_t before = kx::test::AllAllocations();
     scene.view->ComposeFrame();
-    allocations += g_allocations.load(std::memory_order_relaxed) - before;
+    allocations += kx::test::AllAllocations() - before;
     ++frames;
   }
   state.counters["allocs/frame"] = static_cast<double>(allocations) / static_cast<double>(frames);

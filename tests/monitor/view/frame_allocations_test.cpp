@@ -5,61 +5,18 @@
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
-#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
-#include <new>
 #include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "app/settings_block.h"
+#include "allocation_counter.h"
 #include "monitor/view/draw_view.h"
 #include "view_fixture.h"
-
-namespace {
-thread_local bool t_counting = false;
-thread_local int t_allocations = 0;
-void CountAllocation() {
-  if (t_counting) ++t_allocations;
-}
-}  // namespace
-
-// The sanitizers bring allocators of their own; their builds skip the test.
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#define KX_COUNTING_ALLOCATIONS 0
-#else
-#define KX_COUNTING_ALLOCATIONS 1
-extern "C" {
-void* __libc_malloc(std::size_t);
-void* __libc_calloc(std::size_t, std::size_t);
-void* __libc_realloc(void*, std::size_t);
-void* __libc_memalign(std::size_t, std::size_t);
-void* malloc(std::size_t n) {
-  CountAllocation();
-  return __libc_malloc(n);
-}
-void* calloc(std::size_t count, std::size_t n) {
-  CountAllocation();
-  return __libc_calloc(count, n);
-}
-void* realloc(void* p, std::size_t n) {
-  CountAllocation();
-  return __libc_realloc(p, n);
-}
-void* aligned_alloc(std::size_t alignment, std::size_t n) {
-  CountAllocation();
-  return __libc_memalign(alignment, n);
-}
-int posix_memalign(void** p, std::size_t alignment, std::size_t n) {
-  CountAllocation();
-  *p = __libc_memalign(alignment, n);
-  return *p ? 0 : ENOMEM;
-}
-}
-#endif
 
 namespace kx {
 namespace {
@@ -106,16 +63,14 @@ class Feed {
   int64_t n_ = 0;
 };
 
-int AllocationsOfOneFrame(CDrawView& view) {
-  t_allocations = 0;
-  t_counting = true;
+uint64_t AllocationsOfOneFrame(CDrawView& view) {
+  const uint64_t before = test::ThreadAllocations();
   view.ComposeFrame();
-  t_counting = false;
-  return t_allocations;
+  return test::ThreadAllocations() - before;
 }
 
 TEST(FrameAllocations, WarmFramesAllocateNothingAtAnySizeOrSetting) {
-  if (!KX_COUNTING_ALLOCATIONS) GTEST_SKIP() << "sanitizer build: allocations are not counted";
+  if (!test::CountingEveryAllocation()) GTEST_SKIP() << "sanitizer build: C allocations are not counted";
   test::ViewParts parts;
   parts.settings.WaveScale = 24;  // many waveform columns per block
   CDrawView view(parts.settings, parts.target);
@@ -139,30 +94,28 @@ TEST(FrameAllocations, WarmFramesAllocateNothingAtAnySizeOrSetting) {
       feed.Block();
       view.ComposeFrame();
     }
-    int total = 0;
+    uint64_t total = 0;
     for (int i = 0; i < 40; ++i) {
       feed.Block();
       total += AllocationsOfOneFrame(view);
     }
-    EXPECT_EQ(total, 0) << "allocations in 40 warm frames";
+    EXPECT_EQ(total, 0u) << "allocations in 40 warm frames";
   }
 }
 
 TEST(FrameAllocations, TheCounterSeesQtAllocating) {
   // The count above can only pass for the right reason if Qt's own
   // allocations are seen: a path drawn by the painter allocates.
-  if (!KX_COUNTING_ALLOCATIONS) GTEST_SKIP() << "sanitizer build: allocations are not counted";
+  if (!test::CountingEveryAllocation()) GTEST_SKIP() << "sanitizer build: C allocations are not counted";
   QImage image(64, 64, QImage::Format_ARGB32_Premultiplied);
   image.fill(0u);
   QPainter painter(&image);
   QPainterPath path;
   path.reserve(2000);
   for (int i = 0; i < 1000; ++i) path.lineTo(i % 64, (i * 7) % 64);
-  t_allocations = 0;
-  t_counting = true;
+  const uint64_t before = test::ThreadAllocations();
   painter.drawPath(path);
-  t_counting = false;
-  EXPECT_GT(t_allocations, 0);
+  EXPECT_GT(test::ThreadAllocations(), before);
 }
 
 }  // namespace
