@@ -223,6 +223,8 @@ HRESULT CAudioOutput::OpenLocked(const EndpointPtr& device, const WAVEFORMATEXTE
     platform::LockGuard lock(m_csClient);
     m_wfx = *format;
     m_fifo.Init(m_wfx.nChannels, m_wfx.wBitsPerSample, static_cast<int>(m_wfx.nSamplesPerSec));
+    m_margin.Reset(static_cast<int>(m_wfx.nSamplesPerSec));
+    m_nSeenUnderruns = 0;
     m_pSwr = swr;
     m_spAudioClient = std::move(client);
     m_bRenderClient = true;
@@ -380,32 +382,44 @@ uint32_t CAudioOutput::RenderThreadProc(CAudioOutput* self) {
       if (!self->m_bRun) return 0;
       continue;
     }
-    self->RenderOnce();
+    if (const int raisedMs = self->RenderOnce(); raisedMs > 0) {
+      char line[96];
+      std::snprintf(line, sizeof line, "Audio output ran dry: jitter margin raised to %d ms of sound", raisedMs);
+      LogInfo(std::string_view(line));
+    }
     if (!self->m_bRun) return 0;
   }
 }
 
-void CAudioOutput::RenderOnce() {
+int CAudioOutput::RenderOnce() {
   platform::LockGuard client(m_csClient);
-  if (!m_spAudioClient || !m_bRenderClient) return;
+  if (!m_spAudioClient || !m_bRenderClient) return 0;
+  const auto now = CJitterMargin::Clock::now();
+  if (const uint32_t underruns = m_spAudioClient->UnderrunCount(); underruns != m_nSeenUnderruns) {
+    m_nSeenUnderruns = underruns;
+    m_margin.RanDry(now);
+  }
   std::optional<PictureRecord> picture;
   const int queued = m_fifo.Size();
-  if (queued == 0) {
+  if (!m_margin.MayPlay(queued, m_fifo.LargestWrite(), now)) {
+    if (queued > 0) return 0;  // building the margin: sound and its picture wait
     // Nothing to play (or video only): the device plays silence, the picture still moves.
     picture = m_fifo.PeekPicture();
   } else {
     uint32_t bufferFrames = 0, padding = 0;
     if (Failed(m_spAudioClient->GetBufferSize(&bufferFrames)) ||
         Failed(m_spAudioClient->GetCurrentPadding(&padding)) || bufferFrames <= padding)
-      return;
+      return 0;
     const uint32_t frames = std::min<uint32_t>(static_cast<uint32_t>(queued), bufferFrames - padding);
     uint8_t* data = nullptr;
-    if (Failed(m_spAudioClient->GetBuffer(frames, &data)) || !data) return;
+    if (Failed(m_spAudioClient->GetBuffer(frames, &data)) || !data) return 0;
     const int read = m_fifo.Read(data, static_cast<int>(frames), picture);
     const uint32_t flags = m_settings.Preview.Get() != 0 ? 0 : AUDCLNT_BUFFERFLAGS_SILENT;
     m_spAudioClient->ReleaseBuffer(static_cast<uint32_t>(read > 0 ? read : 0), flags);
   }
   if (picture && !picture->Empty() && m_pPresenter) m_pPresenter->PresentPicture(*picture);
+  if (!m_margin.TakeRaised()) return 0;
+  return m_margin.TargetMillis(m_fifo.LargestWrite());
 }
 
 }  // namespace kx

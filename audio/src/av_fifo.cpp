@@ -1,5 +1,7 @@
 #include "audio/av_fifo.h"
 
+#include <algorithm>
+
 extern "C" {
 #include <libavutil/audio_fifo.h>
 }
@@ -43,6 +45,7 @@ void CAVFifo::Free() {
   m_nMaxFrames = 0;
   m_nSampleBytes = 0;
   m_bOverflow = false;
+  m_nLargestWrite = 0;
 }
 
 int CAVFifo::Write(const uint8_t* samples, int frames, const PictureRecord& picture) {
@@ -68,6 +71,7 @@ int CAVFifo::Write(const uint8_t* samples, int frames, const PictureRecord& pict
       void* planes[1] = {const_cast<uint8_t*>(start)};
       const int n = av_audio_fifo_write(m_pAudioFifo, planes, keep);
       written = n > 0 ? n : 0;
+      m_nLargestWrite = std::max(m_nLargestWrite, frames);
       if (dropped > 0 && !m_bOverflow) {
         m_bOverflow = true;
         logOverflow = true;
@@ -116,6 +120,11 @@ int CAVFifo::Channels() {
 int CAVFifo::FrameBytes() {
   platform::LockGuard g(m_cs);
   return m_pAudioFifo ? m_nChannels * m_nSampleBytes : 0;
+}
+
+int CAVFifo::LargestWrite() {
+  platform::LockGuard g(m_cs);
+  return m_nLargestWrite;
 }
 
 int CAVFifo::Capacity() {

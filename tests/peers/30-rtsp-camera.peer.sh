@@ -12,11 +12,20 @@
 #   /avsync    H.264 320x240 25 fps + G.711 in 40 ms packets; every second the
 #              picture turns red with a 437 Hz tone at -6 dBFS, then blue with
 #              silence (elements "synccolor" and "synctone", switched together)
+#   /avtcp     as /av, over RTSP on TCP only (a UDP set-up is refused)
+#   /aac44     AAC 44.1 kHz stereo 437 Hz at -6 dBFS, no video
+#   /aac16     AAC 16 kHz mono 437 Hz at -6 dBFS, no video
+#   /pcma      G.711 A-law 8 kHz mono 437 Hz at -6 dBFS, no video
+#   /opus      Opus 48 kHz stereo 437 Hz at -6 dBFS, no video
 #   /slowaudio H.264 320x240 25 fps + G.711 1000 Hz in 200 ms packets (five
 #              pictures to every audio chunk)
 
 _rtsp_h264() {
   echo "$1 ! video/x-raw,width=$2,height=$3,framerate=25/1 ! videoconvert ! x264enc tune=zerolatency speed-preset=ultrafast key-int-max=25 ! video/x-h264,profile=baseline ! rtph264pay name=pay0 pt=96 config-interval=1"
+}
+
+_tone437() {  # rate channels
+  echo "audiotestsrc is-live=true wave=sine freq=437 volume=0.5 ! audio/x-raw,rate=$1,channels=$2 ! audioconvert"
 }
 
 peer_start() {
@@ -32,6 +41,11 @@ peer_start() {
     --mount "/tone3001=audiotestsrc is-live=true wave=sine freq=3001 volume=0.5 ! audio/x-raw,rate=8000,channels=1,format=S16LE ! mulawenc ! rtppcmupay name=pay0" \
     --mount "/avsync=$(_rtsp_h264 'videotestsrc name=synccolor is-live=true pattern=solid-color foreground-color=0xff0000ff' 320 240) audiotestsrc name=synctone is-live=true samplesperbuffer=80 wave=sine freq=437 volume=0 ! audio/x-raw,rate=8000,channels=1,format=S16LE ! mulawenc ! rtppcmupay name=pay1 min-ptime=40000000 max-ptime=40000000" \
     --mount "/slowaudio=$(_rtsp_h264 'videotestsrc is-live=true' 320 240) audiotestsrc is-live=true samplesperbuffer=160 wave=sine freq=1000 volume=0.5 ! audio/x-raw,rate=8000,channels=1,format=S16LE ! mulawenc ! rtppcmupay name=pay1 mtu=2000 min-ptime=200000000 max-ptime=200000000" \
+    --mount "/avtcp=$(_rtsp_h264 'videotestsrc is-live=true' 1280 720) $aac" --tcp-only /avtcp \
+    --mount "/aac44=$(_tone437 44100 2) ! avenc_aac ! rtpmp4gpay name=pay0 pt=97" \
+    --mount "/aac16=$(_tone437 16000 1) ! avenc_aac ! rtpmp4gpay name=pay0 pt=97" \
+    --mount "/pcma=$(_tone437 8000 1) ! audio/x-raw,format=S16LE ! alawenc ! rtppcmapay name=pay0" \
+    --mount "/opus=$(_tone437 48000 2) ! opusenc ! rtpopuspay name=pay0 pt=97" \
     --mount "/lr=audiotestsrc is-live=true wave=sine freq=1000 volume=0.5 ! audio/x-raw,rate=48000,channels=2 ! audiopanorama method=simple panorama=-1 ! audioconvert ! audio/x-raw,format=S16BE,rate=48000,channels=2 ! rtpL16pay name=pay0 mtu=4000 min-ptime=20000000 max-ptime=20000000" \
     >"$out" 2>"$KX_PEERS_DIR/rtsp-camera.err" &
   echo $! >"$KX_PEERS_DIR/rtsp-camera.pid"

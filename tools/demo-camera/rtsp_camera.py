@@ -92,6 +92,8 @@ def main():
     parser.add_argument("--resize-after", type=float, default=0)
     parser.add_argument("--resize-caps", default="video/x-raw,width=640,height=360")
     parser.add_argument("--step-level", action="store_true")
+    # Mounts that refuse UDP, so a client falls back to RTSP over TCP.
+    parser.add_argument("--tcp-only", action="append", default=[])
     args = parser.parse_args()
 
     if args.silent:
@@ -183,6 +185,8 @@ def main():
         factory = GstRtspServer.RTSPMediaFactory()
         factory.set_launch(launch)
         factory.set_shared(False)
+        if path in args.tcp_only:
+            factory.set_protocols(GstRtsp.RTSPLowerTrans.TCP)
         factory.connect("media-configure", configure_all)
         if args.auth:
             permissions = GstRtspServer.RTSPPermissions()

@@ -23,6 +23,7 @@
 
 #include "app/settings_block.h"
 #include "audio/av_fifo.h"
+#include "audio/jitter_margin.h"
 #include "audio/picture_presenter.h"
 #include "audio/session_volume.h"
 #include "kxSystem.h"
@@ -118,7 +119,8 @@ class CAudioOutput {
 
  private:
   static uint32_t RenderThreadProc(CAudioOutput* self);
-  void RenderOnce();
+  // One wake-up; returns the new jitter margin in ms when a late chunk raised it, else 0.
+  int RenderOnce();
   HRESULT SetAudioDeviceLocked(const platform::audio::EndpointPtr& device);  // m_csOpen held
   HRESULT OpenLocked(const platform::audio::EndpointPtr& device, const WAVEFORMATEXTENSIBLE& deviceFormat);
   void CloseDeviceLocked();  // m_csOpen held
@@ -139,6 +141,9 @@ class CAudioOutput {
   bool m_bRenderClient = false;
   std::vector<CAudioDeviceItem> m_devices;
   IPicturePresenter* m_pPresenter = nullptr;
+  // The render thread's own (set before it starts).
+  CJitterMargin m_margin;
+  uint32_t m_nSeenUnderruns = 0;
 
   platform::Lock m_csSession;  // guards the three below; a leaf
   SessionVolumeNotify m_notifyVolume;

@@ -41,6 +41,8 @@ class CAVFifo {
   int Channels();
   int FrameBytes();  // bytes of one frame, 0 without a sample FIFO
   int Capacity();  // frames the FIFO holds at most, 0 without one
+  // The largest write since Init: the source's chunk size in device frames.
+  int LargestWrite();
 
  private:
   platform::Lock m_cs;
@@ -51,6 +53,7 @@ class CAVFifo {
   int m_nMaxFrames = 0;
   int m_nSampleBytes = 0;
   bool m_bOverflow = false;  // inside an overflow episode (already logged)
+  int m_nLargestWrite = 0;
 };
 
 }  // namespace kx

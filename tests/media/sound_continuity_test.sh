@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# Is the sound continuous? Each kind of camera plays through the probe (the
+# window's own session and audio output) into a sink of the sound peer while
+# ffplay plays the same stream into a sink of its own, both recorded from the
+# sinks' monitors. A run of exact zeros of 1 ms or more inside the sound is a
+# gap a listener hears as a click: ours may have no more than ffplay's.
+#   sound_continuity_test.sh PROBE [SECONDS]
+set -uo pipefail
+probe=$1
+seconds=${2:-8}
+here=$(cd "$(dirname "$0")" && pwd)
+gaps="$here/../support/sound_gaps.py"
+if [ -z "${KX_RTSP_CAMERA:-}" ] || [ -z "${PULSE_SERVER:-}" ]; then
+  [ "${KX_REQUIRE_PEERS:-}" = 1 ] && { echo "camera or sound peer missing"; exit 1; }
+  echo "no peers: skipped"; exit 77
+fi
+work=$(mktemp -d)
+default_sink=$(pactl get-default-sink)
+ref_module=$(pactl load-module module-null-sink sink_name=kx_ref rate=48000 channels=2 format=s16le)
+cleanup() {
+  pactl set-default-sink "$default_sink"
+  pactl unload-module "$ref_module"
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# kind, mount, sink, sink rate, sink channels
+kinds=(
+  "AAC 48 kHz stereo + H.264 720p, UDP|av|kx_float|48000|2"
+  "AAC 48 kHz stereo + H.264 720p, TCP|avtcp|kx_s24|48000|2"
+  "AAC 48 kHz mono|tone437|kx_six|48000|6"
+  "AAC 44.1 kHz stereo|aac44|kx_s16|44100|1"
+  "AAC 16 kHz mono|aac16|kx_float|48000|2"
+  "G.711 mu-law 8 kHz|pcmu|kx_s16|44100|1"
+  "G.711 A-law 8 kHz|pcma|kx_float|48000|2"
+  "Opus 48 kHz stereo|opus|kx_s24|48000|2"
+  "L16 48 kHz stereo|lr|kx_float|48000|2"
+)
+
+status=0
+printf '%-40s %-9s %-24s %s\n' "camera" "sink" "ours" "ffplay"
+for k in "${kinds[@]}"; do
+  IFS='|' read -r name mount sink rate channels <<<"$k"
+  url="$KX_RTSP_CAMERA/$mount"
+  pactl set-default-sink "$sink"
+  parec --latency-msec=20 --raw --format=s16le --rate="$rate" --channels="$channels" -d "$sink.monitor" >"$work/ours.raw" &
+  rec_ours=$!
+  parec --latency-msec=20 --raw --format=s16le --rate=48000 --channels=2 -d kx_ref.monitor >"$work/ref.raw" &
+  rec_ref=$!
+  PULSE_SINK=kx_ref SDL_AUDIODRIVER=pulseaudio timeout -s TERM "$((seconds + 1))" \
+    ffplay -nodisp -loglevel error "$url" >/dev/null 2>"$work/ffplay.err" &
+  ref=$!
+  "$probe" "$url" --seconds "$seconds" --device 0 --json --log-dir "$work" >"$work/probe.json" 2>"$work/probe.err"
+  wait $ref
+  sleep 0.3
+  kill $rec_ours $rec_ref; wait $rec_ours $rec_ref 2>/dev/null
+  ours=$(/usr/bin/python3 "$gaps" "$work/ours.raw" --rate "$rate" --channels "$channels")
+  theirs=$(/usr/bin/python3 "$gaps" "$work/ref.raw" --rate 48000 --channels 2)
+  verdict=$(/usr/bin/python3 - "$ours" "$theirs" "$seconds" <<'PY'
+import json, sys
+o, r, s = json.loads(sys.argv[1]), json.loads(sys.argv[2]), float(sys.argv[3])
+problems = []
+# The first 3 s are held back by design; the rest of the run must sound.
+if o["sound_s"] < s - 4.5: problems.append("only %.1f s of sound" % o["sound_s"])
+if r["sound_s"] < 1: problems.append("the reference did not play")
+if o["gaps"] > r["gaps"]: problems.append("%d gaps against ffplay's %d" % (o["gaps"], r["gaps"]))
+print("; ".join(problems))
+PY
+)
+  fmt() { /usr/bin/python3 -c 'import json,sys; d=json.loads(sys.argv[1]); print("%d gaps %.0f ms in %.1f s" % (d["gaps"], d["silent_ms"], d["sound_s"]))' "$1"; }
+  printf '%-40s %-9s %-24s %s\n' "$name" "$sink" "$(fmt "$ours")" "$(fmt "$theirs")"
+  if [ -n "$verdict" ]; then
+    echo "  FAILED: $verdict"
+    cat "$work/probe.json" "$work/probe.err"
+    status=1
+  fi
+done
+exit $status
