@@ -291,18 +291,24 @@ int CAudioOutput::OpenConfiguredDevice(int outputId, float volume) {
 int CAudioOutput::ConvertAndWrite(const float* stereo, int frames, const PictureRecord& picture) {
   platform::LockGuard setup(m_csSetup);
   if (!m_pSwr || !swr_is_initialized(m_pSwr) || !stereo || frames <= 0) return 0;
-  // Into a buffer kept while the device is open.
-  const int n = ConvertForDevice(m_pSwr, static_cast<int>(m_wfx.nSamplesPerSec), m_nDeviceChannels, stereo, frames,
-                                 m_convertBuffer);
+  const int n = ConvertLocked(stereo, frames);
   if (n <= 0) return 0;
   return m_fifo.Write(m_convertBuffer.Data(), n, picture);
 }
 
 int CAudioOutput::ConvertAndWriteLocked(const float* stereo, int frames, const PictureRecord& picture) {
-  const int n = ConvertForDevice(m_pSwr, static_cast<int>(m_wfx.nSamplesPerSec), m_nDeviceChannels, stereo, frames,
-                                 m_convertBuffer);
+  const int n = ConvertLocked(stereo, frames);
   if (n < 0) return -1;
   m_fifo.Write(m_convertBuffer.Data(), n, picture);
+  return n;
+}
+
+int CAudioOutput::ConvertLocked(const float* stereo, int frames) {
+  // Into a buffer kept while the device is open.
+  const int n = ConvertForDevice(m_pSwr, static_cast<int>(m_wfx.nSamplesPerSec), m_nDeviceChannels, stereo, frames,
+                                 m_convertBuffer);
+  if (n > 0 && m_wfx.wBitsPerSample == 24)
+    PackS32ToS24(m_convertBuffer.Data(), static_cast<size_t>(n) * static_cast<size_t>(m_nDeviceChannels));
   return n;
 }
 

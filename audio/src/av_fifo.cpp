@@ -15,17 +15,20 @@ CAVFifo::~CAVFifo() { Free(); }
 int CAVFifo::Init(int channels, int bitsPerSample, int sampleRate) {
   Free();
   AVSampleFormat format;
+  // Only the sample size matters: 32-bit float is kept as S32, and packed
+  // 24-bit samples as three bytes of U8 each.
+  int bytesPerSample = 1;
   switch (bitsPerSample) {
     case 8: format = AV_SAMPLE_FMT_U8; break;
     case 16: format = AV_SAMPLE_FMT_S16; break;
-    // Only the sample size matters: 32-bit float is kept as S32.
+    case 24: format = AV_SAMPLE_FMT_U8; bytesPerSample = 3; break;
     case 32: format = AV_SAMPLE_FMT_S32; break;
     default: return 0;
   }
   platform::LockGuard g(m_cs);
   m_nChannels = channels;
   if (channels >= 1 && channels <= 16 && sampleRate > 0) {
-    m_pAudioFifo = av_audio_fifo_alloc(format, channels, sampleRate);
+    m_pAudioFifo = av_audio_fifo_alloc(format, channels * bytesPerSample, sampleRate);
     if (m_pAudioFifo) {
       m_nMaxFrames = sampleRate;  // one second
       m_nSampleBytes = bitsPerSample / 8;

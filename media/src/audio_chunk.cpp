@@ -99,4 +99,15 @@ int ConvertForDevice(SwrContext* output, int deviceRate, int deviceChannels, con
   return swr_convert(output, &out, count, in, std::max(0, frames));
 }
 
+void PackS32ToS24(uint8_t* samples, size_t count) {
+  // Forward: each three-byte sample lands at or before where its source began.
+  for (size_t i = 0; i < count; ++i) {
+    const uint8_t* from = samples + 4 * i + 1;
+    uint8_t* to = samples + 3 * i;
+    to[0] = from[0];
+    to[1] = from[1];
+    to[2] = from[2];
+  }
+}
+
 }  // namespace kx

@@ -6,6 +6,7 @@ int OpenInterruptCallback(void* opaque) {
   auto* watchdog = static_cast<OPEN_WATCHDOG*>(opaque);
   if (!watchdog) return 0;
   if (watchdog->pStopRequested && watchdog->pStopRequested->load(std::memory_order_acquire)) return 1;
+  if (!watchdog->bOpening.load(std::memory_order_acquire)) return 0;
   if (watchdog->bTimedOut.load(std::memory_order_acquire) == 0) return 0;
   watchdog->bTimedOut.store(0, std::memory_order_release);
   return 1;

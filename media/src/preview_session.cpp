@@ -185,7 +185,10 @@ CPreviewSession::InputResult CPreviewSession::OpenInput(const std::string& url, 
   if (logUrl) LogInfo("URL: " + kxMaskUrlPassword(url));
 
   // 5.
-  if (avformat_open_input(&m_pFormatCtx, url.c_str(), nullptr, nullptr) < 0) {
+  m_pOpenWatchdog->bOpening = true;
+  const int opened = avformat_open_input(&m_pFormatCtx, url.c_str(), nullptr, nullptr);
+  m_pOpenWatchdog->bOpening = false;
+  if (opened < 0) {
     m_pFormatCtx = nullptr;  // freed by the failed open
     return InputResult::OpenFailed;
   }

@@ -310,5 +310,19 @@ TEST(AudioChunk, NoDeviceOrNothingToHoldGivesNoSamples) {
   EXPECT_FALSE(unset.Ready());
 }
 
+// The three high bytes of each 32-bit sample, in order, in place; an odd count.
+TEST(AudioChunk, PackedTwentyFourBitsKeepTheHighBytes) {
+  const std::vector<int32_t> in = {0x12345678, -0x12345678, INT32_MAX, INT32_MIN, 0x00000100};
+  std::vector<uint8_t> bytes(in.size() * 4);
+  std::memcpy(bytes.data(), in.data(), bytes.size());
+  PackS32ToS24(bytes.data(), in.size());
+  for (size_t i = 0; i < in.size(); ++i) {
+    const int32_t packed = static_cast<int32_t>(static_cast<uint32_t>(bytes[3 * i]) << 8 |
+                                                static_cast<uint32_t>(bytes[3 * i + 1]) << 16 |
+                                                static_cast<uint32_t>(bytes[3 * i + 2]) << 24);
+    EXPECT_EQ(packed, in[i] & ~0xFF) << i;
+  }
+}
+
 }  // namespace
 }  // namespace kx

@@ -124,6 +124,8 @@ class CAudioOutput {
   HRESULT SetAudioDeviceLocked(const platform::audio::EndpointPtr& device);  // m_csOpen held
   HRESULT OpenLocked(const platform::audio::EndpointPtr& device, const WAVEFORMATEXTENSIBLE& deviceFormat);
   void CloseDeviceLocked();  // m_csOpen held
+  // The device conversion into m_convertBuffer (m_csSetup held): device frames made, negative on failure.
+  int ConvertLocked(const float* stereo, int frames);
   SwrContext* MakeResampler(const WAVEFORMATEX* format);
   void ReplaceSessionVolume(const platform::audio::EndpointPtr& device);
   void DropSessionVolumeAndMeter();

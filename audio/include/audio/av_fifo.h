@@ -19,7 +19,7 @@ class CAVFifo {
   CAVFifo(const CAVFifo&) = delete;
   CAVFifo& operator=(const CAVFifo&) = delete;
 
-  // 1 when a sample FIFO exists afterwards. 8, 16 or 32 bits per sample and
+  // 1 when a sample FIFO exists afterwards. 8, 16, 24 (packed) or 32 bits per sample and
   // 1 to 16 channels; it never holds more than one second (sampleRate frames).
   int Init(int channels, int bitsPerSample, int sampleRate);
   void Free();

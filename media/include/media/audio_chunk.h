@@ -4,6 +4,7 @@
 // format through the audio output's resampler.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 extern "C" {
@@ -72,5 +73,10 @@ class CStereoConverter {
 // frames made (at buffer.Data()), or a negative number on failure.
 int ConvertForDevice(SwrContext* output, int deviceRate, int deviceChannels, const float* stereo, int frames,
                      CSampleBuffer& buffer);
+
+// A device of packed 24-bit samples takes the resampler's 32-bit output with
+// the low byte of each sample dropped: `count` little-endian 32-bit samples
+// at `samples` become `count` three-byte samples there, in place.
+void PackS32ToS24(uint8_t* samples, size_t count);
 
 }  // namespace kx

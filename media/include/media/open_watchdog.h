@@ -20,10 +20,15 @@ struct OPEN_WATCHDOG {
   // Also aborts a blocking open: set by a stop request while a reconnecting
   // decode thread opens the stream. Not owned.
   const std::atomic<bool>* pStopRequested = nullptr;
+  // Set for the length of avformat_open_input only. The connections an open
+  // makes keep a copy of the callback for their whole life (the RTSP control
+  // connection carries the interleaved media over TCP), so a timer that runs
+  // out after the open must not reach them.
+  std::atomic<bool> bOpening{false};
 };
 
 // FFmpeg interrupt callback; `opaque` is the OPEN_WATCHDOG. Acts on a timer
-// expiry once (clearing the flag), and on a stop request every time.
+// expiry during an open once (clearing the flag), and on a stop request every time.
 int OpenInterruptCallback(void* opaque);
 
 // Thread body: waits for the quit event or the timer; on the timer it raises
