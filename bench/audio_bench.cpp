@@ -301,6 +301,7 @@ int main(int argc, char** argv) {
   for (int round = 0; round < rounds; ++round) {
     std::vector<double> o, t;
     uint32_t roundUnderruns = 0;
+    int reported = -1;
     {
       CSettingsBlock settings;
       CAudioOutput out(settings);
@@ -327,6 +328,7 @@ int main(int argc, char** argv) {
         }
         const auto seen = watch.Wait();
         if (seen != steady_clock::time_point{}) o.push_back(duration<double, std::milli>(seen - written).count());
+        reported = out.OutputLatencyMs();
         if (verbose)
           std::printf("  round %d click %d: %.1f ms, %d frames queued before it\n", round, k,
                       seen != steady_clock::time_point{} ? o.back() : -1.0, queuedAtClick);
@@ -339,8 +341,9 @@ int main(int argc, char** argv) {
       const auto seen = watch.Wait();
       if (seen != steady_clock::time_point{}) t.push_back(duration<double, std::milli>(seen - started).count() - 100.0);
     }
-    std::printf("round %d: Write -> monitor median %.1f ms (%zu clicks, %u underruns); paplay median %.1f ms (%zu)\n",
-                round, Median(o), o.size(), roundUnderruns, Median(t), t.size());
+    std::printf("round %d: Write -> monitor median %.1f ms (%zu clicks, %u underruns; the output's own figure %d ms); "
+                "paplay median %.1f ms (%zu)\n",
+                round, Median(o), o.size(), roundUnderruns, reported, Median(t), t.size());
     std::fflush(stdout);
     ours.insert(ours.end(), o.begin(), o.end());
     theirs.insert(theirs.end(), t.begin(), t.end());

@@ -25,6 +25,8 @@ namespace {
 
 constexpr int64_t kBufferDuration = 100'000;  // 10 ms in 100-ns units
 constexpr auto kRenderWait = platform::Millis(10);
+// Once the margin has grown, the stream's buffer holds a chunk and the margin and this much more.
+constexpr int kStreamAboveMarginMs = 10;
 
 std::string FormatLine(const WAVEFORMATEX& f) {
   char line[128];
@@ -225,6 +227,7 @@ HRESULT CAudioOutput::OpenLocked(const EndpointPtr& device, const WAVEFORMATEXTE
     m_fifo.Init(m_wfx.nChannels, m_wfx.wBitsPerSample, static_cast<int>(m_wfx.nSamplesPerSec));
     m_margin.Reset(static_cast<int>(m_wfx.nSamplesPerSec));
     m_nSeenUnderruns = 0;
+    m_latencyMs.fill(0);
     m_pSwr = swr;
     m_spAudioClient = std::move(client);
     m_bRenderClient = true;
@@ -370,6 +373,26 @@ float CAudioOutput::GetPeakValue() {
   return peak;
 }
 
+void CAudioOutput::NoteLatency(int framesLeftInFifo) {
+  int64_t stream = 0;
+  const int rate = m_margin.Rate();
+  if (m_spAudioClient->GetStreamLatency(&stream) != S_OK || rate <= 0) return;
+  const int64_t ms = stream / 10'000 + int64_t{framesLeftInFifo} * 1000 / rate;
+  ++m_latencyMs[static_cast<size_t>(std::clamp<int64_t>(ms, 0, static_cast<int64_t>(m_latencyMs.size()) - 1))];
+}
+
+int CAudioOutput::OutputLatencyMs() {
+  platform::LockGuard client(m_csClient);
+  uint64_t total = 0;
+  for (uint32_t n : m_latencyMs) total += n;
+  uint64_t seen = 0;
+  for (size_t ms = 0; ms < m_latencyMs.size(); ++ms) {
+    seen += m_latencyMs[ms];
+    if (total > 0 && 2 * seen >= total) return static_cast<int>(ms);
+  }
+  return -1;
+}
+
 uint32_t CAudioOutput::UnderrunCount() {
   platform::LockGuard client(m_csClient);
   return m_spAudioClient ? m_spAudioClient->UnderrunCount() : 0;
@@ -383,6 +406,9 @@ bool CAudioOutput::RenderThreadRunning() {
 uint32_t CAudioOutput::RenderThreadProc(CAudioOutput* self) {
   if (!self || !self->m_bRun) return 0;
   pthread_setname_np(pthread_self(), "kx-audio-render");
+  // A busy machine must not make the device wait for this thread.
+  if (!platform::RaiseCurrentThreadForAudio())
+    LogInfo(std::string_view("Audio render thread runs at normal priority (no right to raise it)"));
   for (;;) {
     if (!self->m_hBufferEvent.Wait(kRenderWait)) {
       if (!self->m_bRun) return 0;
@@ -390,7 +416,7 @@ uint32_t CAudioOutput::RenderThreadProc(CAudioOutput* self) {
     }
     if (const int raisedMs = self->RenderOnce(); raisedMs > 0) {
       char line[96];
-      std::snprintf(line, sizeof line, "Audio output ran dry: jitter margin raised to %d ms of sound", raisedMs);
+      std::snprintf(line, sizeof line, "Audio output ran dry: jitter margin raised to %d ms", raisedMs);
       LogInfo(std::string_view(line));
     }
     if (!self->m_bRun) return 0;
@@ -422,10 +448,15 @@ int CAudioOutput::RenderOnce() {
     const int read = m_fifo.Read(data, static_cast<int>(frames), picture);
     const uint32_t flags = m_settings.Preview.Get() != 0 ? 0 : AUDCLNT_BUFFERFLAGS_SILENT;
     m_spAudioClient->ReleaseBuffer(static_cast<uint32_t>(read > 0 ? read : 0), flags);
+    NoteLatency(queued - std::max(read, 0));
   }
   if (picture && !picture->Empty() && m_pPresenter) m_pPresenter->PresentPicture(*picture);
   if (!m_margin.TakeRaised()) return 0;
-  return m_margin.TargetMillis(m_fifo.LargestWrite());
+  // The stream itself holds the margin too: a render thread that a busy
+  // machine wakes late then still finds the server with sound to play.
+  const int targetMs = m_margin.TargetMillis(m_fifo.LargestWrite());
+  m_spAudioClient->SetBufferDuration(int64_t{targetMs + kStreamAboveMarginMs} * 10'000);
+  return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(m_margin.Allowance()).count());
 }
 
 }  // namespace kx

@@ -49,9 +49,7 @@ bool CJitterMargin::MayPlay(int queuedFrames, int largestChunk, Clock::time_poin
     m_state = State::Holding;
     m_holdSince = now;
   }
-  const int target = TargetFrames(largestChunk);
-  const auto waitedEnough = now - m_holdSince >= 2 * std::chrono::microseconds(int64_t{target} * 1'000'000 / m_rate);
-  if (queuedFrames >= target || waitedEnough) {
+  if (now - m_holdSince >= m_allowance || queuedFrames >= TargetFrames(largestChunk)) {
     m_state = State::Playing;
     return true;
   }

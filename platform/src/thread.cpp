@@ -1,5 +1,9 @@
 #include "platform/thread.h"
 
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 namespace kx::platform {
 
 namespace {
@@ -37,6 +41,13 @@ bool WorkerThread::Join(Millis timeout) {
   thread_.join();
   id_ = 0;
   return true;
+}
+
+bool RaiseCurrentThreadForAudio() {
+  constexpr int kAudioNice = -11;
+  // On Linux a nice value belongs to the thread whose id is given.
+  const auto tid = static_cast<id_t>(syscall(SYS_gettid));
+  return setpriority(PRIO_PROCESS, tid, kAudioNice) == 0;
 }
 
 }  // namespace kx::platform

@@ -4,10 +4,13 @@
 # ffplay plays the same stream into a sink of its own, both recorded from the
 # sinks' monitors. A run of exact zeros of 1 ms or more inside the sound is a
 # gap a listener hears as a click: ours may have no more than ffplay's.
-#   sound_continuity_test.sh PROBE [SECONDS]
+#   sound_continuity_test.sh PROBE [SECONDS [MOUNT...]]
+# With mounts, only those kinds run (bench/sound_gaps runs them for longer,
+# quiet and loaded).
 set -uo pipefail
 probe=$1
 seconds=${2:-8}
+only=("${@:3}")
 here=$(cd "$(dirname "$0")" && pwd)
 gaps="$here/../support/sound_gaps.py"
 if [ -z "${KX_RTSP_CAMERA:-}" ] || [ -z "${PULSE_SERVER:-}" ]; then
@@ -38,9 +41,10 @@ kinds=(
 )
 
 status=0
-printf '%-40s %-9s %-24s %s\n' "camera" "sink" "ours" "ffplay"
+printf '%-40s %-9s %-24s %-8s %s\n' "camera" "sink" "ours" "latency" "ffplay"
 for k in "${kinds[@]}"; do
   IFS='|' read -r name mount sink rate channels <<<"$k"
+  if [ ${#only[@]} -gt 0 ] && [[ ! " ${only[*]} " =~ " $mount " ]]; then continue; fi
   url="$KX_RTSP_CAMERA/$mount"
   pactl set-default-sink "$sink"
   parec --latency-msec=20 --raw --format=s16le --rate="$rate" --channels="$channels" -d "$sink.monitor" >"$work/ours.raw" &
@@ -71,7 +75,8 @@ print("; ".join(problems))
 PY
 )
   fmt() { /usr/bin/python3 -c 'import json,sys; d=json.loads(sys.argv[1]); print("%d gaps %.0f ms in %.1f s" % (d["gaps"], d["silent_ms"], d["sound_s"]))' "$1"; }
-  printf '%-40s %-9s %-24s %s\n' "$name" "$sink" "$(fmt "$ours")" "$(fmt "$theirs")"
+  latency=$(/usr/bin/python3 -c 'import json,sys; print("%s ms" % json.load(open(sys.argv[1])).get("output_latency_ms"))' "$work/probe.json")
+  printf '%-40s %-9s %-24s %-8s %s\n' "$name" "$sink" "$(fmt "$ours")" "$latency" "$(fmt "$theirs")"
   if [ -n "$verdict" ]; then
     echo "  FAILED: $verdict"
     cat "$work/probe.json" "$work/probe.err"

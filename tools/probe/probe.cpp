@@ -184,6 +184,8 @@ int Run(const Options& options, std::ostream& out, std::ostream& err) {
   double dominantHz = 0;
   bool opened = false;
   int64_t pictures = 0, chunks = 0, reconnections = 0;
+  uint32_t underruns = 0;
+  int latencyMs = -1;
   VideoSize size;
   {
     CAnalysisThread analysis(analyser, settings);
@@ -210,6 +212,8 @@ int Run(const Options& options, std::ostream& out, std::ostream& err) {
     reconnections = session.m_stats.reconnections.load();
     size = session.m_sizeVideo.Get();
   }
+  underruns = output.UnderrunCount();
+  latencyMs = output.OutputLatencyMs();
   output.CloseDevice();
   SetAppLog(nullptr);
   log.Close();
@@ -245,6 +249,8 @@ int Run(const Options& options, std::ostream& out, std::ostream& err) {
         << "  \"peak_dbfs\": " << (std::isfinite(peakDb) ? peakText : "null") << ",\n"
         << "  \"dominant_hz\": " << hzText << ",\n"
         << "  \"reconnections\": " << reconnections << ",\n"
+        << "  \"underruns\": " << underruns << ",\n"
+        << "  \"output_latency_ms\": " << (latencyMs >= 0 ? std::to_string(latencyMs) : "null") << ",\n"
         << "  \"log_file\": " << JsonString(logFile) << ",\n"
         << "  \"exit_code\": " << code << "\n"
         << "}\n";
@@ -259,6 +265,8 @@ int Run(const Options& options, std::ostream& out, std::ostream& err) {
         << "Input peak:     " << (std::isfinite(peakDb) ? std::string(peakText) + " dBFS" : "none") << "\n"
         << "Dominant freq.: " << hzText << " Hz\n"
         << "Reconnections:  " << reconnections << "\n"
+        << "Underruns:      " << underruns << "\n"
+        << "Output latency: " << (latencyMs >= 0 ? std::to_string(latencyMs) + " ms" : "none") << "\n"
         << "Log file:       " << logFile << "\n";
   }
   return code;

@@ -13,6 +13,7 @@
 // under the others.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -109,6 +110,10 @@ class CAudioOutput {
   // Times the open device ran out of audio while it played (the server's
   // underflow reports) since it was opened; 0 when no device is open.
   uint32_t UnderrunCount();
+  // The median time from ConvertAndWrite to the sound being heard, in ms,
+  // over the render loop's writes since the device opened (the FIFO, the
+  // stream and the device); -1 before any.
+  int OutputLatencyMs();
 
   // Members the decode thread uses (under m_csSetup).
   platform::Lock m_csSetup;
@@ -121,6 +126,8 @@ class CAudioOutput {
   static uint32_t RenderThreadProc(CAudioOutput* self);
   // One wake-up; returns the new jitter margin in ms when a late chunk raised it, else 0.
   int RenderOnce();
+  // Samples the latency after a write (render thread, m_csClient held).
+  void NoteLatency(int framesLeftInFifo);
   HRESULT SetAudioDeviceLocked(const platform::audio::EndpointPtr& device);  // m_csOpen held
   HRESULT OpenLocked(const platform::audio::EndpointPtr& device, const WAVEFORMATEXTENSIBLE& deviceFormat);
   void CloseDeviceLocked();  // m_csOpen held
@@ -146,6 +153,7 @@ class CAudioOutput {
   // The render thread's own (set before it starts).
   CJitterMargin m_margin;
   uint32_t m_nSeenUnderruns = 0;
+  std::array<uint32_t, 1001> m_latencyMs{};  // how often each latency was seen; the last bin is 1 s or more
 
   platform::Lock m_csSession;  // guards the three below; a leaf
   SessionVolumeNotify m_notifyVolume;

@@ -2,8 +2,9 @@
 // delivers its sound in chunks (21 ms of AAC, 20-40 ms of G.711) with network
 // and decode jitter; a stream fed each chunk as it comes runs dry whenever one
 // is late. So after the device opens, and after every time it ran dry, the
-// render loop waits until the FIFO holds the margin - the largest chunk seen
-// plus an allowance for lateness - and only then plays. The slack built then
+// render loop holds the sound back for an allowance after the first of it
+// arrived and only then plays: when the next chunk is due the device still
+// has the allowance to play, whatever the chunk size. The slack built then
 // stays for as long as the sound flows.
 //
 // The allowance grows each time the device runs dry and the sound comes back
@@ -24,7 +25,8 @@ class CJitterMargin {
   using Clock = std::chrono::steady_clock;
   using Duration = Clock::duration;
 
-  static constexpr Duration kFirstAllowance = std::chrono::milliseconds(10);
+  // A sink period (10 ms) and the decode jitter of a large picture.
+  static constexpr Duration kFirstAllowance = std::chrono::milliseconds(30);
   static constexpr Duration kRaiseStep = std::chrono::milliseconds(10);
   static constexpr Duration kMaxTarget = std::chrono::milliseconds(400);
   // Sound back after this long is a new start, not a late chunk.
@@ -36,17 +38,18 @@ class CJitterMargin {
   // The device reported running dry.
   void RanDry(Clock::time_point now);
 
-  // The render loop's question at each wake-up with sound queued: may it hand
-  // the queued frames to the device now? `largestChunk` is the largest write
-  // the FIFO has seen. While holding, the answer turns yes once the FIFO holds
-  // the target, or once the first held frame has waited twice the target's
-  // duration (a short last sound still plays).
+  // The render loop's question at each wake-up: may it hand the queued frames
+  // to the device now? `largestChunk` is the largest write the FIFO has seen.
+  // While holding, the answer turns yes once the first held frame has waited
+  // the allowance, or at once when the FIFO already holds the largest chunk
+  // and the allowance (a burst after a stall).
   bool MayPlay(int queuedFrames, int largestChunk, Clock::time_point now);
 
-  // The target for a source of `largestChunk` frames.
+  // What the FIFO must hold to play without waiting out the allowance.
   int TargetFrames(int largestChunk) const;
   int TargetMillis(int largestChunk) const { return static_cast<int>(int64_t{TargetFrames(largestChunk)} * 1000 / m_rate); }
   Duration Allowance() const { return m_allowance; }
+  int Rate() const { return m_rate; }
   bool Holding() const { return m_state != State::Playing; }
   // Set once when a late chunk raised the allowance (for the log); cleared by reading.
   bool TakeRaised();

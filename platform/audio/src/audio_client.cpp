@@ -32,6 +32,9 @@ static constexpr uint32_t kPeriodUsec = 10'000;
 // written, so every later write lands behind it and is thrown away (a
 // stream started before its first data never sounds).
 static constexpr uint32_t kStartThresholdFrames = 1;
+// The longest stream buffer SetBufferDuration asks for; the write buffer is
+// made this long at Initialize, so a longer stream never moves it.
+static constexpr uint32_t kMaxTargetLengthUsec = 500'000;
 
 void FormatDeleter::operator()(WAVEFORMATEX* format) const { std::free(format); }
 
@@ -43,6 +46,8 @@ struct AudioClient::Impl {
   size_t frameSize = 0;
   uint32_t bufferFrames = 0;
   std::vector<uint8_t> buffer;
+  uint32_t bufferCapacity = 0;  // frames the write buffer holds
+  uint64_t askedUsec = 0;       // the stream buffer last asked for
   uint32_t pendingFrames = 0;  // handed out by GetBuffer, not released
   bool pendingBuffer = false;
   Event* event = nullptr;  // loop locked
@@ -196,8 +201,9 @@ HRESULT AudioClient::Initialize(int64_t bufferDuration, const WAVEFORMATEX* form
     d.session = d.connection->SessionLocked(d.endpoint->id);
     pa_cvolume volume;
     pa_cvolume_set(&volume, d.sampleSpec.channels, detail::VolumeFromScalar(d.session->volume));
-    const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_START_CORKED | PA_STREAM_ADJUST_LATENCY |
-                                                      PA_STREAM_DONT_MOVE | PA_STREAM_NO_REMIX_CHANNELS);
+    const auto flags = static_cast<pa_stream_flags_t>(
+        PA_STREAM_START_CORKED | PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE | PA_STREAM_NO_REMIX_CHANNELS |
+        PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE);
     if (pa_stream_connect_playback(d.stream, d.endpoint->id.c_str(), &attr, flags, &volume, nullptr) < 0) {
       d.session.reset();
       return E_FAIL;
@@ -217,7 +223,10 @@ HRESULT AudioClient::Initialize(int64_t bufferDuration, const WAVEFORMATEX* form
     if (ok) {
       const pa_buffer_attr* a = pa_stream_get_buffer_attr(d.stream);
       d.bufferFrames = a ? static_cast<uint32_t>(a->tlength / d.frameSize) : 0;
-      d.buffer.assign(static_cast<size_t>(d.bufferFrames) * d.frameSize, 0);
+      d.bufferCapacity = std::max<uint32_t>(
+          d.bufferFrames, static_cast<uint32_t>(pa_usec_to_bytes(kMaxTargetLengthUsec, &d.sampleSpec) / d.frameSize));
+      d.buffer.assign(static_cast<size_t>(d.bufferCapacity) * d.frameSize, 0);
+      d.askedUsec = target;
       d.index = static_cast<int64_t>(pa_stream_get_index(d.stream));
       d.session->streamIndex = d.index;
       d.session->channels = d.sampleSpec.channels;
@@ -240,6 +249,51 @@ HRESULT AudioClient::SetEventHandle(Event* event) {
   detail::Connection::Locked lock(*m_impl->connection);
   if (!m_impl->stream) return AUDCLNT_E_NOT_INITIALIZED;
   m_impl->event = event;
+  return S_OK;
+}
+
+HRESULT AudioClient::SetBufferDuration(int64_t bufferDuration) {
+  Impl& d = *m_impl;
+  detail::Connection::Locked lock(*d.connection);
+  if (!d.stream) return AUDCLNT_E_NOT_INITIALIZED;
+  if (!d.ReadyLocked()) return AUDCLNT_E_DEVICE_INVALIDATED;
+  const uint64_t asked = std::min<uint64_t>(bufferDuration > 0 ? static_cast<uint64_t>(bufferDuration) / 10 : 0,
+                                            kMaxTargetLengthUsec);
+  if (asked <= d.askedUsec) return S_FALSE;
+  d.askedUsec = asked;
+  pa_buffer_attr attr;
+  attr.maxlength = static_cast<uint32_t>(-1);
+  attr.tlength = static_cast<uint32_t>(pa_usec_to_bytes(asked, &d.sampleSpec));
+  attr.prebuf = static_cast<uint32_t>(kStartThresholdFrames * d.frameSize);
+  attr.minreq = static_cast<uint32_t>(pa_usec_to_bytes(kMinRequestUsec, &d.sampleSpec));
+  attr.fragsize = static_cast<uint32_t>(-1);
+  // The answer comes on the server's thread; the render side sees the new
+  // size at its next GetBufferSize.
+  pa_operation* op = pa_stream_set_buffer_attr(
+      d.stream, &attr,
+      [](pa_stream* stream, int success, void* p) {
+        auto* self = static_cast<Impl*>(p);
+        const pa_buffer_attr* a = success ? pa_stream_get_buffer_attr(stream) : nullptr;
+        if (a && self->frameSize > 0)
+          self->bufferFrames = std::min<uint32_t>(static_cast<uint32_t>(a->tlength / self->frameSize), self->bufferCapacity);
+      },
+      &d);
+  if (!op) return E_FAIL;
+  pa_operation_unref(op);
+  return S_OK;
+}
+
+HRESULT AudioClient::GetStreamLatency(int64_t* latency) {
+  if (!latency) return E_POINTER;
+  *latency = 0;
+  Impl& d = *m_impl;
+  detail::Connection::Locked lock(*d.connection);
+  if (!d.stream) return AUDCLNT_E_NOT_INITIALIZED;
+  if (!d.ReadyLocked()) return AUDCLNT_E_DEVICE_INVALIDATED;
+  pa_usec_t usec = 0;
+  int negative = 0;
+  if (pa_stream_get_latency(d.stream, &usec, &negative) < 0) return S_FALSE;
+  *latency = negative ? 0 : static_cast<int64_t>(usec) * 10;
   return S_OK;
 }
 

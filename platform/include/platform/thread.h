@@ -48,6 +48,12 @@ class WorkerThread {
   std::shared_ptr<std::atomic<uint32_t>> exitCode_ = std::make_shared<std::atomic<uint32_t>>(0);
 };
 
+// Lifts the calling thread above ordinary work, as sound servers and players
+// do for the thread that feeds the device (nice -11, the sound server's own
+// level). Needs the right to (root, CAP_SYS_NICE or an RLIMIT_NICE that
+// allows it): false, and nothing changed, without it.
+bool RaiseCurrentThreadForAudio();
+
 // The stand-in for a critical section.
 using Lock = std::mutex;
 using LockGuard = std::lock_guard<std::mutex>;

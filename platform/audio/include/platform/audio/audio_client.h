@@ -38,7 +38,15 @@ class AudioClient {
   // the server wants data.
   HRESULT Initialize(int64_t bufferDuration, const WAVEFORMATEX* format);
   HRESULT SetEventHandle(Event* event);
+  // Asks the server for a longer stream buffer of `bufferDuration` 100-ns
+  // units (at most half a second; never shorter than Initialize's). Does not
+  // wait: GetBufferSize tells the new size once the server has taken it.
+  HRESULT SetBufferDuration(int64_t bufferDuration);
   HRESULT GetBufferSize(uint32_t* frames);
+  // How long a frame written now takes to be heard: what the stream holds
+  // plus the device's own latency, in 100-ns units (the server's timing,
+  // interpolated between its updates). S_FALSE and 0 before the first update.
+  HRESULT GetStreamLatency(int64_t* latency);
   // Frames written and not yet played.
   HRESULT GetCurrentPadding(uint32_t* frames);
   // A buffer of `frames` frames to fill; at most buffer size - padding.
