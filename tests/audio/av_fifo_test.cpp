@@ -53,7 +53,16 @@ TEST(AVFifo, InitAcceptsOnlyWholeByteSamplesAndSixteenChannels) {
   EXPECT_EQ(fifo.Init(2, 16, 48000), 1);
   EXPECT_EQ(fifo.Init(16, 32, 48000), 1);
   EXPECT_EQ(fifo.Capacity(), 48000);
-  EXPECT_EQ(fifo.Init(2, 24, 48000), 0);
+  // Packed 24-bit frames: three bytes a sample, whole frames in and out.
+  EXPECT_EQ(fifo.Init(3, 24, 48000), 1);
+  EXPECT_EQ(fifo.FrameBytes(), 9);
+  std::vector<uint8_t> in(9 * 7), out(9 * 7);
+  for (size_t i = 0; i < in.size(); ++i) in[i] = static_cast<uint8_t>(i * 5 + 1);
+  EXPECT_EQ(fifo.Write(in.data(), 7, {}), 7);
+  std::optional<PictureRecord> none;
+  EXPECT_EQ(fifo.Read(out.data(), 7, none), 7);
+  EXPECT_EQ(out, in);
+  EXPECT_EQ(fifo.Init(2, 20, 48000), 0);
   EXPECT_EQ(fifo.Capacity(), 0);
   EXPECT_EQ(fifo.Init(17, 32, 48000), 0);
   EXPECT_EQ(fifo.Channels(), 17);  // remembered even without a FIFO
