@@ -17,7 +17,8 @@ size_t FrameLength(double rate) {
 
 constexpr double kHumLowHz = 40, kHumHighHz = 400;
 constexpr double kSpeechLowHz = 300, kSpeechHighHz = 3400;
-constexpr int kLobeBins = 3;  // the Blackman-Harris main lobe, +-3 bins hold all but -50 dB of a line
+constexpr int kLobeBins = 3;
+constexpr double kCliffDbPerTwelfth = 2;  // 24 dB per octave  // the Blackman-Harris main lobe, +-3 bins hold all but -50 dB of a line
 
 }  // namespace
 
@@ -134,31 +135,40 @@ HumFigures CLongSpectrum::Hum(double standOutDb, double minDbfs) const {
   return best;
 }
 
+double CLongSpectrum::BandPower(double hz) const {
+  // The mean power per bin of a 1/48-octave band centred on hz (at least one bin).
+  const double bin = BinHz();
+  const size_t top = m_n / 2;
+  const size_t b0 = std::min(top, static_cast<size_t>(hz * std::pow(2.0, -1.0 / 96) / bin));
+  const size_t b1 = std::min(top + 1, std::max(b0 + 1, static_cast<size_t>(hz * std::pow(2.0, 1.0 / 96) / bin)));
+  double sum = 0;
+  for (size_t k = b0; k < b1; ++k) sum += m_power[k];
+  return sum / static_cast<double>(b1 - b0);
+}
+
 double CLongSpectrum::BandwidthHz(double distanceDb) const {
   if (!HasSpectrum()) return NAN;
   const double bin = BinHz();
-  const size_t top = m_n / 2;
-  auto binOf = [&](double hz) { return std::min(top, static_cast<size_t>(hz / bin)); };
   double reference = 0;
-  const size_t s0 = binOf(kSpeechLowHz), s1 = binOf(kSpeechHighHz);
+  const size_t s0 = static_cast<size_t>(kSpeechLowHz / bin), s1 = static_cast<size_t>(kSpeechHighHz / bin);
   for (size_t k = s0; k < s1; ++k) reference += m_power[k];
   reference /= static_cast<double>(s1 - s0);
   if (!(reference > 0)) return NAN;
   const double threshold = reference * std::pow(10.0, -distanceDb / 10);
-  // The highest 1/12-octave band whose mean stands within the distance, then
-  // its highest bin that does: bands keep a stray bin from counting, the bin
-  // keeps a steep cut-off from reading a band too high.
-  const double step = std::pow(2.0, 1.0 / 12);
-  for (double upper = m_rate / 2; upper > kSpeechLowHz; upper /= step) {
-    const size_t b0 = binOf(upper / step), b1 = std::max(binOf(upper), b0 + 1);
-    double mean = 0;
-    for (size_t k = b0; k < b1; ++k) mean += m_power[k];
-    mean /= static_cast<double>(b1 - b0);
-    if (mean < threshold) continue;
-    for (size_t k = b1; k-- > b0;)
-      if (m_power[k] >= threshold) return static_cast<double>(k) * bin;
-  }
-  return kSpeechLowHz;
+  const double step = std::pow(2.0, 1.0 / 48);
+  // The highest band within the distance...
+  double f = m_rate / 2 / std::pow(2.0, 1.0 / 96);
+  while (f > kSpeechLowHz && BandPower(f) < threshold) f /= step;
+  // ...moved down to the top of the cliff it may stand on: a low-pass (the
+  // codec's, or the resampler's skirt above it) falls far steeper than any
+  // sound does.
+  const double cliff = std::pow(10.0, kCliffDbPerTwelfth / 10);
+  while (f > kSpeechLowHz && BandPower(f) > cliff * BandPower(f * std::pow(2.0, 1.0 / 12))) f /= step;
+  // The top of the cliff is where the fall begins; the edge is taken, as a
+  // filter's cut-off is, where it has fallen by 3 dB.
+  const double edge = BandPower(f) / 2;
+  while (f * step < m_rate / 2 && BandPower(f * step) >= edge) f *= step;
+  return std::max(f, kSpeechLowHz);
 }
 
 }  // namespace kx::measure

@@ -92,7 +92,7 @@ const Case kCases[] = {
        EXPECT_NEAR(f.correlation, 1.0, 1e-6);
        EXPECT_NEAR(f.balanceDb, 0.0, 0.01);
        EXPECT_NEAR(f.channels[0].levelDbfs, -20.0, 0.05);  // AES17: a tone reads its peak
-       EXPECT_NEAR(f.bandwidthHz, 437.3, 15);
+       EXPECT_NEAR(f.bandwidthHz, 437.3, 25);  // a tone reaches its own line, to a band or two
        EXPECT_EQ(f.clippedSamples, 0);
        EXPECT_FALSE(f.silent);
        EXPECT_LT(f.dcOffsetDbfs, -80);

@@ -9,10 +9,13 @@
 // the run, then exponentially over about the last 10 s.
 //
 // Effective bandwidth: the reference is the mean power per bin over the
-// telephone speech band, 300-3400 Hz; the bandwidth is the upper edge of the
-// highest 1/12-octave band whose mean power per bin stands within
-// `distanceDb` of it. A codec's low-pass drops the spectrum by far more than
-// that at its cut-off, while sound that reaches the cut-off stays within it.
+// telephone speech band, 300-3400 Hz. The bandwidth is the highest 1/48-octave
+// band whose mean power per bin stands within `distanceDb` of it; when that
+// band lies on a cliff (the spectrum falling by more than 24 dB per octave,
+// as a codec's low-pass and the resampler's skirt above it do, and sound
+// itself does not), the point 3 dB down from the top of the cliff, as a
+// filter's cut-off is given. So G.711 upsampled to 48 kHz reads its own band
+// edge under 4 kHz, not the skirt of the upsampler.
 #pragma once
 
 #include <cmath>
@@ -47,6 +50,7 @@ class CLongSpectrum {
  private:
   void Transform();
   double LobePower(size_t centre) const;
+  double BandPower(double hz) const;
 
   const double m_rate;
   const size_t m_n;
