@@ -32,6 +32,7 @@ CSoundMeter::CSoundMeter(unsigned long sampleRate, const Thresholds& thresholds)
 
 void CSoundMeter::SetThresholds(const Thresholds& thresholds) {
   m_thresholds = thresholds;
+  m_spectrumFigures = {};
   m_levels.SetSilenceLevel(thresholds.silenceLevelDbfs);
 }
 
@@ -39,6 +40,7 @@ void CSoundMeter::Reset() {
   m_loudness.Reset();
   m_levels.Reset();
   m_spectrum.Reset();
+  m_spectrumFigures = {};
   m_frames = 0;
   m_badSamples = 0;
 }
@@ -91,10 +93,15 @@ SoundFigures CSoundMeter::Figures() const {
     f.samplePeakDbfs = std::max(f.samplePeakDbfs, f.channels[c].samplePeakDbfs);
     f.truePeakDbtp = std::max(f.truePeakDbtp, f.channels[c].truePeakDbtp);
   }
-  const HumFigures hum = m_spectrum.Hum(m_thresholds.humStandOutDb, m_thresholds.humMinDbfs);
-  f.humHz = hum.mainsHz;
-  f.humDbfs = hum.levelDbfs;
-  f.bandwidthHz = m_spectrum.BandwidthHz(m_thresholds.bandwidthDistanceDb);
+  SpectrumFigures& s = m_spectrumFigures;
+  if (s.spectra != m_spectrum.Spectra()) {
+    s.spectra = m_spectrum.Spectra();
+    s.hum = m_spectrum.Hum(m_thresholds.humStandOutDb, m_thresholds.humMinDbfs);
+    s.bandwidthHz = m_spectrum.BandwidthHz(m_thresholds.bandwidthDistanceDb);
+  }
+  f.humHz = s.hum.mainsHz;
+  f.humDbfs = s.hum.levelDbfs;
+  f.bandwidthHz = s.bandwidthHz;
   f.silent = f.longestSilenceS >= m_thresholds.silenceMinSeconds;
   f.verdict = MakeVerdict(f, m_thresholds);
   return f;

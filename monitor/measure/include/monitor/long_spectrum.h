@@ -40,6 +40,8 @@ class CLongSpectrum {
   void Reset();
 
   bool HasSpectrum() const { return m_spectra > 0; }
+  // Frames averaged since the reset: the figures below change only with it.
+  size_t Spectra() const { return m_spectra; }
   double BinHz() const { return m_rate / static_cast<double>(m_n); }
   // Mean power of a sine of amplitude A in its own few bins reads A (AES17).
   HumFigures Hum(double standOutDb, double minDbfs) const;

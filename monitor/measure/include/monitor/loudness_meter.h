@@ -1,7 +1,7 @@
 // Loudness and peaks of a stereo float stream through libebur128: momentary,
 // short-term and integrated loudness, loudness range, true and sample peak
-// per channel. The momentary and short-term maxima are taken every 100 ms of
-// audio, as a loudness meter shows them.
+// per channel. Momentary and short-term loudness and their maxima are taken
+// every 100 ms of audio, as a loudness meter shows them.
 #pragma once
 
 #include <array>
@@ -26,8 +26,9 @@ class CLoudnessMeter {
   // Starts again from nothing (a new state: the only allocation after creation).
   void Reset();
 
-  double Momentary() const;   // LUFS, -inf before any sound
-  double ShortTerm() const;
+  // As of the last whole 100 ms of audio.
+  double Momentary() const { return m_momentary; }  // LUFS, -inf before any sound
+  double ShortTerm() const { return m_shortTerm; }
   double Integrated() const;
   double Range() const;       // LU
   double MomentaryMax() const { return m_momentaryMax; }
@@ -40,6 +41,9 @@ class CLoudnessMeter {
   void Close();
   void TakeMaxima();
 
+  static constexpr size_t kMomentaryBlocks = 4;    // 400 ms
+  static constexpr size_t kShortTermBlocks = 30;   // 3 s
+
   const unsigned long m_rate;
   const size_t m_stepFrames;  // 100 ms
   ebur128_state* m_state = nullptr;
@@ -47,6 +51,10 @@ class CLoudnessMeter {
   int64_t m_steps = 0;
   double m_momentaryMax = -INFINITY;
   double m_shortTermMax = -INFINITY;
+  double m_momentary = -INFINITY;
+  double m_shortTerm = -INFINITY;
+  std::array<double, kShortTermBlocks> m_blockEnergy{};  // K-weighted, a ring of the last 3 s
+  size_t m_nextBlock = 0;
 };
 
 }  // namespace kx::measure

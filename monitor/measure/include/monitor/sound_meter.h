@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cmath>
 #include <cstdint>
 
 #include "monitor/level_stats.h"
@@ -42,6 +43,14 @@ class CSoundMeter {
   std::array<float, 2 * kChunkFrames> m_clean{};
   int64_t m_frames = 0;
   int64_t m_badSamples = 0;
+  // The spectrum's figures, worked out again only when a new frame is in
+  // (every 0.7 s) while the figures are read ten times a second.
+  struct SpectrumFigures {
+    size_t spectra = SIZE_MAX;
+    HumFigures hum;
+    double bandwidthHz = NAN;
+  };
+  mutable SpectrumFigures m_spectrumFigures;
 };
 
 }  // namespace kx::measure
