@@ -18,6 +18,12 @@ for m in $mounts; do
   "$probe" "$KX_RTSP_CAMERA/$m" --seconds 10 --no-audio --measure --json --log-dir "$work" >"$work/$m.json" 2>"$work/$m.err" &
   [ "$(jobs -rp | wc -l)" -ge 4 ] && wait -n
 done
+# The thresholds come from the settings store: with the DC limit raised and
+# the narrow-band limit lowered, the DC camera has no finding left.
+mkdir -p "$work/config/KEXAR"
+printf '[Settings]\nMeasureDcOffsetDbfs=-20\nMeasureNarrowBandHz=100\n' >"$work/config/KEXAR/kxToneScope.conf"
+XDG_CONFIG_HOME="$work/config" "$probe" "$KX_RTSP_CAMERA/mdc" --seconds 10 --no-audio --measure --json --log-dir "$work" \
+  >"$work/mdc-settings.json" 2>"$work/mdc-settings.err" &
 wait
 # The text report of one of them carries the same verdict.
 "$probe" "$KX_RTSP_CAMERA/mdeadright" --seconds 5 --no-audio --measure --log-dir "$work" >"$work/text.out" 2>&1
@@ -83,6 +89,9 @@ for mount in mounts:
         print("FAILED: /%s: %s\n%s" % (mount, "; ".join(problems), json.dumps(m, indent=1)))
     else:
         print("/%s: %s" % (mount, sorted(v["code"] for v in m["verdict"])))
+m = json.load(open(os.path.join(work, "mdc-settings.json")))["measurements"]
+if m["verdict"] != [] or not near(m["dc_offset_dbfs"], -33.98, 0.3):
+    print("FAILED: thresholds from the settings store not applied:", m); ok = False
 text = open(os.path.join(work, "text.out")).read()
 if "fault: The right channel is dead [dead_channel]" not in text or "text exit code 5" not in text:
     print("FAILED: text report", text); ok = False

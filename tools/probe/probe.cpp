@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "app/app_log.h"
+#include "app/measure_settings.h"
 #include "app/settings_block.h"
 #include "audio/audio_output.h"
 #include "kxSystem.h"
@@ -184,7 +185,7 @@ int Run(const Options& options, std::ostream& out, std::ostream& err) {
   CSettingsBlock settings;
   CSpectrumAnalyser analyser;
   std::optional<measure::CMeasureWorker> measurements;
-  if (options.measure) measurements.emplace();
+  if (options.measure) measurements.emplace(LoadMeasureThresholds());
   CProbeFeed feed(analyser, measurements ? &*measurements : nullptr);
   CAudioOutput output(settings);
   CAudioOutputTarget<CAudioOutput> target(output);
