@@ -12,7 +12,7 @@ namespace {
 nlohmann::ordered_json Number(double v, int decimals = 2) {
   if (!std::isfinite(v)) return nullptr;
   const double scale = std::pow(10.0, decimals);
-  return std::round(v * scale) / scale;
+  return std::round(v * scale) / scale + 0.0;  // + 0.0: no "-0.0"
 }
 
 std::string Text(double v, const char* unit, const char* format = "%.1f") {
