@@ -2,6 +2,7 @@
 
 #include <QResizeEvent>
 
+#include "app/measure_settings.h"
 #include "monitor/view/draw_view.h"
 
 namespace kx {
@@ -18,6 +19,7 @@ CChildView::~CChildView() = default;
 
 bool CChildView::Create(CSettingsBlock& settings, IAudioTarget& audio, IPreviewHost* frame) {
   m_pView = std::make_unique<CDrawView>(settings, audio, frame, this);
+  m_pView->SetMeasureThresholds(LoadMeasureThresholds());
   m_pView->setGeometry(rect());
   m_pView->show();
   return true;

@@ -351,6 +351,7 @@ void CDecodeRun::OutputAudioChunk(const AVFrame* frame) {
 }
 
 void CDecodeRun::FeedAnalysis(const float* interleaved, size_t frames) {
+  m_s.m_analysis.PushStereo(interleaved, frames);  // the measurements take the whole chunk
   // Every frame's left value, in 10 ms blocks that run on across chunks.
   size_t i = 0;
   while (i < frames) {

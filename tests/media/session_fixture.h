@@ -4,6 +4,7 @@
 // side records what would be played.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -59,7 +60,9 @@ class CRecordingFeed : public IAnalysisFeed {
  public:
   void PushAudioBlock(const float* values, size_t count) override;
   void ResetAnalysis() override;
+  void PushStereo(const float* interleaved, size_t frames) override;
   size_t Blocks();
+  int64_t StereoFrames() const { return m_stereoFrames.load(); }  // every frame handed to the measurements
   std::vector<size_t> BlockSizes();
   std::vector<float> Values();  // every pushed value in order (first 10 s)
   float Peak();                 // the analyser's input peak
@@ -70,6 +73,7 @@ class CRecordingFeed : public IAnalysisFeed {
   CSpectrumAnalyser m_analyser;
   std::vector<size_t> m_sizes;
   std::vector<float> m_values;
+  std::atomic<int64_t> m_stereoFrames{0};
 };
 
 // The device side: a real resampler from 48 kHz stereo float into 44.1 kHz

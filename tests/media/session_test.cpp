@@ -41,6 +41,7 @@ void ExpectWholeBlocksOfTone(SessionRig& rig, double amplitude) {
   const auto sizes = rig.feed.BlockSizes();
   for (size_t n : sizes) ASSERT_EQ(n, 480u);
   EXPECT_EQ(static_cast<int64_t>(sizes.size()), rig.session.m_stats.analysisFramesConverted.load() / 480);
+  EXPECT_EQ(rig.feed.StereoFrames(), rig.session.m_stats.analysisFramesConverted.load()) << "the measurements miss frames";
   ExpectContinuousTone(rig.feed.Values(), amplitude);
 }
 

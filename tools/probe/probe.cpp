@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "app/app_log.h"
+#include "app/measure_settings.h"
 #include "app/settings_block.h"
 #include "audio/audio_output.h"
 #include "kxSystem.h"
@@ -18,6 +19,11 @@
 #include "media/session_adapters.h"
 #include "monitor/analyser.h"
 #include "monitor/analysis_thread.h"
+#include "monitor/measure_worker.h"
+#include "measurement_report.h"
+
+#include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
 
 namespace kx::probe {
 
@@ -25,22 +31,22 @@ namespace {
 
 std::string Utf8(const std::u16string& s) { return ConvertUnicodeToUTF8(s); }
 
-std::string JsonString(const std::string& s) {
-  std::string out = "\"";
-  for (unsigned char c : s) {
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (c < 0x20) {
-      char buf[8];
-      std::snprintf(buf, sizeof buf, "\\u%04x", c);
-      out += buf;
-    } else {
-      out += static_cast<char>(c);
-    }
+// The analyser's feed, and with --measure the measurements' too. A
+// reconnection resets the analysis but not the measurements: they cover the
+// whole run.
+class CProbeFeed : public IAnalysisFeed {
+ public:
+  CProbeFeed(CSpectrumAnalyser& analyser, measure::CMeasureWorker* measure) : m_analyser(analyser), m_measure(measure) {}
+  void PushAudioBlock(const float* values, size_t count) override { m_analyser.PushAudioBlock(values, count); }
+  void ResetAnalysis() override { m_analyser.ResetAnalysis(); }
+  void PushStereo(const float* interleaved, size_t frames) override {
+    if (m_measure) m_measure->Push(interleaved, frames);
   }
-  return out + "\"";
-}
+
+ private:
+  CSpectrumAnalyser& m_analyser;
+  measure::CMeasureWorker* m_measure;
+};
 
 // The window's side without a window: texts are kept, message boxes are
 // written to standard error by the main thread at the end.
@@ -78,6 +84,12 @@ class CProbeHost : public IPreviewHost {
   std::vector<std::string> m_boxes;
 };
 
+std::string Printf1(double v) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f", v);
+  return text;
+}
+
 std::string DefaultLogDir() {
   if (const char* d = std::getenv("XDG_DATA_HOME"); d && *d) return std::string(d) + "/KEXAR/kxToneScope";
   if (const char* h = std::getenv("HOME"); h && *h) return std::string(h) + "/.local/share/KEXAR/kxToneScope";
@@ -102,65 +114,64 @@ std::string NewestLogFile(const std::string& dir) {
 
 }  // namespace
 
-std::string Usage() {
-  return "usage: kxToneScopeProbe rtsp://... [--seconds N] [--device N | --no-audio] [--json] [--log-dir DIR]\n"
-         "exit codes: 0 pictures and audio flowed, 2 could not open, 3 no video, 4 no audio, 1 bad arguments\n";
+namespace {
+
+constexpr const char* kExitCodes =
+    "Exit codes (the first that applies):\n"
+    "  0  pictures and audio flowed (and, with --measure, no fault was found)\n"
+    "  1  bad arguments\n"
+    "  2  could not open the address\n"
+    "  3  no video\n"
+    "  4  no audio (without --no-audio)\n"
+    "  5  the sound measurements found a fault (--measure)\n";
+
+std::string Positive(std::string& v) {
+  char* end = nullptr;
+  const double d = std::strtod(v.c_str(), &end);
+  return *end == '\0' && d > 0 ? std::string() : std::string("needs a positive number");
 }
 
-std::optional<Options> ParseArgs(const std::vector<std::string>& args, std::string& error) {
+std::string DeviceNumber(std::string& v) {
+  char* end = nullptr;
+  const long n = std::strtol(v.c_str(), &end, 10);
+  return *end == '\0' && n >= 0 ? std::string() : std::string("needs a device number (0 = default)");
+}
+
+// One definition of the command line for parsing and for the help text.
+struct CommandLine {
+  CLI::App app{"kxToneScopeProbe: runs the preview session on a camera and reports what came out of it.",
+               "kxToneScopeProbe"};
   Options o;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    auto value = [&](const char* name) -> const std::string* {
-      if (i + 1 >= args.size()) {
-        error = std::string(name) + " needs a value";
-        return nullptr;
-      }
-      return &args[++i];
-    };
-    if (a == "--help" || a == "-h") {
-      return std::nullopt;
-    } else if (a == "--seconds") {
-      const std::string* v = value("--seconds");
-      if (!v) return std::nullopt;
-      char* end = nullptr;
-      o.seconds = std::strtod(v->c_str(), &end);
-      if (*end != '\0' || !(o.seconds > 0)) {
-        error = "--seconds needs a positive number";
-        return std::nullopt;
-      }
-    } else if (a == "--device") {
-      const std::string* v = value("--device");
-      if (!v) return std::nullopt;
-      char* end = nullptr;
-      o.device = static_cast<int>(std::strtol(v->c_str(), &end, 10));
-      if (*end != '\0' || o.device < 0) {
-        error = "--device needs a device number (0 = default)";
-        return std::nullopt;
-      }
-    } else if (a == "--no-audio") {
-      o.noAudio = true;
-    } else if (a == "--json") {
-      o.json = true;
-    } else if (a == "--log-dir") {
-      const std::string* v = value("--log-dir");
-      if (!v) return std::nullopt;
-      o.logDir = *v;
-    } else if (a.rfind("--", 0) == 0) {
-      error = "unknown option " + a;
-      return std::nullopt;
-    } else if (o.url.empty()) {
-      o.url = a;
-    } else {
-      error = "more than one address";
-      return std::nullopt;
-    }
+  CommandLine() {
+    app.add_option("url", o.url, "the camera's address, rtsp://...")->required();
+    app.add_option("--seconds", o.seconds, "how long to run (default 10)")
+        ->check(CLI::Validator(Positive, "SECONDS", "positive number"));
+    app.add_option("--device", o.device, "output device number, 0 = the default device")
+        ->check(CLI::Validator(DeviceNumber, "N", "device number"));
+    app.add_flag("--no-audio", o.noAudio, "play nothing (wins over --device)");
+    app.add_flag("--json", o.json, "report in JSON");
+    app.add_flag("--measure", o.measure, "measure the sound (loudness, peaks, clipping, noise, hum, ...) and judge it");
+    app.add_option("--log-dir", o.logDir, "folder of the log file (default: the user data folder)");
+    app.footer(kExitCodes);
   }
-  if (o.url.empty()) {
-    error = "no address";
+};
+
+}  // namespace
+
+std::string Usage() { return CommandLine().app.help(); }
+
+std::optional<Options> ParseArgs(const std::vector<std::string>& args, std::string& error) {
+  CommandLine line;
+  std::vector<std::string> reversed(args.rbegin(), args.rend());  // CLI11 takes them last first
+  try {
+    line.app.parse(reversed);
+  } catch (const CLI::CallForHelp&) {
+    return std::nullopt;
+  } catch (const CLI::ParseError& e) {
+    error = e.what();
     return std::nullopt;
   }
-  return o;
+  return line.o;
 }
 
 int Run(const Options& options, std::ostream& out, std::ostream& err) {
@@ -173,7 +184,9 @@ int Run(const Options& options, std::ostream& out, std::ostream& err) {
 
   CSettingsBlock settings;
   CSpectrumAnalyser analyser;
-  CAnalyserFeed<CSpectrumAnalyser> feed(analyser);
+  std::optional<measure::CMeasureWorker> measurements;
+  if (options.measure) measurements.emplace(LoadMeasureThresholds());
+  CProbeFeed feed(analyser, measurements ? &*measurements : nullptr);
   CAudioOutput output(settings);
   CAudioOutputTarget<CAudioOutput> target(output);
   CProbeHost host;
@@ -187,6 +200,7 @@ int Run(const Options& options, std::ostream& out, std::ostream& err) {
   uint32_t underruns = 0;
   int latencyMs = -1;
   VideoSize size;
+  std::optional<measure::SoundFigures> figures;
   {
     CAnalysisThread analysis(analyser, settings);
     CPreviewSession session(host, feed, target, settings);
@@ -207,6 +221,10 @@ int Run(const Options& options, std::ostream& out, std::ostream& err) {
       if (spectrumSum[k] > spectrumSum[best]) best = k;
     if (spectrumSum[best] > 0) dominantHz = static_cast<double>(best) * CSpectrumAnalyser::kBinHz;
     session.Stop();
+    if (measurements) {
+      measurements->Flush();
+      figures = measurements->Figures();
+    }
     pictures = session.m_stats.picturesConverted.load();
     chunks = session.m_stats.audioChunksWritten.load();
     reconnections = session.m_stats.reconnections.load();
@@ -228,32 +246,36 @@ int Run(const Options& options, std::ostream& out, std::ostream& err) {
     code = kNoVideo;
   else if (audioWanted && chunks == 0)
     code = kNoAudio;
+  else if (figures && figures->HasFault())
+    code = kSoundFault;
 
   for (const auto& box : host.Boxes()) err << box << "\n";
   if (audioWanted && deviceOpened < 0) err << "warning: no audio output device; audio is not output\n";
 
-  char peakText[32], hzText[32];
-  std::snprintf(peakText, sizeof peakText, "%.1f", peakDb);
+  char hzText[32];
   std::snprintf(hzText, sizeof hzText, "%.2f", dominantHz);
   if (options.json) {
-    out << "{\n"
-        << "  \"url\": " << JsonString(kxMaskUrlPassword(options.url)) << ",\n"
-        << "  \"opened\": " << (opened ? "true" : "false") << ",\n"
-        << "  \"video_info\": " << JsonString(host.Video()) << ",\n"
-        << "  \"audio_info\": " << JsonString(host.Audio()) << ",\n"
-        << "  \"pictures\": " << pictures << ",\n"
-        << "  \"picture_width\": " << (pictures ? size.cx : 0) << ",\n"
-        << "  \"picture_height\": " << (pictures ? size.cy : 0) << ",\n"
-        << "  \"audio_chunks\": " << chunks << ",\n"
-        << "  \"audio_device\": " << deviceOpened << ",\n"
-        << "  \"peak_dbfs\": " << (std::isfinite(peakDb) ? peakText : "null") << ",\n"
-        << "  \"dominant_hz\": " << hzText << ",\n"
-        << "  \"reconnections\": " << reconnections << ",\n"
-        << "  \"underruns\": " << underruns << ",\n"
-        << "  \"output_latency_ms\": " << (latencyMs >= 0 ? std::to_string(latencyMs) : "null") << ",\n"
-        << "  \"log_file\": " << JsonString(logFile) << ",\n"
-        << "  \"exit_code\": " << code << "\n"
-        << "}\n";
+    nlohmann::ordered_json report = {
+        {"url", kxMaskUrlPassword(options.url)},
+        {"opened", opened},
+        {"video_info", host.Video()},
+        {"audio_info", host.Audio()},
+        {"pictures", pictures},
+        {"picture_width", pictures ? size.cx : 0},
+        {"picture_height", pictures ? size.cy : 0},
+        {"audio_chunks", chunks},
+        {"audio_device", deviceOpened},
+        {"peak_dbfs", std::isfinite(peakDb) ? nlohmann::ordered_json(std::round(peakDb * 10) / 10) : nullptr},
+        {"dominant_hz", std::round(dominantHz * 100) / 100},
+        {"reconnections", reconnections},
+        {"underruns", underruns},
+        {"output_latency_ms", latencyMs >= 0 ? nlohmann::ordered_json(latencyMs) : nullptr},
+        {"log_file", logFile},
+    };
+    if (options.measure) report["measurements"] = MeasurementsJson(figures);
+    report["exit_code"] = code;
+    // Invalid UTF-8 in a camera's texts is replaced rather than thrown on.
+    out << report.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
   } else {
     out << "Address:        " << kxMaskUrlPassword(options.url) << "\n"
         << "Video:          " << host.Video() << "\n"
@@ -262,12 +284,13 @@ int Run(const Options& options, std::ostream& out, std::ostream& err) {
     if (pictures) out << " (" << size.cx << "x" << size.cy << ")";
     out << "\n"
         << "Audio chunks:   " << chunks << (deviceOpened < 0 ? " (no output device)" : "") << "\n"
-        << "Input peak:     " << (std::isfinite(peakDb) ? std::string(peakText) + " dBFS" : "none") << "\n"
+        << "Input peak:     " << (std::isfinite(peakDb) ? Printf1(peakDb) + " dBFS" : "none") << "\n"
         << "Dominant freq.: " << hzText << " Hz\n"
         << "Reconnections:  " << reconnections << "\n"
         << "Underruns:      " << underruns << "\n"
         << "Output latency: " << (latencyMs >= 0 ? std::to_string(latencyMs) + " ms" : "none") << "\n"
         << "Log file:       " << logFile << "\n";
+    if (options.measure) WriteMeasurementsText(out, figures);
   }
   return code;
 }

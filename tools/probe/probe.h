@@ -15,6 +15,7 @@ enum ExitCode : int {
   kCouldNotOpen = 2,
   kNoVideo = 3,
   kNoAudio = 4,
+  kSoundFault = 5,
 };
 
 struct Options {
@@ -23,10 +24,12 @@ struct Options {
   int device = 0;        // index into the output device list, 0 = the default device
   bool noAudio = false;  // play nothing: audio is not asked for
   bool json = false;
+  bool measure = false;  // the sound measurements and their verdict
   std::string logDir;    // empty: the user data folder
 };
 
-// Parses argv; an error text instead when the arguments do not make sense.
+// Parses argv; an error text instead when the arguments do not make sense
+// (none, with an empty error, for --help).
 std::optional<Options> ParseArgs(const std::vector<std::string>& args, std::string& error);
 std::string Usage();
 

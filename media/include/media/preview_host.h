@@ -48,6 +48,9 @@ class IAnalysisFeed {
   // At most 480 values of the left channel, 48 kHz.
   virtual void PushAudioBlock(const float* values, size_t count) = 0;
   virtual void ResetAnalysis() = 0;
+  // Every frame of each 48 kHz stereo chunk, interleaved, in order, for the
+  // sound measurements. On the decode thread: copy and return.
+  virtual void PushStereo(const float* /*interleaved*/, size_t /*frames*/) {}
 };
 
 // The audio output as the decode thread uses it. DeviceOpen and

@@ -186,7 +186,15 @@ TEST_F(LiveView, CameraStreamShowsPictureToneAndLevels) {
     EXPECT_GT(coloured, 50);
     EXPECT_EQ(frame.pixel(500, 5), qRgb(0, 0, 0));  // the bar above the box
 
+    // The sound measurements run beside the analysis on the same chunks
+    // (the AAC tone at -6 dBFS, 1000 Hz) and are reset with it by Stop.
+    std::optional<measure::SoundFigures> figures;
+    ASSERT_TRUE(PumpUntil([&] { return (figures = view.MeasureFigures()) && figures->seconds > 1; }, 10s));
+    EXPECT_NEAR(figures->truePeakDbtp, -6, 1);
+    EXPECT_GT(figures->momentaryMaxLufs, -8);
+
     view.Session().Stop();
+    EXPECT_TRUE(PumpUntil([&] { return !view.MeasureFigures(); }, 5s)) << "Stop leaves the measurements";
     parts.audio.SetPresenter(nullptr);
     view.SetOutputMeter(nullptr);
   }

@@ -16,6 +16,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "app/settings_block.h"
@@ -28,6 +29,7 @@
 #include "monitor/draw/layout.h"
 #include "monitor/draw/qt_canvas.h"
 #include "monitor/draw/widget_images.h"
+#include "monitor/measure_worker.h"
 #include "platform/thread.h"
 
 namespace kx {
@@ -50,6 +52,24 @@ class COutputPeakMeter : public IOutputPeakMeter {
 
  private:
   Output& m_output;
+};
+
+// The analyser's feed with the sound measurements beside it: both get every
+// chunk and both are reset together (Start, Stop, New camera, reconnection).
+class CViewAnalysisFeed : public IAnalysisFeed {
+ public:
+  CViewAnalysisFeed(CSpectrumAnalyser& analyser, measure::CMeasureWorker& measure)
+      : m_analyser(analyser), m_measure(measure) {}
+  void PushAudioBlock(const float* values, size_t count) override { m_analyser.PushAudioBlock(values, count); }
+  void ResetAnalysis() override {
+    m_analyser.ResetAnalysis();
+    m_measure.Reset();
+  }
+  void PushStereo(const float* interleaved, size_t frames) override { m_measure.Push(interleaved, frames); }
+
+ private:
+  CSpectrumAnalyser& m_analyser;
+  measure::CMeasureWorker& m_measure;
 };
 
 class CDrawView : public QWidget, public IPreviewHost, public IPicturePresenter {
@@ -106,6 +126,10 @@ class CDrawView : public QWidget, public IPreviewHost, public IPicturePresenter 
   QImage MeterImage() const;
   QImage WaveImage() const;
   QImage SpectrumImage() const;
+  // The sound measurements as last published (ten times a second); none
+  // while no audio has come since the last reset.
+  std::optional<measure::SoundFigures> MeasureFigures() const { return m_measure.Figures(); }
+  void SetMeasureThresholds(const measure::Thresholds& thresholds) { m_measure.SetThresholds(thresholds); }
 
   // Test hook (null in the program): called on the render thread inside each
   // composed frame, to make composition slow.
@@ -134,7 +158,8 @@ class CDrawView : public QWidget, public IPreviewHost, public IPicturePresenter 
 
   // Declared before the analysis thread and the session, which use it.
   CSpectrumAnalyser m_analyser;
-  CAnalyserFeed<CSpectrumAnalyser> m_analysisFeed{m_analyser};
+  measure::CMeasureWorker m_measure;
+  CViewAnalysisFeed m_analysisFeed{m_analyser, m_measure};
   // The window size as other threads may read it.
   std::atomic<int32_t> m_nWindowWidth{0}, m_nWindowHeight{0};
   std::unique_ptr<CPreviewSession> m_pSession;

@@ -1,0 +1,90 @@
+#include "monitor/measure_worker.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <utility>
+
+#include <pthread.h>
+
+namespace kx::measure {
+
+CMeasureWorker::CMeasureWorker(const Thresholds& thresholds)
+    : m_queue(2 * kQueueFrames), m_meter(48000, thresholds), m_take(2 * kQueueFrames),
+      m_thread([this] { Run(); }) {}
+
+CMeasureWorker::~CMeasureWorker() {
+  {
+    std::lock_guard<std::mutex> lock(m_csWake);
+    m_stop = true;
+  }
+  m_wake.notify_one();
+  m_thread.join();
+}
+
+void CMeasureWorker::Push(const float* interleaved, size_t frames) {
+  std::lock_guard<std::mutex> lock(m_csQueue);
+  const size_t room = kQueueFrames - m_queued;
+  const size_t take = std::min(frames, room);
+  std::memcpy(m_queue.data() + 2 * m_queued, interleaved, take * 2 * sizeof(float));
+  m_queued += take;
+  if (take < frames) m_dropped.fetch_add(static_cast<int64_t>(frames - take), std::memory_order_relaxed);
+}
+
+void CMeasureWorker::Reset() {
+  std::lock_guard<std::mutex> lock(m_csQueue);
+  m_queued = 0;
+  m_resetPending = true;
+}
+
+void CMeasureWorker::SetThresholds(const Thresholds& thresholds) {
+  std::lock_guard<std::mutex> lock(m_csQueue);
+  m_newThresholds = thresholds;
+}
+
+std::optional<SoundFigures> CMeasureWorker::Figures() const {
+  std::lock_guard<std::mutex> lock(m_csFigures);
+  return m_figures;
+}
+
+void CMeasureWorker::Flush() { Work(); }
+
+void CMeasureWorker::Work() {
+  std::lock_guard<std::mutex> work(m_csWork);
+  size_t frames = 0;
+  bool reset = false;
+  std::optional<Thresholds> thresholds;
+  {
+    // Only the copy under the queue's lock: the pushing thread never waits for the meter.
+    std::lock_guard<std::mutex> lock(m_csQueue);
+    frames = m_queued;
+    std::memcpy(m_take.data(), m_queue.data(), frames * 2 * sizeof(float));
+    m_queued = 0;
+    reset = std::exchange(m_resetPending, false);
+    thresholds.swap(m_newThresholds);
+  }
+  if (thresholds) m_meter.SetThresholds(*thresholds);
+  if (reset) m_meter.Reset();
+  m_meter.Add(m_take.data(), frames);
+  if (frames == 0 && !reset && !thresholds) return;
+  std::optional<SoundFigures> figures;
+  if (m_meter.Frames() > 0) figures = m_meter.Figures();
+  std::lock_guard<std::mutex> lock(m_csFigures);
+  m_figures = std::move(figures);
+}
+
+void CMeasureWorker::Run() {
+  pthread_setname_np(pthread_self(), "kx-measure");
+  // Every 100 ms: the panel refreshes ten times a second, and the decode
+  // thread is never woken or made to wait for more than a copy.
+  std::unique_lock<std::mutex> lock(m_csWake);
+  while (!m_stop) {
+    m_wake.wait_for(lock, std::chrono::milliseconds(100), [this] { return m_stop; });
+    if (m_stop) break;
+    lock.unlock();
+    Work();
+    lock.lock();
+  }
+}
+
+}  // namespace kx::measure

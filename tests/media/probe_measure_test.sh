@@ -1,0 +1,99 @@
+#!/usr/bin/env bash
+# The sound measurements through the real path: RTSP camera -> session ->
+# measurements -> the probe's report. Each detector on a camera that must
+# trigger it and on cameras that must not, at 8, 16, 44.1 and 48 kHz.
+set -uo pipefail
+probe=$1
+if [ -z "${KX_RTSP_CAMERA:-}" ]; then
+  [ "${KX_REQUIRE_PEERS:-}" = 1 ] && { echo "camera peer missing"; exit 1; }
+  echo "no peers: skipped"; exit 77
+fi
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# The first 3 s of a stream are held back by the session, so the files'
+# events (from 4.5 s on) fall inside 10 s.
+mounts="m437 m437hum50 m523hum60 mnoisepcmu mnoiseaac mdeadright minverted mdc mclip mgap tone437 aac16 video"
+for m in $mounts; do
+  "$probe" "$KX_RTSP_CAMERA/$m" --seconds 10 --no-audio --measure --json --log-dir "$work" >"$work/$m.json" 2>"$work/$m.err" &
+  [ "$(jobs -rp | wc -l)" -ge 4 ] && wait -n
+done
+# The thresholds come from the settings store: with the DC limit raised and
+# the narrow-band limit lowered, the DC camera has no finding left.
+mkdir -p "$work/config/KEXAR"
+printf '[Settings]\nMeasureDcOffsetDbfs=-20\nMeasureNarrowBandHz=100\n' >"$work/config/KEXAR/kxToneScope.conf"
+XDG_CONFIG_HOME="$work/config" "$probe" "$KX_RTSP_CAMERA/mdc" --seconds 10 --no-audio --measure --json --log-dir "$work" \
+  >"$work/mdc-settings.json" 2>"$work/mdc-settings.err" &
+wait
+# The text report of one of them carries the same verdict.
+"$probe" "$KX_RTSP_CAMERA/mdeadright" --seconds 5 --no-audio --measure --log-dir "$work" >"$work/text.out" 2>&1
+echo "text exit code $?" >>"$work/text.out"
+
+/usr/bin/python3 - "$work" $mounts <<'PY'
+import json, os, sys
+work, mounts = sys.argv[1], sys.argv[2:]
+ALL = {"silent", "silence_gap", "clipping", "dead_channel", "too_quiet", "too_loud", "hum", "dc_offset",
+       "inverted_polarity", "narrow_band"}
+FIELDS = ["integrated_lufs", "momentary_max_lufs", "short_term_max_lufs", "loudness_range_lu", "true_peak_dbtp",
+          "sample_peak_dbfs", "clipped_samples", "dc_offset_dbfs", "noise_floor_dbfs", "hum_hz", "hum_dbfs",
+          "bandwidth_hz", "silent", "longest_silence_s", "balance_db", "correlation", "verdict"]
+near = lambda v, x, d: v is not None and abs(v - x) <= d
+# mount: (findings that must be there, findings that may be there, check of the figures, exit code)
+cases = {
+    "m437": ({"narrow_band"}, set(),
+             lambda m: near(m["integrated_lufs"], -20.6, 0.3) and near(m["true_peak_dbtp"], -20, 0.2)
+             and m["hum_hz"] is None and m["hum_dbfs"] is None and m["correlation"] > 0.99 and m["clipped_samples"] == 0
+             and m["silent"] is False and m["bandwidth_hz"] < 600, 3),
+    "m437hum50": ({"hum", "narrow_band"}, set(), lambda m: m["hum_hz"] == 50 and near(m["hum_dbfs"], -40, 1), 3),
+    "m523hum60": ({"hum", "narrow_band"}, set(), lambda m: m["hum_hz"] == 60 and near(m["hum_dbfs"], -40, 1), 3),
+    "mnoisepcmu": ({"narrow_band"}, set(), lambda m: 3000 < m["bandwidth_hz"] < 4000 and m["hum_hz"] is None, 3),
+    "mnoiseaac": (set(), set(), lambda m: m["bandwidth_hz"] > 15000 and abs(m["correlation"]) < 0.1, 3),
+    "mdeadright": ({"dead_channel", "narrow_band"}, set(), lambda m: m["balance_db"] is None and m["correlation"] is None, 5),
+    "minverted": ({"inverted_polarity", "narrow_band"}, set(), lambda m: m["correlation"] < -0.99 and near(m["balance_db"], 0, 0.1), 3),
+    "mdc": ({"dc_offset", "narrow_band"}, set(), lambda m: near(m["dc_offset_dbfs"], -33.98, 0.3), 3),
+    "mclip": ({"clipping"}, {"too_loud", "narrow_band"},
+              lambda m: m["clipped_samples"] > 5000 and m["true_peak_dbtp"] > 0 and m["verdict"][0]["code"] == "clipping"
+              and m["verdict"][0]["severity"] == "fault", 3),
+    "mgap": ({"silence_gap", "narrow_band"}, set(), lambda m: m["silent"] is True and near(m["longest_silence_s"], 3.0, 0.1), 3),
+    # AAC at 48 kHz mono and at 16 kHz: a mono camera is one signal in both channels, no detector fires but loudness and band.
+    "tone437": ({"too_loud", "narrow_band"}, set(), lambda m: m["correlation"] > 0.99 and m["hum_hz"] is None and m["clipped_samples"] == 0, 3),
+    "aac16": ({"too_loud", "narrow_band"}, set(), lambda m: m["hum_hz"] is None and m["bandwidth_hz"] < 8000, 3),
+}
+ok = True
+for mount in mounts:
+    text = open(os.path.join(work, mount + ".json")).read()
+    try:
+        r = json.loads(text)
+    except ValueError:
+        print("FAILED: /%s gave no JSON:" % mount, text, open(os.path.join(work, mount + ".err")).read()); ok = False; continue
+    m = r.get("measurements", "missing")
+    if mount == "video":  # no audio: measurements null
+        if m is not None: print("FAILED: /video measurements", m); ok = False
+        continue
+    must, may, check, code = cases[mount]
+    problems = []
+    if not isinstance(m, dict) or list(m.keys()) != FIELDS:
+        problems.append("fields %s" % (list(m.keys()) if isinstance(m, dict) else m))
+    else:
+        found = {v["code"] for v in m["verdict"]}
+        if not must <= found or found - must - may:
+            problems.append("verdict %s, expected %s (may add %s)" % (sorted(found), sorted(must), sorted(may)))
+        if any(set(v) != {"code", "severity", "text"} or not v["text"] for v in m["verdict"]):
+            problems.append("verdict entries %s" % m["verdict"])
+        if not check(m):
+            problems.append("figures")
+    if r["exit_code"] != code:
+        problems.append("exit code %d, expected %d" % (r["exit_code"], code))
+    if problems:
+        ok = False
+        print("FAILED: /%s: %s\n%s" % (mount, "; ".join(problems), json.dumps(m, indent=1)))
+    else:
+        print("/%s: %s" % (mount, sorted(v["code"] for v in m["verdict"])))
+m = json.load(open(os.path.join(work, "mdc-settings.json")))["measurements"]
+if m["verdict"] != [] or not near(m["dc_offset_dbfs"], -33.98, 0.3):
+    print("FAILED: thresholds from the settings store not applied:", m); ok = False
+text = open(os.path.join(work, "text.out")).read()
+if "fault: The right channel is dead [dead_channel]" not in text or "text exit code 5" not in text:
+    print("FAILED: text report", text); ok = False
+sys.exit(0 if ok else 1)
+PY

@@ -1,0 +1,284 @@
+// Each detector on a signal that must trigger it and one that must not, at
+// more than one sample rate, with tones off round numbers; bad values in the
+// stream are counted and leave the figures as they were.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <limits>
+#include <random>
+#include <set>
+#include <string>
+
+#include "monitor/sound_meter.h"
+#include "signals.h"
+
+namespace kx::measure {
+namespace {
+
+using test::FromDb;
+constexpr double kTwoPi = 2 * std::numbers::pi;
+
+struct Stereo {
+  double l, r;
+};
+using Source = std::function<Stereo(double t, std::mt19937& noise)>;
+
+double Sine(double hz, double dbfs, double t) { return FromDb(dbfs) * std::sin(kTwoPi * hz * t); }
+Stereo Both(double v) { return {v, v}; }
+// White noise whose level reads `dbfs` (AES17, so its RMS is 3 dB lower).
+double Noise(double dbfs, std::mt19937& g) {
+  return std::normal_distribution<double>(0, FromDb(dbfs) / std::sqrt(2.0))(g);
+}
+
+std::vector<float> Render(const Source& source, int rate, double seconds) {
+  std::mt19937 noise(7);
+  std::vector<float> out;
+  const size_t frames = static_cast<size_t>(seconds * rate);
+  out.reserve(2 * frames);
+  for (size_t i = 0; i < frames; ++i) {
+    const Stereo s = source(static_cast<double>(i) / rate, noise);
+    out.push_back(static_cast<float>(std::clamp(s.l, -1.0, 1.0)));
+    out.push_back(static_cast<float>(std::clamp(s.r, -1.0, 1.0)));
+  }
+  return out;
+}
+
+// White noise low-passed at `cutoffHz` (windowed sinc), level about `dbfs`.
+std::vector<float> BandNoise(double cutoffHz, double dbfs, int rate, double seconds) {
+  const std::vector<float> white = Render([&](double, std::mt19937& g) { return Both(Noise(dbfs, g)); }, rate, seconds);
+  const int taps = 511;
+  std::vector<double> h(taps);
+  const double fc = cutoffHz / rate;
+  double gain = 0;
+  for (int k = 0; k < taps; ++k) {
+    const double m = k - (taps - 1) / 2.0;
+    const double sinc = m == 0 ? 2 * fc : std::sin(kTwoPi * fc * m) / (std::numbers::pi * m);
+    h[k] = sinc * (0.42 - 0.5 * std::cos(kTwoPi * k / (taps - 1)) + 0.08 * std::cos(2 * kTwoPi * k / (taps - 1)));
+    gain += h[k] * h[k];
+  }
+  const double norm = 1 / std::sqrt(gain);  // keeps the noise power per passband bin
+  std::vector<float> out(white.size(), 0.0f);
+  const size_t frames = white.size() / 2;
+  for (size_t i = taps; i < frames; ++i)
+    for (int c = 0; c < 2; ++c) {
+      double acc = 0;
+      for (int k = 0; k < taps; ++k) acc += h[k] * white[2 * (i - k) + c];
+      out[2 * i + c] = static_cast<float>(acc * norm * std::sqrt(fc * 2));
+    }
+  return out;
+}
+
+struct Case {
+  const char* name;
+  int rate;
+  std::function<std::vector<float>(int rate)> signal;
+  std::set<std::string> expected;  // exactly these findings
+  std::function<void(const SoundFigures&)> check;
+};
+
+constexpr double kSeconds = 8;
+Source Tone(double hz, double dbfs) {
+  return [=](double t, std::mt19937&) { return Both(Sine(hz, dbfs, t)); };
+}
+std::function<std::vector<float>(int)> Of(Source s, double seconds = kSeconds) {
+  return [=](int rate) { return Render(s, rate, seconds); };
+}
+
+const Case kCases[] = {
+    {"CleanTone48k", 48000, Of(Tone(437.3, -20)), {"narrow_band"},
+     [](const SoundFigures& f) {
+       EXPECT_EQ(f.humHz, 0);
+       EXPECT_NEAR(f.correlation, 1.0, 1e-6);
+       EXPECT_NEAR(f.balanceDb, 0.0, 0.01);
+       EXPECT_NEAR(f.channels[0].levelDbfs, -20.0, 0.05);  // AES17: a tone reads its peak
+       EXPECT_NEAR(f.bandwidthHz, 437.3, 25);  // a tone reaches its own line, to a band or two
+       EXPECT_EQ(f.clippedSamples, 0);
+       EXPECT_FALSE(f.silent);
+       EXPECT_LT(f.dcOffsetDbfs, -80);
+     }},
+    {"CleanTone44k", 44100, Of(Tone(523.7, -18)), {"narrow_band"},
+     [](const SoundFigures& f) {
+       EXPECT_EQ(f.humHz, 0);
+       EXPECT_NEAR(f.integratedLufs, -18 - 0.3, 0.6);  // 1 kHz reads its level; 524 Hz a little under
+     }},
+    {"Hum50UnderTone48k", 48000,
+     Of([](double t, std::mt19937&) { return Both(Sine(437.3, -20, t) + Sine(50, -40, t)); }), {"hum", "narrow_band"},
+     [](const SoundFigures& f) {
+       EXPECT_EQ(f.humHz, 50);
+       EXPECT_NEAR(f.humDbfs, -40, 0.5);
+     }},
+    {"Hum60WithHarmonics44k", 44100,
+     Of([](double t, std::mt19937&) {
+       return Both(Sine(611.9, -20, t) + Sine(60, -46, t) + Sine(120, -43, t) + Sine(180, -50, t));
+     }),
+     {"hum", "narrow_band"},
+     [](const SoundFigures& f) {
+       EXPECT_EQ(f.humHz, 60);
+       // The three lines together: -46, -43 and -50 dBFS add to about -40.9.
+       EXPECT_NEAR(f.humDbfs, -40.9, 0.5);
+     }},
+    {"HumBelowMinimumLevel48k", 48000,
+     Of([](double t, std::mt19937&) { return Both(Sine(437.3, -20, t) + Sine(50, -80, t)); }), {"narrow_band"},
+     [](const SoundFigures& f) { EXPECT_EQ(f.humHz, 0); }},
+    {"HumUnderNoise16k", 16000,
+     Of([](double t, std::mt19937& g) { return Both(Noise(-30, g) + Sine(50, -45, t)); }), {"hum"},
+     [](const SoundFigures& f) { EXPECT_EQ(f.humHz, 50); }},
+    {"WidebandNoise48k", 48000, Of([](double, std::mt19937& g) { return Both(Noise(-20, g)); }), {},
+     [](const SoundFigures& f) {
+       EXPECT_GT(f.bandwidthHz, 23000);
+       EXPECT_EQ(f.humHz, 0);
+     }},
+    {"TelephoneBandNoise48k", 48000, [](int rate) { return BandNoise(3400, -20, rate, kSeconds); }, {"narrow_band"},
+     [](const SoundFigures& f) {
+       EXPECT_GT(f.bandwidthHz, 3300);
+       EXPECT_LT(f.bandwidthHz, 3900);
+     }},
+    {"RightChannelDead48k", 48000, Of([](double t, std::mt19937&) { return Stereo{Sine(437.3, -20, t), 0}; }),
+     {"dead_channel", "narrow_band"},
+     [](const SoundFigures& f) {
+       EXPECT_TRUE(f.channels[1].dead);
+       EXPECT_FALSE(f.channels[0].dead);
+       EXPECT_TRUE(std::isnan(f.correlation));
+     }},
+    {"RightChannelQuietButAlive44k", 44100,
+     Of([](double t, std::mt19937&) { return Stereo{Sine(437.3, -20, t), Sine(437.3, -50, t)}; }), {"narrow_band"},
+     [](const SoundFigures& f) {
+       EXPECT_FALSE(f.channels[1].dead);
+       EXPECT_NEAR(f.balanceDb, 30, 0.05);
+     }},
+    {"InvertedPolarity48k", 48000,
+     Of([](double t, std::mt19937&) { return Stereo{Sine(437.3, -20, t), -Sine(437.3, -20, t)}; }),
+     {"inverted_polarity", "narrow_band"},
+     [](const SoundFigures& f) { EXPECT_NEAR(f.correlation, -1.0, 1e-6); }},
+    {"UncorrelatedNoise44k", 44100,
+     Of([](double, std::mt19937& g) { return Stereo{Noise(-20, g), Noise(-20, g)}; }), {},
+     [](const SoundFigures& f) { EXPECT_NEAR(f.correlation, 0.0, 0.05); }},
+    {"DcOffset48k", 48000, Of([](double t, std::mt19937&) { return Both(Sine(437.3, -20, t) + 0.02); }),
+     {"dc_offset", "narrow_band"},
+     [](const SoundFigures& f) {
+       EXPECT_NEAR(f.dcOffsetDbfs, 20 * std::log10(0.02), 0.1);
+       EXPECT_NEAR(f.channels[1].dcOffsetDbfs, 20 * std::log10(0.02), 0.1);
+     }},
+    {"SmallDcBelowThreshold44k", 44100, Of([](double t, std::mt19937&) { return Both(Sine(437.3, -20, t) + 0.002); }),
+     {"narrow_band"}, [](const SoundFigures& f) { EXPECT_NEAR(f.dcOffsetDbfs, -54, 0.1); }},
+    {"ClippingBurst48k", 48000,
+     Of([](double t, std::mt19937&) {
+       return Both(Sine(437.3, t >= 4 && t < 4.3 ? 6 : -6, t));  // 0.3 s driven 12 dB over full scale
+     }),
+     {"clipping", "too_loud", "narrow_band"},
+     [](const SoundFigures& f) {
+       // A sine at twice full scale stays clipped for a third of each cycle, both channels.
+       EXPECT_NEAR(static_cast<double>(f.clippedSamples), 2 * 0.3 * 48000 * 0.67, 2 * 0.3 * 48000 * 0.1);
+       EXPECT_EQ(f.channels[0].clippedSamples, f.channels[1].clippedSamples);
+       ASSERT_FALSE(f.verdict.empty());
+       EXPECT_EQ(f.verdict[0].code, "clipping");
+       EXPECT_EQ(f.verdict[0].severity, Severity::Fault);
+     }},
+    {"LoudButUnclipped44k", 44100, Of(Tone(437.3, -1)), {"too_loud", "narrow_band"},
+     [](const SoundFigures& f) { EXPECT_EQ(f.clippedSamples, 0); }},
+    {"SilentGap3s48k", 48000,
+     Of([](double t, std::mt19937&) { return Both(t >= 3 && t < 6 ? 0 : Sine(437.3, -20, t)); }),
+     {"silence_gap", "narrow_band"},
+     [](const SoundFigures& f) {
+       EXPECT_TRUE(f.silent);
+       EXPECT_NEAR(f.longestSilenceS, 3.0, 0.01);
+       EXPECT_LT(f.currentSilenceS, 0.01);
+     }},
+    {"ShortGap44k", 44100,
+     Of([](double t, std::mt19937&) { return Both(t >= 3 && t < 4.5 ? 0 : Sine(611.9, -20, t)); }), {"narrow_band"},
+     [](const SoundFigures& f) {
+       EXPECT_FALSE(f.silent);
+       EXPECT_NEAR(f.longestSilenceS, 1.5, 0.01);
+     }},
+    {"SilentStream48k", 48000, Of([](double, std::mt19937&) { return Both(0); }), {"silent"},
+     [](const SoundFigures& f) {
+       EXPECT_TRUE(f.silent);
+       EXPECT_EQ(f.integratedLufs, -INFINITY);
+       EXPECT_TRUE(std::isnan(f.bandwidthHz));
+     }},
+    {"TooQuiet44k", 44100, Of(Tone(437.3, -50)), {"too_quiet", "narrow_band"},
+     [](const SoundFigures& f) { EXPECT_NEAR(f.integratedLufs, -50.3, 0.6); }},
+    {"NoiseFloorUnderBursts48k", 48000,
+     Of([](double t, std::mt19937& g) {
+       return Both(Noise(-50, g) + (std::fmod(t, 1.0) < 0.5 ? Sine(437.3, -10, t) : 0));
+     }),
+     {"narrow_band"},  // the noise stands more than 40 dB under the tone's speech-band level
+     [](const SoundFigures& f) {
+       EXPECT_NEAR(f.noiseFloorDbfs, -50, 1);
+       EXPECT_GT(f.signalToNoiseDb, 35);
+     }},
+};
+
+class Detectors : public ::testing::TestWithParam<Case> {};
+
+TEST_P(Detectors, FindExactlyWhatTheSignalHolds) {
+  const Case& c = GetParam();
+  const std::vector<float> samples = c.signal(c.rate);
+  CSoundMeter meter(static_cast<unsigned long>(c.rate));
+  meter.Add(samples.data(), samples.size() / 2);
+  const SoundFigures f = meter.Figures();
+  std::set<std::string> found;
+  for (const Finding& finding : f.verdict) found.insert(finding.code);
+  EXPECT_EQ(found, c.expected);
+  EXPECT_EQ(f.badSamples, 0);
+  c.check(f);
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, Detectors, ::testing::ValuesIn(kCases),
+                         [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+
+// NaN and infinities drop their frame, denormals read as 0; each is counted
+// and the figures stay those of the clean signal.
+TEST(SoundMeter, BadValuesAreCountedAndKeptOut) {
+  const std::vector<float> clean = Render(Tone(437.3, -20), 48000, 5);
+  struct Garbage {
+    float l, r;
+    int bad;
+  };
+  const Garbage garbage[] = {{NAN, 0.5f, 1}, {INFINITY, -INFINITY, 2}, {0.25f, NAN, 1}};
+  std::vector<float> dirty;
+  int64_t bad = 0;
+  for (size_t i = 0; i < clean.size() / 2; ++i) {
+    if (i % 997 == 5) {  // a frame of garbage between the clean ones
+      const Garbage& g = garbage[i % 3];
+      dirty.insert(dirty.end(), {g.l, g.r});
+      bad += g.bad;
+    }
+    dirty.insert(dirty.end(), {clean[2 * i], clean[2 * i + 1]});
+  }
+  // Denormals: the frame is kept, as silence.
+  const float denormal = std::numeric_limits<float>::denorm_min() * 3;
+  dirty.insert(dirty.end(), {denormal, -denormal});
+  bad += 2;
+
+  CSoundMeter a, b;
+  a.Add(clean.data(), clean.size() / 2);
+  b.Add(dirty.data(), dirty.size() / 2);
+  const SoundFigures fa = a.Figures(), fb = b.Figures();
+  EXPECT_EQ(fb.badSamples, bad);
+  EXPECT_EQ(fa.badSamples, 0);
+  EXPECT_NEAR(fb.integratedLufs, fa.integratedLufs, 0.01);
+  EXPECT_NEAR(fb.truePeakDbtp, fa.truePeakDbtp, 0.01);
+  EXPECT_NEAR(fb.channels[0].levelDbfs, fa.channels[0].levelDbfs, 0.01);
+  EXPECT_EQ(fb.humHz, 0);
+  EXPECT_NEAR(fb.correlation, 1.0, 1e-3);
+  EXPECT_TRUE(std::isfinite(fb.bandwidthHz));
+}
+
+// Reset starts every figure again.
+TEST(SoundMeter, ResetForgetsTheEarlierSound) {
+  const std::vector<float> loud = Render(Tone(437.3, -3), 48000, 4);
+  const std::vector<float> quiet = Render(Tone(611.9, -30), 48000, 4);
+  CSoundMeter meter;
+  meter.Add(loud.data(), loud.size() / 2);
+  meter.Reset();
+  meter.Add(quiet.data(), quiet.size() / 2);
+  const SoundFigures f = meter.Figures();
+  EXPECT_NEAR(f.samplePeakDbfs, -30, 0.01);
+  EXPECT_LT(f.momentaryMaxLufs, -29);
+  EXPECT_NEAR(f.seconds, 4, 1e-9);
+}
+
+}  // namespace
+}  // namespace kx::measure
