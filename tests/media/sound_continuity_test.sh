@@ -3,7 +3,8 @@
 # window's own session and audio output) into a sink of the sound peer while
 # ffplay plays the same stream into a sink of its own, both recorded from the
 # sinks' monitors. A run of exact zeros of 1 ms or more inside the sound is a
-# gap a listener hears as a click: ours may have no more than ffplay's.
+# gap a listener hears as a click: ours may have no more than ffplay's, over
+# all kinds together, and a kind at most two more than ffplay on its stream.
 #   sound_continuity_test.sh PROBE [SECONDS [MOUNT...]]
 # With mounts, only those kinds run (bench/sound_gaps runs them for longer,
 # quiet and loaded).
@@ -41,6 +42,8 @@ kinds=(
 )
 
 status=0
+total_ours=0
+total_ref=0
 printf '%-40s %-9s %-24s %-8s %s\n' "camera" "sink" "ours" "latency" "ffplay"
 for k in "${kinds[@]}"; do
   IFS='|' read -r name mount sink rate channels <<<"$k"
@@ -70,10 +73,13 @@ if probe.get("reconnections") != 0: problems.append("%s reconnections" % probe.g
 # The first 3 s are held back by design; the rest of the run must sound.
 if o["sound_s"] < s - 4.5: problems.append("only %.1f s of sound" % o["sound_s"])
 if r["sound_s"] < 1: problems.append("the reference did not play")
-if o["gaps"] > r["gaps"]: problems.append("%d gaps against ffplay's %d" % (o["gaps"], r["gaps"]))
+# A busy machine clicks now and then for both players; chopped sound clicks many times a second.
+if o["gaps"] > r["gaps"] + 2: problems.append("%d gaps against ffplay's %d" % (o["gaps"], r["gaps"]))
 print("; ".join(problems))
 PY
 )
+  total_ours=$((total_ours + $(/usr/bin/python3 -c 'import json,sys; print(json.loads(sys.argv[1])["gaps"])' "$ours")))
+  total_ref=$((total_ref + $(/usr/bin/python3 -c 'import json,sys; print(json.loads(sys.argv[1])["gaps"])' "$theirs")))
   fmt() { /usr/bin/python3 -c 'import json,sys; d=json.loads(sys.argv[1]); print("%d gaps %.0f ms in %.1f s" % (d["gaps"], d["silent_ms"], d["sound_s"]))' "$1"; }
   latency=$(/usr/bin/python3 -c 'import json,sys; print("%s ms" % json.load(open(sys.argv[1])).get("output_latency_ms"))' "$work/probe.json")
   printf '%-40s %-9s %-24s %-8s %s\n' "$name" "$sink" "$(fmt "$ours")" "$latency" "$(fmt "$theirs")"
@@ -83,4 +89,9 @@ PY
     status=1
   fi
 done
+echo "all kinds: $total_ours gaps, ffplay $total_ref"
+if [ "$total_ours" -gt "$total_ref" ]; then
+  echo "FAILED: more gaps than ffplay over all kinds"
+  status=1
+fi
 exit $status
