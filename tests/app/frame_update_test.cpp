@@ -139,6 +139,44 @@ TEST_F(ProgramUpdate, BackstageOptionsPageAndAboutOnF1) {
   EXPECT_TRUE(WaitFor([&] { return sawAbout; }));
 }
 
+// Esc by keyboard, wherever the focus is in the backstage: it closes the
+// view, and the options page shows again next time; in full screen the
+// first Esc leaves full screen.
+TEST_F(ProgramUpdate, EscClosesTheBackstageAndLeavesFullScreenOnlyInIt) {
+  Store("UpdateUrl", "");
+  Start();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(Main()));
+  Main()->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(Main()));
+  ui::Backstage* backstage = Main()->Backstage();
+  auto* page = Main()->findChild<CBackStagePageOptions*>();
+  ASSERT_TRUE(backstage && page);
+  auto* folder = page->Item<QLineEdit>(CBackStagePageOptions::IDC_FOLDER);
+  auto pressEsc = [] {
+    QWidget* focus = QApplication::focusWidget();
+    ASSERT_TRUE(focus);
+    QTest::keyClick(focus, Qt::Key_Escape);
+  };
+  for (bool inPage : {false, true}) {
+    QTest::mouseClick(Main()->Ribbon()->MainButton(), Qt::LeftButton);
+    ASSERT_TRUE(backstage->IsOpen());
+    EXPECT_TRUE(page->isVisible()) << "in page " << inPage;
+    if (inPage) folder->setFocus();
+    pressEsc();
+    EXPECT_FALSE(backstage->IsOpen()) << "in page " << inPage;
+  }
+  QTest::mouseClick(Main()->Ribbon()->MainButton(), Qt::LeftButton);
+  EXPECT_TRUE(page->isVisible());
+
+  QTest::keyClick(Main(), Qt::Key_F11);
+  ASSERT_TRUE(Main()->isFullScreen());
+  pressEsc();
+  EXPECT_FALSE(Main()->isFullScreen());
+  EXPECT_TRUE(backstage->IsOpen());
+  pressEsc();
+  EXPECT_FALSE(backstage->IsOpen());
+}
+
 TEST_F(ProgramUpdate, BackstageOptionsPageInRussian) {
   Store("UpdateUrl", "");
   ASSERT_TRUE(CRegistryManager().WriteProfileInt(kSettingsSection, "UILanguage", kLangRussian));
