@@ -1276,5 +1276,25 @@ The log files and the bookmarks stay where they were.</source>
         <comment>5412</comment>
         <translation>&amp;О программе</translation>
     </message>
+    <message>
+        <source>The language cannot be stored in the settings file:
+%s
+The program keeps its language.</source>
+        <comment>5405</comment>
+        <translation>Не удаётся записать язык в файл настроек:
+%s
+Язык программы остаётся прежним.</translation>
+    </message>
+    <message>
+        <source>The program cannot be restarted:
+%s
+%s
+Start it again yourself to see the new language.</source>
+        <comment>5406</comment>
+        <translation>Не удаётся перезапустить программу:
+%s
+%s
+Запустите её снова сами, чтобы увидеть новый язык.</translation>
+    </message>
 </context>
 </TS>
