@@ -24,7 +24,11 @@ CkxWaveApp::CkxWaveApp() {
   // The application user-model id groups the program's windows on the
   // desktop; here that is the desktop entry the windows belong to.
   QGuiApplication::setDesktopFileName(QString::fromLatin1(kDesktopFileName));
-  if (auto* qtApp = qobject_cast<QApplication*>(QCoreApplication::instance())) SetVisualTheme(*qtApp, kVisualTheme);
+  if (auto* qtApp = qobject_cast<QApplication*>(QCoreApplication::instance())) {
+    SetVisualTheme(*qtApp, kVisualTheme);
+    // Every window and box without an icon of its own (the about box paints it) shows the program's.
+    QApplication::setWindowIcon(WindowIcon());
+  }
 }
 
 CkxWaveApp::~CkxWaveApp() {

@@ -122,11 +122,19 @@ TEST_F(ProgramUpdate, BackstageOptionsPageAndAboutOnF1) {
   Main()->Backstage()->Close();
 
   bool sawAbout = false;
+  int iconPixels = 0, iconArea = 0;
   QTimer::singleShot(0, [&] {
     QTimer* poll = new QTimer;
     QObject::connect(poll, &QTimer::timeout, [&, poll] {
       if (auto* about = qobject_cast<CAboutDlg*>(QApplication::activeModalWidget())) {
         sawAbout = true;
+        // The program's own icon is painted in its frame.
+        const QImage shot = about->grab().toImage();
+        const QRect frame = about->GetDlgItem(CAboutDlg::IDC_ICON)->geometry();
+        const QColor background = about->palette().color(QPalette::Window);
+        for (int y = frame.top(); y <= frame.bottom(); ++y)
+          for (int x = frame.left(); x <= frame.right(); ++x, ++iconArea)
+            iconPixels += shot.pixelColor((QPointF(x, y) * shot.devicePixelRatio()).toPoint()) != background;
         QTest::keyClick(about, Qt::Key_Return);
         poll->deleteLater();
       }
@@ -137,6 +145,7 @@ TEST_F(ProgramUpdate, BackstageOptionsPageAndAboutOnF1) {
   ASSERT_TRUE(QTest::qWaitForWindowActive(Main()));
   QTest::keyClick(Main(), Qt::Key_F1);
   EXPECT_TRUE(WaitFor([&] { return sawAbout; }));
+  EXPECT_GT(iconPixels, iconArea / 3) << iconPixels << " of " << iconArea;
 }
 
 // Esc by keyboard, wherever the focus is in the backstage: it closes the
