@@ -14,8 +14,11 @@
 #include <QMessageBox>
 #include <QTest>
 #include <QTimer>
+#include <mutex>
 
+#include "app/app_log.h"
 #include "app/ribbon_table.h"
+#include "dialogs/camera_info_bar.h"
 #include "dialogs/about_dlg.h"
 #include "dialogs/options_page.h"
 #include "ui/backstage.h"
@@ -186,7 +189,7 @@ TEST_F(ProgramUpdate, EscClosesTheBackstageAndLeavesFullScreenOnlyInIt) {
   EXPECT_FALSE(backstage->IsOpen());
 }
 
-TEST_F(ProgramUpdate, BackstageOptionsPageInRussian) {
+TEST_F(ProgramUpdate, BackstageOptionsPageInRussianAndTheLogInEnglish) {
   Store("UpdateUrl", "");
   ASSERT_TRUE(CRegistryManager().WriteProfileInt(kSettingsSection, "UILanguage", kLangRussian));
   Start();
@@ -204,6 +207,23 @@ TEST_F(ProgramUpdate, BackstageOptionsPageInRussian) {
   EXPECT_EQ(page->Item<QComboBox>(CBackStagePageOptions::IDC_LANGUAGES)->currentText(), QString::fromUtf8("Русский"));
   QDir().mkpath(QStringLiteral(KX_ARTIFACTS_DIR));
   EXPECT_TRUE(Main()->grab().save(KX_ARTIFACTS_DIR "/backstage_options_ru.png"));
+  Main()->Backstage()->Close();
+
+  // The info bar speaks Russian; the codec lines of the log stay English.
+  std::mutex lock;
+  QStringList logged;
+  SetAppLogObserver([&](kxLogEventType, const std::u16string& line) {
+    std::lock_guard<std::mutex> hold(lock);
+    logged << QString::fromStdU16String(line);
+  });
+  Main()->OnRibbonCommand(static_cast<int>(ribbon::ID_PREVIEW_START));
+  EXPECT_TRUE(WaitFor([&] { return Main()->InfoBar()->AudioText().startsWith(QString::fromUtf8("Кодек: [AAC")); }))
+      << Main()->InfoBar()->AudioText().toStdString();
+  SetAppLogObserver(nullptr);
+  const QString all = logged.join('\n');
+  EXPECT_TRUE(all.contains("Video codec: Codec: [")) << all.toStdString();
+  EXPECT_TRUE(all.contains("Audio codec: Codec: [AAC")) << all.toStdString();
+  EXPECT_FALSE(all.contains(QString::fromUtf8("Кодек"))) << all.toStdString();
   g_LangMgr.SetLanguage(kLangEnglishUS);
 }
 

@@ -83,20 +83,37 @@ std::vector<std::u16string> FormatPlaceholders(std::u16string_view text) {
   return out;
 }
 
+namespace {
+
+std::u16string FormatText(const std::u16string& text, va_list args) {
+  std::string format = ConvertUnicodeToUTF8(text);
+  for (size_t p = format.find("%S"); p != std::string::npos; p = format.find("%S", p)) format[p + 1] = 's';
+  std::array<char, 1024> buffer{};
+  std::vsnprintf(buffer.data(), buffer.size(), format.c_str(), args);
+  return ConvertUTF8ToUnicode(buffer.data());
+}
+
+}  // namespace
+
 std::u16string FormatResStr(uint32_t id, ...) {
   // The arguments fit the English text: a translation whose placeholders
   // differ would read them wrongly, so it gives way to the English.
   std::u16string text = ResStr(id);
   const std::u16string english = ResStrEnglish(id);
   if (FormatPlaceholders(text) != FormatPlaceholders(english)) text = english;
-  std::string format = ConvertUnicodeToUTF8(text);
-  for (size_t p = format.find("%S"); p != std::string::npos; p = format.find("%S", p)) format[p + 1] = 's';
   va_list args;
   va_start(args, id);
-  std::array<char, 1024> buffer{};
-  std::vsnprintf(buffer.data(), buffer.size(), format.c_str(), args);
+  std::u16string out = FormatText(text, args);
   va_end(args);
-  return ConvertUTF8ToUnicode(buffer.data());
+  return out;
+}
+
+std::u16string FormatResStrEnglish(uint32_t id, ...) {
+  va_list args;
+  va_start(args, id);
+  std::u16string out = FormatText(ResStrEnglish(id), args);
+  va_end(args);
+  return out;
 }
 
 }  // namespace kx

@@ -27,6 +27,8 @@ std::vector<uint32_t> ResStrIds();
 // string as "%s" does; the texts and arguments here are short. A translation
 // whose placeholders differ from the English text's is not used.
 std::u16string FormatResStr(uint32_t id, ...);
+// The same with the built-in English text, for the log.
+std::u16string FormatResStrEnglish(uint32_t id, ...);
 
 // The printf conversions of a text in order ("%d", "%.01lf", "%S"); "%%" is
 // not one.
