@@ -24,7 +24,7 @@ void CkxWaveApp::RunAddBookmarkDialog(QWidget* parent, const QString& url) {
   dlg.m_strUrl = url;
   if (dlg.exec() != QDialog::Accepted) return;
   m_bookmark.Add(dlg.m_strName.toStdU16String(), dlg.m_strUrl.toStdU16String());
-  m_bookmark.Save();
+  SaveBookmarks(parent, m_bookmark);
 }
 
 void CkxWaveApp::RunBookmarkListDialog(QWidget* parent) {

@@ -47,7 +47,24 @@ DlgTemplate ListTemplate() {
            {kIdCancel, CtlKind::Button, 3316, 253, 265, 50, 17, MoveType::Both}}};
 }
 
+constexpr uint32_t IDS_BOOKMARKS_NOT_SAVED = 5407;
+constexpr uint32_t IDS_BOOKMARKS_KEPT_ASIDE = 5408;
+
 }  // namespace
+
+bool SaveBookmarks(QWidget* parent, const CBookmark& store) {
+  std::string reason;
+  if (store.Save(&reason)) return true;
+  const std::string file = ConvertUnicodeToUTF8(store.GetFile());
+  QMessageBox::warning(parent, QApplication::applicationDisplayName(),
+                       Q(FormatResStr(IDS_BOOKMARKS_NOT_SAVED, file.c_str(), reason.c_str())));
+  return false;
+}
+
+QString BookmarkKeptAsideMessage(const CBookmark& store) {
+  if (store.KeptAside().empty()) return {};
+  return Q(FormatResStr(IDS_BOOKMARKS_KEPT_ASIDE, ConvertUnicodeToUTF8(store.KeptAside()).c_str()));
+}
 
 // ---------------------------------------------------------------------------
 
@@ -198,7 +215,7 @@ void CBookmarkListDlg::OnDelete() {
 
 void CBookmarkListDlg::accept() {
   m_store = m_bookmarks;
-  m_store.Save();
+  SaveBookmarks(this, m_store);
   CDialogEx::accept();
 }
 

@@ -226,8 +226,12 @@ void CBackStagePageOptions::OnFolderApply() {
   m_bFolderChanged = false;
   const QString folder = Item<QLineEdit>(IDC_FOLDER)->text();
   const CFolderMoveResult result = MoveUserDataFolder(m_userData, folder);
-  if (result.eResult == EFolderMove::Moved) return;
-  QMessageBox::warning(this, QCoreApplication::applicationName(), FolderMoveMessage(result, folder));
+  const QString message = FolderMoveMessage(result, folder);
+  if (message.isEmpty()) return;
+  if (result.eResult == EFolderMove::Moved)
+    QMessageBox::information(this, QCoreApplication::applicationName(), message);
+  else
+    QMessageBox::warning(this, QCoreApplication::applicationName(), message);
 }
 
 void CBackStagePageOptions::paintEvent(QPaintEvent* event) {

@@ -1296,5 +1296,30 @@ Start it again yourself to see the new language.</source>
 %s
 Запустите её снова сами, чтобы увидеть новый язык.</translation>
     </message>
+    <message>
+        <source>The bookmarks cannot be saved to the file:
+%s
+%s
+The change is kept while the program runs.</source>
+        <comment>5407</comment>
+        <translation>Не удаётся сохранить закладки в файл:
+%s
+%s
+Изменения сохраняются в памяти, пока программа работает.</translation>
+    </message>
+    <message>
+        <source>The bookmark file could not be read completely. It is kept as:
+%s</source>
+        <comment>5408</comment>
+        <translation>Файл закладок не удалось прочитать полностью. Он сохранён как:
+%s</translation>
+    </message>
+    <message>
+        <source>The new folder already held a bookmark file. It is kept as:
+%s</source>
+        <comment>5409</comment>
+        <translation>В новой папке уже был файл закладок. Он сохранён как:
+%s</translation>
+    </message>
 </context>
 </TS>

@@ -127,9 +127,10 @@ class DialogTest : public ::testing::Test {
     for (int32_t i = 0; i < b.GetCount(); ++i) v.push_back(b.GetItem(i));
     return v;
   }
-  CBookmark FromFile() const {
+  CBookmark FromFile() const { return FromFileIn(dir_.path()); }
+  static CBookmark FromFileIn(const QString& folder) {
     CBookmark b;
-    b.SetFolder(dir_.path().toStdU16String());
+    b.SetFolder(folder.toStdU16String());
     b.Load();
     return b;
   }
@@ -538,21 +539,36 @@ TEST_F(DialogTest, ListDialogDeleteThenOkSaves) {
   EXPECT_EQ(Items(FromFile()), expected);
 }
 
-TEST_F(DialogTest, ListDialogOkWithAnUnwritableFolderKeepsTheChangeInMemory) {
-  // The folder is gone by the time the user confirms: OK still closes, the
-  // store holds the change, nothing is written and nothing is reported.
-  store_.SetFolder((dir_.path() + "/gone").toStdU16String());
+TEST_F(DialogTest, ListDialogOkWithAnUnwritableFolderSaysSoAndKeepsTheChangeInMemory) {
+  // The folder is gone by the time the user confirms: a warning names the
+  // file and the reason, OK still closes, the store holds the change, and a
+  // later save, once the folder is back, writes it.
+  const QString gone = dir_.path() + "/gone";
+  store_.SetFolder(gone.toStdU16String());
   CBookmarkListDlg dlg(store_);
   dlg.show();
   auto* list = dlg.Item<QTreeWidget>(CBookmarkListDlg::IDC_LIST);
   ClickRow(list, 0);
   DeleteSelectedRows(list);
+  bool ran = false;
+  QString warning;
+  OnNextModal<QMessageBox>([&](QMessageBox* box) {
+    warning = box->text();
+    EXPECT_EQ(box->icon(), QMessageBox::Warning);
+    box->accept();
+  }, &ran);
   QTest::keyClick(list, Qt::Key_Return);
+  ASSERT_TRUE(ran);
+  EXPECT_EQ(warning, "The bookmarks cannot be saved to the file:\n" + gone +
+                         "/Bookmark.xml\nNo such file or directory\nThe change is kept while the program runs.");
   EXPECT_EQ(dlg.result(), QDialog::Accepted);
   EXPECT_EQ(store_.GetCount(), 2);
   EXPECT_EQ(store_.GetItem(0).name, u"Склад");
-  EXPECT_FALSE(QFile::exists(dir_.path() + "/gone/Bookmark.xml"));
+  EXPECT_FALSE(QFile::exists(gone + "/Bookmark.xml"));
   EXPECT_EQ(FileBytes(), fileBefore_);
+  ASSERT_TRUE(QDir().mkpath(gone));
+  EXPECT_TRUE(SaveBookmarks(nullptr, store_));
+  EXPECT_EQ(FromFileIn(gone).GetCount(), 2);
 }
 
 // ---------------------------------------------------------------------------

@@ -114,7 +114,7 @@ class OptionsPage : public ::testing::Test {
     EXPECT_TRUE(LogFiles(attempted).isEmpty());
   }
 
-  QString ApplyFolder(P* page, const QString& folder) {
+  QString ApplyFolder(P* page, const QString& folder, QMessageBox::Icon icon = QMessageBox::Warning) {
     auto* edit = page->Item<QLineEdit>(P::IDC_FOLDER);
     edit->setFocus();
     edit->selectAll();
@@ -130,7 +130,7 @@ class OptionsPage : public ::testing::Test {
     const BoxAnswer box = AnswerNextBox(QMessageBox::Ok, [&] { QTest::mouseClick(apply, Qt::LeftButton); });
     EXPECT_FALSE(apply->isEnabled());
     if (!box.text.isEmpty()) {
-      EXPECT_EQ(box.icon, QMessageBox::Warning);
+      EXPECT_EQ(box.icon, icon);
     }
     return box.text;
   }
@@ -343,7 +343,21 @@ TEST_F(OptionsPage, ApplyMovesBookmarksAndLogToANewFolder) {
   P* page = nullptr;
   auto window = Host(&page);
   const QString target = dir_.filePath("new/deeper/Данные");
-  EXPECT_EQ(ApplyFolder(page, target), QString());
+  // The new folder holds bookmarks of its own: they are kept aside, and the user told.
+  const QByteArray theirs = "<Bookmark><Item Name=\"theirs\" Url=\"rtsp://t\"/></Bookmark>";
+  ASSERT_TRUE(QDir().mkpath(target));
+  {
+    QFile f(target + "/Bookmark.xml");
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(theirs);
+  }
+  EXPECT_EQ(ApplyFolder(page, target, QMessageBox::Information),
+            "The new folder already held a bookmark file. It is kept as:\n" + target + "/Bookmark.xml.previous");
+  {
+    QFile f(target + "/Bookmark.xml.previous");
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), theirs);
+  }
 
   EXPECT_EQ(folder_, target);
   EXPECT_EQ(CRegistryManager().GetProfileStringW(kSettingsSection, "FolderLog", ""), target);
