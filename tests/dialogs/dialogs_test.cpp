@@ -645,6 +645,18 @@ class DialogShots : public DialogTest {
       QTest::keyClick(dlg.Item<QTreeWidget>(CBookmarkListDlg::IDC_LIST), Qt::Key_Delete);
       EXPECT_TRUE(ran);
     }
+    {
+      // The warning of a save that failed.
+      CBookmark gone = store_;
+      gone.SetFolder((dir_.path() + "/gone").toStdU16String());
+      bool ran = false;
+      OnNextModal<QMessageBox>([](QMessageBox* box) {
+        Shoot(box, "bookmark_save_warning");
+        box->accept();
+      }, &ran);
+      SaveBookmarks(nullptr, gone);
+      EXPECT_TRUE(ran);
+    }
   }
 };
 
