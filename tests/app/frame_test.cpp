@@ -9,7 +9,9 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QTimer>
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <regex>
 #include <thread>
 
@@ -343,8 +345,9 @@ TEST_F(FrameTest, BookmarkFileProblemsAreToldAndNothingIsLost) {
   ASSERT_TRUE(QDir(folder).removeRecursively());
   boxes_.clear();
   AddBookmark();
-  EXPECT_EQ(boxes_, QStringList{"The bookmarks cannot be saved to the file:\n" + file +
-                                "\nNo such file or directory\nThe change is kept while the program runs."});
+  EXPECT_EQ(boxes_, QStringList{"The bookmarks cannot be saved to the file:\n" + file + "\n" +
+                                QString::fromLocal8Bit(std::strerror(ENOENT)) +
+                                "\nThe change is kept while the program runs."});
   EXPECT_EQ(app_->m_bookmark.GetCount(), 1);
   // Back again: the next save keeps both.
   ASSERT_TRUE(QDir().mkpath(folder));

@@ -14,6 +14,8 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
+#include <cerrno>
+#include <cstring>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
@@ -559,8 +561,8 @@ TEST_F(DialogTest, ListDialogOkWithAnUnwritableFolderSaysSoAndKeepsTheChangeInMe
   }, &ran);
   QTest::keyClick(list, Qt::Key_Return);
   ASSERT_TRUE(ran);
-  EXPECT_EQ(warning, "The bookmarks cannot be saved to the file:\n" + gone +
-                         "/Bookmark.xml\nNo such file or directory\nThe change is kept while the program runs.");
+  EXPECT_EQ(warning, "The bookmarks cannot be saved to the file:\n" + gone + "/Bookmark.xml\n" +
+                         QString::fromLocal8Bit(std::strerror(ENOENT)) + "\nThe change is kept while the program runs.");
   EXPECT_EQ(dlg.result(), QDialog::Accepted);
   EXPECT_EQ(store_.GetCount(), 2);
   EXPECT_EQ(store_.GetItem(0).name, u"Склад");
