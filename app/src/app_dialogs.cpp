@@ -4,6 +4,7 @@
 #include "dialogs/about_dlg.h"
 #include "dialogs/bookmark_dlg.h"
 #include "dialogs/url_dlg.h"
+#include "kxSystem.h"
 
 namespace kx {
 
@@ -15,15 +16,15 @@ bool CkxWaveApp::RunUrlDialog(QWidget* parent, QString& url) {
   return true;
 }
 
-// Both fields start as the current address; OK adds the bookmark and saves
-// the file.
+// Both fields start as the current address, the name with its password
+// masked (names are shown everywhere); OK adds the bookmark and saves the file.
 void CkxWaveApp::RunAddBookmarkDialog(QWidget* parent, const QString& url) {
   CBookmarkItemDlg dlg(parent);
-  dlg.m_strName = url;
+  dlg.m_strName = QString::fromStdU16String(kxMaskUrlPassword(url.toStdU16String()));
   dlg.m_strUrl = url;
   if (dlg.exec() != QDialog::Accepted) return;
   m_bookmark.Add(dlg.m_strName.toStdU16String(), dlg.m_strUrl.toStdU16String());
-  m_bookmark.Save();
+  SaveBookmarks(parent, m_bookmark);
 }
 
 void CkxWaveApp::RunBookmarkListDialog(QWidget* parent) {

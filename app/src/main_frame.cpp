@@ -110,12 +110,14 @@ void CMainFrame::AddShortcuts() {
   fullScreen->setShortcuts({QKeySequence(Qt::Key_F11)});
   connect(fullScreen, &QAction::triggered, this, [this] { setWindowState(windowState() ^ Qt::WindowFullScreen); });
   addAction(fullScreen);
-  auto* leaveFullScreen = new QAction(this);
-  leaveFullScreen->setShortcut(QKeySequence(Qt::Key_Escape));
-  connect(leaveFullScreen, &QAction::triggered, this, [this] {
-    if (isFullScreen()) setWindowState(windowState() & ~Qt::WindowFullScreen);
-  });
-  addAction(leaveFullScreen);
+  // Esc belongs to full screen only while in it; otherwise it reaches the
+  // focused widget (the backstage closes on it).
+  m_pLeaveFullScreen = new QAction(this);
+  m_pLeaveFullScreen->setShortcut(QKeySequence(Qt::Key_Escape));
+  m_pLeaveFullScreen->setEnabled(isFullScreen());
+  connect(m_pLeaveFullScreen, &QAction::triggered, this,
+          [this] { setWindowState(windowState() & ~Qt::WindowFullScreen); });
+  addAction(m_pLeaveFullScreen);
   auto* quit = new QAction(this);
   quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
   connect(quit, &QAction::triggered, this, [this] { OnRibbonCommand(ID_APP_EXIT); });
@@ -158,6 +160,12 @@ void CMainFrame::showEvent(QShowEvent* event) {
     else
       CheckForUpdate();
   }
+}
+
+void CMainFrame::changeEvent(QEvent* event) {
+  QMainWindow::changeEvent(event);
+  if (event->type() == QEvent::WindowStateChange && m_pLeaveFullScreen)
+    m_pLeaveFullScreen->setEnabled(isFullScreen());
 }
 
 void CMainFrame::focusInEvent(QFocusEvent* event) {

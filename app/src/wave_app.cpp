@@ -7,6 +7,7 @@
 
 #include "app/app_log.h"
 #include "app/main_frame.h"
+#include "dialogs/bookmark_dlg.h"
 #include "dialogs/camera_info_bar.h"
 #include "ui/theme.h"
 #include "ui/translation_manager.h"
@@ -24,7 +25,11 @@ CkxWaveApp::CkxWaveApp() {
   // The application user-model id groups the program's windows on the
   // desktop; here that is the desktop entry the windows belong to.
   QGuiApplication::setDesktopFileName(QString::fromLatin1(kDesktopFileName));
-  if (auto* qtApp = qobject_cast<QApplication*>(QCoreApplication::instance())) SetVisualTheme(*qtApp, kVisualTheme);
+  if (auto* qtApp = qobject_cast<QApplication*>(QCoreApplication::instance())) {
+    SetVisualTheme(*qtApp, kVisualTheme);
+    // Every window and box without an icon of its own (the about box paints it) shows the program's.
+    QApplication::setWindowIcon(WindowIcon());
+  }
 }
 
 CkxWaveApp::~CkxWaveApp() {
@@ -66,6 +71,9 @@ bool CkxWaveApp::InitInstance() {
   SetAppLog(&m_log);
   if (!m_pMainFrame->LoadFrame()) return false;
   m_pMainFrame->ShowMainFrame();
+  // Told once, over the window: a bookmark file that could not be read was kept.
+  if (const QString kept = BookmarkKeptAsideMessage(m_bookmark); !kept.isEmpty())
+    m_pMainFrame->MessageBox(MessageIcon::Warning, kept.toStdU16String());
   return true;
 }
 

@@ -17,11 +17,13 @@ namespace {
 
 constexpr char kFileName[] = "Bookmark.xml";
 
+enum class ReadResult { Missing, Read, Unreadable };
+
 // Reads a regular file of at most `limit` bytes. Refuses FIFOs, devices and
 // folders: opening one of those must not block or read for ever.
-bool ReadSmallFile(const std::string& path, size_t limit, std::string& out) {
+ReadResult ReadSmallFile(const std::string& path, size_t limit, std::string& out) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-  if (fd < 0) return false;
+  if (fd < 0) return errno == ENOENT ? ReadResult::Missing : ReadResult::Unreadable;
   struct stat st {};
   bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && static_cast<uint64_t>(st.st_size) <= limit;
   if (ok) {
@@ -36,7 +38,27 @@ bool ReadSmallFile(const std::string& path, size_t limit, std::string& out) {
     out.resize(got);
   }
   ::close(fd);
-  return ok;
+  return ok ? ReadResult::Read : ReadResult::Unreadable;
+}
+
+bool Exists(const std::string& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0;
+}
+
+bool IsFolder(const std::string& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// Renames `path` to "<path>.<suffix>", or ".<suffix>.2", ... when that is
+// taken. The new path, or empty with errno set.
+std::string RenameAside(const std::string& path, const char* suffix) {
+  const std::string base = path + "." + suffix;
+  std::string aside = base;
+  for (int n = 2; Exists(aside) && n < 1000; ++n) aside = base + "." + std::to_string(n);
+  if (::rename(path.c_str(), aside.c_str()) != 0) return {};
+  return aside;
 }
 
 bool WriteAll(int fd, const std::string& bytes) {
@@ -76,6 +98,7 @@ std::string BookmarkXml(const std::vector<CBookmarkItem>& items) {
 bool ParseBookmarkXml(const void* data, size_t size, std::vector<CBookmarkItem>& items, size_t maxItems) {
   pugi::xml_document doc;
   if (!doc.load_buffer(data, size, pugi::parse_default, pugi::encoding_auto)) return false;
+  if (!doc.child("Bookmark")) return false;  // another document
   // Every element inside the root is an entry, whatever its name; missing
   // attributes read as empty texts.
   for (pugi::xml_node node = doc.child("Bookmark").first_child(); node && items.size() < maxItems;
@@ -93,31 +116,65 @@ void CBookmark::SetFolder(std::u16string folder) {
 
 void CBookmark::Load() {
   if (m_items.size() >= static_cast<size_t>(kMaxItems)) return;
+  const std::string path = ConvertUnicodeToUTF8(m_strFile);
   std::string bytes;
-  if (!ReadSmallFile(ConvertUnicodeToUTF8(m_strFile), kMaxFileBytes, bytes)) return;
-  // Parse into a scratch list so a broken file leaves the list as it was.
+  const ReadResult read = ReadSmallFile(path, kMaxFileBytes, bytes);
+  if (read == ReadResult::Missing) return;
+  // Parse into a scratch list so a broken file leaves the list as it was;
+  // one entry past the room tells a list that would be cut.
+  const size_t room = kMaxItems - m_items.size();
   std::vector<CBookmarkItem> loaded;
-  if (!ParseBookmarkXml(bytes.data(), bytes.size(), loaded, kMaxItems - m_items.size())) return;
+  const bool whole = read == ReadResult::Read && ParseBookmarkXml(bytes.data(), bytes.size(), loaded, room + 1) &&
+                     loaded.size() <= room;
+  if (loaded.size() > room) loaded.resize(room);
   m_items.insert(m_items.end(), std::make_move_iterator(loaded.begin()), std::make_move_iterator(loaded.end()));
+  // A file read only in part must survive the next save.
+  if (!whole) KeepAside(path, "unreadable");
 }
 
-bool CBookmark::Save() const {
+void CBookmark::KeepAside(const std::string& path, const char* suffix) {
+  const std::string aside = RenameAside(path, suffix);
+  if (!aside.empty()) {
+    m_strKeptAside = ConvertUTF8ToUnicode(aside);
+    return;
+  }
+  // It stays where it is, and no save may replace it.
+  m_strBlockedFile = m_strFile;
+  m_strBlockedReason = std::strerror(errno);
+}
+
+bool CBookmark::KeepExistingFile() {
+  m_strKeptAside.clear();
+  const std::string path = ConvertUnicodeToUTF8(m_strFile);
+  // A folder in the file's place holds no bookmarks; the save then fails.
+  if (!Exists(path) || IsFolder(path)) return true;
+  KeepAside(path, "previous");
+  return m_strBlockedFile != m_strFile;
+}
+
+bool CBookmark::Save(std::string* reason) const {
+  auto fail = [reason](std::string why) {
+    if (reason) *reason = std::move(why);
+    return false;
+  };
+  if (m_strFile == m_strBlockedFile) return fail(m_strBlockedReason);
   const std::string xml = BookmarkXml(m_items);
-  if (xml.empty()) return false;
+  if (xml.empty()) return fail(std::strerror(ENOMEM));
   const std::string path = ConvertUnicodeToUTF8(m_strFile);
   const std::string folder = FolderOf(path);
   // Write a temporary file beside the old one and rename it over it: a crash,
   // a full disk or a power cut leaves either the old file or the new one.
   std::string temp = folder + "/." + kFileName + ".XXXXXX";
   const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-  if (fd < 0) return false;
+  if (fd < 0) return fail(std::strerror(errno));
   // Camera addresses may carry passwords: owner only, whatever the umask.
   bool ok = ::fchmod(fd, S_IRUSR | S_IWUSR) == 0 && WriteAll(fd, xml) && ::fsync(fd) == 0;
   ok = ::close(fd) == 0 && ok;
   if (ok) ok = ::rename(temp.c_str(), path.c_str()) == 0;
   if (!ok) {
+    const int error = errno;
     ::unlink(temp.c_str());
-    return false;
+    return fail(std::strerror(error));
   }
   // Make the rename itself durable.
   const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

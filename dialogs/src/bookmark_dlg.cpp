@@ -18,8 +18,9 @@ namespace {
 
 QString Res(uint32_t id) { return QString::fromStdU16String(ResStr(id)); }
 QString Q(const std::u16string& s) { return QString::fromStdU16String(s); }
-// The list shows addresses with their passwords masked; editing shows them whole.
-QString ShownUrl(const std::u16string& url) { return Q(kxMaskUrlPassword(url)); }
+// The list shows addresses with their passwords masked, also an address
+// used as a name; editing shows them whole.
+QString Shown(const std::u16string& text) { return Q(kxMaskUrlPassword(text)); }
 
 // Template 311.
 DlgTemplate ItemTemplate() {
@@ -46,7 +47,24 @@ DlgTemplate ListTemplate() {
            {kIdCancel, CtlKind::Button, 3316, 253, 265, 50, 17, MoveType::Both}}};
 }
 
+constexpr uint32_t IDS_BOOKMARKS_NOT_SAVED = 5407;
+constexpr uint32_t IDS_BOOKMARKS_KEPT_ASIDE = 5408;
+
 }  // namespace
+
+bool SaveBookmarks(QWidget* parent, const CBookmark& store) {
+  std::string reason;
+  if (store.Save(&reason)) return true;
+  const std::string file = ConvertUnicodeToUTF8(store.GetFile());
+  QMessageBox::warning(parent, QApplication::applicationDisplayName(),
+                       Q(FormatResStr(IDS_BOOKMARKS_NOT_SAVED, file.c_str(), reason.c_str())));
+  return false;
+}
+
+QString BookmarkKeptAsideMessage(const CBookmark& store) {
+  if (store.KeptAside().empty()) return {};
+  return Q(FormatResStr(IDS_BOOKMARKS_KEPT_ASIDE, ConvertUnicodeToUTF8(store.KeptAside()).c_str()));
+}
 
 // ---------------------------------------------------------------------------
 
@@ -92,7 +110,8 @@ void CBookmarkItemDlg::UpdateOk() {
 
 void CBookmarkItemDlg::accept() {
   m_strName = Item<CEditEx>(IDC_NAME)->text();
-  m_strUrl = Item<CEditEx>(IDC_URL)->text();
+  // A pasted address often brings blanks that the stream open would refuse.
+  m_strUrl = Item<CEditEx>(IDC_URL)->text().trimmed();
   CDialogEx::accept();
 }
 
@@ -147,7 +166,7 @@ void CBookmarkListDlg::OnInitDialog() {
   list->clear();
   for (int32_t i = 0; i < m_bookmarks.GetCount(); ++i) {
     const CBookmarkItem item = m_bookmarks.GetItem(i);
-    list->addTopLevelItem(new QTreeWidgetItem(QStringList{Q(item.name), ShownUrl(item.url)}));
+    list->addTopLevelItem(new QTreeWidgetItem(QStringList{Shown(item.name), Shown(item.url)}));
   }
   if (list->topLevelItemCount() > 0) list->setCurrentItem(list->topLevelItem(0), 0, QItemSelectionModel::NoUpdate);
   list->setFocus();
@@ -177,8 +196,8 @@ void CBookmarkListDlg::OnEdit() {
   if (dlg.exec() != QDialog::Accepted) return;
   m_bookmarks.Update(row, dlg.m_strName.toStdU16String(), dlg.m_strUrl.toStdU16String());
   QTreeWidgetItem* item = List()->topLevelItem(row);
-  item->setText(0, dlg.m_strName);
-  item->setText(1, ShownUrl(dlg.m_strUrl.toStdU16String()));
+  item->setText(0, Shown(dlg.m_strName.toStdU16String()));
+  item->setText(1, Shown(dlg.m_strUrl.toStdU16String()));
   Item<QWidget>(kIdOk)->setEnabled(true);
 }
 
@@ -196,7 +215,7 @@ void CBookmarkListDlg::OnDelete() {
 
 void CBookmarkListDlg::accept() {
   m_store = m_bookmarks;
-  m_store.Save();
+  SaveBookmarks(this, m_store);
   CDialogEx::accept();
 }
 

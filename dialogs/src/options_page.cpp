@@ -38,6 +38,8 @@ constexpr uint32_t IDS_WEB_SITE = 3345;
 constexpr uint32_t IDS_SELECT_LANGUAGE = 3346;
 constexpr uint32_t IDS_SELECT_FOLDER = 3347;
 constexpr uint32_t IDS_DEFAULT_ENGLISH = 5404;
+constexpr uint32_t IDS_LANGUAGE_NOT_STORED = 5405;
+constexpr uint32_t IDS_RESTART_FAILED = 5406;
 constexpr uint16_t kLangEnglishUS = 1033;
 
 using P = CBackStagePageOptions;
@@ -173,10 +175,14 @@ void CBackStagePageOptions::OnLanguagePicked(int index) {
 
 void CBackStagePageOptions::OnLanguageApply() {
   if (!m_bLanguageChanged) return;
+  CRegistryManager store(CRegistryManager::Scope::User);
+  if (!store.WriteProfileInt(kSettingsSection, QStringLiteral("UILanguage"), m_wLanguage)) {
+    // Apply stays on: the user may free the file and try again.
+    Warn(FormatResStr(IDS_LANGUAGE_NOT_STORED, store.FileName().toUtf8().constData()));
+    return;
+  }
   Item<QPushButton>(IDC_LANGUAGE_APPLY)->setEnabled(false);
   m_bLanguageChanged = false;
-  // A failed write is not reported: the question comes all the same.
-  CRegistryManager(CRegistryManager::Scope::User).WriteProfileInt(kSettingsSection, QStringLiteral("UILanguage"), m_wLanguage);
   const int answer =
       QMessageBox::information(this, QCoreApplication::applicationName(),
                                QString::fromStdU16String(ResStr(IDS_RESTART_QUESTION)), QMessageBox::Ok | QMessageBox::Cancel);
@@ -184,10 +190,22 @@ void CBackStagePageOptions::OnLanguageApply() {
 }
 
 void CBackStagePageOptions::Restart() {
-  // The new instance starts while this one closes through its normal shutdown.
-  QProcess::startDetached(m_strRestartProgram, {}, QFileInfo(m_strRestartProgram).absolutePath());
+  // The new instance starts while this one closes through its normal shutdown;
+  // when it cannot start, this one stays.
+  QProcess process;
+  process.setProgram(m_strRestartProgram);
+  process.setWorkingDirectory(QFileInfo(m_strRestartProgram).absolutePath());
+  if (!process.startDetached()) {
+    Warn(FormatResStr(IDS_RESTART_FAILED, m_strRestartProgram.toUtf8().constData(),
+                      process.errorString().toUtf8().constData()));
+    return;
+  }
   if (QWidget* frame = window(); frame && frame != this)
     QMetaObject::invokeMethod(frame, &QWidget::close, Qt::QueuedConnection);
+}
+
+void CBackStagePageOptions::Warn(const std::u16string& text) {
+  QMessageBox::warning(this, QCoreApplication::applicationName(), QString::fromStdU16String(text));
 }
 
 void CBackStagePageOptions::OnBrowse() {
@@ -208,8 +226,12 @@ void CBackStagePageOptions::OnFolderApply() {
   m_bFolderChanged = false;
   const QString folder = Item<QLineEdit>(IDC_FOLDER)->text();
   const CFolderMoveResult result = MoveUserDataFolder(m_userData, folder);
-  if (result.eResult == EFolderMove::Moved) return;
-  QMessageBox::warning(this, QCoreApplication::applicationName(), FolderMoveMessage(result, folder));
+  const QString message = FolderMoveMessage(result, folder);
+  if (message.isEmpty()) return;
+  if (result.eResult == EFolderMove::Moved)
+    QMessageBox::information(this, QCoreApplication::applicationName(), message);
+  else
+    QMessageBox::warning(this, QCoreApplication::applicationName(), message);
 }
 
 void CBackStagePageOptions::paintEvent(QPaintEvent* event) {

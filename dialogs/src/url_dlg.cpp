@@ -93,9 +93,10 @@ void CUrlDlg::OnInitDialog() {
     list->clear();
     for (int32_t i = 0; i < m_bookmarks.GetCount(); ++i) {
       const CBookmarkItem item = m_bookmarks.GetItem(i);
-      // Passwords in addresses are not shown; a picked bookmark still gives its full address.
-      list->addTopLevelItem(new QTreeWidgetItem(
-          QStringList{QString::fromStdU16String(item.name), QString::fromStdU16String(kxMaskUrlPassword(item.url))}));
+      // Passwords in addresses (also one used as a name) are not shown; a
+      // picked bookmark still gives its full address.
+      list->addTopLevelItem(new QTreeWidgetItem(QStringList{QString::fromStdU16String(kxMaskUrlPassword(item.name)),
+                                                            QString::fromStdU16String(kxMaskUrlPassword(item.url))}));
     }
   }
   // Set through the field so the field rule runs even if the text is unchanged.
@@ -135,7 +136,8 @@ void CUrlDlg::OnBookmarkPicked() {
 }
 
 void CUrlDlg::accept() {
-  m_strUrl = UrlEdit()->text();
+  // A pasted address often brings blanks that the stream open would refuse.
+  m_strUrl = UrlEdit()->text().trimmed();
   CDialogEx::accept();
 }
 

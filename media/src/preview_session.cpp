@@ -295,7 +295,7 @@ DecodeProc CPreviewSession::OpenStream(bool reconnecting) {
       info.height = m_pVideoCodecCtx->height;
       info.fps = ChooseFrameRate(stream->avg_frame_rate.num, stream->avg_frame_rate.den, stream->r_frame_rate.num,
                                  stream->r_frame_rate.den);
-      LogInfo(u"Video codec: " + VideoInfoHead(info));
+      LogInfo(u"Video codec: " + VideoInfoHead(info, InfoLanguage::Log));
       HostCameraInfo(CameraInfoLine::Video, VideoInfoText(info));
     }
   }
@@ -318,9 +318,8 @@ DecodeProc CPreviewSession::OpenStream(bool reconnecting) {
       info.channels = m_pAudioCodecCtx->ch_layout.nb_channels;
       info.sampleRate = m_pAudioCodecCtx->sample_rate;
       info.bitRate = m_pAudioCodecCtx->bit_rate;
-      const std::u16string text = AudioInfoText(info);
-      LogInfo(u"Audio codec: " + text);
-      HostCameraInfo(CameraInfoLine::Audio, text);
+      LogInfo(u"Audio codec: " + AudioInfoText(info, InfoLanguage::Log));
+      HostCameraInfo(CameraInfoLine::Audio, AudioInfoText(info));
     }
   }
 

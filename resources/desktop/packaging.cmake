@@ -52,6 +52,9 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS "${CMAKE_INSTALL_FULL_LIBDIR}")
 # the Qt it was built against.
 find_package(Qt6 REQUIRED COMPONENTS Core)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, qt6-base-abi (= ${Qt6Core_VERSION})")
+# Qt's own texts (Yes/No, the colour and folder dialogs) in the user's
+# language; an install without recommends still runs, in English there.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
 # Only the program's own files: no test or benchmark helpers.
 set(CPACK_INSTALL_CMAKE_PROJECTS "${PROJECT_BINARY_DIR};${PROJECT_NAME};ALL;/")
 include(CPack)

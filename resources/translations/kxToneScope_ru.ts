@@ -1276,5 +1276,50 @@ The log files and the bookmarks stay where they were.</source>
         <comment>5412</comment>
         <translation>&amp;О программе</translation>
     </message>
+    <message>
+        <source>The language cannot be stored in the settings file:
+%s
+The program keeps its language.</source>
+        <comment>5405</comment>
+        <translation>Не удаётся записать язык в файл настроек:
+%s
+Язык программы остаётся прежним.</translation>
+    </message>
+    <message>
+        <source>The program cannot be restarted:
+%s
+%s
+Start it again yourself to see the new language.</source>
+        <comment>5406</comment>
+        <translation>Не удаётся перезапустить программу:
+%s
+%s
+Запустите её снова сами, чтобы увидеть новый язык.</translation>
+    </message>
+    <message>
+        <source>The bookmarks cannot be saved to the file:
+%s
+%s
+The change is kept while the program runs.</source>
+        <comment>5407</comment>
+        <translation>Не удаётся сохранить закладки в файл:
+%s
+%s
+Изменения сохраняются в памяти, пока программа работает.</translation>
+    </message>
+    <message>
+        <source>The bookmark file could not be read completely. It is kept as:
+%s</source>
+        <comment>5408</comment>
+        <translation>Файл закладок не удалось прочитать полностью. Он сохранён как:
+%s</translation>
+    </message>
+    <message>
+        <source>The new folder already held a bookmark file. It is kept as:
+%s</source>
+        <comment>5409</comment>
+        <translation>В новой папке уже был файл закладок. Он сохранён как:
+%s</translation>
+    </message>
 </context>
 </TS>

@@ -14,8 +14,11 @@
 #include <QMessageBox>
 #include <QTest>
 #include <QTimer>
+#include <mutex>
 
+#include "app/app_log.h"
 #include "app/ribbon_table.h"
+#include "dialogs/camera_info_bar.h"
 #include "dialogs/about_dlg.h"
 #include "dialogs/options_page.h"
 #include "ui/backstage.h"
@@ -122,11 +125,21 @@ TEST_F(ProgramUpdate, BackstageOptionsPageAndAboutOnF1) {
   Main()->Backstage()->Close();
 
   bool sawAbout = false;
+  int iconPixels = 0, iconArea = 0;
   QTimer::singleShot(0, [&] {
     QTimer* poll = new QTimer;
     QObject::connect(poll, &QTimer::timeout, [&, poll] {
       if (auto* about = qobject_cast<CAboutDlg*>(QApplication::activeModalWidget())) {
         sawAbout = true;
+        // The program's own icon is painted in its frame.
+        const QImage shot = about->grab().toImage();
+        const QRect frame = about->GetDlgItem(CAboutDlg::IDC_ICON)->geometry();
+        const QColor background = about->palette().color(QPalette::Window);
+        for (int y = frame.top(); y <= frame.bottom(); ++y)
+          for (int x = frame.left(); x <= frame.right(); ++x, ++iconArea)
+            iconPixels += shot.pixelColor((QPointF(x, y) * shot.devicePixelRatio()).toPoint()) != background;
+        QDir().mkpath(QStringLiteral(KX_ARTIFACTS_DIR));
+        about->grab().save(KX_ARTIFACTS_DIR "/about_in_program.png");
         QTest::keyClick(about, Qt::Key_Return);
         poll->deleteLater();
       }
@@ -137,9 +150,48 @@ TEST_F(ProgramUpdate, BackstageOptionsPageAndAboutOnF1) {
   ASSERT_TRUE(QTest::qWaitForWindowActive(Main()));
   QTest::keyClick(Main(), Qt::Key_F1);
   EXPECT_TRUE(WaitFor([&] { return sawAbout; }));
+  EXPECT_GT(iconPixels, iconArea / 3) << iconPixels << " of " << iconArea;
 }
 
-TEST_F(ProgramUpdate, BackstageOptionsPageInRussian) {
+// Esc by keyboard, wherever the focus is in the backstage: it closes the
+// view, and the options page shows again next time; in full screen the
+// first Esc leaves full screen.
+TEST_F(ProgramUpdate, EscClosesTheBackstageAndLeavesFullScreenOnlyInIt) {
+  Store("UpdateUrl", "");
+  Start();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(Main()));
+  Main()->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(Main()));
+  ui::Backstage* backstage = Main()->Backstage();
+  auto* page = Main()->findChild<CBackStagePageOptions*>();
+  ASSERT_TRUE(backstage && page);
+  auto* folder = page->Item<QLineEdit>(CBackStagePageOptions::IDC_FOLDER);
+  auto pressEsc = [] {
+    QWidget* focus = QApplication::focusWidget();
+    ASSERT_TRUE(focus);
+    QTest::keyClick(focus, Qt::Key_Escape);
+  };
+  for (bool inPage : {false, true}) {
+    QTest::mouseClick(Main()->Ribbon()->MainButton(), Qt::LeftButton);
+    ASSERT_TRUE(backstage->IsOpen());
+    EXPECT_TRUE(page->isVisible()) << "in page " << inPage;
+    if (inPage) folder->setFocus();
+    pressEsc();
+    EXPECT_FALSE(backstage->IsOpen()) << "in page " << inPage;
+  }
+  QTest::mouseClick(Main()->Ribbon()->MainButton(), Qt::LeftButton);
+  EXPECT_TRUE(page->isVisible());
+
+  QTest::keyClick(Main(), Qt::Key_F11);
+  ASSERT_TRUE(Main()->isFullScreen());
+  pressEsc();
+  EXPECT_FALSE(Main()->isFullScreen());
+  EXPECT_TRUE(backstage->IsOpen());
+  pressEsc();
+  EXPECT_FALSE(backstage->IsOpen());
+}
+
+TEST_F(ProgramUpdate, BackstageOptionsPageInRussianAndTheLogInEnglish) {
   Store("UpdateUrl", "");
   ASSERT_TRUE(CRegistryManager().WriteProfileInt(kSettingsSection, "UILanguage", kLangRussian));
   Start();
@@ -157,6 +209,23 @@ TEST_F(ProgramUpdate, BackstageOptionsPageInRussian) {
   EXPECT_EQ(page->Item<QComboBox>(CBackStagePageOptions::IDC_LANGUAGES)->currentText(), QString::fromUtf8("Русский"));
   QDir().mkpath(QStringLiteral(KX_ARTIFACTS_DIR));
   EXPECT_TRUE(Main()->grab().save(KX_ARTIFACTS_DIR "/backstage_options_ru.png"));
+  Main()->Backstage()->Close();
+
+  // The info bar speaks Russian; the codec lines of the log stay English.
+  std::mutex lock;
+  QStringList logged;
+  SetAppLogObserver([&](kxLogEventType, const std::u16string& line) {
+    std::lock_guard<std::mutex> hold(lock);
+    logged << QString::fromStdU16String(line);
+  });
+  Main()->OnRibbonCommand(static_cast<int>(ribbon::ID_PREVIEW_START));
+  EXPECT_TRUE(WaitFor([&] { return Main()->InfoBar()->AudioText().startsWith(QString::fromUtf8("Кодек: [AAC")); }))
+      << Main()->InfoBar()->AudioText().toStdString();
+  SetAppLogObserver(nullptr);
+  const QString all = logged.join('\n');
+  EXPECT_TRUE(all.contains("Video codec: Codec: [")) << all.toStdString();
+  EXPECT_TRUE(all.contains("Audio codec: Codec: [AAC")) << all.toStdString();
+  EXPECT_FALSE(all.contains(QString::fromUtf8("Кодек"))) << all.toStdString();
   g_LangMgr.SetLanguage(kLangEnglishUS);
 }
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The installed layout: cmake --install into a fresh prefix puts every file
 # where a Linux desktop looks for it, and the desktop entry and the AppStream
-# metainfo pass their validators.
+# metainfo pass their validators, and the Debian package names what it needs.
 #   install_test.sh BUILD_DIR
 set -uo pipefail
 build=$1
@@ -29,5 +29,16 @@ check grep -q 'x-scheme-handler/rtsp' "$prefix/share/applications/$id.desktop"
 check desktop-file-validate "$prefix/share/applications/$id.desktop"
 check appstreamcli validate --no-net "$prefix/share/metainfo/$id.metainfo.xml"
 check grep -q '<release version="1.0.40"' "$prefix/share/metainfo/$id.metainfo.xml"
+# The Debian package brings Qt's own translations with it (Recommends, so an
+# install with --no-install-recommends keeps them too).
+pkgdir=$(mktemp -d /tmp/kxpackage.XXXXXX)
+trap 'rm -rf "$prefix" "$pkgdir"' EXIT
+if (cd "$build" && cpack -G DEB -B "$pkgdir" >/dev/null 2>&1); then
+  deb=$(ls "$pkgdir"/*.deb | head -1)
+  check test "$(dpkg-deb -f "$deb" Recommends)" = "qt6-translations-l10n"
+  check bash -c "dpkg-deb -c '$deb' | grep -q 'share/kxToneScope/Translations/kxToneScope_ru.qm'"
+else
+  echo "FAIL: cpack -G DEB"; failures=$((failures + 1))
+fi
 echo "failures: $failures"
 [ "$failures" = 0 ]

@@ -1,5 +1,5 @@
 // The about box under the test X server: its texts in English and Russian,
-// the program's icon painted, OK from the keyboard, and screenshots.
+// OK from the keyboard, and screenshots.
 #include "dialogs/about_dlg.h"
 
 #include <QApplication>
@@ -20,18 +20,12 @@ auto* const kUi = ::testing::AddGlobalTestEnvironment(new test::UiEnvironment(nu
 
 class AboutBox : public ::testing::Test {
  protected:
-  void SetUp() override {
-    SetVisualTheme(*qApp);
-    // Icon 128 as the program sets it: a plain mark the test can find.
-    QPixmap icon(64, 64);
-    icon.fill(QColor(0x3F, 0xA7, 0xD6));
-    QApplication::setWindowIcon(QIcon(icon));
-  }
+  void SetUp() override { SetVisualTheme(*qApp); }
   void TearDown() override { test::UseLanguage(kLangEnglishUS); }
   test::SettingsSandbox sandbox_;
 };
 
-TEST_F(AboutBox, ShowsNameVersionNoticeAndIcon) {
+TEST_F(AboutBox, ShowsNameVersionAndNotice) {
   ASSERT_TRUE(test::UseLanguage(kLangEnglishUS));
   CAboutDlg dlg;
   EXPECT_EQ(dlg.windowTitle(), "About kxToneScopePreview");
@@ -50,11 +44,7 @@ TEST_F(AboutBox, ShowsNameVersionNoticeAndIcon) {
     EXPECT_LE(w->geometry().right(), dlg.width()) << id;
     EXPECT_GE(w->width(), w->sizeHint().width()) << id;
   }
-  // The icon is painted into its place.
-  const QImage shot = dlg.grab().toImage();
-  const QRect iconRect = dlg.GetDlgItem(CAboutDlg::IDC_ICON)->geometry();
-  const QPointF inside = (iconRect.topLeft() + QPointF(4, 4)) * shot.devicePixelRatio();
-  EXPECT_EQ(shot.pixelColor(inside.toPoint()).rgb(), QColor(0x3F, 0xA7, 0xD6).rgb());
+  // The icon, as the program sets it, is checked in the program (app_frame_update_tests).
   EXPECT_FALSE(test::SaveShot(dlg, "about_en").isEmpty());
 }
 

@@ -110,7 +110,7 @@ TEST_F(BookmarkStore, ReadsAnyChildOfTheRootWithMissingAttributesEmpty) {
   EXPECT_EQ(Items(LoadFile()), expected);
 }
 
-TEST_F(BookmarkStore, OtherRootsAndBrokenFilesLoadNothingAndKeepTheList) {
+TEST_F(BookmarkStore, OtherRootsAndBrokenFilesLoadNothingAndAreKeptAside) {
   const char* files[] = {
       "<?xml version=\"1.0\"?>\n<Bookmarks><Item Name=\"a\" Url=\"b\"/></Bookmarks>\n",
       "<?xml version=\"1.0\"?>\n<Bookmark><Item Name=\"a\" Url=\"b\"/>\n",  // cut off
@@ -118,6 +118,7 @@ TEST_F(BookmarkStore, OtherRootsAndBrokenFilesLoadNothingAndKeepTheList) {
       "",
       "\xEF\xBB\xBF",
   };
+  int n = 1;
   for (const char* f : files) {
     Write(f);
     CBookmark b;
@@ -125,12 +126,36 @@ TEST_F(BookmarkStore, OtherRootsAndBrokenFilesLoadNothingAndKeepTheList) {
     b.Add(u"kept", u"rtsp://kept");
     b.Load();
     EXPECT_EQ(Items(b), (std::vector<CBookmarkItem>{{u"kept", u"rtsp://kept"}})) << f;
+    // Renamed aside, next to the ones before it, and a save does not touch it.
+    const fs::path aside = dir_ / ("Bookmark.xml.unreadable" + (n == 1 ? "" : "." + std::to_string(n)));
+    EXPECT_EQ(b.KeptAside(), ConvertUTF8ToUnicode(aside.string())) << f;
+    ASSERT_TRUE(b.Save());
+    std::ifstream in(aside, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), f);
+    ++n;
   }
-  // No file at all, and a folder where the file should be.
+  // No file at all: nothing kept. A folder where the file should be is kept too.
   fs::remove(File());
   EXPECT_EQ(LoadFile().GetCount(), 0);
+  EXPECT_TRUE(LoadFile().KeptAside().empty());
   fs::create_directory(File());
-  EXPECT_EQ(LoadFile().GetCount(), 0);
+  EXPECT_FALSE(LoadFile().KeptAside().empty());
+  EXPECT_FALSE(fs::exists(File()));
+}
+
+TEST_F(BookmarkStore, FileOfTheNewFolderIsKeptAsideBeforeTheFirstSave) {
+  Write("<Bookmark><Item Name=\"theirs\" Url=\"rtsp://t\"/></Bookmark>");
+  CBookmark b;
+  b.Add(u"ours", u"rtsp://o");
+  b.SetFolder(Folder());
+  ASSERT_TRUE(b.KeepExistingFile());
+  EXPECT_EQ(b.KeptAside(), ConvertUTF8ToUnicode((dir_ / "Bookmark.xml.previous").string()));
+  ASSERT_TRUE(b.Save());
+  EXPECT_EQ(Items(LoadFile()), (std::vector<CBookmarkItem>{{u"ours", u"rtsp://o"}}));
+  // Nothing there: nothing to keep.
+  fs::remove(File());
+  EXPECT_TRUE(b.KeepExistingFile());
+  EXPECT_TRUE(b.KeptAside().empty());
 }
 
 TEST_F(BookmarkStore, LoadAppendsAndDetectsTheEncoding) {
@@ -286,8 +311,17 @@ TEST_F(BookmarkStore, HugeAndDeepFilesAreBounded) {
   ASSERT_EQ(b.GetCount(), CBookmark::kMaxItems);
   EXPECT_EQ(b.GetItem(0).name, u"n0");
   EXPECT_EQ(b.GetItem(CBookmark::kMaxItems - 1).name, u"n9999");
+  // The cut list is never written over the longer file: that one is kept.
+  EXPECT_EQ(fs::file_size(dir_ / "Bookmark.xml.unreadable"), big.size());
+  ASSERT_TRUE(b.Save());
+  EXPECT_EQ(fs::file_size(dir_ / "Bookmark.xml.unreadable"), big.size());
   b.Load();  // a second load cannot go past the bound either
   EXPECT_EQ(b.GetCount(), CBookmark::kMaxItems);
+  // Exactly kMaxItems entries fit whole: nothing kept.
+  fs::remove_all(dir_);
+  fs::create_directory(dir_);
+  ASSERT_TRUE(b.Save());
+  EXPECT_TRUE(LoadFile().KeptAside().empty());
 
   // Nesting a million levels deep neither overflows the stack nor loads the
   // inner elements.
@@ -307,15 +341,18 @@ TEST_F(BookmarkStore, HugeAndDeepFilesAreBounded) {
   Write(huge);
   ASSERT_EQ(fs::file_size(File()), CBookmark::kMaxFileBytes + 1);
   EXPECT_EQ(LoadFile().GetCount(), 0);
+  EXPECT_FALSE(fs::exists(File()));
 }
 
 TEST_F(BookmarkStore, SpecialFilesDoNotBlock) {
   // A FIFO in place of the file would block a plain open for ever.
+  // Neither is read, and each is kept aside as it was.
   ASSERT_EQ(::mkfifo(File().c_str(), 0600), 0);
   EXPECT_EQ(LoadFile().GetCount(), 0);
-  fs::remove(File());
+  EXPECT_TRUE(fs::is_fifo(dir_ / "Bookmark.xml.unreadable"));
   fs::create_symlink("/dev/zero", File());
   EXPECT_EQ(LoadFile().GetCount(), 0);
+  EXPECT_EQ(fs::read_symlink(dir_ / "Bookmark.xml.unreadable.2"), "/dev/zero");
 }
 
 }  // namespace

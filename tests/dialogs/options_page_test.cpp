@@ -55,6 +55,21 @@ BoxAnswer AnswerNextBox(QMessageBox::StandardButton button, const std::function<
   return seen;
 }
 
+// Answers every modal box that comes during `action` with OK; their texts in order.
+QStringList AnswerEveryBoxOk(const std::function<void()>& action) {
+  QStringList texts;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+      texts << box->text();
+      box->button(QMessageBox::Ok)->click();
+    }
+  });
+  poll.start(10);
+  action();
+  return texts;
+}
+
 QStringList LogFiles(const QString& folder) {
   return QDir(folder).entryList({QStringLiteral("ToneScope *.log")}, QDir::Files);
 }
@@ -99,7 +114,7 @@ class OptionsPage : public ::testing::Test {
     EXPECT_TRUE(LogFiles(attempted).isEmpty());
   }
 
-  QString ApplyFolder(P* page, const QString& folder) {
+  QString ApplyFolder(P* page, const QString& folder, QMessageBox::Icon icon = QMessageBox::Warning) {
     auto* edit = page->Item<QLineEdit>(P::IDC_FOLDER);
     edit->setFocus();
     edit->selectAll();
@@ -115,7 +130,7 @@ class OptionsPage : public ::testing::Test {
     const BoxAnswer box = AnswerNextBox(QMessageBox::Ok, [&] { QTest::mouseClick(apply, Qt::LeftButton); });
     EXPECT_FALSE(apply->isEnabled());
     if (!box.text.isEmpty()) {
-      EXPECT_EQ(box.icon, QMessageBox::Warning);
+      EXPECT_EQ(box.icon, icon);
     }
     return box.text;
   }
@@ -221,6 +236,44 @@ TEST_F(OptionsPage, LanguagePickApplyAndTheRestartQuestion) {
   EXPECT_EQ(f.readAll().trimmed(), QDir(dir_.path()).canonicalPath().toUtf8());
 }
 
+// A language that cannot be stored is reported, without the restart
+// question; a restart that cannot start is reported and the window stays.
+TEST_F(OptionsPage, LanguageApplyReportsFailuresAndKeepsTheWindow) {
+  ASSERT_TRUE(test::UseLanguage(kLangEnglishUS));
+  P* page = nullptr;
+  auto window = Host(&page);
+  const QString missing = dir_.filePath("no-such-program");
+  page->SetRestartProgram(missing);
+  auto* combo = page->Item<QComboBox>(P::IDC_LANGUAGES);
+  auto* apply = page->Item<QPushButton>(P::IDC_LANGUAGE_APPLY);
+  combo->setFocus();
+  QTest::keyClick(combo, Qt::Key_Down);
+  ASSERT_EQ(page->PickedLanguage(), kLangRussian);
+
+  // The settings file cannot be written: its folder is a file.
+  QDir().mkpath(sandbox_.Path() + "/user");
+  {
+    QFile blocker(sandbox_.Path() + "/user/KEXAR");
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+  }
+  QStringList boxes = AnswerEveryBoxOk([&] { QTest::mouseClick(apply, Qt::LeftButton); });
+  ASSERT_EQ(boxes.size(), 1) << boxes.join("|").toStdString();
+  EXPECT_EQ(boxes[0], "The language cannot be stored in the settings file:\n" + sandbox_.UserFile() +
+                          "\nThe program keeps its language.");
+  EXPECT_TRUE(apply->isEnabled());
+
+  // Stored, but the new instance cannot start.
+  ASSERT_TRUE(QFile::remove(sandbox_.Path() + "/user/KEXAR"));
+  boxes = AnswerEveryBoxOk([&] { QTest::mouseClick(apply, Qt::LeftButton); });
+  ASSERT_EQ(boxes.size(), 2) << boxes.join("|").toStdString();
+  EXPECT_TRUE(boxes[0].startsWith("To change the language")) << boxes[0].toStdString();
+  EXPECT_TRUE(boxes[1].startsWith("The program cannot be restarted:\n" + missing + "\n")) << boxes[1].toStdString();
+  EXPECT_TRUE(boxes[1].endsWith("\nStart it again yourself to see the new language.")) << boxes[1].toStdString();
+  EXPECT_EQ(CRegistryManager().GetProfileIntW(kSettingsSection, "UILanguage", 0), kLangRussian);
+  QTest::qWait(200);
+  EXPECT_TRUE(window->isVisible());
+}
+
 TEST_F(OptionsPage, FolderApplyFollowsTheField) {
   P* page = nullptr;
   auto window = Host(&page);
@@ -290,7 +343,21 @@ TEST_F(OptionsPage, ApplyMovesBookmarksAndLogToANewFolder) {
   P* page = nullptr;
   auto window = Host(&page);
   const QString target = dir_.filePath("new/deeper/Данные");
-  EXPECT_EQ(ApplyFolder(page, target), QString());
+  // The new folder holds bookmarks of its own: they are kept aside, and the user told.
+  const QByteArray theirs = "<Bookmark><Item Name=\"theirs\" Url=\"rtsp://t\"/></Bookmark>";
+  ASSERT_TRUE(QDir().mkpath(target));
+  {
+    QFile f(target + "/Bookmark.xml");
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(theirs);
+  }
+  EXPECT_EQ(ApplyFolder(page, target, QMessageBox::Information),
+            "The new folder already held a bookmark file. It is kept as:\n" + target + "/Bookmark.xml.previous");
+  {
+    QFile f(target + "/Bookmark.xml.previous");
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), theirs);
+  }
 
   EXPECT_EQ(folder_, target);
   EXPECT_EQ(CRegistryManager().GetProfileStringW(kSettingsSection, "FolderLog", ""), target);

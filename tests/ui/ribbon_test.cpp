@@ -134,9 +134,12 @@ TEST_F(RibbonTest, UpdatePassEnablesChecksAndSelects) {
   EXPECT_GT(owner().updates, before);
   EXPECT_TRUE(start->Face()->isEnabled());
 
-  // Clicking a checked group button keeps the state the owner gives.
-  QTest::mouseClick(ribbon().Find<RibbonButton>(kShowAll)->Face(), Qt::LeftButton);
-  EXPECT_TRUE(ribbon().Find<RibbonButton>(kShowAll)->IsChecked());
+  // Clicking a checked group button keeps the state the owner gives, on the
+  // face as well as on the action.
+  auto* showAll = ribbon().Find<RibbonButton>(kShowAll);
+  QTest::mouseClick(showAll->Face(), Qt::LeftButton);
+  EXPECT_TRUE(showAll->IsChecked());
+  EXPECT_TRUE(static_cast<QToolButton*>(showAll->Face())->isChecked());
 }
 
 TEST_F(RibbonTest, PaletteOutsideItsListShowsNoSelection) {

@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QXmlStreamReader>
 #include <set>
 
 #include "ui/lang_id.h"
@@ -155,6 +157,60 @@ TEST_F(Translations, RussianCoversTheWholeStringTable) {
     if (ResStr(id) == ResStrEnglish(id) && !same.count(ResStrEnglish(id))) missing.push_back(id);
   EXPECT_TRUE(missing.empty()) << "first without Russian: " << (missing.empty() ? 0 : missing.front()) << " of "
                                << missing.size();
+}
+
+// A translation must take the same arguments as its source: the printf
+// conversions in the same order, Qt's %1..%9 in any order.
+TEST(TranslationFiles, EveryTranslationKeepsItsSourcesPlaceholders) {
+  const QStringList files = QDir(KX_TRANSLATIONS_SOURCE_DIR).entryList({"*.ts"}, QDir::Files);
+  ASSERT_FALSE(files.isEmpty());
+  auto qtArgs = [](const QString& text) {
+    QStringList args;
+    for (const auto& m : QRegularExpression("%[1-9]").globalMatch(text)) args << m.captured();
+    args.sort();
+    return args;
+  };
+  for (const QString& name : files) {
+    QFile file(QStringLiteral(KX_TRANSLATIONS_SOURCE_DIR "/") + name);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QXmlStreamReader xml(&file);
+    QString source;
+    int checked = 0;
+    while (!xml.atEnd()) {
+      if (xml.readNext() != QXmlStreamReader::StartElement) continue;
+      if (xml.name() == u"source") {
+        source = xml.readElementText(QXmlStreamReader::IncludeChildElements);
+      } else if (xml.name() == u"translation") {
+        const QString text = xml.readElementText(QXmlStreamReader::IncludeChildElements);
+        if (text.isEmpty()) continue;
+        EXPECT_EQ(FormatPlaceholders(text.toStdU16String()), FormatPlaceholders(source.toStdU16String()))
+            << name.toStdString() << ": " << source.toStdString() << " / " << text.toStdString();
+        EXPECT_EQ(qtArgs(text), qtArgs(source)) << name.toStdString() << ": " << source.toStdString();
+        ++checked;
+      }
+    }
+    EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
+    EXPECT_GT(checked, 200) << name.toStdString();
+  }
+}
+
+// At run time a translation with other placeholders gives way to the English
+// text instead of reading the arguments wrongly.
+TEST_F(Translations, FormatFallsBackToEnglishWhenPlaceholdersDiffer) {
+  SetResStrTranslator([](uint32_t id, const char16_t*) -> std::u16string {
+    switch (id) {
+      case 3402: return u"Размер кадра: [%s]";         // another conversion
+      case 3400: return u"Кодек: [%S] %d";             // one more
+      case 3401: return u"Кадров в секунду: [%.01lf]";  // the same
+      default: return {};
+    }
+  });
+  EXPECT_EQ(FormatResStr(3402, 437, 241), u"Video size WxH: [437x241]");
+  EXPECT_EQ(FormatResStr(3400, "H.264"), u"Codec: [H.264]");
+  EXPECT_EQ(FormatResStr(3401, 25.0), u"Кадров в секунду: [25.0]");
+  // What counts as a placeholder.
+  EXPECT_EQ(FormatPlaceholders(u"100 %% of %-5.2lf and %S, %d%%"),
+            (std::vector<std::u16string>{u"%-5.2lf", u"%S", u"%d"}));
 }
 
 // With no UILanguage stored, the system's language is taken when it is

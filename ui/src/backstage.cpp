@@ -69,6 +69,8 @@ int Backstage::AddPage(const QString& title, QWidget* page) {
   page->setParent(pages_);
   pages_->addWidget(page);
   page->setProperty("kxBackstageTitle", title);
+  // A dialog used as a page would hide itself on Esc and leave the view blank.
+  page->installEventFilter(this);
   entries_.push_back({0, page});
   list_->addItem(Shown(title));
   AddMnemonic(title, static_cast<int>(entries_.size()) - 1);
@@ -139,6 +141,7 @@ void Backstage::Choose(int row) {
   if (entry.page) {
     lastPageRow_ = row;
     pages_->setCurrentWidget(entry.page);
+    entry.page->show();
     caption_->setText(Shown(entry.page->property("kxBackstageTitle").toString()));
     caption_->setVisible(captions_);
     if (list_->currentRow() != row) list_->setCurrentRow(row);
@@ -152,7 +155,7 @@ void Backstage::Choose(int row) {
 
 bool Backstage::eventFilter(QObject* watched, QEvent* event) {
   if (watched == parentWidget() && event->type() == QEvent::Resize && isVisible()) Place();
-  if (watched == list_ && event->type() == QEvent::KeyPress &&
+  if ((watched == list_ || watched->parent() == pages_) && event->type() == QEvent::KeyPress &&
       static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
     Close();
     return true;

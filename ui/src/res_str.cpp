@@ -66,15 +66,54 @@ std::u16string ResStr(uint32_t id) {
 
 void SetResStrTranslator(ResStrTranslator translator) { g_translator.store(translator, std::memory_order_release); }
 
-std::u16string FormatResStr(uint32_t id, ...) {
-  std::string format = ConvertUnicodeToUTF8(ResStr(id));
+std::vector<std::u16string> FormatPlaceholders(std::u16string_view text) {
+  static constexpr std::u16string_view kPrefix = u"-+ #0123456789.*hlLqjzt";
+  std::vector<std::u16string> out;
+  for (size_t p = text.find(u'%'); p != std::u16string_view::npos; p = text.find(u'%', p)) {
+    size_t end = p + 1;
+    while (end < text.size() && kPrefix.find(text[end]) != std::u16string_view::npos) ++end;
+    if (end < text.size() && text[end] == u'%' && end == p + 1) {  // "%%"
+      p = end + 1;
+      continue;
+    }
+    if (end < text.size()) ++end;  // the conversion letter
+    out.emplace_back(text.substr(p, end - p));
+    p = end;
+  }
+  return out;
+}
+
+namespace {
+
+std::u16string FormatText(const std::u16string& text, va_list args) {
+  std::string format = ConvertUnicodeToUTF8(text);
   for (size_t p = format.find("%S"); p != std::string::npos; p = format.find("%S", p)) format[p + 1] = 's';
-  va_list args;
-  va_start(args, id);
   std::array<char, 1024> buffer{};
   std::vsnprintf(buffer.data(), buffer.size(), format.c_str(), args);
-  va_end(args);
   return ConvertUTF8ToUnicode(buffer.data());
+}
+
+}  // namespace
+
+std::u16string FormatResStr(uint32_t id, ...) {
+  // The arguments fit the English text: a translation whose placeholders
+  // differ would read them wrongly, so it gives way to the English.
+  std::u16string text = ResStr(id);
+  const std::u16string english = ResStrEnglish(id);
+  if (FormatPlaceholders(text) != FormatPlaceholders(english)) text = english;
+  va_list args;
+  va_start(args, id);
+  std::u16string out = FormatText(text, args);
+  va_end(args);
+  return out;
+}
+
+std::u16string FormatResStrEnglish(uint32_t id, ...) {
+  va_list args;
+  va_start(args, id);
+  std::u16string out = FormatText(ResStrEnglish(id), args);
+  va_end(args);
+  return out;
 }
 
 }  // namespace kx

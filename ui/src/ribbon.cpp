@@ -263,7 +263,12 @@ RibbonButton::RibbonButton(Ribbon* ribbon, const ElementDesc& desc, const QIcon&
   face_ = face;
   face->setCheckable(desc.checkable);
   BindCommandFace(face);
-  QObject::connect(face, &QToolButton::clicked, Action(), [this] { Action()->trigger(); });
+  // A click toggles the face by itself; an exclusive action that is already
+  // checked stays checked and says nothing, so put the face back first.
+  QObject::connect(face, &QToolButton::clicked, Action(), [this, face] {
+    face->setChecked(Action()->isChecked());
+    Action()->trigger();
+  });
 }
 
 bool RibbonButton::IsChecked() const { return Action()->isChecked(); }

@@ -94,6 +94,7 @@ class CMainFrame : public QMainWindow, public ui::RibbonOwner, public IPreviewHo
   // Runs the messages posted from other threads, in order.
   Q_INVOKABLE void DrainMessages();
   void showEvent(QShowEvent* event) override;
+  void changeEvent(QEvent* event) override;
   void focusInEvent(QFocusEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 
@@ -114,6 +115,7 @@ class CMainFrame : public QMainWindow, public ui::RibbonOwner, public IPreviewHo
   CkxWaveApp& m_app;
   ui::Ribbon* m_pRibbon = nullptr;
   CCameraInfoBar* m_pInfoBar = nullptr;
+  QAction* m_pLeaveFullScreen = nullptr;
   CChildView* m_pChildView = nullptr;
   bool m_bFirstShow = true;
   bool m_bClosed = false;

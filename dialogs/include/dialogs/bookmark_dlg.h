@@ -12,6 +12,13 @@ class QTreeWidget;
 
 namespace kx {
 
+// Saves the store; when that fails, a warning box over `parent` names the
+// file and the reason. The list in memory stays either way, so a later save
+// may succeed. False when the save failed.
+bool SaveBookmarks(QWidget* parent, const CBookmark& store);
+// The notice that Load kept an unreadable Bookmark.xml aside; empty when it did not.
+QString BookmarkKeptAsideMessage(const CBookmark& store);
+
 class CBookmarkItemDlg : public CDialogEx {
   Q_OBJECT
  public:

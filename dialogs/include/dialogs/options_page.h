@@ -7,6 +7,7 @@
 #include <QPixmap>
 #include <QString>
 #include <cstdint>
+#include <string>
 
 #include "dialogs/user_data_folder.h"
 #include "ui/dialog.h"
@@ -66,6 +67,7 @@ class CBackStagePageOptions : public CDialogEx {
   void OnFolderEdited(const QString& text);
   void OnFolderApply();
   void Restart();
+  void Warn(const std::u16string& text);
 
   CLocalizeMgr& m_langMgr;
   CUserData m_userData;

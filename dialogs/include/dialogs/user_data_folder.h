@@ -32,11 +32,14 @@ enum class EFolderMove {
 struct CFolderMoveResult {
   EFolderMove eResult = EFolderMove::Moved;
   QString strReason;  // the system's word on it, when there is one
+  QString strKeptAside;  // Moved: where the new folder's own Bookmark.xml went
 };
 
 CFolderMoveResult MoveUserDataFolder(CUserData data, const QString& strFolder);
 
-// The text a failed move is reported with (resource strings 5400-5403).
+// The text a failed move is reported with (resource strings 5400-5403), or
+// for a move that kept the new folder's Bookmark.xml aside (5409); empty
+// when there is nothing to say.
 QString FolderMoveMessage(const CFolderMoveResult& result, const QString& strFolder);
 
 }  // namespace kx

@@ -25,11 +25,15 @@ struct AudioStreamInfo {
   int64_t bitRate = 0;  // bit/s, 0 unknown
 };
 
+// The language of a line: the interface's for the info bar, English for the
+// log (the log is never translated).
+enum class InfoLanguage { Interface, Log };
+
 // "Codec: [..]  ■  Video size WxH: [WxH]", the part that is logged.
-std::u16string VideoInfoHead(const VideoStreamInfo& info);
+std::u16string VideoInfoHead(const VideoStreamInfo& info, InfoLanguage language = InfoLanguage::Interface);
 // The head followed by the frame rate: the line the info bar shows.
 std::u16string VideoInfoText(const VideoStreamInfo& info);
-std::u16string AudioInfoText(const AudioStreamInfo& info);
+std::u16string AudioInfoText(const AudioStreamInfo& info, InfoLanguage language = InfoLanguage::Interface);
 
 // Frame-rate choice: the average rate when both its terms are non-zero, else
 // the real base rate when both of its terms are, else 0.

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kx {
@@ -23,8 +24,15 @@ std::u16string ResStrEnglish(uint32_t id);
 std::vector<uint32_t> ResStrIds();
 
 // printf-style formatting of a resource text. "%S" takes a narrow (UTF-8)
-// string as "%s" does; the texts and arguments here are short.
+// string as "%s" does; the texts and arguments here are short. A translation
+// whose placeholders differ from the English text's is not used.
 std::u16string FormatResStr(uint32_t id, ...);
+// The same with the built-in English text, for the log.
+std::u16string FormatResStrEnglish(uint32_t id, ...);
+
+// The printf conversions of a text in order ("%d", "%.01lf", "%S"); "%%" is
+// not one.
+std::vector<std::u16string> FormatPlaceholders(std::u16string_view text);
 
 // The translation hook: given the id and its English text, returns the
 // translated text or an empty string. Installed by the translation manager
