@@ -32,6 +32,7 @@ trap cleanup EXIT
 kinds=(
   "AAC 48 kHz stereo + H.264 720p, UDP|av|kx_float|48000|2"
   "AAC 48 kHz stereo + H.264 720p, TCP|avtcp|kx_s24|48000|2"
+  "Demo camera: AAC 48 kHz stereo + H.264 720p|demo|kx_float|48000|2"
   "AAC 48 kHz mono|tone437|kx_six|48000|6"
   "AAC 44.1 kHz stereo|aac44|kx_s16|44100|1"
   "AAC 16 kHz mono|aac16|kx_float|48000|2"

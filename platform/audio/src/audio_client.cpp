@@ -79,6 +79,17 @@ struct AudioClient::Impl {
     static_cast<Impl*>(p)->underruns.fetch_add(1, std::memory_order_relaxed);
   }
 
+  // The stream's buffer for a target of `targetUsec`.
+  pa_buffer_attr BufferAttr(uint64_t targetUsec) const {
+    pa_buffer_attr attr;
+    attr.maxlength = static_cast<uint32_t>(-1);
+    attr.tlength = static_cast<uint32_t>(pa_usec_to_bytes(targetUsec, &sampleSpec));
+    attr.prebuf = static_cast<uint32_t>(kStartThresholdFrames * frameSize);
+    attr.minreq = static_cast<uint32_t>(pa_usec_to_bytes(kMinRequestUsec, &sampleSpec));
+    attr.fragsize = static_cast<uint32_t>(-1);
+    return attr;
+  }
+
   // Loop locked.
   bool ReadyLocked() const {
     return stream && connection->AliveLocked() && pa_stream_get_state(stream) == PA_STREAM_READY;
@@ -191,12 +202,7 @@ HRESULT AudioClient::Initialize(int64_t bufferDuration, const WAVEFORMATEX* form
     pa_stream_set_write_callback(d.stream, &Impl::WriteCallback, &d);
     pa_stream_set_underflow_callback(d.stream, &Impl::UnderflowCallback, &d);
 
-    pa_buffer_attr attr;
-    attr.maxlength = static_cast<uint32_t>(-1);
-    attr.tlength = static_cast<uint32_t>(pa_usec_to_bytes(target, &d.sampleSpec));
-    attr.prebuf = static_cast<uint32_t>(kStartThresholdFrames * d.frameSize);
-    attr.minreq = static_cast<uint32_t>(pa_usec_to_bytes(kMinRequestUsec, &d.sampleSpec));
-    attr.fragsize = static_cast<uint32_t>(-1);
+    const pa_buffer_attr attr = d.BufferAttr(target);
 
     d.session = d.connection->SessionLocked(d.endpoint->id);
     pa_cvolume volume;
@@ -261,12 +267,7 @@ HRESULT AudioClient::SetBufferDuration(int64_t bufferDuration) {
                                             kMaxTargetLengthUsec);
   if (asked <= d.askedUsec) return S_FALSE;
   d.askedUsec = asked;
-  pa_buffer_attr attr;
-  attr.maxlength = static_cast<uint32_t>(-1);
-  attr.tlength = static_cast<uint32_t>(pa_usec_to_bytes(asked, &d.sampleSpec));
-  attr.prebuf = static_cast<uint32_t>(kStartThresholdFrames * d.frameSize);
-  attr.minreq = static_cast<uint32_t>(pa_usec_to_bytes(kMinRequestUsec, &d.sampleSpec));
-  attr.fragsize = static_cast<uint32_t>(-1);
+  const pa_buffer_attr attr = d.BufferAttr(asked);
   // The answer comes on the server's thread; the render side sees the new
   // size at its next GetBufferSize.
   pa_operation* op = pa_stream_set_buffer_attr(
