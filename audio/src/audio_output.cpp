@@ -433,25 +433,30 @@ int CAudioOutput::RenderOnce() {
   }
   std::optional<PictureRecord> picture;
   const int queued = m_fifo.Size();
-  if (!m_margin.MayPlay(queued, m_fifo.LargestWrite(), now)) {
-    if (queued > 0) return 0;  // building the margin: sound and its picture wait
+  const bool play = m_margin.MayPlay(queued, m_fifo.LargestWrite(), now);
+  const int raisedMs = m_margin.TakeRaised() ? GrowStreamWithMargin() : 0;
+  if (!play) {
+    if (queued > 0) return raisedMs;  // building the margin: sound and its picture wait
     // Nothing to play (or video only): the device plays silence, the picture still moves.
     picture = m_fifo.PeekPicture();
   } else {
     uint32_t bufferFrames = 0, padding = 0;
     if (Failed(m_spAudioClient->GetBufferSize(&bufferFrames)) ||
         Failed(m_spAudioClient->GetCurrentPadding(&padding)) || bufferFrames <= padding)
-      return 0;
+      return raisedMs;
     const uint32_t frames = std::min<uint32_t>(static_cast<uint32_t>(queued), bufferFrames - padding);
     uint8_t* data = nullptr;
-    if (Failed(m_spAudioClient->GetBuffer(frames, &data)) || !data) return 0;
+    if (Failed(m_spAudioClient->GetBuffer(frames, &data)) || !data) return raisedMs;
     const int read = m_fifo.Read(data, static_cast<int>(frames), picture);
     const uint32_t flags = m_settings.Preview.Get() != 0 ? 0 : AUDCLNT_BUFFERFLAGS_SILENT;
     m_spAudioClient->ReleaseBuffer(static_cast<uint32_t>(read > 0 ? read : 0), flags);
     NoteLatency(queued - std::max(read, 0));
   }
   if (picture && !picture->Empty() && m_pPresenter) m_pPresenter->PresentPicture(*picture);
-  if (!m_margin.TakeRaised()) return 0;
+  return raisedMs;
+}
+
+int CAudioOutput::GrowStreamWithMargin() {
   // The stream itself holds the margin too: a render thread that a busy
   // machine wakes late then still finds the server with sound to play.
   const int targetMs = m_margin.TargetMillis(m_fifo.LargestWrite());

@@ -126,6 +126,8 @@ class CAudioOutput {
   static uint32_t RenderThreadProc(CAudioOutput* self);
   // One wake-up; returns the new jitter margin in ms when a late chunk raised it, else 0.
   int RenderOnce();
+  // After a raise of the margin: the stream's buffer follows; returns the new margin in ms.
+  int GrowStreamWithMargin();
   // Samples the latency after a write (render thread, m_csClient held).
   void NoteLatency(int framesLeftInFifo);
   HRESULT SetAudioDeviceLocked(const platform::audio::EndpointPtr& device);  // m_csOpen held
