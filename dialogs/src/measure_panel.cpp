@@ -173,11 +173,15 @@ void CMeasurePanel::ShowValues(const SoundFigures& f) {
   m_values[kHum]->setText(f.humHz == 0 ? tr("none") : tr("%1 Hz, %2 dBFS").arg(f.humHz).arg(number(f.humDbfs, 1)));
   m_values[kBandwidth]->setText(f.bandwidthHz >= 1000 ? tr("%1 kHz").arg(number(f.bandwidthHz / 1000, 1))
                                                       : unit(tr("%1 Hz"), f.bandwidthHz, 0));
-  m_values[kSilence]->setText(f.currentSilenceS > 0     ? tr("now %1 s").arg(number(f.currentSilenceS, 1))
-                              : f.longestSilenceS > 0 ? tr("longest %1 s").arg(number(f.longestSilenceS, 1))
-                                                      : tr("none"));
-  m_values[kBalance]->setText(std::isnan(f.balanceDb) ? QStringLiteral("\u2014")
-                                                      : tr("%1 dB").arg(number(f.balanceDb, 1, true)));
+  // Stretches shorter than the tenth of a second shown are not worth a word.
+  m_values[kSilence]->setText(f.currentSilenceS >= 0.1   ? tr("now %1 s").arg(number(f.currentSilenceS, 1))
+                              : f.longestSilenceS >= 0.1 ? tr("longest %1 s").arg(number(f.longestSilenceS, 1))
+                                                         : tr("none"));
+  // A dead channel has no balance: the row says which one it is.
+  m_values[kBalance]->setText(f.channels[0].dead   ? tr("left silent")
+                              : f.channels[1].dead ? tr("right silent")
+                              : std::isnan(f.balanceDb) ? QStringLiteral("\u2014")
+                                                        : tr("%1 dB").arg(number(f.balanceDb, 1, true)));
   m_values[kCorrelation]->setText(number(f.correlation, 2, true));
 
   // The verdict, and each finding's row in its colour.

@@ -199,6 +199,14 @@
         <source>Narrow band: sound reaches %1 Hz</source>
         <translation>Узкая полоса: звук доходит до %1 Гц</translation>
     </message>
+    <message>
+        <source>left silent</source>
+        <translation>левый молчит</translation>
+    </message>
+    <message>
+        <source>right silent</source>
+        <translation>правый молчит</translation>
+    </message>
 </context>
 <context>
     <name>ResStr</name>

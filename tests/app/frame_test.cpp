@@ -357,9 +357,12 @@ TEST_F(FrameTest, MeasurePanelFollowsTheCameraAndResets) {
 
   Command(ID_PREVIEW_START);
   // The burst 5.0-5.3 s into the file: a fault, first in the verdict, and its row in the same colour.
+  // Reset comes once the burst is over (6 s of sound measured).
   const QColor fault = CMeasurePanel::SeverityColor(measure::Severity::Fault);
   ASSERT_TRUE(WaitFor([&] {
-    return panel->CurrentState() == CMeasurePanel::State::Figures && panel->ValueText(CMeasurePanel::kClipping) != "0";
+    const auto figures = View()->MeasureFigures();
+    return figures && figures->seconds > 6 && panel->CurrentState() == CMeasurePanel::State::Figures &&
+           panel->ValueText(CMeasurePanel::kClipping) != "0";
   })) << panel->ValueText(CMeasurePanel::kClipping).toStdString();
   EXPECT_TRUE(panel->VerdictLines().at(0).text.startsWith("Clipping: ")) << panel->VerdictLines()[0].text.toStdString();
   EXPECT_EQ(panel->VerdictLines()[0].color, fault);
@@ -367,6 +370,7 @@ TEST_F(FrameTest, MeasurePanelFollowsTheCameraAndResets) {
 
   QTest::keyClick(Main(), Qt::Key_R, Qt::ControlModifier);  // Reset
   EXPECT_TRUE(View()->Session().HasDecodeThread()) << "Reset leaves the preview running";
+  EXPECT_EQ(panel->CurrentState(), CMeasurePanel::State::Waiting) << "the old figures went at once";
   ASSERT_TRUE(WaitFor([&] { return panel->CurrentState() == CMeasurePanel::State::Figures; }));
   EXPECT_EQ(panel->ValueText(CMeasurePanel::kClipping), "0");
   for (const auto& line : panel->VerdictLines()) EXPECT_NE(line.color, fault) << line.text.toStdString();

@@ -173,6 +173,8 @@ struct Shot {
   const char* firstText;    // its translated beginning
 };
 
+void PrintTo(const Shot& shot, std::ostream* os) { *os << shot.name; }
+
 class MeasurePanelShots : public ProgramUpdate, public ::testing::WithParamInterface<Shot> {};
 
 TEST_P(MeasurePanelShots, FiguresAndVerdictFitAndAreTranslated) {

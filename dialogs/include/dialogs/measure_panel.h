@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QColor>
+#include <QCoreApplication>
 #include <QLocale>
 #include <QString>
 #include <QWidget>
@@ -31,7 +32,7 @@ struct MeasureReading {
 };
 
 class CMeasurePanel : public QWidget {
-  Q_OBJECT
+  Q_DECLARE_TR_FUNCTIONS(CMeasurePanel)
  public:
   static constexpr int kRefreshMs = 100;
 
