@@ -67,11 +67,17 @@ CMeasurePanel::CMeasurePanel(QWidget* parent) : QWidget(parent), m_timer(new QTi
   AddSection(grid, line, tr("Channels"));
   AddRow(grid, line, kBalance, tr("Balance L-R"));
   AddRow(grid, line, kCorrelation, tr("Correlation"));
-  AddSection(grid, line, tr("Verdict"));
-  column->addLayout(grid);
+  // The verdict first: it is what a person checking a camera looks for, and
+  // it stays in sight when the window is too low for every figure.
+  QGridLayout* head = new QGridLayout;
+  int headLine = 0;
+  AddSection(head, headLine, tr("Verdict"));
+  column->addLayout(head);
   m_verdictBox = new QVBoxLayout;
   m_verdictBox->setSpacing(4);
+  m_verdictBox->setContentsMargins(0, 0, 0, 8);
   column->addLayout(m_verdictBox);
+  column->addLayout(grid);
   column->addStretch(1);
 
   // The values change ten times a second: their column is as wide as the
@@ -148,6 +154,7 @@ void CMeasurePanel::ShowValues(const SoundFigures& f) {
   auto number = [&](double v, int decimals, bool sign = false) {
     if (std::isnan(v)) return QStringLiteral("\u2014");
     if (std::isinf(v)) return QString(v < 0 ? "-\u221e" : "+\u221e");
+    if (std::abs(v) < 0.5 * std::pow(10.0, -decimals)) v = 0;  // no "-0.0"
     QString s = loc.toString(v, 'f', decimals);
     if (sign && v > 0) s.prepend('+');
     return s;
