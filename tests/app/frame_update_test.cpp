@@ -15,6 +15,7 @@
 #include <QMessageBox>
 #include <QTest>
 #include <QTimer>
+#include <optional>
 
 #include "app/ribbon_table.h"
 #include "dialogs/about_dlg.h"
@@ -169,7 +170,7 @@ struct Shot {
   const char* name;
   uint16_t language;
   const char* mount;
-  measure::Severity first;  // the verdict's first finding
+  measure::Severity first;  // the severity of the camera's finding
   const char* firstText;    // its translated beginning
 };
 
@@ -187,11 +188,15 @@ TEST_P(MeasurePanelShots, FiguresAndVerdictFitAndAreTranslated) {
   CMeasurePanel* panel = Main()->MeasurePanel();
   ASSERT_TRUE(panel && panel->isVisible());
   Main()->OnRibbonCommand(ribbon::ID_PREVIEW_START);
-  ASSERT_TRUE(WaitFor([&] {
-    return panel->CurrentState() == CMeasurePanel::State::Figures && !panel->VerdictLines().empty() &&
-           panel->VerdictLines()[0].text.startsWith(QString::fromUtf8(shot.firstText));
-  })) << (panel->VerdictLines().empty() ? std::string("no verdict") : panel->VerdictLines()[0].text.toStdString());
-  EXPECT_EQ(panel->VerdictLines()[0].color, CMeasurePanel::SeverityColor(shot.first));
+  // The camera's finding (a gap in a loaded machine's stream may come before it).
+  auto expected = [&]() -> std::optional<CMeasurePanel::Line> {
+    for (const auto& line : panel->VerdictLines())
+      if (line.text.startsWith(QString::fromUtf8(shot.firstText))) return line;
+    return std::nullopt;
+  };
+  ASSERT_TRUE(WaitFor([&] { return panel->CurrentState() == CMeasurePanel::State::Figures && expected(); }))
+      << (panel->VerdictLines().empty() ? std::string("no verdict") : panel->VerdictLines()[0].text.toStdString());
+  EXPECT_EQ(expected()->color, CMeasurePanel::SeverityColor(shot.first));
   QTest::qWait(1500);  // short-term loudness has its 3 s
   for (QLabel* label : panel->findChildren<QLabel*>()) {
     if (!label->isVisible() || label->wordWrap()) continue;
