@@ -15,7 +15,8 @@ namespace ui {
 class CommandUI;
 }
 
-// Start, Stop, Info, New camera, Add to bookmark, Edit bookmark.
+// Start, Stop, Info, New camera, Add to bookmark, Edit bookmark, and Reset of
+// the sound measurements.
 class CPreviewCommands {
  public:
   explicit CPreviewCommands(CMainFrame& frame) : m_frame(frame) {}
@@ -35,7 +36,8 @@ class CPreviewCommands {
 };
 
 // The commands that change one stored setting: the layout, mode and view
-// buttons, colours, palettes, the three option combo boxes and "Preview".
+// buttons, colours, palettes, the three option combo boxes, "Preview" and the
+// measurement panel's button.
 class CSettingCommands {
  public:
   explicit CSettingCommands(CMainFrame& frame) : m_frame(frame) {}
@@ -43,6 +45,7 @@ class CSettingCommands {
 
  private:
   void Choose(const ribbon::Element& e);
+  void Toggle(const ribbon::Element& e);
   void PickColor(const ribbon::Element& e);
   void PickPalette(const ribbon::Element& e);
   void PickCombo(const ribbon::Element& e);

@@ -86,7 +86,7 @@ ui::ElementDesc Describe(const Element& e, const CSettingsBlock& s, float volume
   switch (e.kind) {
     case Kind::Button:
       return ui::Button(id, Str(e.textId), Tooltip(e), Str(e.descriptionId), e.image,
-                        e.choice.setting != nullptr || e.id == ID_PREVIEW_INFO, GroupOf(e));
+                        e.choice.setting != nullptr || e.toggle != nullptr || e.id == ID_PREVIEW_INFO, GroupOf(e));
     case Kind::ColorButton:
       return ui::ColorButton(id, Str(e.textId), Tooltip(e), Str(e.descriptionId), e.image,
                              ToQColor((s.*e.color.setting).Get()));

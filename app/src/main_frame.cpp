@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QStyle>
+#include <QHBoxLayout>
 #include <QVBoxLayout>
 #include <utility>
 
@@ -85,9 +86,14 @@ bool CMainFrame::LoadFrame() {
   if (!m_pInfoBar->Create(central)) return false;
   layout->addWidget(m_pInfoBar);
 
+  // The preview, and at its right the measurement panel when shown.
+  auto* row = new QHBoxLayout;
+  row->setSpacing(0);
+  layout->addLayout(row, 1);
   m_pChildView = new CChildView(central);
   if (!m_pChildView->Create(m_app.m_settings, m_app.m_audioTarget, this)) return false;
-  layout->addWidget(m_pChildView, 1);
+  row->addWidget(m_pChildView, 1);
+  CreateMeasurePanel(row);
   m_app.m_audioOutput.SetPresenter(View());
   View()->SetOutputMeter(&m_app.m_outputMeter);
   AddShortcuts();

@@ -22,6 +22,7 @@ void CPreviewCommands::Register(CCommandMap& map) {
   map.Add(ID_NEW_CAMERA, [this] { NewCamera(); });
   map.Add(ID_ADD_BOOKMARK, [this] { AddToBookmark(); });
   map.Add(ID_EDIT_BOOKMARK, [this] { EditBookmark(); });
+  map.Add(ID_MEASURE_RESET, [this] { m_frame.ResetMeasurements(); });
 }
 
 bool CPreviewCommands::ClientEnabled() const {

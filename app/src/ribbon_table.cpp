@@ -55,6 +55,12 @@ constexpr Element Combo(uint32_t id, ComboContent content, uint32_t labelId, uin
   return e;
 }
 
+constexpr Element Toggle(uint32_t id, int image, Setting<int32_t> S::*setting, const char* shortcut) {
+  Element e = Button(id, image, shortcut);
+  e.toggle = setting;
+  return e;
+}
+
 constexpr Element Label(uint32_t textId) {
   Element e{Kind::Label};
   e.textId = textId;
@@ -136,10 +142,15 @@ constexpr Element kView[] = {
     ChoiceButton(ID_VIEW_MIN, 18, &S::SpectrumView, 4, true),
     ChoiceButton(ID_VIEW_MAX, 19, &S::SpectrumView, 8, true),
 };
+constexpr Element kMeasure[] = {
+    Toggle(ID_MEASURE_PANEL, 25, &S::MeasurePanel, "Ctrl+M"),
+    Button(ID_MEASURE_RESET, 26, "Ctrl+R"),
+};
 
 constexpr Panel kPreviewPanels[] = {
     {4010, kControl}, {4019, kCamera}, {4011, kLayout}, {4012, kPreviewColor}, {4013, kAudioMonitor},
 };
+constexpr Panel kMeasurePanels[] = {{4020, kMeasure}};
 constexpr Panel kPeakPanels[] = {{4012, kPeakColor}};
 constexpr Panel kWaveformPanels[] = {{4014, kWaveform}, {4015, kWaveMode}, {4012, kWaveColor}};
 constexpr Panel kSpectrumPanels[] = {
@@ -151,6 +162,7 @@ constexpr Category kCategories[] = {
     {4001, kPeakPanels},
     {4002, kWaveformPanels},
     {4003, kSpectrumPanels},
+    {4004, kMeasurePanels},
 };
 
 constexpr ComboItem kWaveScale[] = {

@@ -28,6 +28,9 @@ void CSettingCommands::Register(CCommandMap& map) {
             const int32_t v = (s.*e.choice.setting).Get();
             ui.SetCheck(e.choice.checkBit ? (v & e.choice.value) != 0 : v == e.choice.value);
           });
+        } else if (e.toggle) {
+          map.Add(static_cast<int>(e.id), [this, &e] { Toggle(e); },
+                  [&s, &e](ui::CommandUI& ui) { ui.SetCheck((s.*e.toggle).Get() == 1); });
         } else if (e.kind == Kind::ColorButton) {
           map.Add(static_cast<int>(e.id), [this, &e] { PickColor(e); });
         } else if (e.kind == Kind::Palette) {
@@ -42,6 +45,11 @@ void CSettingCommands::Register(CCommandMap& map) {
 }
 
 void CSettingCommands::Choose(const Element& e) { m_frame.App().m_store.SetInt(e.choice.setting, e.choice.value); }
+
+void CSettingCommands::Toggle(const Element& e) {
+  m_frame.App().m_store.SetInt(e.toggle, (m_frame.App().m_settings.*e.toggle).Get() == 1 ? 0 : 1);
+  m_frame.ShowStoredPanels();
+}
 
 void CSettingCommands::PickColor(const Element& e) {
   auto* button = m_frame.Ribbon() ? m_frame.Ribbon()->Find<ui::RibbonColorButton>(static_cast<int>(e.id)) : nullptr;

@@ -24,7 +24,7 @@ constexpr Value<int32_t> kInts[] = {
     {u"OpacitySpectrum", &CSettingsBlock::OpacitySpectrum}, {u"Preview", &CSettingsBlock::Preview},
     {u"WindowFunc", &CSettingsBlock::WindowFunc},   {u"SpectrumBound", &CSettingsBlock::SpectrumBound},
     {u"WaveScale", &CSettingsBlock::WaveScale},     {u"OpenTimeout", &CSettingsBlock::OpenTimeout},
-    {u"SpectrumView", &CSettingsBlock::SpectrumView},
+    {u"SpectrumView", &CSettingsBlock::SpectrumView}, {u"MeasurePanel", &CSettingsBlock::MeasurePanel},
     {u"OutputID", &CSettingsBlock::OutputID},  // read last, after the volume
 };
 

@@ -9,7 +9,7 @@
 //                    video camera and a row of level bars;
 //   app_icon_N.png   the program's icon at N = 16 ... 256 pixels, the same
 //                    drawing as kxToneScope.svg (a 256-unit square).
-//   ribbon_2000.png, ribbon_2000@2x.png  the ribbon's 25 large command images,
+//   ribbon_2000.png, ribbon_2000@2x.png  the ribbon's 27 large command images,
 //                    32 x 32 each in one row (64 x 64 in the 200 % copy);
 //   ribbon_2002.png, ribbon_2002@2x.png  the 11 opacity palette items
 //                    (100 % ... 5 %), 32 x 32 each;
@@ -333,12 +333,44 @@ void DrawCommand(QPainter& p, int index) {
       p.restore();
       break;
     }
+    case 25: {  // Measurement panel: a sheet of figures with a loudness gauge
+      p.setPen(Stroke(kLight, 1.6));
+      p.setBrush(QColor(0x2E, 0x3A, 0x46));
+      p.drawRoundedRect(QRectF(5, 3, 22, 26), 2, 2);
+      p.setPen(Stroke(kDim, 2));
+      for (int i = 0; i < 3; ++i) p.drawLine(QPointF(9, 9 + i * 5), QPointF(17, 9 + i * 5));
+      p.setPen(Stroke(kGreen, 2));
+      p.drawLine(QPointF(20, 9), QPointF(23, 9));
+      p.setPen(Stroke(kYellow, 2));
+      p.drawLine(QPointF(20, 14), QPointF(23, 14));
+      p.setPen(Stroke(kRed, 2));
+      p.drawLine(QPointF(20, 19), QPointF(23, 19));
+      p.setPen(Qt::NoPen);
+      p.setBrush(kBlue);
+      p.drawRect(QRectF(9, 23, 10, 2.5));
+      p.setBrush(QColor(0x4A, 0x52, 0x5C));
+      p.drawRect(QRectF(19, 23, 4, 2.5));
+      break;
+    }
+    case 26: {  // Reset the measurements: a turning arrow round a zero
+      p.setPen(Stroke(kBlue, 2.6));
+      p.setBrush(Qt::NoBrush);
+      p.drawArc(QRectF(5, 5, 22, 22), 100 * 16, 290 * 16);
+      QPolygonF head;
+      head << QPointF(8.5, 2.5) << QPointF(15.5, 6) << QPointF(9, 11);
+      p.setPen(Qt::NoPen);
+      p.setBrush(kBlue);
+      p.drawPolygon(head);
+      p.setPen(Stroke(kLight, 2));
+      p.drawEllipse(QPointF(16, 16), 3.2, 4.6);
+      break;
+    }
     default:
       break;
   }
 }
 
-constexpr int kRibbonImages = 25;
+constexpr int kRibbonImages = 27;
 
 QImage RibbonImages(int scale) {
   QImage img(kRibbonImages * 32 * scale, 32 * scale, QImage::Format_ARGB32_Premultiplied);

@@ -2,6 +2,213 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="ru_RU">
 <context>
+    <name>CMeasurePanel</name>
+    <message>
+        <source>Measured for</source>
+        <translation>Время измерения</translation>
+    </message>
+    <message>
+        <source>Loudness</source>
+        <translation>Громкость</translation>
+    </message>
+    <message>
+        <source>Integrated</source>
+        <translation>Интегральная</translation>
+    </message>
+    <message>
+        <source>Momentary</source>
+        <translation>Мгновенная</translation>
+    </message>
+    <message>
+        <source>Short-term</source>
+        <translation>Кратковременная</translation>
+    </message>
+    <message>
+        <source>Loudness range</source>
+        <translation>Диапазон (LRA)</translation>
+    </message>
+    <message>
+        <source>True peak</source>
+        <translation>Истинный пик</translation>
+    </message>
+    <message>
+        <source>Sample peak</source>
+        <translation>Пик отсчётов</translation>
+    </message>
+    <message>
+        <source>Signal</source>
+        <translation>Сигнал</translation>
+    </message>
+    <message>
+        <source>Clipping</source>
+        <translation>Клиппинг</translation>
+    </message>
+    <message>
+        <source>DC offset</source>
+        <translation>Постоянная составляющая</translation>
+    </message>
+    <message>
+        <source>Noise floor</source>
+        <translation>Уровень шума</translation>
+    </message>
+    <message>
+        <source>Mains hum</source>
+        <translation>Сетевой фон</translation>
+    </message>
+    <message>
+        <source>Bandwidth</source>
+        <translation>Полоса частот</translation>
+    </message>
+    <message>
+        <source>Silence</source>
+        <translation>Тишина</translation>
+    </message>
+    <message>
+        <source>Channels</source>
+        <translation>Каналы</translation>
+    </message>
+    <message>
+        <source>Balance L-R</source>
+        <translation>Баланс Л-П</translation>
+    </message>
+    <message>
+        <source>Correlation</source>
+        <translation>Корреляция</translation>
+    </message>
+    <message>
+        <source>Verdict</source>
+        <translation>Заключение</translation>
+    </message>
+    <message>
+        <source>%1 LUFS</source>
+        <translation>%1 LUFS</translation>
+    </message>
+    <message>
+        <source>%1 dBTP</source>
+        <translation>%1 дБTP</translation>
+    </message>
+    <message>
+        <source>%1 Hz, %2 dBFS</source>
+        <translation>%1 Гц, %2 дБFS</translation>
+    </message>
+    <message>
+        <source>%1 (%2 %)</source>
+        <translation>%1 (%2 %)</translation>
+    </message>
+    <message>
+        <source>now %1 s</source>
+        <translation>сейчас %1 с</translation>
+    </message>
+    <message>
+        <source>longest %1 s</source>
+        <translation>самая долгая — %1 с</translation>
+    </message>
+    <message>
+        <source>The preview is stopped</source>
+        <translation>Просмотр остановлен</translation>
+    </message>
+    <message>
+        <source>No audio in this stream</source>
+        <translation>В потоке нет звука</translation>
+    </message>
+    <message>
+        <source>Measuring...</source>
+        <translation>Идёт измерение...</translation>
+    </message>
+    <message>
+        <source>%1 s</source>
+        <translation>%1 с</translation>
+    </message>
+    <message>
+        <source>%1 min %2 s</source>
+        <translation>%1 мин %2 с</translation>
+    </message>
+    <message>
+        <source>%1 LU</source>
+        <translation>%1 LU</translation>
+    </message>
+    <message>
+        <source>%1 dBFS</source>
+        <translation>%1 дБFS</translation>
+    </message>
+    <message>
+        <source>none</source>
+        <translation>нет</translation>
+    </message>
+    <message>
+        <source>%1 kHz</source>
+        <translation>%1 кГц</translation>
+    </message>
+    <message>
+        <source>%1 Hz</source>
+        <translation>%1 Гц</translation>
+    </message>
+    <message>
+        <source>%1 dB</source>
+        <translation>%1 дБ</translation>
+    </message>
+    <message>
+        <source>No problems found</source>
+        <translation>Проблем не найдено</translation>
+    </message>
+    <message>
+        <source>No sound above %1 dBFS for %2 s</source>
+        <translation>Нет звука громче %1 дБFS уже %2 с</translation>
+    </message>
+    <message>
+        <source>The sound stopped for %1 s (nothing above %2 dBFS)</source>
+        <translation>Звук пропадал на %1 с (ничего громче %2 дБFS)</translation>
+    </message>
+    <message>
+        <source>Clipping: %1 samples at full scale (%2 %)</source>
+        <translation>Клиппинг: отсчётов на полной шкале — %1 (%2 %)</translation>
+    </message>
+    <message>
+        <source>The left channel is dead</source>
+        <translation>Левый канал молчит</translation>
+    </message>
+    <message>
+        <source>The right channel is dead</source>
+        <translation>Правый канал молчит</translation>
+    </message>
+    <message>
+        <source>Too quiet: %1 LUFS integrated</source>
+        <translation>Слишком тихо: интегральная громкость %1 LUFS</translation>
+    </message>
+    <message>
+        <source>Too quiet: below the loudness gate</source>
+        <translation>Слишком тихо: громкость ниже порога стробирования</translation>
+    </message>
+    <message>
+        <source>Too loud: %1 LUFS integrated</source>
+        <translation>Слишком громко: интегральная громкость %1 LUFS</translation>
+    </message>
+    <message>
+        <source>Mains hum at %1 Hz, %2 dBFS</source>
+        <translation>Сетевой фон %1 Гц, %2 дБFS</translation>
+    </message>
+    <message>
+        <source>DC offset %1 dBFS</source>
+        <translation>Постоянная составляющая %1 дБFS</translation>
+    </message>
+    <message>
+        <source>The channels are in opposite polarity (correlation %1)</source>
+        <translation>Каналы в противофазе (корреляция %1)</translation>
+    </message>
+    <message>
+        <source>Narrow band: sound reaches %1 Hz</source>
+        <translation>Узкая полоса: звук доходит до %1 Гц</translation>
+    </message>
+    <message>
+        <source>left silent</source>
+        <translation>левый молчит</translation>
+    </message>
+    <message>
+        <source>right silent</source>
+        <translation>правый молчит</translation>
+    </message>
+</context>
+<context>
     <name>ResStr</name>
     <message>
         <source>Error rtsp url!</source>
@@ -1320,6 +1527,36 @@ The change is kept while the program runs.</source>
         <comment>5409</comment>
         <translation>В новой папке уже был файл закладок. Он сохранён как:
 %s</translation>
+    </message>
+    <message>
+        <source>Measurements</source>
+        <comment>4004</comment>
+        <translation>Измерения</translation>
+    </message>
+    <message>
+        <source>Sound measurements</source>
+        <comment>4020</comment>
+        <translation>Измерение звука</translation>
+    </message>
+    <message>
+        <source>Panel</source>
+        <comment>33040</comment>
+        <translation>Панель</translation>
+    </message>
+    <message>
+        <source>Reset</source>
+        <comment>33041</comment>
+        <translation>Сбросить</translation>
+    </message>
+    <message>
+        <source>Show or hide the panel of sound measurements</source>
+        <comment>33140</comment>
+        <translation>Показать или скрыть панель измерений звука</translation>
+    </message>
+    <message>
+        <source>Start the measurements again: loudness integration, peaks and counts from zero</source>
+        <comment>33141</comment>
+        <translation>Начать измерения заново: накопление громкости, пики и счётчики с нуля</translation>
     </message>
 </context>
 </TS>

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QTest>
 #include <QTimer>
 #include <cerrno>
 #include <chrono>
@@ -19,6 +20,7 @@
 #include "app/ribbon_table.h"
 #include "dialogs/bookmark_dlg.h"
 #include "dialogs/camera_info_bar.h"
+#include "dialogs/measure_panel.h"
 #include "monitor/view/draw_view.h"
 #include "program_fixture.h"
 
@@ -361,8 +363,11 @@ TEST_F(FrameTest, BookmarkFileProblemsAreToldAndNothingIsLost) {
 }
 
 TEST_F(FrameTest, NewCameraWhilePlayingSwitchesToTheNewStream) {
+  Store("MeasurePanel", "1");
   Start();
+  CMeasurePanel* panel = Main()->MeasurePanel();
   StartPreview();
+  ASSERT_TRUE(WaitFor([&] { return panel->CurrentState() == CMeasurePanel::State::Figures; }));
   const QString next = camera_ + "/video";
   app_->m_urlPrompt = [&](QWidget*, QString& url) {
     url = next;
@@ -376,6 +381,10 @@ TEST_F(FrameTest, NewCameraWhilePlayingSwitchesToTheNewStream) {
   EXPECT_EQ(Main()->InfoBar()->AudioText(), "Information is not available");
   ASSERT_TRUE(WaitFor([&] { return boxes_.contains("Audio is not present!"); })) << boxes_.join("|").toStdString();
   EXPECT_EQ(View()->Session().m_bPlaying.load(), 1);
+  // The measurements started again with the new camera, which has no sound.
+  ASSERT_TRUE(WaitFor([&] { return panel->CurrentState() == CMeasurePanel::State::NoAudio; }));
+  EXPECT_EQ(panel->ValueText(CMeasurePanel::kIntegrated), QString::fromUtf8("\u2014"));
+  EXPECT_EQ(panel->VerdictLines().at(0).text, "No audio in this stream");
   EXPECT_TRUE(Enabled(ID_PREVIEW_STOP));
 }
 
@@ -389,6 +398,51 @@ TEST_F(FrameTest, InfoCommandShowsAndHidesTheBar) {
   Command(ID_PREVIEW_INFO);
   EXPECT_TRUE(Main()->InfoBar()->isVisible());
   EXPECT_TRUE(Checked(ID_PREVIEW_INFO));
+}
+
+// The measurement panel: shown as stored, Ctrl+M (the ribbon's button) hides
+// and shows it and stores that; it reads the clipping camera's sound, Reset
+// starts the counts again, Stop empties it.
+TEST_F(FrameTest, MeasurePanelFollowsTheCameraAndResets) {
+  Store("MeasurePanel", "1");
+  Start("/mclip");
+  CMeasurePanel* panel = Main()->MeasurePanel();
+  ASSERT_NE(panel, nullptr);
+  EXPECT_TRUE(panel->isVisible());
+  EXPECT_TRUE(Checked(ID_MEASURE_PANEL));
+  EXPECT_EQ(panel->CurrentState(), CMeasurePanel::State::Stopped);
+  Main()->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(Main()));
+  for (int shown : {0, 1}) {
+    QTest::keyClick(Main(), Qt::Key_M, Qt::ControlModifier);
+    EXPECT_EQ(panel->isVisible(), shown == 1);
+    EXPECT_EQ(Checked(ID_MEASURE_PANEL), shown == 1);
+    EXPECT_EQ(StoredInt("MeasurePanel"), shown);
+  }
+
+  Command(ID_PREVIEW_START);
+  // The burst 5.0-5.3 s into the file: a fault, first in the verdict, and its row in the same colour.
+  // Reset comes once the burst is over (6 s of sound measured).
+  const QColor fault = CMeasurePanel::SeverityColor(measure::Severity::Fault);
+  ASSERT_TRUE(WaitFor([&] {
+    const auto figures = View()->MeasureFigures();
+    return figures && figures->seconds > 6 && panel->CurrentState() == CMeasurePanel::State::Figures &&
+           panel->ValueText(CMeasurePanel::kClipping) != "0";
+  })) << panel->ValueText(CMeasurePanel::kClipping).toStdString();
+  EXPECT_TRUE(panel->VerdictLines().at(0).text.startsWith("Clipping: ")) << panel->VerdictLines()[0].text.toStdString();
+  EXPECT_EQ(panel->VerdictLines()[0].color, fault);
+  EXPECT_TRUE(panel->ValueText(CMeasurePanel::kTruePeak).endsWith(" dBTP"));
+
+  QTest::keyClick(Main(), Qt::Key_R, Qt::ControlModifier);  // Reset
+  EXPECT_TRUE(View()->Session().HasDecodeThread()) << "Reset leaves the preview running";
+  EXPECT_EQ(panel->CurrentState(), CMeasurePanel::State::Waiting) << "the old figures went at once";
+  ASSERT_TRUE(WaitFor([&] { return panel->CurrentState() == CMeasurePanel::State::Figures; }));
+  EXPECT_EQ(panel->ValueText(CMeasurePanel::kClipping), "0");
+  for (const auto& line : panel->VerdictLines()) EXPECT_NE(line.color, fault) << line.text.toStdString();
+
+  Command(ID_PREVIEW_STOP);
+  ASSERT_TRUE(WaitFor([&] { return panel->CurrentState() == CMeasurePanel::State::Stopped; }));
+  EXPECT_EQ(panel->ValueText(CMeasurePanel::kClipping), QString::fromUtf8("\u2014"));
 }
 
 }  // namespace

@@ -2,24 +2,27 @@
 // site on 127.0.0.1 (UpdateUrl): the window comes first, the question when
 // the answer does, once per run; F1 opens the about box; the backstage holds
 // the options page. Screenshots of the backstage's Options page in English
-// and Russian.
+// and Russian, and of the measurement panel over a bright and a dark picture.
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QTest>
 #include <QTimer>
 #include <mutex>
+#include <optional>
 
 #include "app/app_log.h"
 #include "app/ribbon_table.h"
 #include "dialogs/camera_info_bar.h"
 #include "dialogs/about_dlg.h"
+#include "dialogs/measure_panel.h"
 #include "dialogs/options_page.h"
 #include "ui/backstage.h"
 #include "ui/lang_id.h"
@@ -228,6 +231,62 @@ TEST_F(ProgramUpdate, BackstageOptionsPageInRussianAndTheLogInEnglish) {
   EXPECT_FALSE(all.contains(QString::fromUtf8("Кодек"))) << all.toStdString();
   g_LangMgr.SetLanguage(kLangEnglishUS);
 }
+
+// The measurement panel as a user sees it, beside a bright and a dark picture,
+// in English and Russian (and at 200 % in a second run): figures of the
+// camera's sound, the verdict in colour, every text whole.
+struct Shot {
+  const char* name;
+  uint16_t language;
+  const char* mount;
+  measure::Severity first;  // the severity of the camera's finding
+  const char* firstText;    // its translated beginning
+};
+
+void PrintTo(const Shot& shot, std::ostream* os) { *os << shot.name; }
+
+class MeasurePanelShots : public ProgramUpdate, public ::testing::WithParamInterface<Shot> {};
+
+TEST_P(MeasurePanelShots, FiguresAndVerdictFitAndAreTranslated) {
+  const Shot& shot = GetParam();
+  Store("UpdateUrl", "");
+  Store("MeasurePanel", "1");
+  ASSERT_TRUE(CRegistryManager().WriteProfileInt(kSettingsSection, "UILanguage", shot.language));
+  StartProgram(shot.mount);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(Main()));
+  CMeasurePanel* panel = Main()->MeasurePanel();
+  ASSERT_TRUE(panel && panel->isVisible());
+  Main()->OnRibbonCommand(ribbon::ID_PREVIEW_START);
+  // The camera's finding (a gap in a loaded machine's stream may come before it).
+  auto expected = [&]() -> std::optional<CMeasurePanel::Line> {
+    for (const auto& line : panel->VerdictLines())
+      if (line.text.startsWith(QString::fromUtf8(shot.firstText))) return line;
+    return std::nullopt;
+  };
+  ASSERT_TRUE(WaitFor([&] { return panel->CurrentState() == CMeasurePanel::State::Figures && expected(); }))
+      << (panel->VerdictLines().empty() ? std::string("no verdict") : panel->VerdictLines()[0].text.toStdString());
+  EXPECT_EQ(expected()->color, CMeasurePanel::SeverityColor(shot.first));
+  QTest::qWait(1500);  // short-term loudness has its 3 s
+  for (QLabel* label : panel->findChildren<QLabel*>()) {
+    if (!label->isVisible() || label->wordWrap()) continue;
+    EXPECT_GE(label->width(), label->sizeHint().width()) << label->text().toStdString();
+  }
+  // The picture shows the tab with the panel's two commands.
+  Main()->Ribbon()->SetActiveCategory(Main()->Ribbon()->CategoryCount() - 1);
+  QCoreApplication::processEvents();
+  QDir().mkpath(QStringLiteral(KX_ARTIFACTS_DIR));
+  EXPECT_TRUE(Main()->grab().save(QString(KX_ARTIFACTS_DIR "/measure_panel_%1%2.png")
+                                      .arg(shot.name, qEnvironmentVariable("KX_SHOT_SUFFIX"))));
+  g_LangMgr.SetLanguage(kLangEnglishUS);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pictures, MeasurePanelShots,
+    ::testing::Values(Shot{"en_bright", kLangEnglishUS, "/mdeadright", measure::Severity::Fault, "The right channel"},
+                      Shot{"en_dark", kLangEnglishUS, "/mdarkhum", measure::Severity::Warning, "Mains hum at 50 Hz"},
+                      Shot{"ru_bright", kLangRussian, "/mdeadright", measure::Severity::Fault, "Правый канал"},
+                      Shot{"ru_dark", kLangRussian, "/mdarkhum", measure::Severity::Warning, "Сетевой фон 50 Гц"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace kx

@@ -41,8 +41,8 @@ TEST(RibbonTable, CommandIdsAreUniqueAndDescriptionsFollowTooltips) {
           EXPECT_GE(e.image, 0) << e.id;
         }
       }
-  EXPECT_EQ(ids.size(), 32u);  // 33000-33027, 33029-33032
-  EXPECT_EQ(buttons, 24);
+  EXPECT_EQ(ids.size(), 34u);  // 33000-33027, 33029-33032, 33040-33041
+  EXPECT_EQ(buttons, 26);
   EXPECT_EQ(ribbon::FindElement(ribbon::ID_DEVICE)->descriptionId, 33119u);
   EXPECT_EQ(ribbon::FindElement(33028), nullptr);
   EXPECT_EQ(ribbon::FindElement(0), nullptr);
@@ -66,6 +66,9 @@ TEST(RibbonTable, ChoicesCoverEachSettingValueOnce) {
   }
   EXPECT_EQ(ribbon::FindElement(33003)->choice.setting, &CSettingsBlock::ShowWidgets);
   EXPECT_EQ(ribbon::FindElement(33027)->choice.setting, &CSettingsBlock::SpectrumView);
+  // The measurement panel's button flips its own stored setting; Reset is a plain command.
+  EXPECT_EQ(ribbon::FindElement(ribbon::ID_MEASURE_PANEL)->toggle, &CSettingsBlock::MeasurePanel);
+  EXPECT_EQ(ribbon::FindElement(ribbon::ID_MEASURE_RESET)->toggle, nullptr);
 }
 
 TEST(RibbonTable, ComboPositionsForStoredValues) {

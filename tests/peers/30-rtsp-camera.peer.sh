@@ -33,6 +33,8 @@
 #              6 dB over full scale (clipped) from 5.0 to 5.3 s
 #   /mgap      PCM 48 kHz stereo from a file: 437 Hz at -20 dBFS, silent
 #              from 4.5 to 7.5 s
+#   /mdarkhum  H.264 320x240 of one dark colour (R 0x14, G 0x18, B 0x20) + PCM
+#              48 kHz stereo: 437 Hz at -20 dBFS with 50 Hz at -40 dBFS under it
 
 _rtsp_h264() {
   echo "$1 ! video/x-raw,width=$2,height=$3,framerate=25/1 ! videoconvert ! x264enc tune=zerolatency speed-preset=ultrafast key-int-max=25 ! video/x-h264,profile=baseline ! rtph264pay name=pay0 pt=96 config-interval=1"
@@ -82,6 +84,7 @@ peer_start() {
     --mount "/mnoisepcmu=audiotestsrc is-live=true wave=white-noise volume=0.1 ! audio/x-raw,rate=8000,channels=1,format=S16LE ! mulawenc ! rtppcmupay name=pay0" \
     --mount "/mnoiseaac=audiotestsrc is-live=true wave=white-noise volume=0.1 ! audio/x-raw,rate=48000,channels=2 ! audioconvert ! avenc_aac bitrate=256000 ! rtpmp4gpay name=pay0 pt=97" \
     --mount "/mdeadright=$(_rtsp_h264 'videotestsrc is-live=true' 320 240) audiotestsrc is-live=true wave=sine freq=437 volume=0.1 ! audio/x-raw,rate=48000,channels=2 ! audiopanorama method=simple panorama=-1 ! audioconvert ! audio/x-raw,format=S16BE,rate=48000,channels=2 ! rtpL16pay name=pay1 mtu=4000 min-ptime=20000000 max-ptime=20000000" \
+    --mount "/mdarkhum=$(_rtsp_h264 'videotestsrc is-live=true pattern=solid-color foreground-color=0xff141820' 320 240) audiomixer name=mx ! audioconvert ! audio/x-raw,format=S16BE,rate=48000,channels=2 ! rtpL16pay name=pay1 mtu=4000 min-ptime=20000000 max-ptime=20000000 audiotestsrc is-live=true wave=sine freq=437 volume=0.1 ! audio/x-raw,format=F32LE,rate=48000,channels=2 ! mx. audiotestsrc is-live=true wave=sine freq=50 volume=0.01 ! audio/x-raw,format=F32LE,rate=48000,channels=2 ! mx." \
     --mount "/minverted=$m_inverted" \
     --mount "/mdc=$m_dc" \
     --mount "/mclip=$m_clip" \

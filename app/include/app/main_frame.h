@@ -15,6 +15,8 @@
 #include "media/preview_host.h"
 #include "ui/ribbon.h"
 
+class QHBoxLayout;
+
 namespace kx {
 
 class CkxWaveApp;
@@ -24,6 +26,7 @@ class CDrawView;
 class CPreviewCommands;
 class CSettingCommands;
 class CDeviceCommands;
+class CMeasurePanel;
 
 // Command id -> what it does and its update state.
 class CCommandMap {
@@ -87,6 +90,12 @@ class CMainFrame : public QMainWindow, public ui::RibbonOwner, public IPreviewHo
   CChildView* ChildView() const { return m_pChildView; }
   CDrawView* View() const;
   CDeviceCommands& Devices() { return *m_pDevices; }
+  CMeasurePanel* MeasurePanel() const { return m_pMeasurePanel; }
+  // Shows or hides the window parts that follow a stored setting (the
+  // measurement panel), after the setting changed.
+  void ShowStoredPanels();
+  // Starts the sound measurements again without touching the preview.
+  void ResetMeasurements();
 
   QString m_strCameraUrl;
 
@@ -111,12 +120,15 @@ class CMainFrame : public QMainWindow, public ui::RibbonOwner, public IPreviewHo
   // The backstage's options page and F1 for the about box (frame_update.cpp).
   QWidget* CreateOptionsPage();
   void AddAboutKey();
+  // The measurement panel at the right of the client window (frame_measure.cpp).
+  void CreateMeasurePanel(QHBoxLayout* row);
 
   CkxWaveApp& m_app;
   ui::Ribbon* m_pRibbon = nullptr;
   CCameraInfoBar* m_pInfoBar = nullptr;
   QAction* m_pLeaveFullScreen = nullptr;
   CChildView* m_pChildView = nullptr;
+  CMeasurePanel* m_pMeasurePanel = nullptr;
   bool m_bFirstShow = true;
   bool m_bClosed = false;
   std::function<void()> m_firstShowHook;

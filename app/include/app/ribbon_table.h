@@ -47,6 +47,8 @@ enum : uint32_t {
   ID_NEW_CAMERA = 33030,
   ID_ADD_BOOKMARK = 33031,
   ID_EDIT_BOOKMARK = 33032,
+  ID_MEASURE_PANEL = 33040,
+  ID_MEASURE_RESET = 33041,
   ID_CAMERA_INFO_BAR = 33133,
 };
 
@@ -90,6 +92,7 @@ struct Element {
   Choice choice{};
   ColorSetting color{};
   Setting<int32_t> CSettingsBlock::*paletteSetting = nullptr;  // palettes
+  Setting<int32_t> CSettingsBlock::*toggle = nullptr;  // a check button that turns this setting on (1) and off (0)
   const char* shortcut = nullptr;  // QKeySequence text, "" none
 };
 

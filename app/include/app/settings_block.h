@@ -49,6 +49,7 @@ struct CSettingsBlock {
   Setting<int32_t> OutputID{0};   // index into the device list, 0 = "Default"
   Setting<int32_t> WaveScale{480};
   Setting<int32_t> WindowFunc{4};  // Blackman
+  Setting<int32_t> MeasurePanel{0};  // the sound measurements' panel shown (1) or hidden (0)
 };
 
 }  // namespace kx

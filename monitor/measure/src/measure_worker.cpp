@@ -35,6 +35,9 @@ void CMeasureWorker::Reset() {
   std::lock_guard<std::mutex> lock(m_csQueue);
   m_queued = 0;
   m_resetPending = true;
+  // The old figures go at once: a reader never sees them after the reset.
+  std::lock_guard<std::mutex> figures(m_csFigures);
+  m_figures.reset();
 }
 
 void CMeasureWorker::SetThresholds(const Thresholds& thresholds) {
@@ -69,6 +72,9 @@ void CMeasureWorker::Work() {
   if (frames == 0 && !reset && !thresholds) return;
   std::optional<SoundFigures> figures;
   if (m_meter.Frames() > 0) figures = m_meter.Figures();
+  // A reset that came while these were measured makes them stale: not published.
+  std::lock_guard<std::mutex> queue(m_csQueue);
+  if (m_resetPending) return;
   std::lock_guard<std::mutex> lock(m_csFigures);
   m_figures = std::move(figures);
 }

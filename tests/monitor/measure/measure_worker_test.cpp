@@ -50,6 +50,7 @@ TEST(MeasureWorker, ResetDropsTheQueueAndTheFigures) {
   EXPECT_DOUBLE_EQ(worker.Figures()->seconds, 2.0);
 
   worker.Reset();
+  EXPECT_FALSE(worker.Figures()) << "the old figures go with the reset, before the worker runs";
   worker.Flush();
   EXPECT_FALSE(worker.Figures());  // no audio since the reset
   worker.Push(samples.data(), 4800);

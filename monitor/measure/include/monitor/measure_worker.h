@@ -28,8 +28,8 @@ class CMeasureWorker {
 
   // Any thread: a copy of the frames into the queue, nothing else.
   void Push(const float* interleaved, size_t frames);
-  // Starts the measurements again (the queue is dropped); takes effect before
-  // the next frames pushed are measured.
+  // Starts the measurements again (the queue and the published figures are
+  // dropped at once); takes effect before the next frames pushed are measured.
   void Reset();
   void SetThresholds(const Thresholds& thresholds);
   // The newest published figures; none while no audio has been measured
@@ -55,7 +55,7 @@ class CMeasureWorker {
   CSoundMeter m_meter;
   std::vector<float> m_take;
 
-  mutable std::mutex m_csFigures;
+  mutable std::mutex m_csFigures;  // taken inside m_csQueue when both are held
   std::optional<SoundFigures> m_figures;
 
   std::mutex m_csWake;

@@ -130,6 +130,8 @@ class CDrawView : public QWidget, public IPreviewHost, public IPicturePresenter 
   // while no audio has come since the last reset.
   std::optional<measure::SoundFigures> MeasureFigures() const { return m_measure.Figures(); }
   void SetMeasureThresholds(const measure::Thresholds& thresholds) { m_measure.SetThresholds(thresholds); }
+  // The measurements alone start again (the user's Reset); the analysis runs on.
+  void ResetMeasurements() { m_measure.Reset(); }
 
   // Test hook (null in the program): called on the render thread inside each
   // composed frame, to make composition slow.

@@ -1,0 +1,101 @@
+// The measurement panel on its own: each finding worded from its code says
+// what the engine's English says, the states without figures, and a finding's
+// row in its colour.
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <set>
+
+#include "../ui/ui_test_support.h"
+#include "dialogs/measure_panel.h"
+#include "monitor/verdict.h"
+
+namespace kx {
+namespace {
+
+using measure::Severity;
+using measure::SoundFigures;
+
+auto* const kEnv = ::testing::AddGlobalTestEnvironment(new test::UiEnvironment("offscreen"));
+
+// Figures that give every finding between them (silent and silence_gap, too
+// quiet and too loud exclude each other).
+SoundFigures Troubled(bool silentNow, double integrated) {
+  SoundFigures f;
+  f.seconds = 30;
+  f.integratedLufs = integrated;
+  f.currentSilenceS = silentNow ? 2.5 : 0;
+  f.silent = true;
+  f.longestSilenceS = 3.04;
+  f.clippedSamples = 1234;
+  f.clippedShare = 0.00042;
+  f.channels[1].dead = true;
+  f.humHz = 60;
+  f.humDbfs = -41.26;
+  f.dcOffsetDbfs = -33.98;
+  f.correlation = -0.97;
+  f.bandwidthHz = 3912;
+  return f;
+}
+
+TEST(MeasurePanel, FindingTextsSayWhatTheEngineSays) {
+  const measure::Thresholds t;
+  std::set<std::string> codes;
+  for (const SoundFigures& f : {Troubled(true, -23), Troubled(false, -45), Troubled(false, -INFINITY),
+                                Troubled(false, -9)}) {
+    for (const measure::Finding& finding : measure::MakeVerdict(f, t)) {
+      codes.insert(finding.code);
+      EXPECT_EQ(CMeasurePanel::FindingText(finding, f, t, QLocale::c()).toStdString(), finding.text) << finding.code;
+    }
+  }
+  EXPECT_EQ(codes.size(), 10u) << "every code met";
+  // An unknown code keeps the engine's own text.
+  EXPECT_EQ(CMeasurePanel::FindingText({"new_code", Severity::Info, "Something new"}, {}, t), "Something new");
+}
+
+TEST(MeasurePanel, SaysWhyThereAreNoFiguresAndColoursTheRowOfAFinding) {
+  CMeasurePanel panel;
+  struct Case {
+    MeasureReading reading;
+    CMeasurePanel::State state;
+    const char* text;
+  };
+  for (const Case& c : {Case{{{}, false, false}, CMeasurePanel::State::Stopped, "The preview is stopped"},
+                        Case{{{}, true, false}, CMeasurePanel::State::NoAudio, "No audio in this stream"},
+                        Case{{{}, true, true}, CMeasurePanel::State::Waiting, "Measuring..."}}) {
+    panel.Show(c.reading);
+    EXPECT_EQ(panel.CurrentState(), c.state);
+    ASSERT_EQ(panel.VerdictLines().size(), 1u);
+    EXPECT_EQ(panel.VerdictLines()[0].text, c.text);
+    EXPECT_EQ(panel.ValueText(CMeasurePanel::kTruePeak), QString::fromUtf8("\u2014"));
+  }
+
+  SoundFigures f = Troubled(false, -23);
+  f.verdict = measure::MakeVerdict(f, {});
+  panel.Show({f, true, true});
+  EXPECT_EQ(panel.CurrentState(), CMeasurePanel::State::Figures);
+  EXPECT_EQ(panel.VerdictLines().size(), f.verdict.size());
+  EXPECT_EQ(panel.VerdictLines()[0].color, CMeasurePanel::SeverityColor(Severity::Fault));
+  EXPECT_EQ(panel.ValueText(CMeasurePanel::kBalance), "right silent");
+  EXPECT_EQ(panel.ValueText(CMeasurePanel::kHum), "60 Hz, -41.3 dBFS");
+  EXPECT_EQ(panel.ValueText(CMeasurePanel::kBandwidth), "3.9 kHz");
+  EXPECT_EQ(panel.ValueText(CMeasurePanel::kSilence), "longest 3.0 s");
+  EXPECT_EQ(panel.ValueText(CMeasurePanel::kMeasured), "30.0 s");
+  // The hum row in the warning's colour, the peak row (no finding) in the text's own.
+  auto styleOf = [&](const QString& text) {
+    for (QLabel* label : panel.findChildren<QLabel*>())
+      if (label->text() == text) return label->styleSheet();
+    return QString("no such label");
+  };
+  EXPECT_EQ(styleOf("60 Hz, -41.3 dBFS"), "color: " + CMeasurePanel::SeverityColor(Severity::Warning).name());
+  EXPECT_EQ(styleOf(panel.ValueText(CMeasurePanel::kTruePeak)), "");
+
+  f = SoundFigures{};
+  f.seconds = 75;
+  panel.Show({f, true, true});
+  EXPECT_EQ(panel.VerdictLines().at(0).text, "No problems found");
+  EXPECT_EQ(panel.ValueText(CMeasurePanel::kMeasured), "1 min 15 s");
+}
+
+}  // namespace
+}  // namespace kx
