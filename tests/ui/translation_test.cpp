@@ -184,9 +184,10 @@ TEST(TranslationFiles, EveryTranslationKeepsItsSourcesPlaceholders) {
         const QString text = xml.readElementText(QXmlStreamReader::IncludeChildElements);
         if (text.isEmpty()) continue;
         // A text with Qt's %1..%9 is filled by QString::arg, never by printf ("%1 dBFS" is no "% d").
-        if (qtArgs(source).isEmpty())
+        if (qtArgs(source).isEmpty()) {
           EXPECT_EQ(FormatPlaceholders(text.toStdU16String()), FormatPlaceholders(source.toStdU16String()))
               << name.toStdString() << ": " << source.toStdString() << " / " << text.toStdString();
+        }
         EXPECT_EQ(qtArgs(text), qtArgs(source)) << name.toStdString() << ": " << source.toStdString();
         ++checked;
       }
