@@ -88,13 +88,13 @@ TEST(JitterMarginTest, LiveSourcesSettleWithoutGapsAndWithLittleLatency) {
     int maxUnderruns;  // while the margin settles
     double maxLatencyMs;
   } cases[] = {
-      {"AAC 48 kHz, decode jitter of a 720p picture", {48000, 1024, 8}, 0, 45},
-      {"AAC 44.1 kHz on a 44.1 kHz sink", {44100, 1024, 6}, 0, 45},
-      {"G.711 20 ms packets on 48 kHz", {48000, 960, 5}, 0, 45},
-      {"Opus 20 ms, a late packet every second", {48000, 960, 3, 50, 25}, 3, 60},
-      {"AAC, heavy jitter", {48000, 1024, 30}, 4, 70},
+      {"AAC 48 kHz, decode jitter of a 720p picture", {48000, 1024, 8}, 0, 65},
+      {"AAC 44.1 kHz on a 44.1 kHz sink", {44100, 1024, 6}, 0, 65},
+      {"G.711 20 ms packets on 48 kHz", {48000, 960, 5}, 0, 65},
+      {"Opus 20 ms, a late packet every second", {48000, 960, 3, 50, 25}, 3, 80},
+      {"AAC, heavy jitter", {48000, 1024, 30}, 4, 90},
       // The chunk itself is latency; the margin adds no whole chunk on top of it.
-      {"G.711 200 ms packets", {48000, 9600, 10}, 0, 150},
+      {"G.711 200 ms packets", {48000, 9600, 10}, 0, 170},
   };
   for (const Case& c : cases) {
     for (uint32_t seed : {1u, 7u, 4242u}) {
@@ -117,16 +117,16 @@ TEST(JitterMarginTest, HoldsTheFirstSoundForTheAllowance) {
     EXPECT_FALSE(m.MayPlay(0, 0, t)) << chunk;
     EXPECT_FALSE(m.MayPlay(chunk, chunk, t + 5ms)) << chunk;
     EXPECT_TRUE(m.Holding());
-    EXPECT_FALSE(m.MayPlay(chunk, chunk, t + 34ms)) << chunk;
-    EXPECT_TRUE(m.MayPlay(chunk, chunk, t + 35ms)) << chunk;
+    EXPECT_FALSE(m.MayPlay(chunk, chunk, t + 54ms)) << chunk;
+    EXPECT_TRUE(m.MayPlay(chunk, chunk, t + 55ms)) << chunk;
     EXPECT_FALSE(m.Holding());
-    EXPECT_TRUE(m.MayPlay(0, chunk, t + 40ms)) << chunk;  // once playing, every wake-up plays
+    EXPECT_TRUE(m.MayPlay(0, chunk, t + 60ms)) << chunk;  // once playing, every wake-up plays
   }
   CJitterMargin burst;
   burst.Reset(48000);
-  EXPECT_EQ(burst.TargetFrames(1024), 1024 + 1440);  // the chunk plus 30 ms
-  EXPECT_FALSE(burst.MayPlay(2463, 1024, t));
-  EXPECT_TRUE(burst.MayPlay(2464, 1024, t + 1ms));
+  EXPECT_EQ(burst.TargetFrames(1024), 1024 + 2400);  // the chunk plus 50 ms
+  EXPECT_FALSE(burst.MayPlay(3423, 1024, t));
+  EXPECT_TRUE(burst.MayPlay(3424, 1024, t + 1ms));
 }
 
 TEST(JitterMarginTest, LateChunksRaiseTheMarginAndANewStartResetsIt) {
@@ -142,19 +142,19 @@ TEST(JitterMarginTest, LateChunksRaiseTheMarginAndANewStartResetsIt) {
   EXPECT_FALSE(m.MayPlay(100, 1024, t + 104ms));
   EXPECT_TRUE(m.TakeRaised());
   EXPECT_FALSE(m.TakeRaised());
-  EXPECT_EQ(m.Allowance(), 40ms);
-  EXPECT_EQ(m.TargetFrames(1024), 1024 + 640);
+  EXPECT_EQ(m.Allowance(), 60ms);
+  EXPECT_EQ(m.TargetFrames(1024), 1024 + 960);
   // Reports while holding are not a new episode; the raised allowance is waited out.
   m.RanDry(t + 110ms);
-  EXPECT_FALSE(m.MayPlay(1400, 1024, t + 143ms));
-  EXPECT_TRUE(m.MayPlay(1400, 1024, t + 144ms));
+  EXPECT_FALSE(m.MayPlay(1400, 1024, t + 163ms));
+  EXPECT_TRUE(m.MayPlay(1400, 1024, t + 164ms));
   EXPECT_FALSE(m.TakeRaised());
 
   // Dry for 90 ms: raised by as long as it went without.
   m.RanDry(t + 200ms);
   EXPECT_FALSE(m.MayPlay(10, 1024, t + 290ms));
-  EXPECT_EQ(m.Allowance(), 130ms);
-  EXPECT_EQ(m.TargetMillis(1024), 64 + 130);
+  EXPECT_EQ(m.Allowance(), 150ms);
+  EXPECT_EQ(m.TargetMillis(1024), 64 + 150);
 
   // Never more than the ceiling, however long the late chunks.
   for (int i = 0; i < 10; ++i) {

@@ -3,8 +3,9 @@
 # window's own session and audio output) into a sink of the sound peer while
 # ffplay plays the same stream into a sink of its own, both recorded from the
 # sinks' monitors. A run of exact zeros of 1 ms or more inside the sound is a
-# gap a listener hears as a click: ours may have no more than ffplay's, over
-# all kinds together, and a kind at most two more than ffplay on its stream.
+# gap a listener hears as a click: over all kinds together ours may have at
+# most two more than ffplay, and so may each kind on its stream (the sound
+# that was chopped had dozens a second).
 #   sound_continuity_test.sh PROBE [SECONDS [MOUNT...]]
 # With mounts, only those kinds run (bench/sound_gaps runs them for longer,
 # quiet and loaded).
@@ -91,8 +92,8 @@ PY
   fi
 done
 echo "all kinds: $total_ours gaps, ffplay $total_ref"
-if [ "$total_ours" -gt "$total_ref" ]; then
-  echo "FAILED: more gaps than ffplay over all kinds"
+if [ "$total_ours" -gt "$((total_ref + 2))" ]; then
+  echo "FAILED: more than two gaps over ffplay's over all kinds"
   status=1
 fi
 exit $status
