@@ -10,7 +10,7 @@
 #include <cstdint>
 
 #include "monitor/level_stats.h"
-#include "monitor/long_spectrum.h"
+#include "monitor/long_term_power.h"
 #include "monitor/loudness_meter.h"
 #include "monitor/sound_figures.h"
 #include "monitor/thresholds.h"

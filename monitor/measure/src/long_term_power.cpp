@@ -1,4 +1,4 @@
-#include "monitor/long_spectrum.h"
+#include "monitor/long_term_power.h"
 
 #include <algorithm>
 #include <numbers>
