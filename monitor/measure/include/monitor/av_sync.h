@@ -58,7 +58,7 @@ class CFlashDetector {
   double m_lastEvent = -INFINITY;
 };
 
-// Sound onsets: the 500 Hz - 4 kHz band's short-term energy (2 ms) rising by
+// Sound onsets: the 500 Hz - 4 kHz band's (fourth-order edges) short-term energy (2 ms) rising by
 // at least 20 dB within 10 ms to at least -45 dBFS. The onset's time is the
 // first sample of the rise: the first within the last 10 ms whose band level
 // comes within 20 dB of the level reached. 48 kHz stereo in.
@@ -84,7 +84,7 @@ class COnsetDetector {
     double x1 = 0, x2 = 0, y1 = 0, y2 = 0;
     double Step(double x);
   };
-  Biquad m_highPass, m_lowPass;
+  std::array<Biquad, 4> m_band;  // high pass 500 Hz, low pass 4 kHz
   std::array<float, kRing> m_ring{};  // filtered samples by absolute index
   int64_t m_sample = 0;               // samples since the reset
   double m_clock = NAN;               // stream time of sample m_sample
