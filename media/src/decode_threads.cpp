@@ -97,7 +97,7 @@ class CDecodeRun {
   void ConvertPicture(const AVFrame* frame);
   void FeedPicture(const AVFrame* frame, const PictureRecord& converted);
   void OutputAudioChunk(const AVFrame* frame);
-  void FeedAnalysis(const float* interleaved, size_t frames);
+  void FeedAnalysis(const float* interleaved, size_t frames, double seconds);
   PictureRecord PictureForChunk();
   void ResetBusy() { m_s.SetIdle(); }
   void LogThrottled(CLogThrottle& throttle, std::string_view text);
@@ -347,11 +347,13 @@ void CDecodeRun::OutputAudioChunk(const AVFrame* frame) {
 
   // Into a buffer kept for the run; the stereo chunk feeds the analyser and
   // the device conversion where it lies.
+  // The converted sound starts that much before this frame's timestamp.
+  const double lag = m_stereo.DelaySeconds();
   const int n = m_stereo.Convert(*frame, inRate);
   if (n < 0) return;
   if (n > 0) {
     m_s.m_stats.analysisFramesConverted += n;
-    FeedAnalysis(m_stereo.Data(), static_cast<size_t>(n));
+    FeedAnalysis(m_stereo.Data(), static_cast<size_t>(n), m_audioClock - lag);
   }
   ResetBusy();
 
@@ -372,8 +374,8 @@ void CDecodeRun::OutputAudioChunk(const AVFrame* frame) {
   }
 }
 
-void CDecodeRun::FeedAnalysis(const float* interleaved, size_t frames) {
-  m_s.m_analysis.PushStereo(interleaved, frames, m_audioClock);  // the measurements take the whole chunk
+void CDecodeRun::FeedAnalysis(const float* interleaved, size_t frames, double seconds) {
+  m_s.m_analysis.PushStereo(interleaved, frames, seconds);  // the measurements take the whole chunk
   // Every frame's left value, in 10 ms blocks that run on across chunks.
   size_t i = 0;
   while (i < frames) {
