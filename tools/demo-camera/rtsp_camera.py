@@ -199,8 +199,8 @@ def main():
         mounts.append(("/demo", "( %s %s )" % (DEMO_VIDEO, DEMO_AUDIO)))
         args.step_level = True
     for m in args.sync_mount:
-        path, _, spec = m.partition("=")
-        fields = (spec.split(":") + ["aac", "both"])[:3]
+        path, _, setting = m.partition("=")
+        fields = (setting.split(":") + ["aac", "both"])[:3]
         mounts.append((path, "( %s )" % sync_launch(fields[1], 320, 240)))
         sync[path] = (float(fields[0]), fields[1], fields[2], 320, 240)
     for m in args.mount:
