@@ -72,6 +72,7 @@ peer_start() {
     --mount "/av=$(_rtsp_h264 'videotestsrc is-live=true' 1280 720) $aac" \
     --mount "/video=$(_rtsp_h264 'videotestsrc is-live=true pattern=solid-color foreground-color=0xff3080c0' 320 240)" \
     --mount "/pcmu=audiotestsrc is-live=true wave=sine freq=1000 volume=0.5 ! audio/x-raw,rate=8000,channels=1,format=S16LE ! mulawenc ! rtppcmupay name=pay0" \
+    --mount "/avsilent=$(_rtsp_h264 'videotestsrc is-live=true pattern=ball' 320 240) audiotestsrc is-live=true wave=silence ! audio/x-raw,rate=48000,channels=2 ! audioconvert ! avenc_aac ! rtpmp4gpay name=pay1 pt=97" \
     --mount "/avsmall=$(_rtsp_h264 'videotestsrc is-live=true' 320 240) $aac" \
     --mount "/tone437=audiotestsrc is-live=true wave=sine freq=437 volume=0.5 ! audio/x-raw,rate=48000,channels=1 ! audioconvert ! avenc_aac ! rtpmp4gpay name=pay0 pt=97" \
     --mount "/tone3001=audiotestsrc is-live=true wave=sine freq=3001 volume=0.5 ! audio/x-raw,rate=8000,channels=1,format=S16LE ! mulawenc ! rtppcmupay name=pay0" \

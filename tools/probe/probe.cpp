@@ -93,6 +93,8 @@ std::string Printf1(double v) {
   return text;
 }
 
+}  // namespace
+
 std::string DefaultLogDir() {
   if (const char* d = std::getenv("XDG_DATA_HOME"); d && *d) return std::string(d) + "/KEXAR/kxToneScope";
   if (const char* h = std::getenv("HOME"); h && *h) return std::string(h) + "/.local/share/KEXAR/kxToneScope";
@@ -114,8 +116,6 @@ std::string NewestLogFile(const std::string& dir) {
   }
   return best.string();
 }
-
-}  // namespace
 
 namespace {
 
@@ -145,8 +145,10 @@ struct CommandLine {
   CLI::App app{"kxToneScopeProbe: runs the preview session on a camera and reports what came out of it.",
                "kxToneScopeProbe"};
   Options o;
+  std::string bookmarksFile;
+  CLI::Option* bookmarksOption = nullptr;
   CommandLine() {
-    app.add_option("url", o.url, "the camera's address, rtsp://...")->required();
+    app.add_option("url", o.url, "the camera's address, rtsp://...");
     app.add_option("--seconds", o.seconds, "how long to run (default 10)")
         ->check(CLI::Validator(Positive, "SECONDS", "positive number"));
     app.add_option("--device", o.device, "output device number, 0 = the default device")
@@ -155,6 +157,13 @@ struct CommandLine {
     app.add_flag("--json", o.json, "report in JSON");
     app.add_flag("--measure", o.measure, "measure the sound (loudness, peaks, clipping, noise, hum, ...) and judge it");
     app.add_option("--log-dir", o.logDir, "folder of the log file (default: the user data folder)");
+    bookmarksOption = app.add_option("--bookmarks", bookmarksFile,
+                                     "check every camera of a bookmark file (default: the program's own)")
+                          ->expected(0, 1);
+    app.add_option("--list", o.list, "check every camera of a list file: an address a line, or name<TAB>address");
+    app.add_option("--jobs", o.jobs, "cameras checked at once (default: the number of cores, at most 16)")
+        ->check(CLI::Range(1, 64));
+    app.add_option("--html", o.html, "with --bookmarks or --list: write a report page to this file");
     app.footer(kExitCodes);
   }
 };
@@ -174,17 +183,39 @@ std::optional<Options> ParseArgs(const std::vector<std::string>& args, std::stri
     error = e.what();
     return std::nullopt;
   }
-  return line.o;
+  Options o = line.o;
+  if (line.bookmarksOption->count() > 0) o.bookmarks = line.bookmarksFile;
+  const int sources = (o.bookmarks ? 1 : 0) + (o.list.empty() ? 0 : 1) + (o.url.empty() ? 0 : 1);
+  if (sources == 0) error = "url is required (or --bookmarks or --list)";
+  if (sources > 1) error = "give one of: an address, --bookmarks, --list";
+  if (!o.IsSiteCheck() && (o.jobs > 0 || !o.html.empty())) error = "--jobs and --html go with --bookmarks or --list";
+  if (!error.empty()) return std::nullopt;
+  return o;
 }
 
-int Run(const Options& options, std::ostream& out, std::ostream& err) {
-  const std::string logDir = options.logDir.empty() ? DefaultLogDir() : options.logDir;
-  std::error_code ec;
-  std::filesystem::create_directories(logDir, ec);
-  CKxLog log;
-  log.CreateLogFile(ConvertUTF8ToUnicode(logDir), u"ToneScope");
-  SetAppLog(&log);
+namespace {
 
+// Keeps the newest picture the session showed (the snapshot of a site check).
+class CSnapshotPresenter : public IPicturePresenter {
+ public:
+  void PresentPicture(const PictureRecord& picture) override {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_last = picture;
+  }
+  PictureRecord Last() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_last;
+  }
+
+ private:
+  std::mutex m_mutex;
+  PictureRecord m_last;
+};
+
+}  // namespace
+
+CameraRun ProbeCamera(const Options& options, const std::string& url, const std::atomic<bool>* stop) {
+  CameraRun r;
   CSettingsBlock settings;
   CSpectrumAnalyser analyser;
   std::optional<measure::CMeasureWorker> measurements;
@@ -192,108 +223,138 @@ int Run(const Options& options, std::ostream& out, std::ostream& err) {
   CProbeFeed feed(analyser, measurements ? &*measurements : nullptr);
   CAudioOutput output(settings);
   CAudioOutputTarget<CAudioOutput> target(output);
+  CSnapshotPresenter snapshot;
+  if (options.keepPictures) output.SetPresenter(&snapshot);
   CProbeHost host;
-  int deviceOpened = -1;
-  if (!options.noAudio) deviceOpened = output.OpenConfiguredDevice(options.device, 1.0f);
+  if (options.play) r.deviceOpened = output.OpenConfiguredDevice(options.device, 1.0f);
 
   double peak = 0;
-  double dominantHz = 0;
-  bool opened = false;
-  int64_t pictures = 0, chunks = 0, reconnections = 0;
-  uint32_t underruns = 0;
-  int latencyMs = -1;
-  VideoSize size;
-  std::optional<measure::SoundFigures> figures;
   {
     CAnalysisThread analysis(analyser, settings);
     CPreviewSession session(host, feed, target, settings);
-    session.SetURL(ConvertUTF8ToUnicode(options.url));
+    session.SetURL(ConvertUTF8ToUnicode(url));
     session.Start();
-    opened = session.HasDecodeThread();
+    r.opened = session.HasDecodeThread();
     std::vector<double> wave(CSpectrumAnalyser::kWaveHistorySize), spectrum(CSpectrumAnalyser::kFftSize);
-    std::vector<double> spectrumSum(CSpectrumAnalyser::kPowerBins, 0.0);
+    r.spectrum.assign(CSpectrumAnalyser::kPowerBins, 0.0);
     const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(options.seconds);
-    while (opened && std::chrono::steady_clock::now() < end) {
+    int reads = 0;
+    while (r.opened && std::chrono::steady_clock::now() < end && !(stop && *stop)) {
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
       peak = std::max(peak, static_cast<double>(analyser.ReadDisplay(wave, spectrum)));
-      for (size_t k = 0; k < CSpectrumAnalyser::kPowerBins; ++k) spectrumSum[k] += spectrum[k];
+      for (size_t k = 0; k < CSpectrumAnalyser::kPowerBins; ++k) r.spectrum[k] += spectrum[k];
+      ++reads;
     }
     // The strongest bin of the spectra summed over the run; bin 0 (DC) does not count.
     size_t best = 1;
     for (size_t k = 2; k < CSpectrumAnalyser::kPowerBins; ++k)
-      if (spectrumSum[k] > spectrumSum[best]) best = k;
-    if (spectrumSum[best] > 0) dominantHz = static_cast<double>(best) * CSpectrumAnalyser::kBinHz;
+      if (r.spectrum[k] > r.spectrum[best]) best = k;
+    if (r.spectrum[best] > 0) r.dominantHz = static_cast<double>(best) * CSpectrumAnalyser::kBinHz;
+    if (reads > 0)
+      for (double& p : r.spectrum) p /= reads;
     session.Stop();
     if (measurements) {
       measurements->Flush();
-      figures = measurements->Figures();
+      r.figures = measurements->Figures();
     }
-    pictures = session.m_stats.picturesConverted.load();
-    chunks = session.m_stats.audioChunksWritten.load();
-    reconnections = session.m_stats.reconnections.load();
-    size = session.m_sizeVideo.Get();
+    r.pictures = session.m_stats.picturesConverted.load();
+    r.chunks = session.m_stats.audioChunksWritten.load();
+    r.analysedFrames = session.m_stats.analysisFramesConverted.load();
+    r.reconnections = session.m_stats.reconnections.load();
+    r.size = session.m_sizeVideo.Get();
   }
-  underruns = output.UnderrunCount();
-  latencyMs = output.OutputLatencyMs();
+  r.underruns = output.UnderrunCount();
+  r.latencyMs = output.OutputLatencyMs();
   output.CloseDevice();
+  output.SetPresenter(nullptr);
+  if (options.keepPictures) r.snapshot = snapshot.Last();
+  r.peakDb = peak > 0 ? 20.0 * std::log10(peak) : -INFINITY;
+  r.video = host.Video();
+  r.audio = host.Audio();
+  r.boxes = host.Boxes();
+
+  if (!r.opened)
+    r.code = kCouldNotOpen;
+  else if (r.pictures == 0)
+    r.code = kNoVideo;
+  else if (options.play && r.chunks == 0)
+    r.code = kNoAudio;
+  else if (!options.play && !options.noAudio && r.analysedFrames == 0)
+    r.code = kNoAudio;  // nothing played (a site check): the sound analysed tells
+  else if (r.figures && r.figures->HasFault())
+    r.code = kSoundFault;
+  return r;
+}
+
+nlohmann::ordered_json CameraJson(const CameraRun& r, const std::string& url, bool measured) {
+  const double peakDb = r.peakDb;
+  nlohmann::ordered_json report = {
+      {"url", kxMaskUrlPassword(url)},
+      {"opened", r.opened},
+      {"video_info", r.video},
+      {"audio_info", r.audio},
+      {"pictures", r.pictures},
+      {"picture_width", r.pictures ? r.size.cx : 0},
+      {"picture_height", r.pictures ? r.size.cy : 0},
+      {"audio_chunks", r.chunks},
+      {"audio_device", r.deviceOpened},
+      {"peak_dbfs", std::isfinite(peakDb) ? nlohmann::ordered_json(std::round(peakDb * 10) / 10) : nullptr},
+      {"dominant_hz", std::round(r.dominantHz * 100) / 100},
+      {"reconnections", r.reconnections},
+      {"underruns", r.underruns},
+      {"output_latency_ms", r.latencyMs >= 0 ? nlohmann::ordered_json(r.latencyMs) : nullptr},
+  };
+  if (measured) report["measurements"] = MeasurementsJson(r.figures);
+  return report;
+}
+
+std::string Dump(const nlohmann::ordered_json& j) {
+  // Invalid UTF-8 in a camera's texts is replaced rather than thrown on.
+  return j.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+}
+
+int Run(const Options& options, std::ostream& out, std::ostream& err) {
+  if (options.IsSiteCheck()) return RunSiteCheck(options, out, err);
+  const std::string logDir = options.logDir.empty() ? DefaultLogDir() : options.logDir;
+  std::error_code ec;
+  std::filesystem::create_directories(logDir, ec);
+  CKxLog log;
+  log.CreateLogFile(ConvertUTF8ToUnicode(logDir), u"ToneScope");
+  SetAppLog(&log);
+  Options one = options;
+  one.play = !options.noAudio;
+  const CameraRun r = ProbeCamera(one, options.url);
   SetAppLog(nullptr);
   log.Close();
   const std::string logFile = NewestLogFile(logDir);
+  const int code = r.code;
 
-  const double peakDb = peak > 0 ? 20.0 * std::log10(peak) : -INFINITY;
-  const bool audioWanted = !options.noAudio;
-  int code = kOk;
-  if (!opened)
-    code = kCouldNotOpen;
-  else if (pictures == 0)
-    code = kNoVideo;
-  else if (audioWanted && chunks == 0)
-    code = kNoAudio;
-  else if (figures && figures->HasFault())
-    code = kSoundFault;
-
-  for (const auto& box : host.Boxes()) err << box << "\n";
-  if (audioWanted && deviceOpened < 0) err << "warning: no audio output device; audio is not output\n";
+  for (const auto& box : r.boxes) err << box << "\n";
+  if (one.play && r.deviceOpened < 0) err << "warning: no audio output device; audio is not output\n";
 
   char hzText[32];
-  std::snprintf(hzText, sizeof hzText, "%.2f", dominantHz);
+  std::snprintf(hzText, sizeof hzText, "%.2f", r.dominantHz);
   if (options.json) {
-    nlohmann::ordered_json report = {
-        {"url", kxMaskUrlPassword(options.url)},
-        {"opened", opened},
-        {"video_info", host.Video()},
-        {"audio_info", host.Audio()},
-        {"pictures", pictures},
-        {"picture_width", pictures ? size.cx : 0},
-        {"picture_height", pictures ? size.cy : 0},
-        {"audio_chunks", chunks},
-        {"audio_device", deviceOpened},
-        {"peak_dbfs", std::isfinite(peakDb) ? nlohmann::ordered_json(std::round(peakDb * 10) / 10) : nullptr},
-        {"dominant_hz", std::round(dominantHz * 100) / 100},
-        {"reconnections", reconnections},
-        {"underruns", underruns},
-        {"output_latency_ms", latencyMs >= 0 ? nlohmann::ordered_json(latencyMs) : nullptr},
-        {"log_file", logFile},
-    };
-    if (options.measure) report["measurements"] = MeasurementsJson(figures);
+    nlohmann::ordered_json report = CameraJson(r, options.url, false);
+    report["log_file"] = logFile;
+    if (options.measure) report["measurements"] = MeasurementsJson(r.figures);
     report["exit_code"] = code;
-    // Invalid UTF-8 in a camera's texts is replaced rather than thrown on.
-    out << report.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
+    out << Dump(report) << "\n";
   } else {
     out << "Address:        " << kxMaskUrlPassword(options.url) << "\n"
-        << "Video:          " << host.Video() << "\n"
-        << "Audio:          " << host.Audio() << "\n"
-        << "Pictures:       " << pictures;
-    if (pictures) out << " (" << size.cx << "x" << size.cy << ")";
+        << "Video:          " << r.video << "\n"
+        << "Audio:          " << r.audio << "\n"
+        << "Pictures:       " << r.pictures;
+    if (r.pictures) out << " (" << r.size.cx << "x" << r.size.cy << ")";
     out << "\n"
-        << "Audio chunks:   " << chunks << (deviceOpened < 0 ? " (no output device)" : "") << "\n"
-        << "Input peak:     " << (std::isfinite(peakDb) ? Printf1(peakDb) + " dBFS" : "none") << "\n"
+        << "Audio chunks:   " << r.chunks << (r.deviceOpened < 0 ? " (no output device)" : "") << "\n"
+        << "Input peak:     " << (std::isfinite(r.peakDb) ? Printf1(r.peakDb) + " dBFS" : "none") << "\n"
         << "Dominant freq.: " << hzText << " Hz\n"
-        << "Reconnections:  " << reconnections << "\n"
-        << "Underruns:      " << underruns << "\n"
-        << "Output latency: " << (latencyMs >= 0 ? std::to_string(latencyMs) + " ms" : "none") << "\n"
+        << "Reconnections:  " << r.reconnections << "\n"
+        << "Underruns:      " << r.underruns << "\n"
+        << "Output latency: " << (r.latencyMs >= 0 ? std::to_string(r.latencyMs) + " ms" : "none") << "\n"
         << "Log file:       " << logFile << "\n";
-    if (options.measure) WriteMeasurementsText(out, figures);
+    if (options.measure) WriteMeasurementsText(out, r.figures);
   }
   return code;
 }
