@@ -193,7 +193,9 @@ void CDecodeRun::Read() {
   const int video = m_kind.video ? m_s.m_nVideoStream.load() : -1;
   const int audio = m_kind.audio ? m_s.m_nAudioStream.load() : -1;
   while (!m_s.StopRequested()) {
-    if (!m_kind.logLines) ResetBusy();
+    // Sound alone has nothing to show: reading is progress enough. A run
+    // with pictures stays busy until one of them is on the screen.
+    if (!m_kind.video && !m_kind.logLines) ResetBusy();
     m_s.BeginRead();
     const int rc = av_read_frame(m_s.m_pFormatCtx, m_packet);
     m_s.EndRead();
@@ -251,6 +253,7 @@ void CDecodeRun::ConvertPicture(const AVFrame* frame) {
   record.width = w;
   record.height = h;
   record.pts = m_serial;
+  record.generation = NextPictureGeneration();
   record.pixels = std::move(pixels);
   if (m_kind.audio) {
     if (m_s.m_frameQueue.Push(record)) {
@@ -263,7 +266,6 @@ void CDecodeRun::ConvertPicture(const AVFrame* frame) {
   m_last = std::move(record);
   ++m_serial;
   m_s.m_stats.picturesConverted++;
-  ResetBusy();
 }
 
 void CDecodeRun::HandleAudioPacket(const AVPacket* packet) {
@@ -331,7 +333,7 @@ void CDecodeRun::OutputAudioChunk(const AVFrame* frame) {
     m_s.m_stats.analysisFramesConverted += n;
     FeedAnalysis(m_stereo.Data(), static_cast<size_t>(n));
   }
-  ResetBusy();
+  if (!m_kind.video) ResetBusy();
 
   // The sound is analysed whether or not it can be played: without an open
   // device only the device conversion and the FIFO write are skipped.
@@ -387,6 +389,7 @@ void CDecodeRun::End() {
   m_s.ClearFrameQueue();
   m_carryCount = 0;  // a partial block does not outlive its run
   m_s.ResetAnalysis();
+  ResetBusy();  // a restart raises it again
 }
 
 }  // namespace
