@@ -15,6 +15,7 @@ extern "C" {
 #include "app/app_log.h"
 #include "media/audio_chunk.h"
 #include "media/log_throttle.h"
+#include "media/picture_convert.h"
 #include "media/preview_session.h"
 #include "platform/debug_output.h"
 
@@ -236,18 +237,16 @@ bool CDecodeRun::HandleVideoPacket(const AVPacket* packet) {
 }
 
 void CDecodeRun::ConvertPicture(const AVFrame* frame) {
-  const int w = frame->width, h = frame->height;
-  m_converter = sws_getCachedContext(m_converter, w, h, static_cast<AVPixelFormat>(frame->format), w, h,
-                                     AV_PIX_FMT_BGRA, SWS_FAST_BILINEAR, nullptr, nullptr, nullptr);
-  if (!m_converter) return;
+  // At the size the host shows it (one conversion, no second scaling there),
+  // else at the camera's own.
+  const VideoSize shown = m_s.m_host.ShownPictureSize();
+  const bool toShown = shown.cx > 0 && shown.cy > 0;
+  const int w = toShown ? shown.cx : frame->width, h = toShown ? shown.cy : frame->height;
   const int bytes = av_image_get_buffer_size(AV_PIX_FMT_BGRA, w, h, 1);
   if (bytes <= 0) return;
-  // A buffer no record shows: the render loop may be copying the others.
+  // A buffer no record shows: the view may be reading the others.
   std::shared_ptr<PicturePixels> pixels = m_s.m_picturePool.Acquire(static_cast<size_t>(bytes));
-  uint8_t* dst[4];
-  int dstLines[4];
-  av_image_fill_arrays(dst, dstLines, pixels->data(), AV_PIX_FMT_BGRA, w, h, 1);
-  sws_scale(m_converter, frame->data, frame->linesize, 0, h, dst, dstLines);
+  if (!ConvertPictureToBgra(m_converter, *frame, w, h, pixels->data())) return;
 
   PictureRecord record;
   record.width = w;

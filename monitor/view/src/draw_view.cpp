@@ -138,16 +138,18 @@ void CDrawView::ResizeTargets(int32_t width, int32_t height) {
   m_widgetImages.EndPainting();  // the widget images are about to be replaced
   DropPictureLayer();
   m_rcClient = RectF{0, 0, ClampedSide(width), ClampedSide(height)};
+  const RectF pixels = draw::LetterboxPixels(m_rcClient.right, m_rcClient.bottom);
+  m_sizeShownPicture.Set({static_cast<int32_t>(pixels.Width()), static_cast<int32_t>(pixels.Height())});
   const int frameW = static_cast<int>(m_rcClient.right), frameH = static_cast<int>(m_rcClient.bottom);
   const bool target = m_pTargetBitmap.Create(frameW, frameH);
   m_pMeterBitmap.Reset();
   m_pWaveBitmap.Reset();
   m_pSpectrumBitmap.Reset();
-  // The picture stays through a change of the window's size; a new picture
-  // size (a camera that changed, or a new one) shows black until its first.
+  // The picture stays through a change of the window's size (scaled until
+  // the next one comes at the new size); a camera whose picture size changed
+  // shows black until its first.
   const VideoSize video = m_pSession ? m_pSession->m_sizeVideo.Get() : VideoSize{1920, 1080};
-  if (!m_pVideoBitmap.IsNull() && (m_pVideoBitmap.Width() != video.cx || m_pVideoBitmap.Height() != video.cy))
-    m_pVideoBitmap.Reset();
+  if (video != m_sizePictureCamera) m_pVideoBitmap.Reset();
   ++m_nPictureSerial;
   // Too small a view leaves a widget image uncreated: no frame is composed
   // and the window keeps its last one until a larger size arrives.
@@ -330,7 +332,12 @@ void CDrawView::ComposeFrame() {
   QImage& target = m_pTargetBitmap.Image();
   // Before the first picture the box is as black as the bars.
   const bool picture = (show == 0 || show == 2) && !m_pVideoBitmap.IsNull();
-  const RectF box = draw::LetterboxRect(W, H);
+  // A picture made at the letterbox's whole-pixel size is placed there one
+  // to one; any other is stretched into the box itself.
+  const RectF pixelBox = draw::LetterboxPixels(W, H);
+  const bool madeForBox = static_cast<float>(m_pVideoBitmap.Width()) == pixelBox.Width() &&
+                          static_cast<float>(m_pVideoBitmap.Height()) == pixelBox.Height();
+  const RectF box = madeForBox ? pixelBox : draw::LetterboxRect(W, H);
   const RectF whole = WholeBitmap(m_pVideoBitmap);
   const draw::FrameLayout layout = draw::LayoutFrame(W, H);
   const float opacity = static_cast<float>(m_settings.Opacity.Get()) / 100.0f;
@@ -478,6 +485,7 @@ void CDrawView::PresentPicture(const PictureRecord& picture) {
                  new std::shared_ptr<const PicturePixels>(picture.pixels));
     m_pVideoBitmap.Image().swap(image);  // the previous picture is let go here
     m_nShownGeneration = picture.generation;
+    m_sizePictureCamera = m_pSession ? m_pSession->m_sizeVideo.Get() : VideoSize{};
     ++m_nPictureSerial;
     m_nPicturesTaken.fetch_add(1, std::memory_order_acq_rel);
   }

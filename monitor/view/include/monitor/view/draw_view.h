@@ -10,8 +10,10 @@
 // picture size, the busy flag and the spinner counters.
 //
 // Pictures are taken by reference: the view keeps the record it was handed
-// (its pixels are shared, never written again) and reads them where they lie,
-// one to one or scaled once per new picture.
+// (its pixels are shared, never written again) and reads them where they lie.
+// The decode thread makes them at the letterbox's size (ShownPictureSize),
+// so they are placed one to one; a picture of another size (one in flight
+// across a resize) is scaled once per new picture.
 #pragma once
 
 #include <QImage>
@@ -116,6 +118,9 @@ class CDrawView : public QWidget, public IPreviewHost, public IPicturePresenter 
 
   // The rest of the session's host: the window size, and the frame's texts.
   VideoSize WindowSize() override;
+  // The letterbox in whole pixels: pictures made at this size are placed
+  // one to one, without a second scaling here.
+  VideoSize ShownPictureSize() override { return m_sizeShownPicture.Get(); }
   void CameraInfo(CameraInfoLine line, const std::u16string& text) override;
   void MessageBox(MessageIcon icon, const std::u16string& text) override;
 
@@ -177,6 +182,7 @@ class CDrawView : public QWidget, public IPreviewHost, public IPicturePresenter 
   CViewAnalysisFeed m_analysisFeed{m_analyser, m_measure};
   // The window size as other threads may read it.
   std::atomic<int32_t> m_nWindowWidth{0}, m_nWindowHeight{0};
+  AtomicVideoSize m_sizeShownPicture{VideoSize{0, 0}};
   std::unique_ptr<CPreviewSession> m_pSession;
 
   mutable platform::Lock m_csDraw;
@@ -189,6 +195,7 @@ class CDrawView : public QWidget, public IPreviewHost, public IPicturePresenter 
   // them alive (null before the first picture: the box is black).
   draw::CQtBitmap m_pVideoBitmap;
   uint64_t m_nShownGeneration = 0;
+  VideoSize m_sizePictureCamera;  // the camera's picture size when the picture was taken
   draw::CQtBitmap m_pMeterBitmap, m_pWaveBitmap, m_pSpectrumBitmap;
   draw::CQtBitmap m_pSpinnerBitmap;
   draw::CQtBitmap m_pMeterIcons;
