@@ -1,5 +1,6 @@
-// A picture record: the newest converted BGRA picture as it travels with an
-// audio chunk to the render loop. The record shares ownership of its pixels,
+// A picture record: the newest converted BGRA picture (at the size the view
+// shows it, or the camera's own) as it travels with an audio chunk to the
+// render loop and on to the view. The record shares ownership of its pixels,
 // so they stay valid and unchanged for as long as any record shows them; the
 // decode side writes each new picture into a buffer no record holds.
 //
