@@ -25,7 +25,7 @@ namespace {
 
 constexpr int64_t kBufferDuration = 100'000;  // 10 ms in 100-ns units
 constexpr auto kRenderWait = platform::Millis(10);
-// Once the margin has grown, the stream's buffer holds a chunk and the margin and this much more.
+// The stream's buffer holds the largest chunk, the margin and this much more.
 constexpr int kStreamAboveMarginMs = 10;
 
 std::string FormatLine(const WAVEFORMATEX& f) {
@@ -227,6 +227,7 @@ HRESULT CAudioOutput::OpenLocked(const EndpointPtr& device, const WAVEFORMATEXTE
     m_fifo.Init(m_wfx.nChannels, m_wfx.wBitsPerSample, static_cast<int>(m_wfx.nSamplesPerSec));
     m_margin.Reset(static_cast<int>(m_wfx.nSamplesPerSec));
     m_nSeenUnderruns = 0;
+    m_streamTargetMs = 0;
     m_latencyMs.fill(0);
     m_pSwr = swr;
     m_spAudioClient = std::move(client);
@@ -449,7 +450,9 @@ int CAudioOutput::RenderOnce() {
   m_fifo.WriteSignal().Reset();  // a write after this look at the FIFO wakes the next wait
   const int queued = m_fifo.Size();
   const bool play = m_margin.MayPlay(queued, m_fifo.LargestWrite(), now);
-  const int raisedMs = m_margin.TakeRaised() ? GrowStreamWithMargin() : 0;
+  const int raisedMs =
+      m_margin.TakeRaised() ? static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(m_margin.Allowance()).count()) : 0;
+  KeepMarginInStream();
   if (!play) {
     if (queued > 0) return raisedMs;  // building the margin: sound and its picture wait
     // Nothing to play (or video only): the device plays silence, the picture still moves.
@@ -478,12 +481,14 @@ int CAudioOutput::RenderOnce() {
   return raisedMs;
 }
 
-int CAudioOutput::GrowStreamWithMargin() {
-  // The stream itself holds the margin too: a render thread that a busy
-  // machine wakes late then still finds the server with sound to play.
-  const int targetMs = m_margin.TargetMillis(m_fifo.LargestWrite());
-  m_spAudioClient->SetBufferDuration(int64_t{targetMs + kStreamAboveMarginMs} * 10'000);
-  return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(m_margin.Allowance()).count());
+void CAudioOutput::KeepMarginInStream() {
+  // The margin is kept by the server, not only in the FIFO: a render thread
+  // that a busy machine wakes late then still finds the server with sound to
+  // play. The sound queued in all is the same, so the latency does not grow.
+  const int targetMs = m_margin.TargetMillis(m_fifo.LargestWrite()) + kStreamAboveMarginMs;
+  if (targetMs <= m_streamTargetMs) return;
+  m_streamTargetMs = targetMs;
+  m_spAudioClient->SetBufferDuration(int64_t{targetMs} * 10'000);
 }
 
 }  // namespace kx

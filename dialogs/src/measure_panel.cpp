@@ -30,6 +30,7 @@ int RowOf(const std::string& code) {
   if (code == "dc_offset") return CMeasurePanel::kDcOffset;
   if (code == "inverted_polarity") return CMeasurePanel::kCorrelation;
   if (code == "narrow_band") return CMeasurePanel::kBandwidth;
+  if (code == "lip_sync") return CMeasurePanel::kAvOffset;
   return -1;
 }
 
@@ -67,6 +68,11 @@ CMeasurePanel::CMeasurePanel(QWidget* parent) : QWidget(parent), m_timer(new QTi
   AddSection(grid, line, tr("Channels"));
   AddRow(grid, line, kBalance, tr("Balance L-R"));
   AddRow(grid, line, kCorrelation, tr("Correlation"));
+  // From a flash and a beep held in front of the camera together.
+  AddSection(grid, line, tr("Lip sync"));
+  AddRow(grid, line, kAvOffset, tr("Sound after picture"));
+  AddRow(grid, line, kAvSpread, tr("Spread"));
+  AddRow(grid, line, kAvPairs, tr("Flash and beep pairs"));
   // The verdict first: it is what a person checking a camera looks for, and
   // it stays in sight when the window is too low for every figure.
   QGridLayout* head = new QGridLayout;
@@ -190,6 +196,12 @@ void CMeasurePanel::ShowValues(const SoundFigures& f) {
                               : std::isnan(f.balanceDb) ? QStringLiteral("\u2014")
                                                         : tr("%1 dB").arg(number(f.balanceDb, 1, true)));
   m_values[kCorrelation]->setText(number(f.correlation, 2, true));
+  // No offset before three pairs: one or two could be a chance coincidence.
+  const measure::AvSyncFigures& sync = f.avSync;
+  const bool synced = sync.verdict != measure::AvSyncVerdict::None;
+  m_values[kAvOffset]->setText(synced ? tr("%1 ms").arg(number(sync.offsetMs, 0, true)) : QStringLiteral("\u2014"));
+  m_values[kAvSpread]->setText(synced ? tr("%1 ms").arg(number(sync.spreadMs, 0)) : QStringLiteral("\u2014"));
+  m_values[kAvPairs]->setText(loc.toString(sync.pairs));
 
   // The verdict, and each finding's row in its colour.
   QColor rowColor[kRowCount];
@@ -201,6 +213,7 @@ void CMeasurePanel::ShowValues(const SoundFigures& f) {
     if (row >= 0 && !rowColor[row].isValid()) rowColor[row] = color;
   }
   if (lines.empty()) lines.push_back({tr("No problems found"), kGood});
+  if (sync.verdict == measure::AvSyncVerdict::Ok) rowColor[kAvOffset] = kGood;
   for (int row = 0; row < kRowCount; ++row)
     m_values[row]->setStyleSheet(rowColor[row].isValid() ? QString("color: %1").arg(rowColor[row].name()) : QString());
   SetVerdict(lines);
@@ -272,6 +285,9 @@ QString CMeasurePanel::FindingText(const Finding& finding, const SoundFigures& f
   if (c == "inverted_polarity")
     return tr("The channels are in opposite polarity (correlation %1)").arg(n(f.correlation, 2));
   if (c == "narrow_band") return tr("Narrow band: sound reaches %1 Hz").arg(n(f.bandwidthHz, 0));
+  if (c == "lip_sync")
+    return f.avSync.offsetMs >= 0 ? tr("Lip sync: the sound is %1 ms late").arg(n(f.avSync.offsetMs, 0))
+                                  : tr("Lip sync: the sound is %1 ms early").arg(n(-f.avSync.offsetMs, 0));
   return QString::fromStdString(finding.text);
 }
 

@@ -78,6 +78,10 @@ int CStereoConverter::Convert(const AVFrame& frame, int inRate) {
   return swr_convert(m_swr, &out, count, const_cast<const uint8_t**>(frame.extended_data), frame.nb_samples);
 }
 
+double CStereoConverter::DelaySeconds() const {
+  return m_swr ? static_cast<double>(swr_get_delay(m_swr, kRate)) / kRate : 0.0;
+}
+
 int ConvertForDevice(SwrContext* output, int deviceRate, int deviceChannels, const float* stereo, int frames,
                      CSampleBuffer& buffer) {
   if (!output || deviceRate <= 0 || deviceChannels <= 0) return -1;

@@ -9,6 +9,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/imgutils.h>
+#include <libavutil/pixdesc.h>
 #include <libswscale/swscale.h>
 }
 
@@ -95,8 +96,9 @@ class CDecodeRun {
   bool HandleVideoPacket(const AVPacket* packet);
   void HandleAudioPacket(const AVPacket* packet);
   void ConvertPicture(const AVFrame* frame);
+  void FeedPicture(const AVFrame* frame, const PictureRecord& converted);
   void OutputAudioChunk(const AVFrame* frame);
-  void FeedAnalysis(const float* interleaved, size_t frames);
+  void FeedAnalysis(const float* interleaved, size_t frames, double seconds);
   PictureRecord PictureForChunk();
   void ResetBusy() { m_s.SetIdle(); }
   void LogThrottled(CLogThrottle& throttle, std::string_view text);
@@ -116,6 +118,8 @@ class CDecodeRun {
   CLogThrottle m_dropCopyLog, m_queueFullLog;
   bool m_firstChunkWritten = false;
   AVRational m_audioTimeBase{1, 1};
+  AVRational m_videoTimeBase{1, 1};
+  measure::LumaThumb m_thumb;
   // The left channel not yet handed to the analyser: less than one block,
   // completed by the next chunk of this run.
   std::array<float, kBlockValues> m_carry{};
@@ -164,6 +168,7 @@ bool CDecodeRun::SetUp() {
     m_s.m_host.ResizeTargets(window.cx, window.cy);
     // 6.
     m_decoded = av_frame_alloc();
+    m_videoTimeBase = m_s.m_pFormatCtx->streams[m_s.m_nVideoStream]->time_base;
   }
   m_packet = av_packet_alloc();
 
@@ -254,6 +259,7 @@ void CDecodeRun::ConvertPicture(const AVFrame* frame) {
   record.pts = m_serial;
   record.generation = NextPictureGeneration();
   record.pixels = std::move(pixels);
+  if (m_kind.audio) FeedPicture(frame, record);
   if (m_kind.audio) {
     if (m_s.m_frameQueue.Push(record)) {
       m_s.m_stats.queueDrops++;
@@ -265,6 +271,22 @@ void CDecodeRun::ConvertPicture(const AVFrame* frame) {
   m_last = std::move(record);
   ++m_serial;
   m_s.m_stats.picturesConverted++;
+}
+
+void CDecodeRun::FeedPicture(const AVFrame* frame, const PictureRecord& converted) {
+  const int64_t pts = frame->best_effort_timestamp != AV_NOPTS_VALUE ? frame->best_effort_timestamp : frame->pts;
+  if (pts == AV_NOPTS_VALUE) return;  // no place on the stream's clock
+  m_thumb.seconds = static_cast<double>(pts) * av_q2d(m_videoTimeBase);
+  // The decoder's own luma plane where it has one (8-bit, one byte a pixel),
+  // else the BGRA picture just made: never a conversion of its own.
+  const AVPixFmtDescriptor* d = av_pix_fmt_desc_get(static_cast<AVPixelFormat>(frame->format));
+  const bool luma = d && !(d->flags & (AV_PIX_FMT_FLAG_RGB | AV_PIX_FMT_FLAG_PAL)) && d->nb_components > 0 &&
+                    d->comp[0].plane == 0 && d->comp[0].depth == 8 && d->comp[0].step == 1 && d->comp[0].offset == 0;
+  const bool made = luma ? measure::MakeLumaThumb(frame->data[0], frame->width, frame->height, frame->linesize[0],
+                                                  measure::PixelLayout::Luma8, m_thumb)
+                         : measure::MakeLumaThumb(converted.Data(), converted.width, converted.height,
+                                                  converted.LineSize(), measure::PixelLayout::Bgra, m_thumb);
+  if (made) m_s.m_analysis.PushPicture(m_thumb);
 }
 
 void CDecodeRun::HandleAudioPacket(const AVPacket* packet) {
@@ -326,11 +348,13 @@ void CDecodeRun::OutputAudioChunk(const AVFrame* frame) {
 
   // Into a buffer kept for the run; the stereo chunk feeds the analyser and
   // the device conversion where it lies.
+  // The converted sound starts that much before this frame's timestamp.
+  const double lag = m_stereo.DelaySeconds();
   const int n = m_stereo.Convert(*frame, inRate);
   if (n < 0) return;
   if (n > 0) {
     m_s.m_stats.analysisFramesConverted += n;
-    FeedAnalysis(m_stereo.Data(), static_cast<size_t>(n));
+    FeedAnalysis(m_stereo.Data(), static_cast<size_t>(n), m_audioClock - lag);
   }
   if (!m_kind.video) ResetBusy();
 
@@ -351,8 +375,8 @@ void CDecodeRun::OutputAudioChunk(const AVFrame* frame) {
   }
 }
 
-void CDecodeRun::FeedAnalysis(const float* interleaved, size_t frames) {
-  m_s.m_analysis.PushStereo(interleaved, frames);  // the measurements take the whole chunk
+void CDecodeRun::FeedAnalysis(const float* interleaved, size_t frames, double seconds) {
+  m_s.m_analysis.PushStereo(interleaved, frames, seconds);  // the measurements take the whole chunk
   // Every frame's left value, in 10 ms blocks that run on across chunks.
   size_t i = 0;
   while (i < frames) {

@@ -207,6 +207,34 @@
         <source>right silent</source>
         <translation>правый молчит</translation>
     </message>
+    <message>
+        <source>Lip sync</source>
+        <translation>Синхронность звука и картинки</translation>
+    </message>
+    <message>
+        <source>Sound after picture</source>
+        <translation>Звук позже картинки</translation>
+    </message>
+    <message>
+        <source>Spread</source>
+        <translation>Разброс</translation>
+    </message>
+    <message>
+        <source>Flash and beep pairs</source>
+        <translation>Пар вспышки и сигнала</translation>
+    </message>
+    <message>
+        <source>%1 ms</source>
+        <translation>%1 мс</translation>
+    </message>
+    <message>
+        <source>Lip sync: the sound is %1 ms late</source>
+        <translation>Звук отстаёт от картинки на %1 мс</translation>
+    </message>
+    <message>
+        <source>Lip sync: the sound is %1 ms early</source>
+        <translation>Звук опережает картинку на %1 мс</translation>
+    </message>
 </context>
 <context>
     <name>ResStr</name>

@@ -285,7 +285,9 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(Shot{"en_bright", kLangEnglishUS, "/mdeadright", measure::Severity::Fault, "The right channel"},
                       Shot{"en_dark", kLangEnglishUS, "/mdarkhum", measure::Severity::Warning, "Mains hum at 50 Hz"},
                       Shot{"ru_bright", kLangRussian, "/mdeadright", measure::Severity::Fault, "Правый канал"},
-                      Shot{"ru_dark", kLangRussian, "/mdarkhum", measure::Severity::Warning, "Сетевой фон 50 Гц"}),
+                      Shot{"ru_dark", kLangRussian, "/mdarkhum", measure::Severity::Warning, "Сетевой фон 50 Гц"},
+                      Shot{"en_lipsync", kLangEnglishUS, "/sync300", measure::Severity::Fault, "Lip sync: the sound is"},
+                      Shot{"ru_lipsync", kLangRussian, "/sync120", measure::Severity::Warning, "Звук отстаёт от картинки"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include "../ui/ui_test_support.h"
 #include "dialogs/measure_panel.h"
+#include "monitor/av_sync.h"
 #include "monitor/verdict.h"
 
 namespace kx {
@@ -35,6 +36,10 @@ SoundFigures Troubled(bool silentNow, double integrated) {
   f.dcOffsetDbfs = -33.98;
   f.correlation = -0.97;
   f.bandwidthHz = 3912;
+  f.avSync.pairs = 7;
+  f.avSync.offsetMs = integrated < -40 ? -83.4 : 131.4;  // sound early, or late
+  f.avSync.spreadMs = 2.6;
+  f.avSync.verdict = measure::JudgeAvOffset(f.avSync.offsetMs);
   return f;
 }
 
@@ -48,7 +53,7 @@ TEST(MeasurePanel, FindingTextsSayWhatTheEngineSays) {
       EXPECT_EQ(CMeasurePanel::FindingText(finding, f, t, QLocale::c()).toStdString(), finding.text) << finding.code;
     }
   }
-  EXPECT_EQ(codes.size(), 10u) << "every code met";
+  EXPECT_EQ(codes.size(), 11u) << "every code met";
   // An unknown code keeps the engine's own text.
   EXPECT_EQ(CMeasurePanel::FindingText({"new_code", Severity::Info, "Something new"}, {}, t), "Something new");
 }
@@ -89,11 +94,23 @@ TEST(MeasurePanel, SaysWhyThereAreNoFiguresAndColoursTheRowOfAFinding) {
   };
   EXPECT_EQ(styleOf("60 Hz, -41.3 dBFS"), "color: " + CMeasurePanel::SeverityColor(Severity::Warning).name());
   EXPECT_EQ(styleOf(panel.ValueText(CMeasurePanel::kTruePeak)), "");
+  EXPECT_EQ(panel.ValueText(CMeasurePanel::kAvOffset), "+131 ms");
+  EXPECT_EQ(panel.ValueText(CMeasurePanel::kAvSpread), "3 ms");
+  EXPECT_EQ(panel.ValueText(CMeasurePanel::kAvPairs), "7");
+  EXPECT_EQ(styleOf("+131 ms"), "color: " + CMeasurePanel::SeverityColor(Severity::Fault).name());
 
   f = SoundFigures{};
   f.seconds = 75;
+  f.avSync.pairs = 2;  // too few for a figure
   panel.Show({f, true, true});
   EXPECT_EQ(panel.VerdictLines().at(0).text, "No problems found");
+  EXPECT_EQ(panel.ValueText(CMeasurePanel::kAvOffset), QString::fromUtf8("\u2014"));
+  EXPECT_EQ(panel.ValueText(CMeasurePanel::kAvPairs), "2");
+  f.avSync = {5, -12.2, 8, measure::AvSyncVerdict::Ok};  // in sync: no finding, the offset in good colour
+  panel.Show({f, true, true});
+  EXPECT_EQ(panel.VerdictLines().at(0).text, "No problems found");
+  EXPECT_EQ(panel.ValueText(CMeasurePanel::kAvOffset), "-12 ms");
+  EXPECT_NE(styleOf("-12 ms"), "");
   EXPECT_EQ(panel.ValueText(CMeasurePanel::kMeasured), "1 min 15 s");
 }
 

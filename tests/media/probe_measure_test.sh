@@ -36,7 +36,7 @@ ALL = {"silent", "silence_gap", "clipping", "dead_channel", "too_quiet", "too_lo
        "inverted_polarity", "narrow_band"}
 FIELDS = ["integrated_lufs", "momentary_max_lufs", "short_term_max_lufs", "loudness_range_lu", "true_peak_dbtp",
           "sample_peak_dbfs", "clipped_samples", "dc_offset_dbfs", "noise_floor_dbfs", "hum_hz", "hum_dbfs",
-          "bandwidth_hz", "silent", "longest_silence_s", "balance_db", "correlation", "verdict"]
+          "bandwidth_hz", "silent", "longest_silence_s", "balance_db", "correlation", "av_sync", "verdict"]
 near = lambda v, x, d: v is not None and abs(v - x) <= d
 # mount: (findings that must be there, findings that may be there, check of the figures, exit code)
 cases = {

@@ -88,7 +88,7 @@ void CRecordingFeed::PushAudioBlock(const float* values, size_t count) {
 
 void CRecordingFeed::ResetAnalysis() { m_analyser.ResetAnalysis(); }
 
-void CRecordingFeed::PushStereo(const float*, size_t frames) { m_stereoFrames += static_cast<int64_t>(frames); }
+void CRecordingFeed::PushStereo(const float*, size_t frames, double) { m_stereoFrames += static_cast<int64_t>(frames); }
 
 size_t CRecordingFeed::Blocks() {
   std::lock_guard<std::mutex> lock(m_mutex);

@@ -60,7 +60,7 @@ class CRecordingFeed : public IAnalysisFeed {
  public:
   void PushAudioBlock(const float* values, size_t count) override;
   void ResetAnalysis() override;
-  void PushStereo(const float* interleaved, size_t frames) override;
+  void PushStereo(const float* interleaved, size_t frames, double seconds) override;
   size_t Blocks();
   int64_t StereoFrames() const { return m_stereoFrames.load(); }  // every frame handed to the measurements
   std::vector<size_t> BlockSizes();

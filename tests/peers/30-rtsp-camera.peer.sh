@@ -33,6 +33,11 @@
 #              6 dB over full scale (clipped) from 5.0 to 5.3 s
 #   /mgap      PCM 48 kHz stereo from a file: 437 Hz at -20 dBFS, silent
 #              from 4.5 to 7.5 s
+# Lip-sync test sources (H.264 320x240 25 fps, a white flash each second with
+# a 1000 Hz beep of 50 ms, the sound shifted by the offset; stamped exactly):
+#   /syncm80 /sync0 /sync120 /sync300   AAC 48 kHz stereo, sound -80, 0, +120, +300 ms
+#   /syncm80pcmu /sync120pcmu           G.711 mu-law 8 kHz, -80 and +120 ms
+#   /syncflash /syncbeep                flashes without beeps, beeps without flashes (AAC)
 #   /mdarkhum  H.264 320x240 of one dark colour (R 0x14, G 0x18, B 0x20) + PCM
 #              48 kHz stereo: 437 Hz at -20 dBFS with 50 Hz at -40 dBFS under it
 
@@ -85,6 +90,9 @@ peer_start() {
     --mount "/mnoiseaac=audiotestsrc is-live=true wave=white-noise volume=0.1 ! audio/x-raw,rate=48000,channels=2 ! audioconvert ! avenc_aac bitrate=256000 ! rtpmp4gpay name=pay0 pt=97" \
     --mount "/mdeadright=$(_rtsp_h264 'videotestsrc is-live=true' 320 240) audiotestsrc is-live=true wave=sine freq=437 volume=0.1 ! audio/x-raw,rate=48000,channels=2 ! audiopanorama method=simple panorama=-1 ! audioconvert ! audio/x-raw,format=S16BE,rate=48000,channels=2 ! rtpL16pay name=pay1 mtu=4000 min-ptime=20000000 max-ptime=20000000" \
     --mount "/mdarkhum=$(_rtsp_h264 'videotestsrc is-live=true pattern=solid-color foreground-color=0xff141820' 320 240) audiomixer name=mx ! audioconvert ! audio/x-raw,format=S16BE,rate=48000,channels=2 ! rtpL16pay name=pay1 mtu=4000 min-ptime=20000000 max-ptime=20000000 audiotestsrc is-live=true wave=sine freq=437 volume=0.1 ! audio/x-raw,format=F32LE,rate=48000,channels=2 ! mx. audiotestsrc is-live=true wave=sine freq=50 volume=0.01 ! audio/x-raw,format=F32LE,rate=48000,channels=2 ! mx." \
+    --sync-mount /syncm80=-80 --sync-mount /sync0=0 --sync-mount /sync120=120 --sync-mount /sync300=300 \
+    --sync-mount /syncm80pcmu=-80:pcmu --sync-mount /sync120pcmu=120:pcmu \
+    --sync-mount /syncflash=0:aac:flash --sync-mount /syncbeep=0:aac:beep \
     --mount "/minverted=$m_inverted" \
     --mount "/mdc=$m_dc" \
     --mount "/mclip=$m_clip" \

@@ -15,6 +15,14 @@ switches both together every second: red picture with the tone at volume 0.5,
 then blue picture with silence (for lip-sync checks).
 Prints "PORT n" and then "URL rtsp://..." per mount on standard output; ends on
 SIGTERM or SIGINT.
+
+Lip-sync test source: --sync-mount PATH=OFFSET_MS[:CODEC[:EVENTS]] serves a
+dark picture that flashes white for two pictures at each whole second and a
+1000 Hz beep of 50 ms shifted by OFFSET_MS (positive: the sound comes after
+the picture), both stamped exactly by the pipeline. CODEC is aac (48 kHz
+stereo, the default) or pcmu (G.711 mu-law 8 kHz); EVENTS is both (the
+default), flash (no beeps) or beep (no flashes). --demo --sync OFFSET_MS
+makes the demo camera's /demo mount this source at 1280x720.
 """
 import argparse
 import os
@@ -39,6 +47,78 @@ DEMO_AUDIO = ("audiotestsrc name=tone is-live=true wave=sine freq=1000 volume=0.
               "rtpmp4gpay name=pay1 pt=97")
 LEVELS = [0.5, 0.25, 0.125, 0.0625]  # -6, -12, -18, -24 dBFS
 SYNC_RED, SYNC_BLUE = 0xffff0000, 0xff0000ff  # ARGB
+SYNC_FPS, SYNC_FLASH_PICTURES, SYNC_BEEP_S, SYNC_BEEP_HZ = 25, 2, 0.05, 1000
+SYNC_DARK, SYNC_WHITE = 16, 235  # luma of the picture and of its flash
+# avenc_aac's priming: the decoded sound comes 1024 samples after its
+# timestamp (ffmpeg's silencedetect shows it too), so the AAC mounts make
+# their sound that much early and the stream carries the offset asked for.
+AAC_PRIMING_S = 1024 / 48000
+
+
+def sync_launch(codec, width, height):
+    """The launch line of a lip-sync mount: two appsrcs fed by SyncSource."""
+    video = ("appsrc name=syncpicture is-live=true format=time "
+             "caps=video/x-raw,format=GRAY8,width=%d,height=%d,framerate=%d/1 ! identity sync=true ! "
+             "videoconvert ! x264enc tune=zerolatency speed-preset=ultrafast key-int-max=25 ! "
+             "video/x-h264,profile=baseline ! rtph264pay name=pay0 pt=96 config-interval=1" % (width, height, SYNC_FPS))
+    rate = 8000 if codec == "pcmu" else 48000
+    audio = ("appsrc name=syncsound is-live=true format=time "
+             "caps=audio/x-raw,format=S16LE,rate=%d,channels=1,layout=interleaved ! identity sync=true ! " % rate)
+    if codec == "pcmu":
+        audio += "mulawenc ! rtppcmupay name=pay1"
+    else:
+        audio += "audioconvert ! audio/x-raw,channels=2 ! avenc_aac ! rtpmp4gpay name=pay1 pt=97"
+    return "%s %s" % (video, audio)
+
+
+class SyncSource:
+    """Feeds one client's lip-sync pipeline: pictures and sound made from
+    their own sample and picture counts, so each event is where its
+    timestamp says, whatever the machine's load."""
+
+    def __init__(self, Gst, pipeline, offset_ms, codec, events, width, height):
+        self.Gst = Gst
+        self.picture_src = pipeline.get_by_name("syncpicture")
+        self.sound_src = pipeline.get_by_name("syncsound")
+        self.rate = self.sound_src.get_property("caps").get_structure(0).get_value("rate")
+        size = width * height
+        self.dark, self.white = bytes([SYNC_DARK]) * size, bytes([SYNC_WHITE]) * size
+        if events == "beep":
+            self.white = self.dark
+        # One second of sound; the stream repeats it. A beep that starts
+        # before 0 (negative offset) wraps to the end of the second.
+        import math
+        import struct
+        offset = offset_ms / 1000.0 - (AAC_PRIMING_S if codec == "aac" else 0)
+        second = [0] * self.rate
+        if events != "flash":
+            for j in range(int(round(SYNC_BEEP_S * self.rate))):
+                t = j / self.rate
+                second[(int(round(offset * self.rate)) + j) % self.rate] = \
+                    int(16384 * math.sin(2 * math.pi * SYNC_BEEP_HZ * t))
+        self.seconds = struct.pack("<%dh" % self.rate, *second) * 2  # a chunk may run over the second's end
+        self.picture, self.sample = 0, 0
+        self.chunk = self.rate // 50  # 20 ms
+        self.picture_src.connect("need-data", self.push_picture)
+        self.sound_src.connect("need-data", self.push_sound)
+
+    def push_picture(self, src, _length):
+        n = self.picture
+        self.picture += 1
+        data = self.white if n % SYNC_FPS < SYNC_FLASH_PICTURES else self.dark
+        buf = self.Gst.Buffer.new_wrapped(data)
+        buf.pts = n * self.Gst.SECOND // SYNC_FPS
+        buf.duration = self.Gst.SECOND // SYNC_FPS
+        src.emit("push-buffer", buf)
+
+    def push_sound(self, src, _length):
+        start = self.sample % self.rate
+        data = self.seconds[2 * start:2 * (start + self.chunk)]
+        buf = self.Gst.Buffer.new_wrapped(data)
+        buf.pts = self.sample * self.Gst.SECOND // self.rate
+        buf.duration = self.chunk * self.Gst.SECOND // self.rate
+        self.sample += self.chunk
+        src.emit("push-buffer", buf)
 
 
 def run_silent(port):
@@ -94,6 +174,8 @@ def main():
     parser.add_argument("--step-level", action="store_true")
     # Mounts that refuse UDP, so a client falls back to RTSP over TCP.
     parser.add_argument("--tcp-only", action="append", default=[])
+    parser.add_argument("--sync-mount", action="append", default=[])
+    parser.add_argument("--sync", type=float, help="--demo: the lip-sync test source, sound shifted by this many ms")
     args = parser.parse_args()
 
     if args.silent:
@@ -109,9 +191,18 @@ def main():
 
     Gst.init(None)
     mounts = []
-    if args.demo:
+    sync = {}  # path: (offset ms, codec, events, width, height)
+    if args.demo and args.sync is not None:
+        mounts.append(("/demo", "( %s )" % sync_launch("aac", 1280, 720)))
+        sync["/demo"] = (args.sync, "aac", "both", 1280, 720)
+    elif args.demo:
         mounts.append(("/demo", "( %s %s )" % (DEMO_VIDEO, DEMO_AUDIO)))
         args.step_level = True
+    for m in args.sync_mount:
+        path, _, setting = m.partition("=")
+        fields = (setting.split(":") + ["aac", "both"])[:3]
+        mounts.append((path, "( %s )" % sync_launch(fields[1], 320, 240)))
+        sync[path] = (float(fields[0]), fields[1], fields[2], 320, 240)
     for m in args.mount:
         path, _, launch = m.partition("=")
         mounts.append((path, "( %s )" % launch))
@@ -179,12 +270,16 @@ def main():
     def configure_all(factory, media):
         configure(factory, media)
         configure_sync(media)
+        if factory.sync is not None:
+            # Kept with the media: the callbacks live as long as its pipeline.
+            media.sync_source = SyncSource(Gst, media.get_element(), *factory.sync)
 
     mount_points = server.get_mount_points()
     for path, launch in mounts:
         factory = GstRtspServer.RTSPMediaFactory()
         factory.set_launch(launch)
         factory.set_shared(False)
+        factory.sync = sync.get(path)
         if path in args.tcp_only:
             factory.set_protocols(GstRtsp.RTSPLowerTrans.TCP)
         factory.connect("media-configure", configure_all)

@@ -23,6 +23,17 @@ std::string Text(double v, const char* unit, const char* format = "%.1f") {
   return buf + suffix;
 }
 
+// Offset and spread null, and the verdict, until three pairs are in.
+nlohmann::ordered_json AvSyncJson(const measure::AvSyncFigures& s) {
+  const char* verdict = measure::AvSyncVerdictName(s.verdict);
+  return {
+      {"offset_ms", Number(s.offsetMs, 1)},
+      {"spread_ms", Number(s.spreadMs, 1)},
+      {"pairs", s.pairs},
+      {"verdict", verdict ? nlohmann::ordered_json(verdict) : nlohmann::ordered_json(nullptr)},
+  };
+}
+
 }  // namespace
 
 nlohmann::ordered_json MeasurementsJson(const std::optional<measure::SoundFigures>& figures) {
@@ -48,6 +59,7 @@ nlohmann::ordered_json MeasurementsJson(const std::optional<measure::SoundFigure
       {"longest_silence_s", Number(f.longestSilenceS)},
       {"balance_db", Number(f.balanceDb)},
       {"correlation", Number(f.correlation, 3)},
+      {"av_sync", AvSyncJson(f.avSync)},
       {"verdict", verdict},
   };
 }
@@ -74,6 +86,13 @@ void WriteMeasurementsText(std::ostream& out, const std::optional<measure::Sound
       << "Silence:        longest " << Text(f.longestSilenceS, "s") << (f.silent ? " (silent)" : "") << "\n"
       << "Channels:       balance " << Text(f.balanceDb, "dB") << ", correlation " << Text(f.correlation, "", "%.2f")
       << "\n";
+  const measure::AvSyncFigures& sync = f.avSync;
+  out << "Lip sync:       ";
+  if (sync.verdict == measure::AvSyncVerdict::None)
+    out << "none (" << sync.pairs << " flash and beep pairs, three needed)\n";
+  else
+    out << "sound " << Text(sync.offsetMs, "ms", "%+.0f") << " after the picture, spread " << Text(sync.spreadMs, "ms", "%.0f")
+        << ", " << sync.pairs << " pairs, " << measure::AvSyncVerdictName(sync.verdict) << "\n";
   if (f.verdict.empty()) out << "Verdict:        no findings\n";
   for (size_t i = 0; i < f.verdict.size(); ++i)
     out << (i ? "                " : "Verdict:        ") << measure::SeverityName(f.verdict[i].severity) << ": "

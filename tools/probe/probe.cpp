@@ -39,8 +39,11 @@ class CProbeFeed : public IAnalysisFeed {
   CProbeFeed(CSpectrumAnalyser& analyser, measure::CMeasureWorker* measure) : m_analyser(analyser), m_measure(measure) {}
   void PushAudioBlock(const float* values, size_t count) override { m_analyser.PushAudioBlock(values, count); }
   void ResetAnalysis() override { m_analyser.ResetAnalysis(); }
-  void PushStereo(const float* interleaved, size_t frames) override {
-    if (m_measure) m_measure->Push(interleaved, frames);
+  void PushStereo(const float* interleaved, size_t frames, double seconds) override {
+    if (m_measure) m_measure->Push(interleaved, frames, seconds);
+  }
+  void PushPicture(const measure::LumaThumb& thumb) override {
+    if (m_measure) m_measure->PushPicture(thumb);
   }
 
  private:

@@ -132,8 +132,8 @@ class CAudioOutput {
   static uint32_t RenderThreadProc(CAudioOutput* self);
   // One wake-up; returns the new jitter margin in ms when a late chunk raised it, else 0.
   int RenderOnce();
-  // After a raise of the margin: the stream's buffer follows; returns the new margin in ms.
-  int GrowStreamWithMargin();
+  // The stream's buffer grows to hold the margin and the largest chunk.
+  void KeepMarginInStream();
   // Samples the latency after a write (render thread, m_csClient held).
   void NoteLatency(int framesLeftInFifo);
   HRESULT SetAudioDeviceLocked(const platform::audio::EndpointPtr& device);  // m_csOpen held
@@ -161,6 +161,7 @@ class CAudioOutput {
   // The render thread's own (set before it starts).
   CJitterMargin m_margin;
   uint32_t m_nSeenUnderruns = 0;
+  int m_streamTargetMs = 0;  // what the stream's buffer was last asked to hold
   std::array<uint32_t, 1001> m_latencyMs{};  // how often each latency was seen; the last bin is 1 s or more
   uint64_t m_nPresentedGeneration = 0;  // the newest picture presented
   bool m_bNothingPlays = false;  // the last wake-up found no sound to play or hold

@@ -39,7 +39,8 @@ class CMeasurePanel : public QWidget {
   // The rows, top to bottom.
   enum Row {
     kMeasured, kIntegrated, kMomentary, kShortTerm, kRange, kTruePeak, kSamplePeak,
-    kClipping, kDcOffset, kNoiseFloor, kHum, kBandwidth, kSilence, kBalance, kCorrelation, kRowCount
+    kClipping, kDcOffset, kNoiseFloor, kHum, kBandwidth, kSilence, kBalance, kCorrelation,
+    kAvOffset, kAvSpread, kAvPairs, kRowCount
   };
   // What the panel says instead of a verdict when there are no figures.
   enum class State { Figures, Stopped, NoAudio, Waiting };

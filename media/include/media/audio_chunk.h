@@ -61,6 +61,9 @@ class CStereoConverter {
   // when nothing could be converted.
   int Convert(const AVFrame& frame, int inRate);
   const float* Data() const { return reinterpret_cast<const float*>(m_buffer.Data()); }
+  // How far the next output lags its input: the resampler's filter and the
+  // input it still holds (0 without resampling).
+  double DelaySeconds() const;
 
  private:
   SwrContext* m_swr = nullptr;

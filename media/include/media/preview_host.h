@@ -9,6 +9,7 @@
 #include <string>
 
 #include "media/picture_record.h"
+#include "monitor/av_sync.h"
 
 namespace kx {
 
@@ -53,8 +54,12 @@ class IAnalysisFeed {
   virtual void PushAudioBlock(const float* values, size_t count) = 0;
   virtual void ResetAnalysis() = 0;
   // Every frame of each 48 kHz stereo chunk, interleaved, in order, for the
-  // sound measurements. On the decode thread: copy and return.
-  virtual void PushStereo(const float* /*interleaved*/, size_t /*frames*/) {}
+  // sound measurements, with the stream time of its first frame (seconds).
+  // On the decode thread: copy and return.
+  virtual void PushStereo(const float* /*interleaved*/, size_t /*frames*/, double /*seconds*/) {}
+  // Each decoded picture's brightness grid with its stream time, for the
+  // lip-sync measurement (streams with sound and picture). Copy and return.
+  virtual void PushPicture(const measure::LumaThumb& /*thumb*/) {}
 };
 
 // The audio output as the decode thread uses it. DeviceOpen and

@@ -41,11 +41,13 @@ void CSoundMeter::Reset() {
   m_levels.Reset();
   m_spectrum.Reset();
   m_spectrumFigures = {};
+  m_avSync.Reset();
   m_frames = 0;
   m_badSamples = 0;
 }
 
-void CSoundMeter::Add(const float* x, size_t frames) {
+void CSoundMeter::Add(const float* x, size_t frames, double seconds) {
+  if (std::isfinite(seconds) && m_rate == COnsetDetector::kRate) m_avSync.AddSound(seconds, x, frames);
   // Into m_clean in chunks: a frame with a NaN or an infinity is left out
   // (the filters would carry it for ever); a denormal becomes 0 (it is
   // silence, and slow in the filters).
@@ -103,6 +105,7 @@ SoundFigures CSoundMeter::Figures() const {
   f.humDbfs = s.hum.levelDbfs;
   f.bandwidthHz = s.bandwidthHz;
   f.silent = f.longestSilenceS >= m_thresholds.silenceMinSeconds;
+  f.avSync = m_avSync.Figures();
   f.verdict = MakeVerdict(f, m_thresholds);
   return f;
 }

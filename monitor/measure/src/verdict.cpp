@@ -52,6 +52,11 @@ std::vector<Finding> MakeVerdict(const SoundFigures& f, const Thresholds& t) {
     add("inverted_polarity", Severity::Warning, Format("The channels are in opposite polarity (correlation %.2f)", f.correlation));
   if (f.bandwidthHz < t.narrowBandHz)
     add("narrow_band", Severity::Info, Format("Narrow band: sound reaches %.0f Hz", f.bandwidthHz));
+  const AvSyncFigures& sync = f.avSync;
+  if (sync.verdict == AvSyncVerdict::Warning || sync.verdict == AvSyncVerdict::Fault)
+    add("lip_sync", sync.verdict == AvSyncVerdict::Fault ? Severity::Fault : Severity::Warning,
+        sync.offsetMs >= 0 ? Format("Lip sync: the sound is %.0f ms late", sync.offsetMs)
+                           : Format("Lip sync: the sound is %.0f ms early", -sync.offsetMs));
   std::stable_sort(out.begin(), out.end(), [](const Finding& a, const Finding& b) { return a.severity > b.severity; });
   return out;
 }

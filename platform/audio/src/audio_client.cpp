@@ -293,8 +293,11 @@ HRESULT AudioClient::GetStreamLatency(int64_t* latency) {
   if (!d.ReadyLocked()) return AUDCLNT_E_DEVICE_INVALIDATED;
   pa_usec_t usec = 0;
   int negative = 0;
-  if (pa_stream_get_latency(d.stream, &usec, &negative) < 0) return S_FALSE;
-  *latency = negative ? 0 : static_cast<int64_t>(usec) * 10;
+  // A playback latency of zero is the library's clamp when its interpolated
+  // clock ran past what was written (a silent start, a stream waiting to
+  // refill), not a latency: unknown until the next timing update.
+  if (pa_stream_get_latency(d.stream, &usec, &negative) < 0 || negative || usec == 0) return S_FALSE;
+  *latency = static_cast<int64_t>(usec) * 10;
   return S_OK;
 }
 

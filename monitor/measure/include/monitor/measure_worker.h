@@ -5,6 +5,7 @@
 #pragma once
 
 #include <atomic>
+#include <cmath>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -26,8 +27,14 @@ class CMeasureWorker {
   CMeasureWorker(const CMeasureWorker&) = delete;
   CMeasureWorker& operator=(const CMeasureWorker&) = delete;
 
-  // Any thread: a copy of the frames into the queue, nothing else.
-  void Push(const float* interleaved, size_t frames);
+  static constexpr size_t kQueuePictures = 100;  // 4 s at 25 fps; more is dropped
+
+  // Any thread: a copy of the frames into the queue, nothing else. With the
+  // stream time of the first frame, the frames also feed the lip-sync
+  // measurement.
+  void Push(const float* interleaved, size_t frames, double seconds = NAN);
+  // Any thread: a copy of a picture's brightness grid, for the lip-sync measurement.
+  void PushPicture(const LumaThumb& thumb);
   // Starts the measurements again (the queue and the published figures are
   // dropped at once); takes effect before the next frames pushed are measured.
   void Reset();
@@ -47,6 +54,12 @@ class CMeasureWorker {
   mutable std::mutex m_csQueue;  // the queue and the pending reset
   std::vector<float> m_queue;    // interleaved, m_queued frames
   size_t m_queued = 0;
+  struct TimeMark {
+    size_t frame;    // where in the queue a timed push begins
+    double seconds;  // its stream time; NaN: untimed
+  };
+  std::vector<TimeMark> m_marks;
+  std::vector<LumaThumb> m_pictures;
   bool m_resetPending = false;
   std::optional<Thresholds> m_newThresholds;
   std::atomic<int64_t> m_dropped{0};
@@ -54,6 +67,8 @@ class CMeasureWorker {
   std::mutex m_csWork;  // the meter and m_take
   CSoundMeter m_meter;
   std::vector<float> m_take;
+  std::vector<TimeMark> m_takeMarks;
+  std::vector<LumaThumb> m_takePictures;
 
   mutable std::mutex m_csFigures;  // taken inside m_csQueue when both are held
   std::optional<SoundFigures> m_figures;

@@ -23,6 +23,17 @@ struct Finding {
   bool operator==(const Finding&) const = default;
 };
 
+// Lip-sync, from flash and beep pairs (CAvSyncMeter).
+enum class AvSyncVerdict { None, Ok, Warning, Fault };
+const char* AvSyncVerdictName(AvSyncVerdict verdict);  // "ok", "warning", "fault"; null for None
+
+struct AvSyncFigures {
+  int pairs = 0;          // pairs found since the reset
+  double offsetMs = NAN;  // median of the last pairs; positive: the sound comes after the picture
+  double spreadMs = NAN;  // max - min of the pairs the median is taken from
+  AvSyncVerdict verdict = AvSyncVerdict::None;  // None until three pairs are in
+};
+
 struct ChannelFigures {
   double samplePeakDbfs = -INFINITY;
   double truePeakDbtp = -INFINITY;
@@ -65,6 +76,8 @@ struct SoundFigures {
 
   double balanceDb = NAN;    // left minus right level, last 10 s
   double correlation = NAN;  // +1 same, -1 inverted, NaN with a silent channel
+
+  AvSyncFigures avSync;
 
   std::vector<Finding> verdict;
   bool HasFault() const;

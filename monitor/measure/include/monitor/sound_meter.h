@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "monitor/av_sync.h"
 #include "monitor/level_stats.h"
 #include "monitor/long_term_power.h"
 #include "monitor/loudness_meter.h"
@@ -25,7 +26,11 @@ class CSoundMeter {
   const Thresholds& GetThresholds() const { return m_thresholds; }
   // Interleaved stereo frames. A frame holding a NaN or an infinity is
   // skipped; a denormal reads as 0. Each such value is counted.
-  void Add(const float* interleaved, size_t frames);
+  // With the stream time of the first frame (`seconds`), the frames also
+  // feed the lip-sync measurement.
+  void Add(const float* interleaved, size_t frames, double seconds = NAN);
+  // A picture's brightness grid for the lip-sync measurement.
+  void AddPicture(const LumaThumb& thumb) { m_avSync.AddPicture(thumb); }
   void Reset();
   int64_t Frames() const { return m_frames; }
   // The figures and the verdict now.
@@ -40,6 +45,7 @@ class CSoundMeter {
   CLoudnessMeter m_loudness;
   CLevelStats m_levels;
   CLongSpectrum m_spectrum;
+  CAvSyncMeter m_avSync;
   std::array<float, 2 * kChunkFrames> m_clean{};
   int64_t m_frames = 0;
   int64_t m_badSamples = 0;

@@ -71,7 +71,10 @@ class CViewAnalysisFeed : public IAnalysisFeed {
     m_analyser.ResetAnalysis();
     m_measure.Reset();
   }
-  void PushStereo(const float* interleaved, size_t frames) override { m_measure.Push(interleaved, frames); }
+  void PushStereo(const float* interleaved, size_t frames, double seconds) override {
+    m_measure.Push(interleaved, frames, seconds);
+  }
+  void PushPicture(const measure::LumaThumb& thumb) override { m_measure.PushPicture(thumb); }
 
  private:
   CSpectrumAnalyser& m_analyser;

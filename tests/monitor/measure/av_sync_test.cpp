@@ -1,0 +1,323 @@
+// Lip-sync: flash and onset detection and their pairing, on synthetic
+// pictures and sound stamped as a decode thread stamps them.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+#include <random>
+#include <vector>
+
+#include "monitor/av_sync.h"
+#include "monitor/sound_meter.h"
+
+namespace kx::measure {
+namespace {
+
+constexpr int kRate = 48000;
+constexpr double kFps = 25;
+
+LumaThumb Uniform(double seconds, uint8_t level) {
+  LumaThumb t;
+  t.seconds = seconds;
+  t.cells.fill(level);
+  return t;
+}
+
+// A test stream: pictures at 25 fps from `start`, flashing for two pictures at
+// each whole second after it; a 50 ms beep of 1237 Hz `offset` seconds after
+// each flash over noise at -60 dBFS; sound fed in chunks of 1021 frames.
+struct SyncStream {
+  double start = 3.217;  // a stream clock does not start at 0
+  double offset = 0;
+  bool flashes = true, beeps = true;
+  double seconds = 12;
+};
+
+template <class Meter>
+void Feed(Meter& meter, const SyncStream& s) {
+  std::mt19937 rng(7);
+  std::normal_distribution<double> noise(0, 0.001);
+  const size_t chunk = 1021;
+  const auto total = static_cast<size_t>(s.seconds * kRate);
+  std::vector<float> sound(2 * chunk);
+  int64_t picture = 0;
+  for (size_t at = 0; at < total; at += chunk) {
+    for (size_t i = 0; i < chunk; ++i) {
+      const double t = static_cast<double>(at + i) / kRate;  // since the start
+      const double sinceBeep = t - s.offset - std::floor(t - s.offset);
+      double v = noise(rng);
+      if (s.beeps && t - s.offset >= 0.999 && sinceBeep < 0.05) v += 0.5 * std::sin(2 * std::numbers::pi * 1237 * sinceBeep);
+      sound[2 * i] = sound[2 * i + 1] = static_cast<float>(v);
+    }
+    const double chunkStart = s.start + static_cast<double>(at) / kRate;
+    if constexpr (std::is_same_v<Meter, CSoundMeter>)
+      meter.Add(sound.data(), chunk, chunkStart);
+    else
+      meter.AddSound(chunkStart, sound.data(), chunk);
+    // The pictures up to the end of this chunk, as the decode thread interleaves them.
+    for (; static_cast<double>(picture) / kFps < static_cast<double>(at + chunk) / kRate; ++picture) {
+      const bool lit = s.flashes && picture >= 25 && picture % 25 < 2;
+      meter.AddPicture(Uniform(s.start + static_cast<double>(picture) / kFps, lit ? 235 : 16));
+    }
+  }
+}
+
+TEST(AvSync, OffsetsOfEitherSignAndTheirVerdicts) {
+  struct Case {
+    double offsetMs;
+    AvSyncVerdict verdict;
+  } cases[] = {{-83, AvSyncVerdict::Fault},  {-43, AvSyncVerdict::Warning}, {-17, AvSyncVerdict::Ok},
+               {0, AvSyncVerdict::Ok},       {59, AvSyncVerdict::Ok},       {121, AvSyncVerdict::Warning},
+               {131, AvSyncVerdict::Fault},  {307, AvSyncVerdict::Fault},   {-449, AvSyncVerdict::Fault},
+               {463, AvSyncVerdict::Fault}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.offsetMs);
+    CAvSyncMeter meter;
+    Feed(meter, {.offset = c.offsetMs / 1000});
+    const AvSyncFigures f = meter.Figures();
+    // 11 flash and beep pairs in 12 s; the last decided a second after it.
+    EXPECT_GE(f.pairs, 9);
+    EXPECT_LE(f.pairs, 11);
+    EXPECT_NEAR(f.offsetMs, c.offsetMs, 1.0);  // sample-exact sound, exact picture times
+    EXPECT_LT(f.spreadMs, 1.0);
+    EXPECT_EQ(f.verdict, c.verdict);
+  }
+}
+
+TEST(AvSync, NoFigureWithoutBothEventsOrBeforeThreePairs) {
+  const SyncStream onlyFlashes{.beeps = false}, onlyBeeps{.flashes = false}, short3{.seconds = 3.5},
+      short4{.seconds = 4.5};
+  for (const SyncStream& s : {onlyFlashes, onlyBeeps, short3}) {
+    CAvSyncMeter meter;
+    Feed(meter, s);
+    const AvSyncFigures f = meter.Figures();
+    EXPECT_EQ(f.verdict, AvSyncVerdict::None);
+    EXPECT_TRUE(std::isnan(f.offsetMs));
+    EXPECT_TRUE(std::isnan(f.spreadMs));
+    EXPECT_LT(f.pairs, 3);
+  }
+  CAvSyncMeter meter;
+  Feed(meter, short4);
+  EXPECT_EQ(meter.Figures().pairs, 3);
+  EXPECT_EQ(meter.Figures().verdict, AvSyncVerdict::Ok);
+}
+
+TEST(AvSync, PairingNeverCrossesToTheNeighbouringSecond) {
+  CAvSyncPairing p;
+  // Once a second, sound 400 ms late; the flash of second 3 is missing and
+  // second 5 has an extra onset 450 ms before its flash.
+  for (int k = 0; k < 10; ++k) {
+    if (k != 3) p.AddFlash(k);
+    if (k == 5) p.AddOnset(k - 0.45);
+    p.AddOnset(k + 0.4);
+    p.PictureClock(k + 0.96);
+    p.SoundClock(k + 0.98);
+  }
+  p.PictureClock(12);
+  p.SoundClock(12);
+  const AvSyncFigures f = p.Figures();
+  // 9 good pairs: not 3's onset with 4's flash, 600 ms away; not 5's extra
+  // onset, whose nearest flash (5's) has its own beep nearer.
+  EXPECT_EQ(f.pairs, 9);
+  EXPECT_NEAR(f.offsetMs, 400, 1e-6);
+  EXPECT_NEAR(f.spreadMs, 0, 1e-6);
+  // A clock that goes back (a new run) drops the events, not the pairs.
+  p.PictureClock(0.5);
+  EXPECT_EQ(p.Figures().pairs, 9);
+  p.Reset();
+  EXPECT_EQ(p.Figures().pairs, 0);
+  EXPECT_EQ(p.Figures().verdict, AvSyncVerdict::None);
+}
+
+TEST(AvSync, MedianOfTheLastPairsWithItsSpread) {
+  CAvSyncPairing p;
+  const double offsets[] = {0.300, 0.010, 0.020, 0.030, 0.025, 0.015, 0.012, 0.018, 0.022, 0.016, 0.014};
+  for (int k = 0; k < 11; ++k) {
+    p.AddFlash(k);
+    p.AddOnset(k + offsets[k]);
+  }
+  p.PictureClock(13);
+  p.SoundClock(13);
+  const AvSyncFigures f = p.Figures();
+  EXPECT_EQ(f.pairs, 11);
+  // The last nine: 20 30 25 15 12 18 22 16 14 -> median 18, spread 30 - 12.
+  EXPECT_NEAR(f.offsetMs, 18, 1e-6);
+  EXPECT_NEAR(f.spreadMs, 18, 1e-6);
+}
+
+TEST(AvSync, TalkingHeadGivesNoFigureIn30Seconds) {
+  // Speech-like sound: noise bursts (syllables of 80-250 ms, 60-400 ms apart,
+  // sharp starts) through a voice band; a picture with a bright face moving
+  // steadily and its lighting breathing slowly.
+  std::mt19937 rng(11);
+  std::uniform_real_distribution<double> u(0, 1);
+  std::normal_distribution<double> n(0, 1);
+  CAvSyncMeter meter;
+  CFlashDetector flashes;
+  COnsetDetector onsets;
+  std::vector<double> found;
+  const double start = 1.5;
+  const size_t chunk = 960;
+  std::vector<float> sound(2 * chunk);
+  double burstEnd = 0, nextBurst = 0.2, lowPass = 0;
+  int64_t picture = 0, flashCount = 0;
+  for (size_t at = 0; at < 30 * static_cast<size_t>(kRate); at += chunk) {
+    for (size_t i = 0; i < chunk; ++i) {
+      const double t = static_cast<double>(at + i) / kRate;
+      if (t >= nextBurst) {
+        burstEnd = t + 0.08 + 0.17 * u(rng);
+        nextBurst = burstEnd + 0.06 + 0.34 * u(rng);
+      }
+      lowPass += 0.3 * (n(rng) - lowPass);
+      const double v = (t < burstEnd ? 0.3 : 0.003) * lowPass;
+      sound[2 * i] = sound[2 * i + 1] = static_cast<float>(v);
+    }
+    const double t0 = start + static_cast<double>(at) / kRate;
+    meter.AddSound(t0, sound.data(), chunk);
+    onsets.Add(t0, sound.data(), chunk, found);
+    for (; static_cast<double>(picture) / kFps < static_cast<double>(at + chunk) / kRate; ++picture) {
+      const double t = static_cast<double>(picture) / kFps;
+      LumaThumb thumb = Uniform(start + t, static_cast<uint8_t>(70 + 20 * std::sin(t)));
+      const int faceCol = static_cast<int>(6 + 3 * std::sin(1.3 * t));  // a face 4 cells wide, 6 high
+      for (int r = 3; r < 9; ++r)
+        for (int c = faceCol; c < faceCol + 4; ++c) thumb.cells[static_cast<size_t>(r * LumaThumb::kCols + c)] = 200;
+      meter.AddPicture(thumb);
+      flashCount += flashes.Add(thumb);
+    }
+  }
+  EXPECT_GT(found.size(), 30u);  // the speech has onsets; it is the picture that has no flash
+  EXPECT_EQ(flashCount, 0);
+  EXPECT_LT(meter.Figures().pairs, 3);
+  EXPECT_EQ(meter.Figures().verdict, AvSyncVerdict::None);
+}
+
+TEST(AvSync, OnsetDetectorFindsBandRisesAtTheirFirstSample) {
+  struct Case {
+    const char* name;
+    double hz;
+    double dbfs;
+    double fadeSeconds;  // rising from 80 dB below, evenly in dB
+    double beforeDbfs;   // the same tone before the rise
+    double noiseDbfs;
+    bool onset;
+  } cases[] = {
+      {"beep", 1237, -6, 0, -INFINITY, -90, true},
+      {"quiet beep over noise", 2011, -30, 0, -INFINITY, -55, true},
+      {"clap-like rise in 4 ms", 733, -12, 0.004, -INFINITY, -70, true},
+      {"too quiet", 1237, -50, 0, -INFINITY, -90, false},
+      {"swell of 8 dB in 10 ms", 1237, -6, 0.1, -INFINITY, -90, false},
+      {"rise in 20 ms", 1237, -20, 0.02, -INFINITY, -90, true},
+      {"the same below the band", 151, -20, 0.02, -INFINITY, -90, false},
+      {"the same above the band", 12007, -20, 0.02, -INFINITY, -90, false},
+      {"rise of 15 dB only", 1237, -20, 0, -35, -90, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::mt19937 rng(3);
+    std::normal_distribution<double> noise(0, std::pow(10.0, c.noiseDbfs / 20) / std::numbers::sqrt2);
+    const size_t begin = 33'331;  // an odd sample, in the middle of a chunk
+    std::vector<float> x(2 * 72'000);
+    for (size_t i = 0; i < x.size() / 2; ++i) {
+      double v = noise(rng);
+      const double t = (static_cast<double>(i) - static_cast<double>(begin)) / kRate;
+      const double gainDb = i < begin ? c.beforeDbfs - c.dbfs
+                            : c.fadeSeconds > 0 ? std::min(0.0, -80 + 80 * t / c.fadeSeconds)
+                                                : 0.0;
+      v += std::pow(10.0, (c.dbfs + gainDb) / 20) * std::sin(2 * std::numbers::pi * c.hz * t);
+      x[2 * i] = x[2 * i + 1] = static_cast<float>(v);
+    }
+    COnsetDetector d;
+    std::vector<double> found;
+    for (size_t at = 0; at < x.size() / 2; at += 4409)
+      d.Add(10.0 + static_cast<double>(at) / kRate, x.data() + 2 * at, std::min<size_t>(4409, x.size() / 2 - at), found);
+    if (!c.onset) {
+      EXPECT_TRUE(found.empty()) << found.size() << " onsets, first at " << found.front();
+      continue;
+    }
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_NEAR(found[0], 10.0 + static_cast<double>(begin) / kRate, c.fadeSeconds + 0.0005);
+    EXPECT_GE(found[0], 10.0 + static_cast<double>(begin) / kRate - 0.0005);  // never before the sound
+  }
+}
+
+TEST(AvSync, FlashIsALargeSuddenRise) {
+  struct Case {
+    const char* name;
+    int cells;      // cells lit, of 192
+    int rise;       // levels
+    int steps;      // pictures the rise takes
+    bool flash;
+  } cases[] = {
+      {"whole picture", 192, 200, 1, true},
+      {"a phone screen, a quarter", 48, 120, 1, true},
+      {"a fifth", 38, 200, 1, false},
+      {"dim", 192, 35, 1, false},
+      {"over two pictures (mid-exposure)", 192, 90, 2, true},
+      {"light coming up over a second", 192, 200, 25, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    CFlashDetector d;
+    int events = 0, at = -1;
+    for (int p = 0; p < 40; ++p) {
+      LumaThumb t = Uniform(p / kFps, 30);
+      const int done = std::clamp(p - 5 + 1, 0, c.steps);  // rising from picture 5
+      for (int i = 0; i < c.cells; ++i) t.cells[static_cast<size_t>(i)] = static_cast<uint8_t>(30 + c.rise * done / c.steps);
+      if (p >= 32) t = Uniform(p / kFps, 30);  // and dark again: no second event
+      if (d.Add(t)) ++events, at = p;
+    }
+    EXPECT_EQ(events, c.flash ? 1 : 0);
+    if (c.flash) {
+      EXPECT_LE(at, 5 + c.steps - 1);
+    }
+  }
+}
+
+TEST(AvSync, ThumbOfLumaAndOfBgraAgree) {
+  // 333 x 187 (cells of unequal sizes): dark, with the right half white.
+  const int w = 333, h = 187;
+  const int bgraLine = w * 4 + 12;  // padded rows
+  std::vector<uint8_t> luma(static_cast<size_t>(w * h)), bgra(static_cast<size_t>(h * bgraLine));
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const uint8_t v = x >= w / 2 ? 235 : 16;
+      luma[static_cast<size_t>(y * w + x)] = v;
+      for (int k = 0; k < 3; ++k) bgra[static_cast<size_t>(y * bgraLine + 4 * x + k)] = v;
+    }
+  LumaThumb a, b;
+  ASSERT_TRUE(MakeLumaThumb(luma.data(), w, h, w, PixelLayout::Luma8, a));
+  ASSERT_TRUE(MakeLumaThumb(bgra.data(), w, h, bgraLine, PixelLayout::Bgra, b));
+  for (int r = 0; r < LumaThumb::kRows; ++r)
+    for (int c = 0; c < LumaThumb::kCols; ++c) {
+      const size_t i = static_cast<size_t>(r * LumaThumb::kCols + c);
+      EXPECT_NEAR(a.cells[i], b.cells[i], 1);
+      if (c < 7 || c > 8) {
+        EXPECT_EQ(a.cells[i], c < 7 ? 16 : 235);
+      }
+    }
+  EXPECT_FALSE(MakeLumaThumb(luma.data(), 15, 11, 15, PixelLayout::Luma8, a));
+}
+
+TEST(AvSync, SoundMeterJudgesLipSyncAndResetsIt) {
+  CSoundMeter meter;
+  Feed(meter, {.offset = 0.211});
+  SoundFigures f = meter.Figures();
+  EXPECT_NEAR(f.avSync.offsetMs, 211, 1.0);
+  ASSERT_FALSE(f.verdict.empty());
+  EXPECT_EQ(f.verdict.front().code, "lip_sync");
+  EXPECT_EQ(f.verdict.front().severity, Severity::Fault);
+  EXPECT_EQ(f.verdict.front().text, "Lip sync: the sound is 211 ms late");
+  meter.Reset();
+  EXPECT_EQ(meter.Figures().avSync.pairs, 0);
+  EXPECT_TRUE(std::isnan(meter.Figures().avSync.offsetMs));
+  Feed(meter, {.offset = -0.041});
+  f = meter.Figures();
+  EXPECT_EQ(f.avSync.verdict, AvSyncVerdict::Warning);
+  EXPECT_TRUE(std::any_of(f.verdict.begin(), f.verdict.end(), [](const Finding& x) {
+    return x.code == "lip_sync" && x.severity == Severity::Warning && x.text == "Lip sync: the sound is 41 ms early";
+  }));
+}
+
+}  // namespace
+}  // namespace kx::measure
