@@ -57,6 +57,7 @@ struct Scene {
       pic.width = 1920;
       pic.height = 1080;
       pic.pts = i;
+      pic.generation = kx::NextPictureGeneration();
       auto px = std::make_shared<kx::PicturePixels>(1920 * 1080 * 4);
       for (int y = 0; y < 1080; ++y)
         for (int x = 0; x < 1920; ++x) {
@@ -88,7 +89,9 @@ void Compose(benchmark::State& state, bool widgets, bool newPicture = false) {
   for (auto _ : state) {
     if (newPicture) {
       state.PauseTiming();
-      scene.view->PresentPicture(scene.pictures[frames % 2 ? 0 : 1]);
+      kx::PictureRecord next = scene.pictures[frames % 2 ? 0 : 1];
+      next.generation = kx::NextPictureGeneration();
+      scene.view->PresentPicture(next);
       state.ResumeTiming();
     }
     const uint64_t before = kx::test::AllAllocations();

@@ -253,6 +253,7 @@ void CAudioOutput::CloseDevice() {
 
 void CAudioOutput::CloseDeviceLocked() {
   m_bRun = false;
+  m_fifo.WriteSignal().Set();  // a render thread asleep while nothing plays
   if (m_renderThread.joinable()) m_renderThread.join();
   std::unique_ptr<AudioClient> client;
   {
@@ -410,7 +411,19 @@ uint32_t CAudioOutput::RenderThreadProc(CAudioOutput* self) {
   // A busy machine must not make the device wait for this thread.
   if (!platform::RaiseCurrentThreadForAudio())
     LogInfo(std::string_view("Audio render thread runs at normal priority (no right to raise it)"));
+  self->m_nPresentedGeneration = 0;
+  self->m_bNothingPlays = false;
   for (;;) {
+    if (self->m_bNothingPlays) {
+      // Nothing to play or show: sleep until the decode side writes (or the
+      // device closes) rather than at every period of the engine. The new
+      // sound is then first looked at on the engine's next period, as
+      // before, so the margin's timing stays the engine's.
+      self->m_fifo.WriteSignal().Wait();
+      if (!self->m_bRun) return 0;
+      self->m_hBufferEvent.Reset();
+      self->m_bNothingPlays = false;
+    }
     if (!self->m_hBufferEvent.Wait(kRenderWait)) {
       if (!self->m_bRun) return 0;
       continue;
@@ -432,7 +445,9 @@ int CAudioOutput::RenderOnce() {
     m_nSeenUnderruns = underruns;
     m_margin.RanDry(now);
   }
+  m_nRenderWakeUps.fetch_add(1, std::memory_order_relaxed);
   std::optional<PictureRecord> picture;
+  m_fifo.WriteSignal().Reset();  // a write after this look at the FIFO wakes the next wait
   const int queued = m_fifo.Size();
   const bool play = m_margin.MayPlay(queued, m_fifo.LargestWrite(), now);
   const int raisedMs =
@@ -442,6 +457,9 @@ int CAudioOutput::RenderOnce() {
     if (queued > 0) return raisedMs;  // building the margin: sound and its picture wait
     // Nothing to play (or video only): the device plays silence, the picture still moves.
     picture = m_fifo.PeekPicture();
+    // The margin is not playing here (idle, dry or holding nothing): it
+    // needs no wake-up until new sound comes, which it times from then.
+    m_bNothingPlays = true;
   } else {
     uint32_t bufferFrames = 0, padding = 0;
     if (Failed(m_spAudioClient->GetBufferSize(&bufferFrames)) ||
@@ -455,7 +473,11 @@ int CAudioOutput::RenderOnce() {
     m_spAudioClient->ReleaseBuffer(static_cast<uint32_t>(read > 0 ? read : 0), flags);
     NoteLatency(queued - std::max(read, 0));
   }
-  if (picture && !picture->Empty() && m_pPresenter) m_pPresenter->PresentPicture(*picture);
+  // Each picture once: a chunk without a new picture carries the last one again.
+  if (picture && !picture->Empty() && picture->generation > m_nPresentedGeneration && m_pPresenter) {
+    m_nPresentedGeneration = picture->generation;
+    m_pPresenter->PresentPicture(*picture);
+  }
   return raisedMs;
 }
 

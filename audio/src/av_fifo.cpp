@@ -82,13 +82,17 @@ int CAVFifo::Write(const uint8_t* samples, int frames, const PictureRecord& pict
     }
     if (m_bPictureSlot) m_picture = picture;
   }
+  m_written.Set();
   if (logOverflow) LogWarning(u"Audio FIFO overflow: the device does not take the audio, oldest samples dropped");
   return written;
 }
 
 void CAVFifo::WritePicture(const PictureRecord& picture) {
-  platform::LockGuard g(m_cs);
-  if (m_bPictureSlot) m_picture = picture;
+  {
+    platform::LockGuard g(m_cs);
+    if (m_bPictureSlot) m_picture = picture;
+  }
+  m_written.Set();
 }
 
 int CAVFifo::Size() {

@@ -16,6 +16,7 @@ extern "C" {
 #include "app/app_log.h"
 #include "media/audio_chunk.h"
 #include "media/log_throttle.h"
+#include "media/picture_convert.h"
 #include "media/preview_session.h"
 #include "platform/debug_output.h"
 
@@ -198,7 +199,9 @@ void CDecodeRun::Read() {
   const int video = m_kind.video ? m_s.m_nVideoStream.load() : -1;
   const int audio = m_kind.audio ? m_s.m_nAudioStream.load() : -1;
   while (!m_s.StopRequested()) {
-    if (!m_kind.logLines) ResetBusy();
+    // Sound alone has nothing to show: reading is progress enough. A run
+    // with pictures stays busy until one of them is on the screen.
+    if (!m_kind.video && !m_kind.logLines) ResetBusy();
     m_s.BeginRead();
     const int rc = av_read_frame(m_s.m_pFormatCtx, m_packet);
     m_s.EndRead();
@@ -239,23 +242,22 @@ bool CDecodeRun::HandleVideoPacket(const AVPacket* packet) {
 }
 
 void CDecodeRun::ConvertPicture(const AVFrame* frame) {
-  const int w = frame->width, h = frame->height;
-  m_converter = sws_getCachedContext(m_converter, w, h, static_cast<AVPixelFormat>(frame->format), w, h,
-                                     AV_PIX_FMT_BGRA, SWS_FAST_BILINEAR, nullptr, nullptr, nullptr);
-  if (!m_converter) return;
+  // At the size the host shows it (one conversion, no second scaling there),
+  // else at the camera's own.
+  const VideoSize shown = m_s.m_host.ShownPictureSize();
+  const bool toShown = shown.cx > 0 && shown.cy > 0;
+  const int w = toShown ? shown.cx : frame->width, h = toShown ? shown.cy : frame->height;
   const int bytes = av_image_get_buffer_size(AV_PIX_FMT_BGRA, w, h, 1);
   if (bytes <= 0) return;
-  // A buffer no record shows: the render loop may be copying the others.
+  // A buffer no record shows: the view may be reading the others.
   std::shared_ptr<PicturePixels> pixels = m_s.m_picturePool.Acquire(static_cast<size_t>(bytes));
-  uint8_t* dst[4];
-  int dstLines[4];
-  av_image_fill_arrays(dst, dstLines, pixels->data(), AV_PIX_FMT_BGRA, w, h, 1);
-  sws_scale(m_converter, frame->data, frame->linesize, 0, h, dst, dstLines);
+  if (!ConvertPictureToBgra(m_converter, *frame, w, h, pixels->data())) return;
 
   PictureRecord record;
   record.width = w;
   record.height = h;
   record.pts = m_serial;
+  record.generation = NextPictureGeneration();
   record.pixels = std::move(pixels);
   if (m_kind.audio) FeedPicture(frame, record);
   if (m_kind.audio) {
@@ -269,7 +271,6 @@ void CDecodeRun::ConvertPicture(const AVFrame* frame) {
   m_last = std::move(record);
   ++m_serial;
   m_s.m_stats.picturesConverted++;
-  ResetBusy();
 }
 
 void CDecodeRun::FeedPicture(const AVFrame* frame, const PictureRecord& converted) {
@@ -355,7 +356,7 @@ void CDecodeRun::OutputAudioChunk(const AVFrame* frame) {
     m_s.m_stats.analysisFramesConverted += n;
     FeedAnalysis(m_stereo.Data(), static_cast<size_t>(n), m_audioClock - lag);
   }
-  ResetBusy();
+  if (!m_kind.video) ResetBusy();
 
   // The sound is analysed whether or not it can be played: without an open
   // device only the device conversion and the FIFO write are skipped.
@@ -411,6 +412,7 @@ void CDecodeRun::End() {
   m_s.ClearFrameQueue();
   m_carryCount = 0;  // a partial block does not outlive its run
   m_s.ResetAnalysis();
+  ResetBusy();  // a restart raises it again
 }
 
 }  // namespace

@@ -86,7 +86,26 @@ void CPreviewSession::ClearStopRequest() {
   m_bStopRequested.store(false, std::memory_order_release);
 }
 
+void CPreviewSession::SetBusy() {
+  std::lock_guard<std::mutex> lock(m_csBusy);
+  m_nBusyUntilPicture = UpcomingPictureGeneration();
+  m_bBusy = 1;
+  m_spinner.Reset();
+}
+
 void CPreviewSession::SetIdle() {
+  std::lock_guard<std::mutex> lock(m_csBusy);
+  m_nBusyUntilPicture = 0;
+  m_bBusy = 0;
+  m_spinner.Reset();
+}
+
+void CPreviewSession::PictureShown(uint64_t generation) {
+  if (m_bBusy.load(std::memory_order_acquire) == 0) return;
+  std::lock_guard<std::mutex> lock(m_csBusy);
+  // A picture of an earlier run, shown late, says nothing about this one.
+  if (m_nBusyUntilPicture == 0 || generation < m_nBusyUntilPicture) return;
+  m_nBusyUntilPicture = 0;
   m_bBusy = 0;
   m_spinner.Reset();
 }
@@ -219,8 +238,7 @@ CPreviewSession::InputResult CPreviewSession::OpenInput(const std::string& url, 
 
 DecodeProc CPreviewSession::OpenStream(bool reconnecting) {
   // 1. Connecting indicator, analysis and information bar.
-  m_bBusy = 1;
-  m_spinner.Reset();
+  SetBusy();
   ResetAnalysis();
   HostCameraInfo(CameraInfoLine::Clear, {});
 

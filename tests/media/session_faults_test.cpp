@@ -89,7 +89,9 @@ TEST(SessionWithoutDevice, AudioIsAnalysed) {
     rig.Start(url);
     ASSERT_TRUE(rig.session.HasDecodeThread()) << mount;
     ASSERT_TRUE(WaitUntil([&] { return rig.feed.Blocks() >= 100; })) << mount << ": nothing reached the analyser";
-    EXPECT_EQ(rig.session.m_bBusy.load(), 0);
+    // Sound alone ends the busy state as it flows; a camera with pictures
+    // only once one is shown, and this target shows none.
+    EXPECT_EQ(rig.session.m_bBusy.load(), std::string(mount) == "/avsmall" ? 1 : 0);
     if (std::string(mount) == "/avsmall") {
       // No render loop takes pictures with the chunks: each goes to the target alone.
       ASSERT_TRUE(WaitUntil([&] { return rig.target.PictureWrites() >= 10; })) << "no picture without a device";

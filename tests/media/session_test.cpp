@@ -56,6 +56,7 @@ TEST(PreviewSession, PlaysVideoAndAudioTogether) {
   REQUIRE_PEER(url);
   CLogCapture log;
   SessionRig rig;
+  const uint64_t earlier = NextPictureGeneration();  // a picture from before the start
   rig.Start(url);
   ASSERT_TRUE(rig.session.HasDecodeThread());
   EXPECT_EQ(rig.session.m_stats.lastProc.load(), static_cast<int32_t>(DecodeProc::AV));
@@ -84,6 +85,12 @@ TEST(PreviewSession, PlaysVideoAndAudioTogether) {
   }
   EXPECT_EQ(rig.session.m_sizeVideo.Get(), (VideoSize{1280, 720}));
   EXPECT_EQ(rig.target.EmptyPictureChunks(), 0);
+  // Pictures converted and sent on are not yet shown: the spinner turns until
+  // the presenter shows one of this start's pictures, not an older one.
+  EXPECT_EQ(rig.session.m_bBusy.load(), 1);
+  rig.session.PictureShown(earlier);
+  EXPECT_EQ(rig.session.m_bBusy.load(), 1);
+  rig.session.PictureShown(pictures.front().generation);
   EXPECT_EQ(rig.session.m_bBusy.load(), 0);
   // About two chunks per picture: chunks without a queued picture repeat the last one.
   EXPECT_GT(rig.session.m_stats.dropCopies.load(), 0);

@@ -11,6 +11,10 @@
 // across a call that waits for the sound server: the device is opened
 // under m_csOpen alone (the user-interface thread's lock) and swapped in
 // under the others.
+//
+// The render thread presents a picture only when it is newer than the last
+// one it presented (by generation), and while nothing plays (no sound queued,
+// none held back) it sleeps until the decode side writes again.
 #pragma once
 
 #include <array>
@@ -106,6 +110,8 @@ class CAudioOutput {
   float GetPeakValue();
 
   bool RenderThreadRunning();
+  // Wake-ups of the render loop since the device opened (for tests).
+  uint64_t RenderWakeUps() const { return m_nRenderWakeUps.load(std::memory_order_relaxed); }
   bool Started() const { return m_bStarted.load(); }
   // Times the open device ran out of audio while it played (the server's
   // underflow reports) since it was opened; 0 when no device is open.
@@ -157,6 +163,9 @@ class CAudioOutput {
   uint32_t m_nSeenUnderruns = 0;
   int m_streamTargetMs = 0;  // what the stream's buffer was last asked to hold
   std::array<uint32_t, 1001> m_latencyMs{};  // how often each latency was seen; the last bin is 1 s or more
+  uint64_t m_nPresentedGeneration = 0;  // the newest picture presented
+  bool m_bNothingPlays = false;  // the last wake-up found no sound to play or hold
+  std::atomic<uint64_t> m_nRenderWakeUps{0};
 
   platform::Lock m_csSession;  // guards the three below; a leaf
   SessionVolumeNotify m_notifyVolume;

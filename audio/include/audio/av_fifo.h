@@ -1,11 +1,13 @@
 // The audio output's FIFO of device-format sample frames plus a one-record
-// slot for the latest picture, under one lock.
+// slot for the latest picture, under one lock. Every write sets the write
+// signal, which a reader with nothing to do waits for.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 
 #include "media/picture_record.h"
+#include "platform/sync.h"
 #include "platform/thread.h"
 
 struct AVAudioFifo;
@@ -38,6 +40,10 @@ class CAVFifo {
   // The slot's record, if it holds one (not consumed).
   std::optional<PictureRecord> PeekPicture();
 
+  // Set after each Write and WritePicture (auto-reset). The reader resets it
+  // before it looks at the FIFO, so no write after that look is missed.
+  platform::Event& WriteSignal() { return m_written; }
+
   int Channels();
   int FrameBytes();  // bytes of one frame, 0 without a sample FIFO
   int Capacity();  // frames the FIFO holds at most, 0 without one
@@ -54,6 +60,7 @@ class CAVFifo {
   int m_nSampleBytes = 0;
   bool m_bOverflow = false;  // inside an overflow episode (already logged)
   int m_nLargestWrite = 0;
+  platform::Event m_written{platform::Event::Mode::Auto};
 };
 
 }  // namespace kx

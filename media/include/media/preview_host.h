@@ -40,6 +40,10 @@ class IPreviewHost {
   virtual VideoSize WindowSize() = 0;
   // The video picture size changed: the drawing targets follow it.
   virtual void ResizeTargets(int32_t width, int32_t height) = 0;
+  // The whole-pixel size the host shows pictures at, read by the decode
+  // thread for every picture, which it converts straight to that size;
+  // {0, 0}: the camera's own size (a host that shows none, or scales itself).
+  virtual VideoSize ShownPictureSize() { return {}; }
 };
 
 // The analyser's input side.

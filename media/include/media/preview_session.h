@@ -176,7 +176,16 @@ class CPreviewSession {
   InputResult OpenInput(const std::string& url, const ProbeLimits& limits, int32_t timeoutMs, bool logUrl);
   // Frees what a run used: decoders, input, stream indexes.
   void CloseStream();
+  // The connecting indicator. Raised as a start begins. A run with pictures
+  // lowers it only once one of its pictures is shown (PictureShown), so the
+  // spinner keeps turning while the view is still dark (the held first
+  // seconds of sound); a run of sound alone lowers it as it reads; the end
+  // of every run lowers it.
+  void SetBusy();
   void SetIdle();  // m_bBusy and its counters 0
+  // A picture went onto the screen (the presenter's call, any thread): ends
+  // the busy state when the picture was converted after it was raised.
+  void PictureShown(uint64_t generation);
   // WM_CAMERA_INFO from a start or a run: not sent once a stop is requested,
   // when the host may be going away and the texts are stale anyway.
   void HostCameraInfo(CameraInfoLine line, const std::u16string& text);
@@ -204,6 +213,8 @@ class CPreviewSession {
   void DecodeThreadMain(DecodeProc proc);
   void ShowMessage(MessageIcon icon, uint32_t textId);
 
+  std::mutex m_csBusy;  // a leaf: raising, lowering and PictureShown as one step each
+  uint64_t m_nBusyUntilPicture = 0;  // the first generation that ends the busy state, 0 for none
   mutable std::mutex m_csURL;
   std::u16string m_strURL;
   std::thread m_decodeThread;  // started and joined by the controlling thread only

@@ -14,6 +14,11 @@ RectF LetterboxRect(float W, float H) {
   return RectF{bar, 0, W - bar, H};
 }
 
+RectF LetterboxPixels(float W, float H) {
+  const RectF box = LetterboxRect(W, H);
+  return RectF{std::round(box.left), std::round(box.top), std::round(box.right), std::round(box.bottom)};
+}
+
 SizeI MeterImageSize(int, int height) { return SizeI{60, height - 20}; }
 
 SizeI WaveImageSize(int width, int height) { return SizeI{width - 90, (height >> 1) - 15}; }

@@ -107,10 +107,10 @@ void CDrawView::CreateDeviceResources() {
   if (!m_pTargetBitmap.Create(static_cast<int>(m_rcClient.right), static_cast<int>(m_rcClient.bottom))) return;
   m_bDevice = true;
   // Provisional sizes; ResizeTargets gives the real ones.
-  const bool bitmaps = m_pVideoBitmap.Create(1920, 1080) && m_pMeterBitmap.Create(30, 20) &&
-                       m_pWaveBitmap.Create(200, 100) && m_pSpectrumBitmap.Create(200, 100);
+  const bool bitmaps = m_pMeterBitmap.Create(30, 20) && m_pWaveBitmap.Create(200, 100) &&
+                       m_pSpectrumBitmap.Create(200, 100);
   if (!bitmaps) return;
-  m_pVideoBitmap.Image().fill(Qt::black);
+  m_pVideoBitmap.Reset();  // black until a picture comes
   ++m_nPictureSerial;
   if (LoadResourceBitmap(kMeterIconsId, m_pMeterIcons) && LoadResourceBitmap(kSpinnerId, m_pSpinnerBitmap))
     m_bResourcesReady.store(1, std::memory_order_release);
@@ -138,14 +138,18 @@ void CDrawView::ResizeTargets(int32_t width, int32_t height) {
   m_widgetImages.EndPainting();  // the widget images are about to be replaced
   DropPictureLayer();
   m_rcClient = RectF{0, 0, ClampedSide(width), ClampedSide(height)};
+  const RectF pixels = draw::LetterboxPixels(m_rcClient.right, m_rcClient.bottom);
+  m_sizeShownPicture.Set({static_cast<int32_t>(pixels.Width()), static_cast<int32_t>(pixels.Height())});
   const int frameW = static_cast<int>(m_rcClient.right), frameH = static_cast<int>(m_rcClient.bottom);
   const bool target = m_pTargetBitmap.Create(frameW, frameH);
-  m_pVideoBitmap.Reset();
   m_pMeterBitmap.Reset();
   m_pWaveBitmap.Reset();
   m_pSpectrumBitmap.Reset();
+  // The picture stays through a change of the window's size (scaled until
+  // the next one comes at the new size); a camera whose picture size changed
+  // shows black until its first.
   const VideoSize video = m_pSession ? m_pSession->m_sizeVideo.Get() : VideoSize{1920, 1080};
-  if (m_pVideoBitmap.Create(video.cx, video.cy)) m_pVideoBitmap.Image().fill(Qt::black);
+  if (video != m_sizePictureCamera) m_pVideoBitmap.Reset();
   ++m_nPictureSerial;
   // Too small a view leaves a widget image uncreated: no frame is composed
   // and the window keeps its last one until a larger size arrives.
@@ -225,7 +229,7 @@ void CDrawView::DecayHolds() {
 
 bool CDrawView::AllTargetsExist() const {
   return m_bDevice && !m_pTargetBitmap.IsNull() && !m_pMeterBitmap.IsNull() && !m_pWaveBitmap.IsNull() &&
-         !m_pSpectrumBitmap.IsNull() && !m_pVideoBitmap.IsNull();
+         !m_pSpectrumBitmap.IsNull();
 }
 
 void CDrawView::DrawWidgets(float outputPeak) {
@@ -290,6 +294,7 @@ bool CDrawView::RefreshPictureLayer(const RectF& box) {
   m_layerCanvas.End();
   m_rcLayerBox = box;
   m_nLayerSerial = m_nPictureSerial;
+  m_nPictureScalings.fetch_add(1, std::memory_order_acq_rel);
   return true;
 }
 
@@ -325,8 +330,14 @@ void CDrawView::ComposeFrame() {
 
   const float W = m_rcClient.right, H = m_rcClient.bottom;
   QImage& target = m_pTargetBitmap.Image();
-  const bool picture = show == 0 || show == 2;
-  const RectF box = draw::LetterboxRect(W, H);
+  // Before the first picture the box is as black as the bars.
+  const bool picture = (show == 0 || show == 2) && !m_pVideoBitmap.IsNull();
+  // A picture made at the letterbox's whole-pixel size is placed there one
+  // to one; any other is stretched into the box itself.
+  const RectF pixelBox = draw::LetterboxPixels(W, H);
+  const bool madeForBox = static_cast<float>(m_pVideoBitmap.Width()) == pixelBox.Width() &&
+                          static_cast<float>(m_pVideoBitmap.Height()) == pixelBox.Height();
+  const RectF box = madeForBox ? pixelBox : draw::LetterboxRect(W, H);
   const RectF whole = WholeBitmap(m_pVideoBitmap);
   const draw::FrameLayout layout = draw::LayoutFrame(W, H);
   const float opacity = static_cast<float>(m_settings.Opacity.Get()) / 100.0f;
@@ -455,21 +466,35 @@ void CDrawView::MessageBox(MessageIcon icon, const std::u16string& text) {
     platform::DebugOutput(text);
 }
 
+namespace {
+// The image over a record's pixels holds a share of them until Qt lets it go.
+void ReleasePixels(void* share) { delete static_cast<std::shared_ptr<const PicturePixels>*>(share); }
+}  // namespace
+
 void CDrawView::PresentPicture(const PictureRecord& picture) {
   if (picture.Empty()) return;
-  platform::LockGuard lock(m_csDraw);
-  if (m_pVideoBitmap.IsNull()) return;
-  QImage& image = m_pVideoBitmap.Image();
-  // The copy lands in the top-left corner; a picture larger than the image
-  // (a size change on its way) is not copied.
-  if (picture.width > image.width() || picture.height > image.height()) return;
   const size_t needed = static_cast<size_t>(picture.LineSize()) * static_cast<size_t>(picture.height);
   if (picture.pixels->size() < needed) return;
-  const uint8_t* src = picture.Data();
-  ++m_nPictureSerial;
-  for (int y = 0; y < picture.height; ++y)
-    std::memcpy(image.scanLine(y), src + static_cast<size_t>(y) * picture.LineSize(),
-                static_cast<size_t>(picture.LineSize()));
+  {
+    platform::LockGuard lock(m_csDraw);
+    if (!m_bDevice || picture.generation <= m_nShownGeneration) return;
+    // Read-only pixels: the image never writes them and any write to it
+    // would detach into a copy of its own. Opaque BGRA is premultiplied as it is.
+    QImage image(picture.Data(), picture.width, picture.height, picture.LineSize(),
+                 QImage::Format_ARGB32_Premultiplied, &ReleasePixels,
+                 new std::shared_ptr<const PicturePixels>(picture.pixels));
+    m_pVideoBitmap.Image().swap(image);  // the previous picture is let go here
+    m_nShownGeneration = picture.generation;
+    m_sizePictureCamera = m_pSession ? m_pSession->m_sizeVideo.Get() : VideoSize{};
+    ++m_nPictureSerial;
+    m_nPicturesTaken.fetch_add(1, std::memory_order_acq_rel);
+  }
+  if (m_pSession) m_pSession->PictureShown(picture.generation);
+}
+
+const uint8_t* CDrawView::ShownPicturePixels() const {
+  platform::LockGuard lock(m_csDraw);
+  return m_pVideoBitmap.IsNull() ? nullptr : m_pVideoBitmap.Image().constBits();
 }
 
 void CDrawView::SetOutputMeter(IOutputPeakMeter* meter) {

@@ -96,9 +96,38 @@ TEST_F(Composition, SmallerVideoIsStretchedToTheBox) {
   EXPECT_EQ(frame.pixel(0, 25), qRgb(10, 200, 30));
   EXPECT_EQ(frame.pixel(799, 474), qRgb(10, 200, 30));
   EXPECT_EQ(frame.pixel(400, 24), kBlack);
-  // A picture larger than the image is not copied (size change on its way).
+  // A picture of another size (a size change on its way) carries its size
+  // and is stretched the same; an older picture coming late is not taken.
+  const PictureRecord older = test::SolidPicture(640, 360, qRgb(90, 90, 90));
   view->PresentPicture(test::SolidPicture(1280, 720, qRgb(255, 255, 255)));
-  EXPECT_EQ(Compose().pixel(400, 250), qRgb(10, 200, 30));
+  view->PresentPicture(older);
+  EXPECT_EQ(Compose().pixel(400, 250), qRgb(255, 255, 255));
+  EXPECT_EQ(Compose().pixel(0, 25), qRgb(255, 255, 255));
+}
+
+// The view shows the record's own pixels, and scales a picture once however
+// many frames show it; a picture shown one to one is never scaled.
+TEST_F(Composition, PicturesAreTakenByReferenceAndScaledOnce) {
+  settings.ShowWidgets = 2;
+  struct Case {
+    int w, h;
+    uint64_t scalingsPerPicture;
+  } cases[] = {{1280, 720, 1}, {1001, 633, 1}, {1920, 1080, 0}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.w << "x" << c.h);
+    view->ResizeTargets(c.w, c.h);
+    for (int i = 0; i < 3; ++i) {
+      const uint64_t taken = view->PicturesTaken(), scalings = view->PictureScalings();
+      const PictureRecord pic = test::SolidPicture(1920, 1080, qRgb(40 * i, 200, 90));
+      view->PresentPicture(pic);
+      view->PresentPicture(pic);  // the same picture with the next chunk
+      EXPECT_EQ(view->ShownPicturePixels(), pic.Data());
+      for (int frame = 0; frame < 4; ++frame) Compose();
+      EXPECT_EQ(view->PicturesTaken(), taken + 1);
+      EXPECT_EQ(view->PictureScalings(), scalings + c.scalingsPerPicture);
+      EXPECT_EQ(Compose().pixel(c.w / 2, c.h / 2), qRgb(40 * i, 200, 90));
+    }
+  }
 }
 
 TEST_F(Composition, WidgetsSitOneToOneAtTheirPlaces) {
@@ -190,6 +219,23 @@ TEST_F(Composition, SpinnerStepsEveryThirdFrame) {
   test::SetBusy(view->Session(), true);
   EXPECT_EQ(view->Session().m_spinner.Frame(), 0);
   EXPECT_EQ(view->Session().m_spinner.TicksInFrame(), 0);
+}
+
+// A start keeps the spinner turning until one of its own pictures is shown:
+// pictures converted before it (a late one of the last run) do not stop it.
+TEST_F(Composition, SpinnerTurnsUntilAPictureOfTheStartIsShown) {
+  Resize(800, 600);
+  settings.ShowWidgets = 2;
+  const QImage still = Compose();
+  const PictureRecord before = test::SolidPicture(1920, 1080, qRgb(1, 2, 3));
+  view->Session().SetBusy();
+  const QImage spinning = Compose();
+  EXPECT_NE(spinning, still);
+  view->PresentPicture(before);
+  EXPECT_EQ(view->Session().m_bBusy.load(), 1);
+  view->PresentPicture(test::SolidPicture(1920, 1080, kPicture));
+  EXPECT_EQ(view->Session().m_bBusy.load(), 0);
+  EXPECT_EQ(Compose(), still);
 }
 
 TEST_F(Composition, TinyViewKeepsTheLastFrame) {

@@ -29,6 +29,7 @@ PictureRecord CameraPicture() {
   pic.width = 1920;
   pic.height = 1080;
   pic.pts = 1;
+  pic.generation = NextPictureGeneration();
   auto px = std::make_shared<PicturePixels>(1920 * 1080 * 4);
   for (int y = 0; y < 1080; ++y)
     for (int x = 0; x < 1920; ++x) {

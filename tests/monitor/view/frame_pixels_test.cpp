@@ -43,6 +43,7 @@ PictureRecord DetailedPicture(int width, int height, int shift = 0) {
   pic.width = width;
   pic.height = height;
   pic.pts = 1 + shift;
+  pic.generation = NextPictureGeneration();
   auto px = std::make_shared<PicturePixels>(static_cast<size_t>(width) * height * 4);
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x) {

@@ -267,6 +267,15 @@ TEST_F(LiveView, NoSoundServerStillShowsThePicture) {
     const int seen = presenter.count.load();
     EXPECT_TRUE(PumpUntil([&] { return presenter.count.load() >= seen + 25; })) << "the pictures stopped";
     view.Session().Stop();
+    // Each converted picture is taken once however often it is handed over
+    // (sound chunks repeat the last one), and it was made at the box's size:
+    // nothing is scaled again here but a picture in flight across a resize.
+    const auto converted = static_cast<uint64_t>(view.Session().m_stats.picturesConverted.load());
+    EXPECT_LE(view.PicturesTaken(), converted);
+    if (c.centre != 0) {
+      EXPECT_GE(view.PicturesTaken() + 2, converted) << "video alone: every picture is shown";
+    }
+    EXPECT_LE(view.PictureScalings(), 2u);
     parts.audio.SetPresenter(nullptr);
   }
 }

@@ -91,7 +91,9 @@ TEST_F(ViewThreads, UploadsResizesAndAudioWhileRendering) {
     const PictureRecord a = test::SolidPicture(1920, 1080, qRgb(255, 0, 0));
     const PictureRecord b = test::SolidPicture(640, 360, qRgb(0, 255, 0));
     for (int i = 0; !stop; ++i) {
-      view->PresentPicture(i % 2 ? a : b);
+      PictureRecord next = i % 2 ? a : b;
+      next.generation = NextPictureGeneration();
+      view->PresentPicture(next);
       std::this_thread::sleep_for(3ms);
     }
   });

@@ -53,6 +53,7 @@ inline PictureRecord SolidPicture(int width, int height, QRgb rgb, int64_t pts =
   r.width = width;
   r.height = height;
   r.pts = pts;
+  r.generation = NextPictureGeneration();
   r.pixels = std::move(pixels);
   return r;
 }

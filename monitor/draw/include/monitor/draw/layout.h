@@ -13,6 +13,9 @@ struct SizeI {
 
 // The 16:9 box of the picture, bars above and below or left and right.
 RectF LetterboxRect(float W, float H);
+// The same box with whole-pixel corners: where a picture made at its size is
+// placed one to one.
+RectF LetterboxPixels(float W, float H);
 
 // Pixel sizes of the widget images, from the view's size in whole pixels;
 // a side can come out zero or negative for a small view.

@@ -4,10 +4,16 @@
 // which paints it 1:1; the window never draws anything of its own.
 //
 // Locks, outermost first: m_csMeter (the output meter source), m_csDraw (the
-// drawing resources, also taken by the audio render loop for the picture
-// upload), then the analyser's own locks, and m_csPresent (the hand-over of a
-// finished frame, held only to swap two images). The media session owns the
+// drawing resources, also taken by the audio render loop to hand over a new
+// picture), then the analyser's own locks, and m_csPresent (the hand-over of
+// a finished frame, held only to swap two images). The media session owns the
 // picture size, the busy flag and the spinner counters.
+//
+// Pictures are taken by reference: the view keeps the record it was handed
+// (its pixels are shared, never written again) and reads them where they lie.
+// The decode thread makes them at the letterbox's size (ShownPictureSize),
+// so they are placed one to one; a picture of another size (one in flight
+// across a resize) is scaled once per new picture.
 #pragma once
 
 #include <QImage>
@@ -101,11 +107,23 @@ class CDrawView : public QWidget, public IPreviewHost, public IPicturePresenter 
   // One frame, on the render thread (or on any thread while none runs).
   void ComposeFrame();
 
-  // The audio render loop's picture upload, on its own thread.
+  // The audio render loop's new picture, on its own thread: kept by
+  // reference when it is newer than the one shown (older or repeated records
+  // are ignored). Ends the session's busy state once its picture is shown.
   void PresentPicture(const PictureRecord& picture) override;
+  // Pictures taken by PresentPicture, and the times a picture was scaled into
+  // the frame's picture layer (once per new picture when not shown 1:1).
+  uint64_t PicturesTaken() const { return m_nPicturesTaken.load(std::memory_order_acquire); }
+  uint64_t PictureScalings() const { return m_nPictureScalings.load(std::memory_order_acquire); }
+  // The pixels the view shows the picture from (null before any): the
+  // record's own buffer, not a copy of it.
+  const uint8_t* ShownPicturePixels() const;
 
   // The rest of the session's host: the window size, and the frame's texts.
   VideoSize WindowSize() override;
+  // The letterbox in whole pixels: pictures made at this size are placed
+  // one to one, without a second scaling here.
+  VideoSize ShownPictureSize() override { return m_sizeShownPicture.Get(); }
   void CameraInfo(CameraInfoLine line, const std::u16string& text) override;
   void MessageBox(MessageIcon icon, const std::u16string& text) override;
 
@@ -167,6 +185,7 @@ class CDrawView : public QWidget, public IPreviewHost, public IPicturePresenter 
   CViewAnalysisFeed m_analysisFeed{m_analyser, m_measure};
   // The window size as other threads may read it.
   std::atomic<int32_t> m_nWindowWidth{0}, m_nWindowHeight{0};
+  AtomicVideoSize m_sizeShownPicture{VideoSize{0, 0}};
   std::unique_ptr<CPreviewSession> m_pSession;
 
   mutable platform::Lock m_csDraw;
@@ -175,7 +194,11 @@ class CDrawView : public QWidget, public IPreviewHost, public IPicturePresenter 
   draw::CWidgetImages m_widgetImages{m_canvas};
   bool m_bDevice = false;  // the canvas and frame image are usable
   draw::CQtBitmap m_pTargetBitmap;
+  // The picture shown: the image reads the record's pixels in place and keeps
+  // them alive (null before the first picture: the box is black).
   draw::CQtBitmap m_pVideoBitmap;
+  uint64_t m_nShownGeneration = 0;
+  VideoSize m_sizePictureCamera;  // the camera's picture size when the picture was taken
   draw::CQtBitmap m_pMeterBitmap, m_pWaveBitmap, m_pSpectrumBitmap;
   draw::CQtBitmap m_pSpinnerBitmap;
   draw::CQtBitmap m_pMeterIcons;
@@ -185,6 +208,7 @@ class CDrawView : public QWidget, public IPreviewHost, public IPicturePresenter 
   draw::CQtBitmap m_pictureLayer;
   draw::CQtCanvas m_layerCanvas{true};
   uint64_t m_nPictureSerial = 1, m_nLayerSerial = 0;
+  std::atomic<uint64_t> m_nPicturesTaken{0}, m_nPictureScalings{0};
   draw::RectF m_rcLayerBox;
   std::atomic<int32_t> m_bResourcesReady{0};
   draw::RectF m_rcClient{0, 0, 8, 8};
