@@ -10,6 +10,7 @@
 #include "dialogs/bookmark.h"
 #include "png_image.h"
 #include "site_report.h"
+#include "watch_figures.h"
 
 namespace kx::probe {
 namespace {
@@ -153,6 +154,50 @@ TEST(SiteReport, SnapshotKeepsItsShapeAndSpectrumPeaksAtItsTone) {
   const double shownHz = std::pow(10.0, lo + (hi - lo) * (best + 0.5) / width);
   EXPECT_EQ(tallest, height);
   EXPECT_NEAR(shownHz, 437, 437 * 0.03);
+}
+
+
+TEST(WatchFigures, RetriesBackOffToEveryThirtySecondsAndStartAgain) {
+  CRetrySchedule retry;
+  std::vector<double> waits;
+  for (int i = 0; i < 8; ++i) waits.push_back(retry.Next());
+  EXPECT_EQ(waits, (std::vector<double>{1, 2, 4, 8, 16, 30, 30, 30}));
+  retry.Reset();
+  EXPECT_EQ(retry.Next(), 1);
+}
+
+TEST(WatchFigures, MetricsPageInTheTextFormat) {
+  CameraLive gate;
+  gate.up = true;
+  gate.peakDbfs = -6.02;
+  gate.momentaryLufs = -23.4;
+  gate.clippedSamples = 17;
+  gate.lastPictureAgeSeconds = 0.04;
+  gate.avSyncOffsetMs = 120;
+  CameraLive yard;  // down, nothing measured
+  const std::string text = MetricsText({{"Gate", gate}, {"Yard \"east\"\\2\nnew", yard}});
+  // Each metric once with its HELP and TYPE, before its samples.
+  for (const char* name : {"kxtonescope_camera_up", "kxtonescope_audio_peak_dbfs", "kxtonescope_audio_clipped_samples_total",
+                           "kxtonescope_reconnections_total", "kxtonescope_last_picture_age_seconds"}) {
+    const size_t help = text.find(std::string("# HELP ") + name + " ");
+    const size_t type = text.find(std::string("# TYPE ") + name + " ");
+    ASSERT_NE(help, std::string::npos) << name;
+    EXPECT_LT(help, type) << name;
+    EXPECT_LT(type, text.find(std::string(name) + "{")) << name;
+    EXPECT_EQ(text.find(std::string("# HELP ") + name + " ", help + 1), std::string::npos) << name;
+  }
+  EXPECT_NE(text.find("# TYPE kxtonescope_audio_clipped_samples_total counter\n"), std::string::npos);
+  EXPECT_NE(text.find("kxtonescope_camera_up{camera=\"Gate\"} 1\n"), std::string::npos);
+  EXPECT_NE(text.find("kxtonescope_audio_peak_dbfs{camera=\"Gate\"} -6.02\n"), std::string::npos);
+  EXPECT_NE(text.find("kxtonescope_av_sync_offset_seconds{camera=\"Gate\"} 0.12\n"), std::string::npos);
+  EXPECT_NE(text.find("kxtonescope_audio_clipped_samples_total{camera=\"Gate\"} 17\n"), std::string::npos);
+  // A label with quotes, a backslash and a line end stays one line.
+  const std::string yardLabel = "{camera=\"Yard \\\"east\\\"\\\\2\\nnew\"}";
+  EXPECT_NE(text.find("kxtonescope_camera_up" + yardLabel + " 0\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("kxtonescope_audio_peak_dbfs" + yardLabel + " -Inf\n"), std::string::npos);
+  // What was not measured is left out, not NaN.
+  EXPECT_EQ(text.find("kxtonescope_audio_momentary_lufs" + yardLabel), std::string::npos);
+  EXPECT_EQ(text.find("NaN"), std::string::npos);
 }
 
 }  // namespace

@@ -107,6 +107,8 @@ struct CommandLine {
     app.add_option("--jobs", o.jobs, "cameras checked at once (default: the number of cores, at most 16)")
         ->check(CLI::Range(1, 64));
     app.add_option("--html", o.html, "with --bookmarks or --list: write a report page to this file");
+    app.add_flag("--watch", o.watch, "watch until SIGINT or SIGTERM, trying dropped cameras again; then report");
+    app.add_option("--metrics-listen", o.metricsListen, "with --watch: serve /metrics for Prometheus on HOST:PORT");
     app.footer(kExitCodes);
   }
 };
@@ -132,6 +134,8 @@ std::optional<Options> ParseArgs(const std::vector<std::string>& args, std::stri
   if (sources == 0) error = "url is required (or --bookmarks or --list)";
   if (sources > 1) error = "give one of: an address, --bookmarks, --list";
   if (!o.IsSiteCheck() && (o.jobs > 0 || !o.html.empty())) error = "--jobs and --html go with --bookmarks or --list";
+  if (o.watch && (o.jobs > 0 || !o.html.empty())) error = "--jobs and --html do not go with --watch";
+  if (!o.metricsListen.empty() && !o.watch) error = "--metrics-listen goes with --watch";
   if (!error.empty()) return std::nullopt;
   return o;
 }
@@ -257,7 +261,7 @@ std::string Dump(const nlohmann::ordered_json& j) {
 }
 
 int Run(const Options& options, std::ostream& out, std::ostream& err) {
-  if (options.IsSiteCheck()) return RunSiteCheck(options, out, err);
+  if (options.IsSiteCheck() || options.watch) return RunSiteCheck(options, out, err);
   const std::string logDir = options.logDir.empty() ? DefaultLogDir() : options.logDir;
   std::error_code ec;
   std::filesystem::create_directories(logDir, ec);

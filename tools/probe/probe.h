@@ -42,6 +42,10 @@ struct Options {
   int jobs = 0;                          // sessions at once; 0: the number of cores, at most 16
   std::string html;                      // the report page to write
 
+  // A watch: until SIGINT or SIGTERM, dropped cameras tried again.
+  bool watch = false;
+  std::string metricsListen;  // HOST:PORT of the /metrics page; empty: none
+
   // Set by the run, not the command line.
   bool play = true;           // open an output device and play the sound
   bool keepPictures = false;  // keep the newest picture (the snapshot)
@@ -81,6 +85,8 @@ CameraRun ProbeCamera(const Options& options, const std::string& url, const std:
 nlohmann::ordered_json CameraJson(const CameraRun& run, const std::string& url, bool measured);
 std::string Dump(const nlohmann::ordered_json& json);
 int RunSiteCheck(const Options& options, std::ostream& out, std::ostream& err);
+struct CameraEntry;
+int RunWatch(const Options& options, const std::vector<CameraEntry>& cameras, std::ostream& out, std::ostream& err);
 std::string DefaultLogDir();
 std::string NewestLogFile(const std::string& dir);
 

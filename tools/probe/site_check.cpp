@@ -117,8 +117,10 @@ int RunSiteCheck(const Options& options, std::ostream& out, std::ostream& err) {
   std::vector<ListProblem> problems;
   std::string error;
   const std::string logDir = options.logDir.empty() ? DefaultLogDir() : options.logDir;
-  bool read;
-  if (options.bookmarks) {
+  bool read = true;
+  if (!options.IsSiteCheck()) {
+    cameras.push_back({kxMaskUrlPassword(options.url), options.url});  // a watch of one camera
+  } else if (options.bookmarks) {
     const std::string file = options.bookmarks->empty() ? DefaultLogDir() + "/Bookmark.xml" : *options.bookmarks;
     read = LoadBookmarkCameras(file, cameras, error);
   } else {
@@ -140,6 +142,12 @@ int RunSiteCheck(const Options& options, std::ostream& out, std::ostream& err) {
   log.CreateLogFile(ConvertUTF8ToUnicode(logDir), u"ToneScope");
   SetAppLog(&log);
 
+  if (options.watch) {
+    const int code = RunWatch(options, cameras, out, err);
+    SetAppLog(nullptr);
+    log.Close();
+    return code;
+  }
   Options each = options;
   each.play = false;  // a site at once into one speaker is noise
   each.keepPictures = !options.html.empty();

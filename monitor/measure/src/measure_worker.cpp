@@ -10,10 +10,11 @@
 namespace kx::measure {
 
 CMeasureWorker::CMeasureWorker(const Thresholds& thresholds)
-    : m_queue(2 * kQueueFrames), m_meter(48000, thresholds), m_take(2 * kQueueFrames),
-      m_thread([this] { Run(); }) {
+    : m_queue(2 * kQueueFrames), m_meter(48000, thresholds), m_take(2 * kQueueFrames) {
   // Taken by swapping: no allocation on the pushing thread once both have room.
+  // Made before the thread starts, which swaps them.
   for (auto* v : {&m_pictures, &m_takePictures}) v->reserve(kQueuePictures);
+  m_thread = std::thread([this] { Run(); });
 }
 
 CMeasureWorker::~CMeasureWorker() {
