@@ -51,6 +51,14 @@ class QtEnvironment : public ::testing::Environment {
     f.close();
     f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     qputenv("BROWSER", script.toUtf8());
+    // No desktop's own choice of web browser first: xdg-open asks the
+    // applications' mime defaults before BROWSER, and a machine with a real
+    // browser installed would start it.
+    const QString none = dir_.filePath("no-desktop");
+    QDir().mkpath(none);
+    for (const char* name : {"XDG_DATA_DIRS", "XDG_DATA_HOME", "XDG_CONFIG_DIRS", "XDG_CONFIG_HOME"})
+      qputenv(name, none.toUtf8());
+    qunsetenv("XDG_CURRENT_DESKTOP");
     app_ = std::make_unique<QApplication>(argc_, argv_);
   }
   void TearDown() override { app_.reset(); }

@@ -57,8 +57,10 @@ watch_pid=$!
 status=0
 
 wait_for 40 'sum(kxtonescope_camera_up)' 2 || status=1
-# What Prometheus stored is what the probe serves (a steady -6.02 dBFS tone).
-sleep 2
+# What Prometheus stored is what the probe serves (a steady -6.02 dBFS tone,
+# once the first 3 s of sound, never heard nor measured, have passed).
+end=$((SECONDS + 30))
+until [ -n "$(query 'kxtonescope_audio_peak_dbfs{camera="Gate"} > -20')" ] || [ $SECONDS -ge $end ]; do sleep 0.5; done
 stored=$(query 'kxtonescope_audio_peak_dbfs{camera="Gate"}')
 served=$(curl -sf "http://127.0.0.1:$KX_METRICS_PORT/metrics" | sed -n 's/^kxtonescope_audio_peak_dbfs{camera="Gate"} //p')
 /usr/bin/python3 -c 'import sys; s, p = float(sys.argv[1]), float(sys.argv[2]); sys.exit(0 if abs(s - p) <= 0.5 and abs(p + 6.02) <= 0.5 else 1)' \
