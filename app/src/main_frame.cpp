@@ -252,6 +252,13 @@ void CMainFrame::CameraInfo(CameraInfoLine line, const std::u16string& text) {
   PostCameraInfo(static_cast<int>(line), text);
 }
 
+// Start becomes available again after an open that failed on the decode thread.
+void CMainFrame::DecodeThreadEnded() {
+  Post([this] {
+    if (m_pRibbon) m_pRibbon->UpdateState();
+  });
+}
+
 // Shown without blocking: the window stays usable, and closing it (also by
 // the window manager while a camera is being reconnected) is never held up
 // by a box nobody has answered.

@@ -35,8 +35,10 @@ bool CPreviewCommands::HasDecodeThread() const {
   return m_frame.View() && m_frame.View()->Session().HasDecodeThread();
 }
 
+// The window opens the camera on the decode thread: keys, repaints and the
+// spinner go on while a camera is slow to answer, and Stop cancels the open.
 void CPreviewCommands::Start() {
-  if (ClientEnabled()) m_frame.View()->Session().Start();
+  if (ClientEnabled()) m_frame.View()->Session().Start(CPreviewSession::OpenOn::DecodeThread);
 }
 
 void CPreviewCommands::Stop() {
@@ -62,7 +64,7 @@ void CPreviewCommands::NewCamera() {
     session.StopPreview();
     session.ClearFrameQueue();
     session.m_bPlaying = 1;
-    session.DoPreviewStart();
+    session.DoPreviewStart(CPreviewSession::OpenOn::DecodeThread);
   }
 }
 

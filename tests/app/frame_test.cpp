@@ -10,6 +10,11 @@
 #include <QMessageBox>
 #include <QTest>
 #include <QTimer>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -54,6 +59,40 @@ SinkInput OurSinkInput() {
   if (std::regex_search(list, m, std::regex("Volume: [^\\n]*?(\\d+)%"))) in.percent = std::stoi(m[1]);
   return in;
 }
+
+// A port that takes connections and never answers: the kernel completes
+// them into the backlog and nobody reads, as a camera hung in its RTSP server.
+class SilentPort {
+ public:
+  SilentPort() : fd_(socket(AF_INET, SOCK_STREAM, 0)) {
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    if (fd_ < 0 || bind(fd_, reinterpret_cast<sockaddr*>(&a), len) != 0 || listen(fd_, 8) != 0 ||
+        getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len) != 0)
+      return;
+    port_ = ntohs(a.sin_port);
+  }
+  ~SilentPort() {
+    if (fd_ >= 0) close(fd_);
+  }
+  int Port() const { return port_; }
+
+ private:
+  int fd_;
+  int port_ = 0;
+};
+
+// Counts the paint events a widget gets.
+class PaintCounter : public QObject {
+ public:
+  int paints = 0;
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) ++paints;
+    return false;
+  }
+};
 
 class FrameTest : public test::ProgramTest {
  protected:
@@ -386,6 +425,78 @@ TEST_F(FrameTest, NewCameraWhilePlayingSwitchesToTheNewStream) {
   EXPECT_EQ(panel->ValueText(CMeasurePanel::kIntegrated), QString::fromUtf8("\u2014"));
   EXPECT_EQ(panel->VerdictLines().at(0).text, "No audio in this stream");
   EXPECT_TRUE(Enabled(ID_PREVIEW_STOP));
+}
+
+// The camera opens on the decode thread: while a port that never answers
+// holds the open, the window takes keys and paints the turning spinner, and
+// Stop and closing the window cancel the open instead of waiting for its
+// timeout. All by keyboard.
+TEST_F(FrameTest, WindowWorksWhileACameraOpensAndStopOrCloseCancelTheOpen) {
+  SilentPort silent;
+  ASSERT_GT(silent.Port(), 0);
+  Store("OpenTimeout", "60000");  // the watchdog never fires within this test
+  Start();
+  const QString url = QString("rtsp://127.0.0.1:%1/cam").arg(silent.Port());
+  app_->m_urlPrompt = [&](QWidget*, QString& u) {
+    u = url;
+    return true;
+  };
+  Command(ID_NEW_CAMERA);
+  CPreviewSession& session = View()->Session();
+  PaintCounter painted;
+  View()->installEventFilter(&painted);
+  Main()->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(Main()));
+  const QRect middle(View()->width() / 2 - 64, View()->height() / 2 - 64, 128, 128);
+  const auto opening = [&] { return session.m_pOpenWatchdog->bOpening.load(); };
+
+  QTest::keyClick(Main(), Qt::Key_F5);  // Start
+  ASSERT_TRUE(WaitFor(opening));
+  EXPECT_TRUE(Enabled(ID_PREVIEW_STOP)) << "an open can be stopped";
+  EXPECT_FALSE(Enabled(ID_PREVIEW_START));
+  ASSERT_FALSE(Main()->Ribbon()->IsFolded());
+  QTest::keyClick(Main(), Qt::Key_F1, Qt::ControlModifier);
+  EXPECT_TRUE(Main()->Ribbon()->IsFolded());
+  // Frames painted by the window while the open runs show the spinner turning.
+  std::vector<QImage> spinner;
+  ASSERT_TRUE(WaitFor([&] {
+    const int before = painted.paints;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    if (painted.paints == before) return false;
+    const QImage crop = View()->LastFrame().copy(middle);
+    if (spinner.empty() || spinner.back() != crop) spinner.push_back(crop);
+    return spinner.size() >= 3;
+  }));
+  EXPECT_TRUE(opening()) << "all of this happened during the open";
+
+  QTest::keyClick(Main(), Qt::Key_F5, Qt::ShiftModifier);  // Stop
+  EXPECT_FALSE(session.HasDecodeThread());
+  EXPECT_TRUE(session.IsIdle());
+  // Cancelled, not timed out: no failure counted, the watchdog's timer still
+  // pending, no "Error rtsp url!" on its way.
+  EXPECT_EQ(session.m_stats.openStops.load(), 1);
+  EXPECT_EQ(session.m_stats.openFailures.load(), 0);
+  EXPECT_EQ(session.m_pOpenWatchdog->bTimedOut.load(), 0);
+  EXPECT_TRUE(Enabled(ID_PREVIEW_START));
+  // The idle view has no spinner in the middle.
+  const uint64_t frames = View()->FramesPresented();
+  ASSERT_TRUE(WaitFor([&] { return View()->FramesPresented() > frames + 2; }));
+  const QImage idle = View()->LastFrame().copy(middle);
+  for (const QImage& shown : spinner) EXPECT_NE(shown, idle);
+
+  // Closing the window during an open.
+  QTest::keyClick(Main(), Qt::Key_F5);
+  ASSERT_TRUE(WaitFor(opening));
+  QTest::keyClick(Main(), Qt::Key_Q, Qt::ControlModifier);
+  EXPECT_FALSE(Main()->isVisible());
+  EXPECT_TRUE(session.IsIdle());
+  EXPECT_EQ(session.m_stats.openStops.load(), 2);
+  EXPECT_EQ(session.m_stats.openFailures.load(), 0);
+  EXPECT_EQ(session.m_pOpenWatchdog->bTimedOut.load(), 0);
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(boxes_.isEmpty()) << boxes_.join("|").toStdString();
+  for (QWidget* w : QApplication::topLevelWidgets())
+    EXPECT_FALSE(qobject_cast<QMessageBox*>(w) && w->isVisible()) << w->windowTitle().toStdString();
 }
 
 TEST_F(FrameTest, InfoCommandShowsAndHidesTheBar) {

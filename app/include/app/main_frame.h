@@ -74,6 +74,7 @@ class CMainFrame : public QMainWindow, public ui::RibbonOwner, public IPreviewHo
   // IPreviewHost, for the view: texts and message boxes are queued.
   void CameraInfo(CameraInfoLine line, const std::u16string& text) override;
   void MessageBox(MessageIcon icon, const std::u16string& text) override;
+  void DecodeThreadEnded() override;
   VideoSize WindowSize() override;
   void ResizeTargets(int32_t, int32_t) override {}
 

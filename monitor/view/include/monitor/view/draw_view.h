@@ -126,6 +126,7 @@ class CDrawView : public QWidget, public IPreviewHost, public IPicturePresenter 
   VideoSize ShownPictureSize() override { return m_sizeShownPicture.Get(); }
   void CameraInfo(CameraInfoLine line, const std::u16string& text) override;
   void MessageBox(MessageIcon icon, const std::u16string& text) override;
+  void DecodeThreadEnded() override;
 
   CSpectrumAnalyser& Analyser() { return m_analyser; }
   CPreviewSession& Session() { return *m_pSession; }
