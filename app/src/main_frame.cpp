@@ -45,12 +45,14 @@ CMainFrame::CMainFrame(CkxWaveApp& app)
     : m_app(app),
       m_pPreview(std::make_unique<CPreviewCommands>(*this)),
       m_pSettings(std::make_unique<CSettingCommands>(*this)),
-      m_pDevices(std::make_unique<CDeviceCommands>(*this)) {
+      m_pDevices(std::make_unique<CDeviceCommands>(*this)),
+      m_pEvidence(std::make_unique<CEvidenceCommands>(*this)) {
   setObjectName(app.m_strWindowClass);
   setWindowIcon(app.WindowIcon());
   m_pPreview->Register(m_commands);
   m_pSettings->Register(m_commands);
   m_pDevices->Register(m_commands);
+  m_pEvidence->Register(m_commands);
   m_commands.Add(ID_APP_EXIT, [this] { close(); });
   m_commands.Add(ID_APP_ABOUT, [this] { m_app.OnAppAbout(); });
 }

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
 #include <arpa/inet.h>
@@ -497,6 +498,72 @@ TEST_F(FrameTest, WindowWorksWhileACameraOpensAndStopOrCloseCancelTheOpen) {
   EXPECT_TRUE(boxes_.isEmpty()) << boxes_.join("|").toStdString();
   for (QWidget* w : QApplication::topLevelWidgets())
     EXPECT_FALSE(qobject_cast<QMessageBox*>(w) && w->isVisible()) << w->windowTitle().toStdString();
+}
+
+// "Save sound" and "Save picture" by their keys: the camera's sound as
+// decoded and the view as shown go into the user data folder under the
+// camera's name and the time, and a message names each file.
+TEST_F(FrameTest, SaveSoundAndPictureKeepEvidenceInTheDataFolder) {
+  const QString folder = QDir::home().filePath("kx-evidence");
+  ASSERT_TRUE(QDir(folder).removeRecursively());
+  Store("FolderLog", folder);
+  Start();
+  // Without a window manager nothing gives the window back its focus after a message.
+  const auto key = [&](Qt::Key k, Qt::KeyboardModifiers modifiers) {
+    Main()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(Main()));
+    QTest::keyClick(Main(), k, modifiers);
+  };
+  const auto saveSound = [&] { key(Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier); };
+  saveSound();
+  EXPECT_EQ(boxes_, QStringList{"No sound has come from the camera since the last start: there is nothing to save."});
+
+  StartPreview();
+  ASSERT_TRUE(WaitFor([&] { return View()->KeptSound().Frames() >= 2 * 48000; }));
+  const QString stem = QRegularExpression::escape(folder + "/" + camera_.mid(7).replace(':', '_') + "_av ") +
+                       "\\d{4}-\\d\\d-\\d\\d \\d\\d-\\d\\d-\\d\\d";
+  boxes_.clear();
+  saveSound();
+  ASSERT_EQ(boxes_.size(), 1);
+  QRegularExpressionMatch m =
+      QRegularExpression("^The sound is saved as:\\n(" + stem + "\\.wav)$").match(boxes_[0]);
+  ASSERT_TRUE(m.hasMatch()) << boxes_[0].toStdString();
+  const QByteArray wav = FileBytes(m.captured(1));
+  ASSERT_GT(wav.size(), 44);
+  const auto le = [&](int at, int bytes) {
+    uint32_t v = 0;
+    for (int i = bytes - 1; i >= 0; --i) v = (v << 8) | static_cast<uint8_t>(wav[at + i]);
+    return v;
+  };
+  // RIFF, then "fmt " (IEEE float, 2 channels, 48 kHz), "fact", "data".
+  EXPECT_EQ(wav.left(4), "RIFF");
+  EXPECT_EQ(wav.mid(12, 4), "fmt ");
+  EXPECT_EQ(le(20, 2), 3u);
+  EXPECT_EQ(le(22, 2), 2u);
+  EXPECT_EQ(le(24, 4), 48000u);
+  ASSERT_EQ(wav.mid(50, 4), "data");
+  const uint32_t frames = le(54, 4) / 8;
+  EXPECT_GE(frames, 2u * 48000);
+  EXPECT_LE(frames, 10u * 48000);
+  ASSERT_EQ(static_cast<qsizetype>(58 + frames * 8), wav.size());
+  std::vector<int16_t> left(frames);
+  for (uint32_t i = 0; i < frames; ++i) {
+    float v;
+    std::memcpy(&v, wav.constData() + 58 + i * 8, 4);
+    left[i] = static_cast<int16_t>(std::lround(v * 32767));
+  }
+  EXPECT_NEAR(test::AnalyseTone(left, 48000).frequency, 1000.0, 5.0);
+
+  boxes_.clear();
+  key(Qt::Key_S, Qt::ControlModifier);  // Save picture
+  ASSERT_EQ(boxes_.size(), 1);
+  m = QRegularExpression("^The picture is saved as:\\n(" + stem + "\\.png)$").match(boxes_[0]);
+  ASSERT_TRUE(m.hasMatch()) << boxes_[0].toStdString();
+  const QImage picture(m.captured(1), "PNG");
+  EXPECT_EQ(picture.size(), View()->size());
+  // The camera's colour bars under the monitor, as the window shows them.
+  const QRgb bar = picture.pixel(picture.width() / 20, picture.height() / 4);
+  EXPECT_TRUE(qRed(bar) > 120 && qGreen(bar) > 120 && qBlue(bar) > 120) << std::hex << bar;
 }
 
 TEST_F(FrameTest, InfoCommandShowsAndHidesTheBar) {

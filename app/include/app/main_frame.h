@@ -26,6 +26,7 @@ class CDrawView;
 class CPreviewCommands;
 class CSettingCommands;
 class CDeviceCommands;
+class CEvidenceCommands;
 class CMeasurePanel;
 
 // Command id -> what it does and its update state.
@@ -137,6 +138,7 @@ class CMainFrame : public QMainWindow, public ui::RibbonOwner, public IPreviewHo
   std::unique_ptr<CPreviewCommands> m_pPreview;
   std::unique_ptr<CSettingCommands> m_pSettings;
   std::unique_ptr<CDeviceCommands> m_pDevices;
+  std::unique_ptr<CEvidenceCommands> m_pEvidence;
   std::mutex m_csMessages;
   std::vector<std::function<void()>> m_messages;
   bool m_bDrainPosted = false;  // under m_csMessages
