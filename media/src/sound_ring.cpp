@@ -27,6 +27,7 @@ void CSoundRing::Push(const float* interleaved, size_t frames) {
 std::vector<float> CSoundRing::Snapshot() const {
   const size_t ch = static_cast<size_t>(m_channels);
   std::lock_guard<std::mutex> lock(m_lock);
+  if (m_held == 0) return {};
   std::vector<float> out(m_held * ch);
   const size_t start = (m_next + m_capacity - m_held) % m_capacity;
   const size_t first = std::min(m_held, m_capacity - start);

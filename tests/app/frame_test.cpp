@@ -508,6 +508,8 @@ TEST_F(FrameTest, SaveSoundAndPictureKeepEvidenceInTheDataFolder) {
   ASSERT_TRUE(QDir(folder).removeRecursively());
   Store("FolderLog", folder);
   Start();
+  EXPECT_EQ(Action(ID_SAVE_PICTURE)->toolTip(), "Save picture (Ctrl+S)");
+  EXPECT_EQ(Action(ID_SAVE_SOUND)->toolTip(), "Save sound (Ctrl+Shift+S)");
   // Without a window manager nothing gives the window back its focus after a message.
   const auto key = [&](Qt::Key k, Qt::KeyboardModifiers modifiers) {
     Main()->activateWindow();
