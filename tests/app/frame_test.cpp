@@ -430,9 +430,9 @@ TEST_F(FrameTest, NewCameraWhilePlayingSwitchesToTheNewStream) {
 
 // The camera opens on the decode thread: while a port that never answers
 // holds the open, the window takes keys and paints the turning spinner, and
-// Stop and closing the window cancel the open instead of waiting for its
-// timeout. All by keyboard.
-TEST_F(FrameTest, WindowWorksWhileACameraOpensAndStopOrCloseCancelTheOpen) {
+// Stop, New camera and closing the window cancel the open instead of waiting
+// for its timeout. All by keyboard.
+TEST_F(FrameTest, WindowWorksWhileACameraOpensAndStopNewCameraOrCloseCancelIt) {
   SilentPort silent;
   ASSERT_GT(silent.Port(), 0);
   Store("OpenTimeout", "60000");  // the watchdog never fires within this test
@@ -485,13 +485,26 @@ TEST_F(FrameTest, WindowWorksWhileACameraOpensAndStopOrCloseCancelTheOpen) {
   const QImage idle = View()->LastFrame().copy(middle);
   for (const QImage& shown : spinner) EXPECT_NE(shown, idle);
 
-  // Closing the window during an open.
+  // New camera during an open: the open is cancelled and the new camera plays.
   QTest::keyClick(Main(), Qt::Key_F5);
+  ASSERT_TRUE(WaitFor(opening));
+  QString next = camera_ + "/av";
+  app_->m_urlPrompt = [&](QWidget*, QString& u) {
+    u = next;
+    return true;
+  };
+  QTest::keyClick(Main(), Qt::Key_N, Qt::ControlModifier);
+  EXPECT_EQ(session.m_stats.openStops.load(), 2);
+  ASSERT_TRUE(WaitFor([&] { return Main()->InfoBar()->AudioText().startsWith("Codec: [AAC"); }));
+
+  // Back to the silent port while playing, and the window closed during that open.
+  next = url;
+  QTest::keyClick(Main(), Qt::Key_N, Qt::ControlModifier);
   ASSERT_TRUE(WaitFor(opening));
   QTest::keyClick(Main(), Qt::Key_Q, Qt::ControlModifier);
   EXPECT_FALSE(Main()->isVisible());
   EXPECT_TRUE(session.IsIdle());
-  EXPECT_EQ(session.m_stats.openStops.load(), 2);
+  EXPECT_EQ(session.m_stats.openStops.load(), 3);
   EXPECT_EQ(session.m_stats.openFailures.load(), 0);
   EXPECT_EQ(session.m_pOpenWatchdog->bTimedOut.load(), 0);
   QCoreApplication::processEvents();
