@@ -1,7 +1,8 @@
-// The preview view's media side: the RTSP input opened under a time limit,
-// the chosen streams and their decoders, the frame queue and the decode
-// thread that turns packets into BGRA pictures and device-format audio and
-// reconnects after a drop. Runs with or without a window (see IPreviewHost).
+// The preview view's media side: the RTSP input opened under a time limit
+// (on the caller's thread, or for a window on the decode thread), the chosen
+// streams and their decoders, the frame queue and the decode thread that
+// turns packets into BGRA pictures and device-format audio and reconnects
+// after a drop. Runs with or without a window (see IPreviewHost).
 #pragma once
 
 #include <atomic>
