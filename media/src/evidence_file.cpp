@@ -19,7 +19,9 @@ void Put32(std::vector<uint8_t>& out, uint32_t v) {
   Put16(out, v & 0xFFFF);
   Put16(out, v >> 16);
 }
-void PutTag(std::vector<uint8_t>& out, const char* tag) { out.insert(out.end(), tag, tag + 4); }
+void PutTag(std::vector<uint8_t>& out, const char* tag) {
+  for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(tag[i]));
+}
 
 constexpr uint16_t kFormatPcm = 1, kFormatFloat = 3;
 
