@@ -148,8 +148,7 @@ void CPreviewSession::DoPreviewStart(OpenOn on) {
     if (proc == DecodeProc::None) return;
   } else {
     // The spinner from the command on, not from when the thread gets going.
-    m_bBusy = 1;
-    m_spinner.Reset();
+    SetBusy();
   }
   m_bThreadAlive.store(true, std::memory_order_release);
   m_decodeThread = std::thread([this, proc] { DecodeThreadMain(proc); });
