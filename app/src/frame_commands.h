@@ -35,6 +35,25 @@ class CPreviewCommands {
   CMainFrame& m_frame;
 };
 
+// "Save picture", "Save sound" and the backstage's entry that opens the user
+// data folder where they go.
+class CEvidenceCommands {
+ public:
+  explicit CEvidenceCommands(CMainFrame& frame) : m_frame(frame) {}
+  void Register(CCommandMap& map);
+
+  void SavePicture();
+  void SaveSound();
+  void OpenFolder();
+
+ private:
+  // In the user data folder, named for the camera and the time now.
+  QString FilePath(const char16_t* extension) const;
+  // The message naming the file, or the reason it could not be written.
+  void Tell(uint32_t savedId, const QString& path, const QString& reason);
+  CMainFrame& m_frame;
+};
+
 // The commands that change one stored setting: the layout, mode and view
 // buttons, colours, palettes, the three option combo boxes, "Preview" and the
 // measurement panel's button.

@@ -146,6 +146,7 @@ void AddBackstagePages(ui::Ribbon& ribbon, QWidget* optionsPage) {
   backstage->SetPageCaptions(true);
   // The form pages come first ("Options"); then the about box and exit.
   if (optionsPage) backstage->AddPage(Str(IDS_OPTIONS), optionsPage);
+  backstage->AddCommand(static_cast<int>(ID_OPEN_DATA_FOLDER), Str(IDS_OPEN_DATA_FOLDER));
   backstage->AddCommand(static_cast<int>(ID_APP_ABOUT), Str(IDS_ABOUT_ENTRY));
   backstage->AddCommand(static_cast<int>(ID_APP_EXIT), Str(IDS_EXIT));
 }

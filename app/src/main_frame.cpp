@@ -45,12 +45,14 @@ CMainFrame::CMainFrame(CkxWaveApp& app)
     : m_app(app),
       m_pPreview(std::make_unique<CPreviewCommands>(*this)),
       m_pSettings(std::make_unique<CSettingCommands>(*this)),
-      m_pDevices(std::make_unique<CDeviceCommands>(*this)) {
+      m_pDevices(std::make_unique<CDeviceCommands>(*this)),
+      m_pEvidence(std::make_unique<CEvidenceCommands>(*this)) {
   setObjectName(app.m_strWindowClass);
   setWindowIcon(app.WindowIcon());
   m_pPreview->Register(m_commands);
   m_pSettings->Register(m_commands);
   m_pDevices->Register(m_commands);
+  m_pEvidence->Register(m_commands);
   m_commands.Add(ID_APP_EXIT, [this] { close(); });
   m_commands.Add(ID_APP_ABOUT, [this] { m_app.OnAppAbout(); });
 }
@@ -250,6 +252,13 @@ void CMainFrame::OnCameraInfo(int wParam, const QString& text) {
 
 void CMainFrame::CameraInfo(CameraInfoLine line, const std::u16string& text) {
   PostCameraInfo(static_cast<int>(line), text);
+}
+
+// Start becomes available again after an open that failed on the decode thread.
+void CMainFrame::DecodeThreadEnded() {
+  Post([this] {
+    if (m_pRibbon) m_pRibbon->UpdateState();
+  });
 }
 
 // Shown without blocking: the window stays usable, and closing it (also by

@@ -35,8 +35,12 @@ bool CPreviewCommands::HasDecodeThread() const {
   return m_frame.View() && m_frame.View()->Session().HasDecodeThread();
 }
 
+// The window opens the camera on the decode thread: keys, repaints and the
+// spinner go on while a camera is slow to answer, and Stop cancels the open.
 void CPreviewCommands::Start() {
-  if (ClientEnabled()) m_frame.View()->Session().Start();
+  if (!ClientEnabled() || HasDecodeThread()) return;
+  m_frame.View()->KeptSound().Clear();  // the sound to save is this start's
+  m_frame.View()->Session().Start(CPreviewSession::OpenOn::DecodeThread);
 }
 
 void CPreviewCommands::Stop() {
@@ -57,12 +61,16 @@ void CPreviewCommands::NewCamera() {
   if (!view) return;
   CPreviewSession& session = view->Session();
   session.SetURL(url.toStdU16String());
-  if (session.m_bPlaying.load() == 1) {
+  const bool playing = session.m_bPlaying.load() == 1;
+  if (playing) {
     session.m_bPlaying = 0;
     session.StopPreview();
     session.ClearFrameQueue();
+  }
+  view->KeptSound().Clear();  // no sound of the last camera under the new one's name
+  if (playing) {
     session.m_bPlaying = 1;
-    session.DoPreviewStart();
+    session.DoPreviewStart(CPreviewSession::OpenOn::DecodeThread);
   }
 }
 

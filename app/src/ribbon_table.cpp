@@ -77,6 +77,10 @@ constexpr Element kCamera[] = {
     Button(ID_ADD_BOOKMARK, 23, "Ctrl+D"),
     Button(ID_EDIT_BOOKMARK, 24),
 };
+constexpr Element kEvidence[] = {
+    Button(ID_SAVE_PICTURE, 27, "Ctrl+S"),
+    Button(ID_SAVE_SOUND, 28, "Ctrl+Shift+S"),
+};
 constexpr Element kLayout[] = {
     ChoiceButton(ID_SHOW_ALL, 3, &S::ShowWidgets, 0),
     ChoiceButton(ID_SHOW_AUDIO, 20, &S::ShowWidgets, 1),
@@ -148,7 +152,7 @@ constexpr Element kMeasure[] = {
 };
 
 constexpr Panel kPreviewPanels[] = {
-    {4010, kControl}, {4019, kCamera}, {4011, kLayout}, {4012, kPreviewColor}, {4013, kAudioMonitor},
+    {4010, kControl}, {4019, kCamera}, {4021, kEvidence}, {4011, kLayout}, {4012, kPreviewColor}, {4013, kAudioMonitor},
 };
 constexpr Panel kMeasurePanels[] = {{4020, kMeasure}};
 constexpr Panel kPeakPanels[] = {{4012, kPeakColor}};

@@ -52,9 +52,9 @@ CPreviewSession::~CPreviewSession() {
   avformat_network_deinit();
 }
 
-void CPreviewSession::Start() {
+void CPreviewSession::Start(OpenOn on) {
   m_bPlaying = 1;
-  DoPreviewStart();
+  DoPreviewStart(on);
 }
 
 void CPreviewSession::Stop() {
@@ -138,12 +138,18 @@ void CPreviewSession::ShowMessage(MessageIcon icon, uint32_t textId) {
   if (!StopRequested()) m_host.MessageBox(icon, ResStr(textId));
 }
 
-void CPreviewSession::DoPreviewStart() {
-  if (HasDecodeThread()) return;  // a running (or reconnecting) preview is left alone
+void CPreviewSession::DoPreviewStart(OpenOn on) {
+  if (HasDecodeThread()) return;  // an opening, running or reconnecting preview is left alone
   if (m_decodeThread.joinable()) m_decodeThread.join();  // the last one ended by itself
   ClearStopRequest();
-  const DecodeProc proc = OpenStream(false);
-  if (proc == DecodeProc::None) return;
+  DecodeProc proc = DecodeProc::None;
+  if (on == OpenOn::Caller) {
+    proc = OpenStream(false);
+    if (proc == DecodeProc::None) return;
+  } else {
+    // The spinner from the command on, not from when the thread gets going.
+    SetBusy();
+  }
   m_bThreadAlive.store(true, std::memory_order_release);
   m_decodeThread = std::thread([this, proc] { DecodeThreadMain(proc); });
 }
@@ -236,7 +242,7 @@ CPreviewSession::InputResult CPreviewSession::OpenInput(const std::string& url, 
   return info < 0 ? InputResult::NoStreamInfo : InputResult::Open;
 }
 
-DecodeProc CPreviewSession::OpenStream(bool reconnecting) {
+DecodeProc CPreviewSession::OpenStream(bool onDecodeThread) {
   // 1. Connecting indicator, analysis and information bar.
   SetBusy();
   ResetAnalysis();
@@ -260,15 +266,20 @@ DecodeProc CPreviewSession::OpenStream(bool reconnecting) {
     input = StopRequested() ? InputResult::NoStreamInfo : OpenInput(url, ProbeLimits::Full(), timeoutMs, false);
   }
   if (input == InputResult::OpenFailed) {
-    LogError(ResStrEnglish(3330));
-    m_stats.openFailures++;
-    // A stop that aborted a reconnection is no error to show.
-    if (!StopRequested()) ShowMessage(MessageIcon::Error, 3330);
+    // An open that a stop cancelled is no camera fault: nothing to log or show.
+    if (StopRequested()) {
+      m_stats.openStops++;
+    } else {
+      LogError(ResStrEnglish(3330));
+      m_stats.openFailures++;
+      ShowMessage(MessageIcon::Error, 3330);
+    }
     SetIdle();
     return DecodeProc::None;
   }
   // An input without stream information is closed again.
   if (input == InputResult::NoStreamInfo) {
+    if (StopRequested()) m_stats.openStops++;
     CloseStream();
     SetIdle();
     return DecodeProc::None;
@@ -341,8 +352,8 @@ DecodeProc CPreviewSession::OpenStream(bool reconnecting) {
     }
   }
 
-  // 14. A reconnecting thread keeps a stop request that came meanwhile.
-  if (!reconnecting) ClearStopRequest();
+  // 14. A decode thread keeps a stop request that came meanwhile.
+  if (!onDecodeThread) ClearStopRequest();
 
   // 15. A decoder counts when one was found, even if it did not open.
   const bool videoOk = video >= 0 && m_pVideoCodec;
@@ -368,7 +379,8 @@ DecodeProc CPreviewSession::OpenStream(bool reconnecting) {
 void CPreviewSession::DecodeThreadMain(DecodeProc proc) {
   static std::atomic<uint32_t> nextId{1};
   pthread_setname_np(pthread_self(), "kx-decode");  // to tell it apart in top and perf
-  for (;;) {
+  if (proc == DecodeProc::None) proc = OpenStream(true);  // a start that opens here
+  while (proc != DecodeProc::None) {
     // A stop that came while the stream opened (a reconnection, or a Stop
     // right after Start) ends here: no run, no call into the host.
     TestPoint(SessionPoint::BeforeRun);
@@ -387,9 +399,12 @@ void CPreviewSession::DecodeThreadMain(DecodeProc proc) {
     if (proc == DecodeProc::AV) LogInfo(std::string_view("call DoPreviewStart ..."));
     m_stats.reconnections++;
     proc = OpenStream(true);
-    if (proc == DecodeProc::None) break;
   }
   m_bThreadAlive.store(false, std::memory_order_release);
+  // Ended by itself (a failed open, a run that could not reconnect): the
+  // window's commands follow. A stop's caller does that itself, and may be
+  // destroying the host.
+  if (!StopRequested()) m_host.DecodeThreadEnded();
 }
 
 }  // namespace kx

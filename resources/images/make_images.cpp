@@ -9,7 +9,7 @@
 //                    video camera and a row of level bars;
 //   app_icon_N.png   the program's icon at N = 16 ... 256 pixels, the same
 //                    drawing as kxToneScope.svg (a 256-unit square).
-//   ribbon_2000.png, ribbon_2000@2x.png  the ribbon's 27 large command images,
+//   ribbon_2000.png, ribbon_2000@2x.png  the ribbon's 29 large command images,
 //                    32 x 32 each in one row (64 x 64 in the 200 % copy);
 //   ribbon_2002.png, ribbon_2002@2x.png  the 11 opacity palette items
 //                    (100 % ... 5 %), 32 x 32 each;
@@ -151,6 +151,18 @@ void Plus(QPainter& p, QPointF c) {
   p.setPen(Stroke(Qt::white, 2.2));
   p.drawLine(c + QPointF(-3.2, 0), c + QPointF(3.2, 0));
   p.drawLine(c + QPointF(0, -3.2), c + QPointF(0, 3.2));
+}
+
+// The save mark: a white arrow down into a tray on a blue disc, lower right.
+void SaveMark(QPainter& p, QPointF c) {
+  p.setPen(Qt::NoPen);
+  p.setBrush(kBlue);
+  p.drawEllipse(c, 7, 7);
+  p.setPen(Stroke(Qt::white, 2));
+  p.drawLine(c + QPointF(0, -4.2), c + QPointF(0, 1.8));
+  p.drawLine(c + QPointF(-3, -1), c + QPointF(0, 2));
+  p.drawLine(c + QPointF(3, -1), c + QPointF(0, 2));
+  p.drawLine(c + QPointF(-3.6, 4.2), c + QPointF(3.6, 4.2));
 }
 
 void Meter(QPainter& p, int lit, const QColor& c) {
@@ -365,12 +377,30 @@ void DrawCommand(QPainter& p, int index) {
       p.drawEllipse(QPointF(16, 16), 3.2, 4.6);
       break;
     }
+    case 27: {  // Save picture: a framed picture with hills and a sun
+      p.setPen(Stroke(kLight, 1.6));
+      p.setBrush(QColor(0x2E, 0x3A, 0x46));
+      p.drawRect(QRectF(2.5, 4.5, 23, 18));
+      QPolygonF hills;
+      hills << QPointF(4, 21) << QPointF(10, 12) << QPointF(14, 17) << QPointF(18, 13) << QPointF(24, 21);
+      p.setPen(Qt::NoPen);
+      p.setBrush(kGreen);
+      p.drawPolygon(hills);
+      p.setBrush(kYellow);
+      p.drawEllipse(QPointF(19, 9.5), 2.6, 2.6);
+      SaveMark(p, QPointF(24, 24));
+      break;
+    }
+    case 28:  // Save sound: a waveform
+      Sine(p, QRectF(2, 5, 20, 15), 2, kYellow);
+      SaveMark(p, QPointF(24, 24));
+      break;
     default:
       break;
   }
 }
 
-constexpr int kRibbonImages = 27;
+constexpr int kRibbonImages = 29;
 
 QImage RibbonImages(int scale) {
   QImage img(kRibbonImages * 32 * scale, 32 * scale, QImage::Format_ARGB32_Premultiplied);

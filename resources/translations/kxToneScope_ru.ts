@@ -1586,5 +1586,63 @@ The change is kept while the program runs.</source>
         <comment>33141</comment>
         <translation>Начать измерения заново: накопление громкости, пики и счётчики с нуля</translation>
     </message>
+    <message>
+        <source>Evidence</source>
+        <comment>4021</comment>
+        <translation>Фиксация</translation>
+    </message>
+    <message>
+        <source>The picture is saved as:
+%s</source>
+        <comment>5413</comment>
+        <translation>Снимок сохранён в файл:
+%s</translation>
+    </message>
+    <message>
+        <source>The sound is saved as:
+%s</source>
+        <comment>5414</comment>
+        <translation>Звук сохранён в файл:
+%s</translation>
+    </message>
+    <message>
+        <source>The file cannot be saved:
+%s
+%s</source>
+        <comment>5415</comment>
+        <translation>Не удаётся сохранить файл:
+%s
+%s</translation>
+    </message>
+    <message>
+        <source>No sound has come from the camera since the last start: there is nothing to save.</source>
+        <comment>5416</comment>
+        <translation>С последнего запуска от камеры не пришло звука: сохранять нечего.</translation>
+    </message>
+    <message>
+        <source>Open data &amp;folder</source>
+        <comment>5417</comment>
+        <translation>Открыть &amp;папку данных</translation>
+    </message>
+    <message>
+        <source>Save picture</source>
+        <comment>33042</comment>
+        <translation>Сохранить снимок</translation>
+    </message>
+    <message>
+        <source>Save sound</source>
+        <comment>33043</comment>
+        <translation>Сохранить звук</translation>
+    </message>
+    <message>
+        <source>Save the picture and the monitor as shown to a PNG file in the user data folder</source>
+        <comment>33142</comment>
+        <translation>Сохранить изображение с монитором, как они видны, в файл PNG в папке данных пользователя</translation>
+    </message>
+    <message>
+        <source>Save the last 10 seconds of the camera&apos;s sound, as decoded and before the volume, to a WAV file in the user data folder</source>
+        <comment>33143</comment>
+        <translation>Сохранить последние 10 секунд звука камеры, как он декодирован, до регулятора громкости, в файл WAV в папке данных пользователя</translation>
+    </message>
 </context>
 </TS>

@@ -8,8 +8,14 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -54,6 +60,40 @@ SinkInput OurSinkInput() {
   if (std::regex_search(list, m, std::regex("Volume: [^\\n]*?(\\d+)%"))) in.percent = std::stoi(m[1]);
   return in;
 }
+
+// A port that takes connections and never answers: the kernel completes
+// them into the backlog and nobody reads, as a camera hung in its RTSP server.
+class SilentPort {
+ public:
+  SilentPort() : fd_(socket(AF_INET, SOCK_STREAM, 0)) {
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    if (fd_ < 0 || bind(fd_, reinterpret_cast<sockaddr*>(&a), len) != 0 || listen(fd_, 8) != 0 ||
+        getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len) != 0)
+      return;
+    port_ = ntohs(a.sin_port);
+  }
+  ~SilentPort() {
+    if (fd_ >= 0) close(fd_);
+  }
+  int Port() const { return port_; }
+
+ private:
+  int fd_;
+  int port_ = 0;
+};
+
+// Counts the paint events a widget gets.
+class PaintCounter : public QObject {
+ public:
+  int paints = 0;
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) ++paints;
+    return false;
+  }
+};
 
 class FrameTest : public test::ProgramTest {
  protected:
@@ -386,6 +426,159 @@ TEST_F(FrameTest, NewCameraWhilePlayingSwitchesToTheNewStream) {
   EXPECT_EQ(panel->ValueText(CMeasurePanel::kIntegrated), QString::fromUtf8("\u2014"));
   EXPECT_EQ(panel->VerdictLines().at(0).text, "No audio in this stream");
   EXPECT_TRUE(Enabled(ID_PREVIEW_STOP));
+}
+
+// The camera opens on the decode thread: while a port that never answers
+// holds the open, the window takes keys and paints the turning spinner, and
+// Stop, New camera and closing the window cancel the open instead of waiting
+// for its timeout. All by keyboard.
+TEST_F(FrameTest, WindowWorksWhileACameraOpensAndStopNewCameraOrCloseCancelIt) {
+  SilentPort silent;
+  ASSERT_GT(silent.Port(), 0);
+  Store("OpenTimeout", "60000");  // the watchdog never fires within this test
+  Start();
+  const QString url = QString("rtsp://127.0.0.1:%1/cam").arg(silent.Port());
+  app_->m_urlPrompt = [&](QWidget*, QString& u) {
+    u = url;
+    return true;
+  };
+  Command(ID_NEW_CAMERA);
+  CPreviewSession& session = View()->Session();
+  PaintCounter painted;
+  View()->installEventFilter(&painted);
+  Main()->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(Main()));
+  const QRect middle(View()->width() / 2 - 64, View()->height() / 2 - 64, 128, 128);
+  const auto opening = [&] { return session.m_pOpenWatchdog->bOpening.load(); };
+
+  QTest::keyClick(Main(), Qt::Key_F5);  // Start
+  ASSERT_TRUE(WaitFor(opening));
+  EXPECT_TRUE(Enabled(ID_PREVIEW_STOP)) << "an open can be stopped";
+  EXPECT_FALSE(Enabled(ID_PREVIEW_START));
+  ASSERT_FALSE(Main()->Ribbon()->IsFolded());
+  QTest::keyClick(Main(), Qt::Key_F1, Qt::ControlModifier);
+  EXPECT_TRUE(Main()->Ribbon()->IsFolded());
+  // Frames painted by the window while the open runs show the spinner turning.
+  std::vector<QImage> spinner;
+  ASSERT_TRUE(WaitFor([&] {
+    const int before = painted.paints;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    if (painted.paints == before) return false;
+    const QImage crop = View()->LastFrame().copy(middle);
+    if (spinner.empty() || spinner.back() != crop) spinner.push_back(crop);
+    return spinner.size() >= 3;
+  }));
+  EXPECT_TRUE(opening()) << "all of this happened during the open";
+
+  QTest::keyClick(Main(), Qt::Key_F5, Qt::ShiftModifier);  // Stop
+  EXPECT_FALSE(session.HasDecodeThread());
+  EXPECT_TRUE(session.IsIdle());
+  // Cancelled, not timed out: no failure counted, the watchdog's timer still
+  // pending, no "Error rtsp url!" on its way.
+  EXPECT_EQ(session.m_stats.openStops.load(), 1);
+  EXPECT_EQ(session.m_stats.openFailures.load(), 0);
+  EXPECT_EQ(session.m_pOpenWatchdog->bTimedOut.load(), 0);
+  EXPECT_TRUE(Enabled(ID_PREVIEW_START));
+  // The idle view has no spinner in the middle.
+  const uint64_t frames = View()->FramesPresented();
+  ASSERT_TRUE(WaitFor([&] { return View()->FramesPresented() > frames + 2; }));
+  const QImage idle = View()->LastFrame().copy(middle);
+  for (const QImage& shown : spinner) EXPECT_NE(shown, idle);
+
+  // New camera during an open: the open is cancelled and the new camera plays.
+  QTest::keyClick(Main(), Qt::Key_F5);
+  ASSERT_TRUE(WaitFor(opening));
+  QString next = camera_ + "/av";
+  app_->m_urlPrompt = [&](QWidget*, QString& u) {
+    u = next;
+    return true;
+  };
+  QTest::keyClick(Main(), Qt::Key_N, Qt::ControlModifier);
+  EXPECT_EQ(session.m_stats.openStops.load(), 2);
+  ASSERT_TRUE(WaitFor([&] { return Main()->InfoBar()->AudioText().startsWith("Codec: [AAC"); }));
+
+  // Back to the silent port while playing, and the window closed during that open.
+  next = url;
+  QTest::keyClick(Main(), Qt::Key_N, Qt::ControlModifier);
+  ASSERT_TRUE(WaitFor(opening));
+  QTest::keyClick(Main(), Qt::Key_Q, Qt::ControlModifier);
+  EXPECT_FALSE(Main()->isVisible());
+  EXPECT_TRUE(session.IsIdle());
+  EXPECT_EQ(session.m_stats.openStops.load(), 3);
+  EXPECT_EQ(session.m_stats.openFailures.load(), 0);
+  EXPECT_EQ(session.m_pOpenWatchdog->bTimedOut.load(), 0);
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(boxes_.isEmpty()) << boxes_.join("|").toStdString();
+  for (QWidget* w : QApplication::topLevelWidgets())
+    EXPECT_FALSE(qobject_cast<QMessageBox*>(w) && w->isVisible()) << w->windowTitle().toStdString();
+}
+
+// "Save sound" and "Save picture" by their keys: the camera's sound as
+// decoded and the view as shown go into the user data folder under the
+// camera's name and the time, and a message names each file.
+TEST_F(FrameTest, SaveSoundAndPictureKeepEvidenceInTheDataFolder) {
+  const QString folder = QDir::home().filePath("kx-evidence");
+  ASSERT_TRUE(QDir(folder).removeRecursively());
+  Store("FolderLog", folder);
+  Start();
+  EXPECT_EQ(Action(ID_SAVE_PICTURE)->toolTip(), "Save picture (Ctrl+S)");
+  EXPECT_EQ(Action(ID_SAVE_SOUND)->toolTip(), "Save sound (Ctrl+Shift+S)");
+  // Without a window manager nothing gives the window back its focus after a message.
+  const auto key = [&](Qt::Key k, Qt::KeyboardModifiers modifiers) {
+    Main()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(Main()));
+    QTest::keyClick(Main(), k, modifiers);
+  };
+  const auto saveSound = [&] { key(Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier); };
+  saveSound();
+  EXPECT_EQ(boxes_, QStringList{"No sound has come from the camera since the last start: there is nothing to save."});
+
+  StartPreview();
+  ASSERT_TRUE(WaitFor([&] { return View()->KeptSound().Frames() >= 2 * 48000; }));
+  const QString stem = QRegularExpression::escape(folder + "/" + camera_.mid(7).replace(':', '_') + "_av ") +
+                       "\\d{4}-\\d\\d-\\d\\d \\d\\d-\\d\\d-\\d\\d";
+  boxes_.clear();
+  saveSound();
+  ASSERT_EQ(boxes_.size(), 1);
+  QRegularExpressionMatch m =
+      QRegularExpression("^The sound is saved as:\\n(" + stem + "\\.wav)$").match(boxes_[0]);
+  ASSERT_TRUE(m.hasMatch()) << boxes_[0].toStdString();
+  const QByteArray wav = FileBytes(m.captured(1));
+  ASSERT_GT(wav.size(), 44);
+  const auto le = [&](int at, int bytes) {
+    uint32_t v = 0;
+    for (int i = bytes - 1; i >= 0; --i) v = (v << 8) | static_cast<uint8_t>(wav[at + i]);
+    return v;
+  };
+  // RIFF, then "fmt " (IEEE float, 2 channels, 48 kHz), "fact", "data".
+  EXPECT_EQ(wav.left(4), "RIFF");
+  EXPECT_EQ(wav.mid(12, 4), "fmt ");
+  EXPECT_EQ(le(20, 2), 3u);
+  EXPECT_EQ(le(22, 2), 2u);
+  EXPECT_EQ(le(24, 4), 48000u);
+  ASSERT_EQ(wav.mid(50, 4), "data");
+  const uint32_t frames = le(54, 4) / 8;
+  EXPECT_GE(frames, 2u * 48000);
+  EXPECT_LE(frames, 10u * 48000);
+  ASSERT_EQ(static_cast<qsizetype>(58 + frames * 8), wav.size());
+  std::vector<int16_t> left(frames);
+  for (uint32_t i = 0; i < frames; ++i) {
+    float v;
+    std::memcpy(&v, wav.constData() + 58 + i * 8, 4);
+    left[i] = static_cast<int16_t>(std::lround(v * 32767));
+  }
+  EXPECT_NEAR(test::AnalyseTone(left, 48000).frequency, 1000.0, 5.0);
+
+  boxes_.clear();
+  key(Qt::Key_S, Qt::ControlModifier);  // Save picture
+  ASSERT_EQ(boxes_.size(), 1);
+  m = QRegularExpression("^The picture is saved as:\\n(" + stem + "\\.png)$").match(boxes_[0]);
+  ASSERT_TRUE(m.hasMatch()) << boxes_[0].toStdString();
+  const QImage picture(m.captured(1), "PNG");
+  EXPECT_EQ(picture.size(), View()->size());
+  // The camera's colour bars under the monitor, as the window shows them.
+  const QRgb bar = picture.pixel(picture.width() / 20, picture.height() / 4);
+  EXPECT_TRUE(qRed(bar) > 120 && qGreen(bar) > 120 && qBlue(bar) > 120) << std::hex << bar;
 }
 
 TEST_F(FrameTest, InfoCommandShowsAndHidesTheBar) {

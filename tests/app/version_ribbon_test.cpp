@@ -41,8 +41,8 @@ TEST(RibbonTable, CommandIdsAreUniqueAndDescriptionsFollowTooltips) {
           EXPECT_GE(e.image, 0) << e.id;
         }
       }
-  EXPECT_EQ(ids.size(), 34u);  // 33000-33027, 33029-33032, 33040-33041
-  EXPECT_EQ(buttons, 26);
+  EXPECT_EQ(ids.size(), 36u);  // 33000-33027, 33029-33032, 33040-33043
+  EXPECT_EQ(buttons, 28);
   EXPECT_EQ(ribbon::FindElement(ribbon::ID_DEVICE)->descriptionId, 33119u);
   EXPECT_EQ(ribbon::FindElement(33028), nullptr);
   EXPECT_EQ(ribbon::FindElement(0), nullptr);

@@ -66,6 +66,14 @@ int CTestHost::CountBoxes(const std::u16string& text) {
   for (auto& b : m_boxes) n += b.text == text;
   return n;
 }
+void CTestHost::DecodeThreadEnded() {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  ++m_endings;
+}
+int CTestHost::Endings() {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_endings;
+}
 int CTestHost::Clears() {
   std::lock_guard<std::mutex> lock(m_mutex);
   return m_clears;

@@ -38,6 +38,7 @@ class CTestHost : public IPreviewHost {
   void MessageBox(MessageIcon icon, const std::u16string& text) override;
   VideoSize WindowSize() override { return {800, 600}; }
   void ResizeTargets(int32_t width, int32_t height) override;
+  void DecodeThreadEnded() override;
 
   std::u16string VideoLine();
   std::u16string AudioLine();
@@ -45,6 +46,7 @@ class CTestHost : public IPreviewHost {
   int CountBoxes(const std::u16string& text);
   int Clears();
   int Resizes();
+  int Endings();  // DecodeThreadEnded calls
   // The kind of the newest camera-information call; Clear when none came.
   CameraInfoLine LastInfo();
 
@@ -52,7 +54,7 @@ class CTestHost : public IPreviewHost {
   std::mutex m_mutex;
   std::u16string m_video, m_audio;
   std::vector<Box> m_boxes;
-  int m_clears = 0, m_resizes = 0;
+  int m_clears = 0, m_resizes = 0, m_endings = 0;
   CameraInfoLine m_last = CameraInfoLine::Clear;
 };
 

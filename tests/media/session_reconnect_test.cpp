@@ -40,6 +40,38 @@ TEST(PreviewSessionOpen, NeverAnsweringPortFailsAfterOpenTimeout) {
   EXPECT_EQ(rig.session.m_pFormatCtx, nullptr);
 }
 
+// The window's start opens on the decode thread: a failing open says so as
+// before and then tells the host the thread ended; a stop cancels an open
+// without an error and without that word.
+TEST(PreviewSessionOpen, OpenOnTheDecodeThreadFailsAsBeforeOrIsCancelledByStop) {
+  CCameraServer silent({"--silent"});
+  ASSERT_GT(silent.Port(), 0);
+  const std::string url = silent.Url("/cam");
+  {
+    SessionRig rig(kOpenTimeoutMs);
+    rig.session.SetURL(std::u16string(url.begin(), url.end()));
+    rig.session.Start(CPreviewSession::OpenOn::DecodeThread);
+    EXPECT_TRUE(rig.session.HasDecodeThread());
+    ASSERT_TRUE(WaitUntil([&] { return rig.host.Endings() == 1; }));
+    EXPECT_EQ(rig.host.CountBoxes(u"Error rtsp url!"), 1) << "the box comes before the ending";
+    EXPECT_FALSE(rig.session.HasDecodeThread());
+    EXPECT_TRUE(rig.session.IsIdle());
+    EXPECT_EQ(rig.session.m_stats.openFailures.load(), 1);
+    EXPECT_EQ(rig.session.m_bPlaying.load(), 1);
+  }
+  SessionRig rig(60000);  // the watchdog cannot fire within this test
+  rig.session.SetURL(std::u16string(url.begin(), url.end()));
+  rig.session.Start(CPreviewSession::OpenOn::DecodeThread);
+  ASSERT_TRUE(WaitUntil([&] { return rig.session.m_pOpenWatchdog->bOpening.load(); }));
+  rig.session.Stop();
+  EXPECT_TRUE(rig.session.IsIdle());
+  EXPECT_EQ(rig.session.m_stats.openStops.load(), 1);
+  EXPECT_EQ(rig.session.m_stats.openFailures.load(), 0);
+  EXPECT_EQ(rig.session.m_pOpenWatchdog->bTimedOut.load(), 0);
+  EXPECT_TRUE(rig.host.Boxes().empty());
+  EXPECT_EQ(rig.host.Endings(), 0);
+}
+
 TEST(PreviewSessionOpen, DigestAuthenticatedMount) {
   const std::string password = "p@ss:w0rd";
   CCameraServer camera({"--auth", "kx:" + password, "--mount",

@@ -26,6 +26,7 @@ class CDrawView;
 class CPreviewCommands;
 class CSettingCommands;
 class CDeviceCommands;
+class CEvidenceCommands;
 class CMeasurePanel;
 
 // Command id -> what it does and its update state.
@@ -74,6 +75,7 @@ class CMainFrame : public QMainWindow, public ui::RibbonOwner, public IPreviewHo
   // IPreviewHost, for the view: texts and message boxes are queued.
   void CameraInfo(CameraInfoLine line, const std::u16string& text) override;
   void MessageBox(MessageIcon icon, const std::u16string& text) override;
+  void DecodeThreadEnded() override;
   VideoSize WindowSize() override;
   void ResizeTargets(int32_t, int32_t) override {}
 
@@ -136,6 +138,7 @@ class CMainFrame : public QMainWindow, public ui::RibbonOwner, public IPreviewHo
   std::unique_ptr<CPreviewCommands> m_pPreview;
   std::unique_ptr<CSettingCommands> m_pSettings;
   std::unique_ptr<CDeviceCommands> m_pDevices;
+  std::unique_ptr<CEvidenceCommands> m_pEvidence;
   std::mutex m_csMessages;
   std::vector<std::function<void()>> m_messages;
   bool m_bDrainPosted = false;  // under m_csMessages

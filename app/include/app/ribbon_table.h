@@ -49,6 +49,9 @@ enum : uint32_t {
   ID_EDIT_BOOKMARK = 33032,
   ID_MEASURE_PANEL = 33040,
   ID_MEASURE_RESET = 33041,
+  ID_SAVE_PICTURE = 33042,
+  ID_SAVE_SOUND = 33043,
+  ID_OPEN_DATA_FOLDER = 33044,  // the backstage's entry
   ID_CAMERA_INFO_BAR = 33133,
 };
 
@@ -112,6 +115,7 @@ inline constexpr uint32_t IDS_MAIN_DESCRIPTION = 3321;
 inline constexpr uint32_t IDS_OPTIONS = 3322;
 inline constexpr uint32_t IDS_EXIT = 3323;
 inline constexpr uint32_t IDS_ABOUT_ENTRY = 5412;  // "&About": the about box from the backstage
+inline constexpr uint32_t IDS_OPEN_DATA_FOLDER = 5417;  // "Open data &folder"
 inline constexpr uint32_t IDS_THEME_COLORS = 3012;
 inline constexpr uint32_t IDS_STANDARD_COLORS = 3013;
 inline constexpr int kMainButtonSize = 45;

@@ -25,9 +25,10 @@ struct VideoSize {
 };
 
 // The main frame and view as the session sees them. The session calls these
-// from the user-interface thread and from decode threads (reconnection), so
-// every call must return without waiting for the user-interface thread:
-// the UI thread may be waiting for the decode thread at that moment.
+// from the user-interface thread and from decode threads (an open there, a
+// reconnection), so every call must return without waiting for the
+// user-interface thread: the UI thread may be waiting for the decode thread
+// at that moment.
 // Implementations queue the work and copy the texts.
 class IPreviewHost {
  public:
@@ -44,6 +45,10 @@ class IPreviewHost {
   // thread for every picture, which it converts straight to that size;
   // {0, 0}: the camera's own size (a host that shows none, or scales itself).
   virtual VideoSize ShownPictureSize() { return {}; }
+  // The decode thread ended by itself (its open failed, or a run ended and
+  // could not reconnect), from that thread just before it returns: the
+  // commands that depend on a running preview may change.
+  virtual void DecodeThreadEnded() {}
 };
 
 // The analyser's input side.

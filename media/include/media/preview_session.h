@@ -1,7 +1,8 @@
-// The preview view's media side: the RTSP input opened under a time limit,
-// the chosen streams and their decoders, the frame queue and the decode
-// thread that turns packets into BGRA pictures and device-format audio and
-// reconnects after a drop. Runs with or without a window (see IPreviewHost).
+// The preview view's media side: the RTSP input opened under a time limit
+// (on the caller's thread, or for a window on the decode thread), the chosen
+// streams and their decoders, the frame queue and the decode thread that
+// turns packets into BGRA pictures and device-format audio and reconnects
+// after a drop. Runs with or without a window (see IPreviewHost).
 #pragma once
 
 #include <atomic>
@@ -89,6 +90,7 @@ struct SessionStats {
   std::atomic<int64_t> runs{0};                // decode runs started
   std::atomic<int64_t> reconnections{0};       // DoPreviewStart calls by an ending run
   std::atomic<int64_t> openFailures{0};        // "Error rtsp url!"
+  std::atomic<int64_t> openStops{0};           // opens and stream searches ended by a stop request
   std::atomic<int64_t> fullProbes{0};          // openings whose short stream search left parameters unknown
   std::atomic<int64_t> firstWrittenClockMicros{-1};  // audio clock of the run's first output chunk
   std::atomic<int32_t> lastProc{0};            // DecodeProc of the newest run
@@ -96,7 +98,7 @@ struct SessionStats {
 
 // The open timeout the session uses for a stored OpenTimeout: the stored
 // milliseconds, except that 0 or less means the default 4000 and more than a
-// minute means a minute (the open blocks the user-interface thread).
+// minute means a minute (the user waits for the open with the spinner).
 int32_t EffectiveOpenTimeout(int32_t storedMs);
 
 class CPreviewSession {
@@ -108,13 +110,21 @@ class CPreviewSession {
   CPreviewSession(const CPreviewSession&) = delete;
   CPreviewSession& operator=(const CPreviewSession&) = delete;
 
+  // Where a start opens the camera. Caller: on the calling thread, which
+  // returns when the open is done (the probe, the tests). DecodeThread: the
+  // decode thread is started at once and opens first, so a window's thread
+  // never waits for a camera; a stop cancels that open like a reconnection's.
+  enum class OpenOn { Caller, DecodeThread };
+
   // The main frame's Start and Stop commands.
-  void Start();
+  void Start(OpenOn on = OpenOn::Caller);
   void Stop();
 
-  // Opens m_strURL and, on success, starts one decode thread. Does nothing
-  // while a decode thread exists (running or reconnecting).
-  void DoPreviewStart();
+  // Opens m_strURL and, on success, starts one decode thread (with
+  // DecodeThread: starts the thread, which opens and then runs or ends).
+  // Does nothing while a decode thread exists (opening, running or
+  // reconnecting).
+  void DoPreviewStart(OpenOn on = OpenOn::Caller);
   // Stops and waits for the decode thread, resets the analysis, drains the
   // frame queue and, last, clears the camera information, so a thread that
   // was reconnecting cannot leave its lines behind.
@@ -127,7 +137,7 @@ class CPreviewSession {
 
   void SetURL(const std::u16string& url);
   std::u16string URL() const;
-  // True while a decode thread is alive (running or reconnecting).
+  // True while a decode thread is alive (opening, running or reconnecting).
   bool HasDecodeThread() const { return m_bThreadAlive.load(std::memory_order_acquire); }
   // True while nothing is open and no decode thread runs.
   bool IsIdle() const;
@@ -167,8 +177,9 @@ class CPreviewSession {
 
   // Steps 1 to 14 of a start: opens the input and its decoders, reports the
   // camera information and says which decode procedure fits. On None nothing
-  // stays open.
-  DecodeProc OpenStream(bool reconnecting);
+  // stays open. `onDecodeThread`: a stop request that comes meanwhile is
+  // kept for the thread's loop (the controlling thread is waiting for it).
+  DecodeProc OpenStream(bool onDecodeThread);
   // Steps 3 to 8 of a start: the input opened under the watchdog and its
   // streams searched within `limits`. Incomplete: a bounded search left a
   // stream's parameters unknown (the input stays open).
@@ -210,6 +221,7 @@ class CPreviewSession {
   std::atomic<int32_t> m_readLimitMs{4000};
 
  private:
+  // The thread body: None opens first (a start with OpenOn::DecodeThread).
   void DecodeThreadMain(DecodeProc proc);
   void ShowMessage(MessageIcon icon, uint32_t textId);
 
@@ -217,7 +229,9 @@ class CPreviewSession {
   uint64_t m_nBusyUntilPicture = 0;  // the first generation that ends the busy state, 0 for none
   mutable std::mutex m_csURL;
   std::u16string m_strURL;
-  std::thread m_decodeThread;  // started and joined by the controlling thread only
+  // Started and joined by the controlling thread only (the one that calls
+  // DoPreviewStart, StopPreview and the destructor); never detached.
+  std::thread m_decodeThread;
   std::atomic<bool> m_bThreadAlive{false};
 };
 

@@ -459,6 +459,10 @@ void CDrawView::CameraInfo(CameraInfoLine line, const std::u16string& text) {
   if (m_pFrame) m_pFrame->CameraInfo(line, text);
 }
 
+void CDrawView::DecodeThreadEnded() {
+  if (m_pFrame) m_pFrame->DecodeThreadEnded();
+}
+
 void CDrawView::MessageBox(MessageIcon icon, const std::u16string& text) {
   if (m_pFrame)
     m_pFrame->MessageBox(icon, text);

@@ -31,6 +31,7 @@
 #include "media/preview_host.h"
 #include "media/preview_session.h"
 #include "media/session_adapters.h"
+#include "media/sound_ring.h"
 #include "monitor/analyser.h"
 #include "monitor/draw/layout.h"
 #include "monitor/draw/qt_canvas.h"
@@ -62,10 +63,12 @@ class COutputPeakMeter : public IOutputPeakMeter {
 
 // The analyser's feed with the sound measurements beside it: both get every
 // chunk and both are reset together (Start, Stop, New camera, reconnection).
+// The kept sound gets every chunk too but outlives those resets: "Save sound"
+// after a Stop or a drop still has what was heard.
 class CViewAnalysisFeed : public IAnalysisFeed {
  public:
-  CViewAnalysisFeed(CSpectrumAnalyser& analyser, measure::CMeasureWorker& measure)
-      : m_analyser(analyser), m_measure(measure) {}
+  CViewAnalysisFeed(CSpectrumAnalyser& analyser, measure::CMeasureWorker& measure, CSoundRing& kept)
+      : m_analyser(analyser), m_measure(measure), m_kept(kept) {}
   void PushAudioBlock(const float* values, size_t count) override { m_analyser.PushAudioBlock(values, count); }
   void ResetAnalysis() override {
     m_analyser.ResetAnalysis();
@@ -73,12 +76,14 @@ class CViewAnalysisFeed : public IAnalysisFeed {
   }
   void PushStereo(const float* interleaved, size_t frames, double seconds) override {
     m_measure.Push(interleaved, frames, seconds);
+    m_kept.Push(interleaved, frames);
   }
   void PushPicture(const measure::LumaThumb& thumb) override { m_measure.PushPicture(thumb); }
 
  private:
   CSpectrumAnalyser& m_analyser;
   measure::CMeasureWorker& m_measure;
+  CSoundRing& m_kept;
 };
 
 class CDrawView : public QWidget, public IPreviewHost, public IPicturePresenter {
@@ -126,6 +131,7 @@ class CDrawView : public QWidget, public IPreviewHost, public IPicturePresenter 
   VideoSize ShownPictureSize() override { return m_sizeShownPicture.Get(); }
   void CameraInfo(CameraInfoLine line, const std::u16string& text) override;
   void MessageBox(MessageIcon icon, const std::u16string& text) override;
+  void DecodeThreadEnded() override;
 
   CSpectrumAnalyser& Analyser() { return m_analyser; }
   CPreviewSession& Session() { return *m_pSession; }
@@ -151,6 +157,8 @@ class CDrawView : public QWidget, public IPreviewHost, public IPicturePresenter 
   // while no audio has come since the last reset.
   std::optional<measure::SoundFigures> MeasureFigures() const { return m_measure.Figures(); }
   void SetMeasureThresholds(const measure::Thresholds& thresholds) { m_measure.SetThresholds(thresholds); }
+  // The sound kept for "Save sound" (filled by the decode thread).
+  CSoundRing& KeptSound() { return m_keptSound; }
   // The measurements alone start again (the user's Reset); the analysis runs on.
   void ResetMeasurements() { m_measure.Reset(); }
 
@@ -182,7 +190,9 @@ class CDrawView : public QWidget, public IPreviewHost, public IPicturePresenter 
   // Declared before the analysis thread and the session, which use it.
   CSpectrumAnalyser m_analyser;
   measure::CMeasureWorker m_measure;
-  CViewAnalysisFeed m_analysisFeed{m_analyser, m_measure};
+  // The camera's last 10 s of 48 kHz stereo sound, as decoded (before the volume).
+  CSoundRing m_keptSound{10 * 48000, 2, 48000};
+  CViewAnalysisFeed m_analysisFeed{m_analyser, m_measure, m_keptSound};
   // The window size as other threads may read it.
   std::atomic<int32_t> m_nWindowWidth{0}, m_nWindowHeight{0};
   AtomicVideoSize m_sizeShownPicture{VideoSize{0, 0}};
