@@ -171,9 +171,12 @@ void CMeasurePanel::ShowValues(const SoundFigures& f) {
   const double s = f.seconds;
   m_values[kMeasured]->setText(s < 60 ? tr("%1 s").arg(number(s, 1))
                                       : tr("%1 min %2 s").arg(static_cast<int>(s / 60)).arg(static_cast<int>(s) % 60));
-  m_values[kIntegrated]->setText(unit(tr("%1 LUFS"), f.integratedLufs));
-  m_values[kMomentary]->setText(unit(tr("%1 LUFS"), f.momentaryLufs));
-  m_values[kShortTerm]->setText(unit(tr("%1 LUFS"), f.shortTermLufs));
+  // Below the absolute gate (-70 LUFS) a loudness figure is near-silence
+  // arithmetic (-314 LUFS between two beeps), shown as the silence it is.
+  auto loudness = [&](double v) { return unit(tr("%1 LUFS"), v < -70 ? -INFINITY : v); };
+  m_values[kIntegrated]->setText(loudness(f.integratedLufs));
+  m_values[kMomentary]->setText(loudness(f.momentaryLufs));
+  m_values[kShortTerm]->setText(loudness(f.shortTermLufs));
   m_values[kRange]->setText(unit(tr("%1 LU"), f.loudnessRangeLu));
   m_values[kTruePeak]->setText(unit(tr("%1 dBTP"), f.truePeakDbtp));
   m_values[kSamplePeak]->setText(unit(tr("%1 dBFS"), f.samplePeakDbfs));

@@ -112,6 +112,13 @@ TEST(MeasurePanel, SaysWhyThereAreNoFiguresAndColoursTheRowOfAFinding) {
   EXPECT_EQ(panel.ValueText(CMeasurePanel::kAvOffset), "-12 ms");
   EXPECT_NE(styleOf("-12 ms"), "");
   EXPECT_EQ(panel.ValueText(CMeasurePanel::kMeasured), "1 min 15 s");
+
+  // Loudness under the absolute gate reads as silence; at the gate it is a figure.
+  f.momentaryLufs = -314.3;
+  f.shortTermLufs = -70.0;
+  panel.Show({f, true, true});
+  EXPECT_EQ(panel.ValueText(CMeasurePanel::kMomentary), QString::fromUtf8("-\u221e LUFS"));
+  EXPECT_EQ(panel.ValueText(CMeasurePanel::kShortTerm), "-70.0 LUFS");
 }
 
 }  // namespace
