@@ -449,10 +449,14 @@ int CAudioOutput::RenderOnce() {
   std::optional<PictureRecord> picture;
   m_fifo.WriteSignal().Reset();  // a write after this look at the FIFO wakes the next wait
   const int queued = m_fifo.Size();
+  const bool wasPlaying = !m_margin.Holding();
   const bool play = m_margin.MayPlay(queued, m_fifo.LargestWrite(), now);
   const int raisedMs =
       m_margin.TakeRaised() ? static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(m_margin.Allowance()).count()) : 0;
-  KeepMarginInStream();
+  // Only while nothing of ours plays: a sink asked for a longer latency
+  // while it plays takes the longer block at once and runs dry. Sound about
+  // to start waits one wake-up for the server to take the new size.
+  if (!wasPlaying && KeepMarginInStream() && play) return raisedMs;
   if (!play) {
     if (queued > 0) return raisedMs;  // building the margin: sound and its picture wait
     // Nothing to play (or video only): the device plays silence, the picture still moves.
@@ -481,14 +485,14 @@ int CAudioOutput::RenderOnce() {
   return raisedMs;
 }
 
-void CAudioOutput::KeepMarginInStream() {
+bool CAudioOutput::KeepMarginInStream() {
   // The margin is kept by the server, not only in the FIFO: a render thread
   // that a busy machine wakes late then still finds the server with sound to
   // play. The sound queued in all is the same, so the latency does not grow.
   const int targetMs = m_margin.TargetMillis(m_fifo.LargestWrite()) + kStreamAboveMarginMs;
-  if (targetMs <= m_streamTargetMs) return;
+  if (targetMs <= m_streamTargetMs) return false;
   m_streamTargetMs = targetMs;
-  m_spAudioClient->SetBufferDuration(int64_t{targetMs} * 10'000);
+  return m_spAudioClient->SetBufferDuration(int64_t{targetMs} * 10'000) == S_OK;
 }
 
 }  // namespace kx

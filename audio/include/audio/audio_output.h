@@ -132,8 +132,8 @@ class CAudioOutput {
   static uint32_t RenderThreadProc(CAudioOutput* self);
   // One wake-up; returns the new jitter margin in ms when a late chunk raised it, else 0.
   int RenderOnce();
-  // The stream's buffer grows to hold the margin and the largest chunk.
-  void KeepMarginInStream();
+  // The stream's buffer grows to hold the margin and the largest chunk; true when it was asked to.
+  bool KeepMarginInStream();
   // Samples the latency after a write (render thread, m_csClient held).
   void NoteLatency(int framesLeftInFifo);
   HRESULT SetAudioDeviceLocked(const platform::audio::EndpointPtr& device);  // m_csOpen held
