@@ -156,7 +156,8 @@ constexpr Element kMeasure[] = {
 };
 
 constexpr Panel kPreviewPanels[] = {
-    {4010, kControl}, {4022, kReconnect}, {4019, kCamera}, {4021, kEvidence}, {4011, kLayout}, {4012, kPreviewColor}, {4013, kAudioMonitor},
+    {4010, kControl}, {4019, kCamera}, {4021, kEvidence}, {4011, kLayout}, {4012, kPreviewColor}, {4013, kAudioMonitor},
+    {4022, kReconnect},  // last: a narrow window folds this rarely changed choice first
 };
 constexpr Panel kMeasurePanels[] = {{4020, kMeasure}};
 constexpr Panel kPeakPanels[] = {{4012, kPeakColor}};
