@@ -1647,7 +1647,7 @@ The change is kept while the program runs.</source>
     <message>
         <source>Reconnect</source>
         <comment>4022</comment>
-        <translation>Переподключение</translation>
+        <translation>Повтор связи</translation>
     </message>
     <message>
         <source>Reconnecting: attempt %d, next in %d s</source>
