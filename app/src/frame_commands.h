@@ -31,7 +31,7 @@ class CPreviewCommands {
 
  private:
   bool ClientEnabled() const;
-  bool HasDecodeThread() const;
+  bool Running() const;
   CMainFrame& m_frame;
 };
 

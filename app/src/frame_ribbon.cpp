@@ -36,12 +36,13 @@ ui::ColorTable MakeColorTable() {
 }
 
 // Each exclusive choice is one action group: layout, waveform mode, draw
-// mode, spectrum view.
+// mode, spectrum view, reconnection.
 int GroupOf(const Element& e) {
   if (!e.choice.setting) return 0;
   if (e.choice.setting == &CSettingsBlock::ShowWidgets) return 1;
   if (e.choice.setting == &CSettingsBlock::ModeWave) return 2;
   if (e.choice.setting == &CSettingsBlock::ModeSpectrum) return 3;
+  if (e.choice.setting == &CSettingsBlock::Reconnect) return 5;
   return 4;
 }
 

@@ -15,6 +15,7 @@
 #include "dialogs/camera_info_bar.h"
 #include "frame_commands.h"
 #include "frame_ribbon.h"
+#include "keep_trying.h"
 #include "kxSystem.h"
 #include "monitor/view/draw_view.h"
 #include "ui/backstage.h"
@@ -46,7 +47,8 @@ CMainFrame::CMainFrame(CkxWaveApp& app)
       m_pPreview(std::make_unique<CPreviewCommands>(*this)),
       m_pSettings(std::make_unique<CSettingCommands>(*this)),
       m_pDevices(std::make_unique<CDeviceCommands>(*this)),
-      m_pEvidence(std::make_unique<CEvidenceCommands>(*this)) {
+      m_pEvidence(std::make_unique<CEvidenceCommands>(*this)),
+      m_pKeepTrying(std::make_unique<CKeepTrying>(*this)) {
   setObjectName(app.m_strWindowClass);
   setWindowIcon(app.WindowIcon());
   m_pPreview->Register(m_commands);
@@ -190,6 +192,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
 // The close sequence: the output first (its render thread presents into the
 // view), then the decode thread is stopped and waited for.
 void CMainFrame::StopEverything() {
+  m_pKeepTrying->Cancel();
   CDrawView* view = View();
   if (view) view->Session().m_bPlaying = 0;
   m_app.m_audioOutput.CloseDevice();
@@ -254,18 +257,22 @@ void CMainFrame::CameraInfo(CameraInfoLine line, const std::u16string& text) {
   PostCameraInfo(static_cast<int>(line), text);
 }
 
-// Start becomes available again after an open that failed on the decode thread.
+// Start becomes available again after an open that failed on the decode
+// thread, unless Keep trying schedules the next try.
 void CMainFrame::DecodeThreadEnded() {
   Post([this] {
+    m_pKeepTrying->OnDecodeThreadEnded();
     if (m_pRibbon) m_pRibbon->UpdateState();
   });
 }
 
 // Shown without blocking: the window stays usable, and closing it (also by
 // the window manager while a camera is being reconnected) is never held up
-// by a box nobody has answered.
+// by a box nobody has answered. The tries of Keep trying are told in the
+// info bar instead: a box for each would pile up while the camera is away.
 void CMainFrame::MessageBox(MessageIcon icon, const std::u16string& text) {
   Post([this, icon, copy = QString::fromStdU16String(text)] {
+    if (m_pKeepTrying->Quiet()) return;
     auto* box = new QMessageBox(icon == MessageIcon::Error ? QMessageBox::Critical : QMessageBox::Warning,
                                 QApplication::applicationDisplayName(), copy, QMessageBox::Ok, this);
     box->setAttribute(Qt::WA_DeleteOnClose);

@@ -3,6 +3,7 @@
 #include "app/wave_app.h"
 #include "dialogs/camera_info_bar.h"
 #include "frame_commands.h"
+#include "keep_trying.h"
 #include "monitor/view/draw_view.h"
 
 namespace kx {
@@ -11,9 +12,8 @@ using namespace ribbon;
 
 void CPreviewCommands::Register(CCommandMap& map) {
   map.Add(ID_PREVIEW_START, [this] { Start(); },
-          [this](ui::CommandUI& ui) { ui.Enable(ClientEnabled() && !HasDecodeThread()); });
-  map.Add(ID_PREVIEW_STOP, [this] { Stop(); },
-          [this](ui::CommandUI& ui) { ui.Enable(ClientEnabled() && HasDecodeThread()); });
+          [this](ui::CommandUI& ui) { ui.Enable(ClientEnabled() && !Running()); });
+  map.Add(ID_PREVIEW_STOP, [this] { Stop(); }, [this](ui::CommandUI& ui) { ui.Enable(ClientEnabled() && Running()); });
   map.Add(ID_PREVIEW_INFO, [this] { ToggleInfo(); }, [this](ui::CommandUI& ui) {
     CCameraInfoBar* bar = m_frame.InfoBar();
     ui.Enable(bar != nullptr);
@@ -30,20 +30,21 @@ bool CPreviewCommands::ClientEnabled() const {
 }
 
 // A reconnecting session has no thread id for a moment but still a thread:
-// the thread's existence decides.
-bool CPreviewCommands::HasDecodeThread() const {
-  return m_frame.View() && m_frame.View()->Session().HasDecodeThread();
+// the thread's existence decides; a wait of Keep trying counts as running.
+bool CPreviewCommands::Running() const {
+  return (m_frame.View() && m_frame.View()->Session().HasDecodeThread()) || m_frame.KeepTrying().Waiting();
 }
 
 // The window opens the camera on the decode thread: keys, repaints and the
 // spinner go on while a camera is slow to answer, and Stop cancels the open.
 void CPreviewCommands::Start() {
-  if (!ClientEnabled() || HasDecodeThread()) return;
+  if (!ClientEnabled() || Running()) return;
   m_frame.View()->KeptSound().Clear();  // the sound to save is this start's
   m_frame.View()->Session().Start(CPreviewSession::OpenOn::DecodeThread);
 }
 
 void CPreviewCommands::Stop() {
+  m_frame.KeepTrying().Cancel();
   if (ClientEnabled()) m_frame.View()->Session().Stop();
 }
 
@@ -54,6 +55,7 @@ void CPreviewCommands::ToggleInfo() {
 void CPreviewCommands::NewCamera() {
   QString url;
   if (!m_frame.App().RunUrlDialog(&m_frame, url)) return;
+  m_frame.KeepTrying().Cancel();  // the new camera starts at once when playing
   if (m_frame.InfoBar()) m_frame.InfoBar()->Reset();
   m_frame.m_strCameraUrl = url;
   m_frame.SetCameraTitle(url);

@@ -81,6 +81,10 @@ constexpr Element kEvidence[] = {
     Button(ID_SAVE_PICTURE, 27, "Ctrl+S"),
     Button(ID_SAVE_SOUND, 28, "Ctrl+Shift+S"),
 };
+constexpr Element kReconnect[] = {
+    ChoiceButton(ID_RECONNECT_ONCE, 29, &S::Reconnect, 0),
+    ChoiceButton(ID_RECONNECT_KEEP_TRYING, 30, &S::Reconnect, 1),
+};
 constexpr Element kLayout[] = {
     ChoiceButton(ID_SHOW_ALL, 3, &S::ShowWidgets, 0),
     ChoiceButton(ID_SHOW_AUDIO, 20, &S::ShowWidgets, 1),
@@ -153,6 +157,7 @@ constexpr Element kMeasure[] = {
 
 constexpr Panel kPreviewPanels[] = {
     {4010, kControl}, {4019, kCamera}, {4021, kEvidence}, {4011, kLayout}, {4012, kPreviewColor}, {4013, kAudioMonitor},
+    {4022, kReconnect},  // last: a narrow window folds this rarely changed choice first
 };
 constexpr Panel kMeasurePanels[] = {{4020, kMeasure}};
 constexpr Panel kPeakPanels[] = {{4012, kPeakColor}};

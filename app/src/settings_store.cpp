@@ -25,6 +25,7 @@ constexpr Value<int32_t> kInts[] = {
     {u"WindowFunc", &CSettingsBlock::WindowFunc},   {u"SpectrumBound", &CSettingsBlock::SpectrumBound},
     {u"WaveScale", &CSettingsBlock::WaveScale},     {u"OpenTimeout", &CSettingsBlock::OpenTimeout},
     {u"SpectrumView", &CSettingsBlock::SpectrumView}, {u"MeasurePanel", &CSettingsBlock::MeasurePanel},
+    {u"Reconnect", &CSettingsBlock::Reconnect},
     {u"OutputID", &CSettingsBlock::OutputID},  // read last, after the volume
 };
 

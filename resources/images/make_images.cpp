@@ -9,7 +9,7 @@
 //                    video camera and a row of level bars;
 //   app_icon_N.png   the program's icon at N = 16 ... 256 pixels, the same
 //                    drawing as kxToneScope.svg (a 256-unit square).
-//   ribbon_2000.png, ribbon_2000@2x.png  the ribbon's 29 large command images,
+//   ribbon_2000.png, ribbon_2000@2x.png  the ribbon's 31 large command images,
 //                    32 x 32 each in one row (64 x 64 in the 200 % copy);
 //   ribbon_2002.png, ribbon_2002@2x.png  the 11 opacity palette items
 //                    (100 % ... 5 %), 32 x 32 each;
@@ -395,12 +395,38 @@ void DrawCommand(QPainter& p, int index) {
       Sine(p, QRectF(2, 5, 20, 15), 2, kYellow);
       SaveMark(p, QPointF(24, 24));
       break;
+    case 29:  // Reconnect once: one turn of an arrow round a "1"
+    case 30: {  // Keep trying: two arrows chasing each other round a ring
+      const bool keep = index == 30;
+      p.setPen(Stroke(kBlue, 2.6));
+      p.setBrush(Qt::NoBrush);
+      const QRectF ring(5, 5, 22, 22);
+      p.drawArc(ring, 100 * 16, keep ? 150 * 16 : 300 * 16);
+      if (keep) p.drawArc(ring, 280 * 16, 150 * 16);
+      p.setPen(Qt::NoPen);
+      p.setBrush(kBlue);
+      QPolygonF head;
+      head << QPointF(9, 2) << QPointF(16.5, 6) << QPointF(9.5, 11.5);
+      p.drawPolygon(head);
+      if (keep) {
+        QTransform half;
+        half.translate(16, 16).rotate(180).translate(-16, -16);
+        p.drawPolygon(half.map(head));
+        p.setBrush(kGreen);
+        p.drawEllipse(QPointF(16, 16), 3.6, 3.6);
+      } else {
+        p.setPen(Stroke(kLight, 2.2));
+        p.drawLine(QPointF(16.5, 11), QPointF(16.5, 21));
+        p.drawLine(QPointF(16.5, 11), QPointF(13.5, 13.5));
+      }
+      break;
+    }
     default:
       break;
   }
 }
 
-constexpr int kRibbonImages = 29;
+constexpr int kRibbonImages = 31;
 
 QImage RibbonImages(int scale) {
   QImage img(kRibbonImages * 32 * scale, 32 * scale, QImage::Format_ARGB32_Premultiplied);

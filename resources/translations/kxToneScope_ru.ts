@@ -1644,5 +1644,35 @@ The change is kept while the program runs.</source>
         <comment>33143</comment>
         <translation>Сохранить последние 10 секунд звука камеры, как он декодирован, до регулятора громкости, в файл WAV в папке данных пользователя</translation>
     </message>
+    <message>
+        <source>Reconnect</source>
+        <comment>4022</comment>
+        <translation>Повтор связи</translation>
+    </message>
+    <message>
+        <source>Reconnecting: attempt %d, next in %d s</source>
+        <comment>5418</comment>
+        <translation>Переподключение: попытка %d, следующая через %d с</translation>
+    </message>
+    <message>
+        <source>Once</source>
+        <comment>33045</comment>
+        <translation>Один раз</translation>
+    </message>
+    <message>
+        <source>Keep trying</source>
+        <comment>33046</comment>
+        <translation>Пробовать снова</translation>
+    </message>
+    <message>
+        <source>After a drop, try to reconnect once; if that fails, the preview stops</source>
+        <comment>33145</comment>
+        <translation>После обрыва одна попытка переподключения; если она не удалась, просмотр останавливается</translation>
+    </message>
+    <message>
+        <source>After a drop or a failed open, try again after 1, 2, 4, 8, 16 and then every 30 seconds until the camera answers</source>
+        <comment>33146</comment>
+        <translation>После обрыва или неудачного открытия пробовать снова через 1, 2, 4, 8, 16 секунд, затем каждые 30 секунд, пока камера не ответит</translation>
+    </message>
 </context>
 </TS>

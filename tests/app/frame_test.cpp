@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
@@ -27,6 +28,7 @@
 #include "dialogs/bookmark_dlg.h"
 #include "dialogs/camera_info_bar.h"
 #include "dialogs/measure_panel.h"
+#include "keep_trying.h"
 #include "monitor/view/draw_view.h"
 #include "program_fixture.h"
 
@@ -83,6 +85,37 @@ class SilentPort {
  private:
   int fd_;
   int port_ = 0;
+};
+
+// A camera of the test's own (video and a 437 Hz tone) that it can kill and
+// start again on the same port.
+class OwnCamera {
+ public:
+  ~OwnCamera() { Kill(); }
+  // On `port` (0: any free one); returns the port it serves on, 0 on failure.
+  int Start(int port) {
+    process_.start("python3", {qEnvironmentVariable("KX_SOURCE_DIR") + "/tools/demo-camera/rtsp_camera.py", "--port",
+                               QString::number(port), "--mount",
+                               "/x=videotestsrc is-live=true ! video/x-raw,width=322,height=182,framerate=25/1 ! "
+                               "videoconvert ! x264enc tune=zerolatency speed-preset=ultrafast key-int-max=25 ! "
+                               "video/x-h264,profile=baseline ! rtph264pay name=pay0 pt=96 config-interval=1 "
+                               "audiotestsrc is-live=true wave=sine freq=437 volume=0.25 ! "
+                               "audio/x-raw,rate=48000,channels=2 ! audioconvert ! avenc_aac ! rtpmp4gpay name=pay1 pt=97"});
+    QByteArray out;
+    while (process_.waitForReadyRead(30000)) {
+      out += process_.readAllStandardOutput();
+      const QRegularExpressionMatch m = QRegularExpression("PORT (\\d+)").match(QString::fromLatin1(out));
+      if (m.hasMatch()) return m.captured(1).toInt();
+    }
+    return 0;
+  }
+  void Kill() {
+    process_.terminate();
+    process_.waitForFinished();
+  }
+
+ private:
+  QProcess process_;
 };
 
 // Counts the paint events a widget gets.
@@ -511,6 +544,89 @@ TEST_F(FrameTest, WindowWorksWhileACameraOpensAndStopNewCameraOrCloseCancelIt) {
   EXPECT_TRUE(boxes_.isEmpty()) << boxes_.join("|").toStdString();
   for (QWidget* w : QApplication::topLevelWidgets())
     EXPECT_FALSE(qobject_cast<QMessageBox*>(w) && w->isVisible()) << w->windowTitle().toStdString();
+}
+
+// Keep trying: a camera killed for 10 s plays again, picture and sound, at
+// the first try after its return, and only the session's own reconnection
+// shows a box. After it played a new drop waits 1 s again; Stop and closing
+// the window end a wait at once and nothing is tried after them.
+TEST_F(FrameTest, KeepTryingBringsBackADroppedCameraAndStopOrCloseEndTheWaits) {
+  OwnCamera camera;
+  const int port = camera.Start(0);
+  ASSERT_GT(port, 0);
+  Start();
+  app_->m_urlPrompt = [&](QWidget*, QString& u) {
+    u = QString("rtsp://127.0.0.1:%1/x").arg(port);
+    return true;
+  };
+  Command(ID_NEW_CAMERA);
+  EXPECT_TRUE(Checked(ID_RECONNECT_ONCE));
+  Command(ID_RECONNECT_KEEP_TRYING);
+  EXPECT_EQ(StoredInt("Reconnect"), 1);
+  EXPECT_TRUE(Checked(ID_RECONNECT_KEEP_TRYING));
+  EXPECT_FALSE(Checked(ID_RECONNECT_ONCE));
+  CPreviewSession& session = View()->Session();
+  CKeepTrying& keep = Main()->KeepTrying();
+  const auto reconnecting = [&] { return Main()->InfoBar()->VideoText().startsWith("Reconnecting: attempt "); };
+  const auto tries = [&] {
+    return session.m_stats.runs.load() + session.m_stats.openFailures.load() + session.m_stats.openStops.load();
+  };
+
+  StartPreview();
+  camera.Kill();
+  ASSERT_TRUE(WaitFor(reconnecting));
+  EXPECT_EQ(Main()->InfoBar()->VideoText(), "Reconnecting: attempt 1, next in 1 s");
+  EXPECT_TRUE(keep.Waiting());
+  EXPECT_EQ(session.m_bBusy.load(), 1) << "the spinner turns through the wait";
+  EXPECT_TRUE(Enabled(ID_PREVIEW_STOP));
+  EXPECT_FALSE(Enabled(ID_PREVIEW_START));
+  QDir().mkpath(QStringLiteral(KX_ARTIFACTS_DIR));
+  EXPECT_TRUE(Main()->grab().save(KX_ARTIFACTS_DIR "/keep_trying" + qEnvironmentVariable("KX_SHOT_SUFFIX") + ".png"));
+
+  // Away for 10 s, then back on the same port.
+  QTest::qWait(10000);
+  ASSERT_GE(keep.Attempt(), 3);
+  test::MonitorRecording rec(test::PeerServer(), "kx_float.monitor", 48000);
+  ASSERT_EQ(camera.Start(port), port);
+  const int64_t failures = session.m_stats.openFailures.load();
+  const int64_t pictures = session.m_stats.picturesConverted.load();
+  const int64_t chunks = session.m_stats.audioChunksWritten.load();
+  ASSERT_TRUE(WaitFor([&] {
+    return session.m_stats.picturesConverted.load() > pictures + 25 && session.m_stats.audioChunksWritten.load() > chunks + 150;
+  }));
+  EXPECT_EQ(session.m_stats.openFailures.load(), failures) << "the first try after the return plays";
+  EXPECT_TRUE(Main()->InfoBar()->AudioText().startsWith("Codec: [AAC"));
+  EXPECT_FALSE(keep.Waiting());
+  std::this_thread::sleep_for(1500ms);
+  const test::ToneStats tone = test::AnalyseTone(rec.Stop(), 48000);
+  EXPECT_NEAR(tone.frequency, 437.0, 5.0);
+  EXPECT_GT(tone.seconds, 0.5);
+  EXPECT_EQ(boxes_.count("Error rtsp url!"), 1) << boxes_.join("|").toStdString();
+
+  // Dropped again after it played: the waits start from 1 s. Stop ends the wait.
+  camera.Kill();
+  ASSERT_TRUE(WaitFor(reconnecting));
+  EXPECT_EQ(Main()->InfoBar()->VideoText(), "Reconnecting: attempt 1, next in 1 s");
+  Command(ID_PREVIEW_STOP);
+  EXPECT_FALSE(keep.Waiting());
+  EXPECT_EQ(keep.Attempt(), 0);
+  EXPECT_TRUE(session.IsIdle());
+  EXPECT_TRUE(Enabled(ID_PREVIEW_START));
+  int64_t before = tries();
+  QTest::qWait(2500);
+  EXPECT_EQ(tries(), before) << "no try after Stop";
+  EXPECT_EQ(Main()->InfoBar()->VideoText(), "Information is not available");
+
+  // Started by hand while the camera is away, and the window closed in the wait.
+  Command(ID_PREVIEW_START);
+  ASSERT_TRUE(WaitFor([&] { return keep.Waiting(); }));
+  Command(ID_APP_EXIT);
+  EXPECT_FALSE(Main()->isVisible());
+  EXPECT_FALSE(keep.Waiting());
+  EXPECT_TRUE(session.IsIdle());
+  before = tries();
+  QTest::qWait(2500);
+  EXPECT_EQ(tries(), before) << "no try after the window closed";
 }
 
 // "Save sound" and "Save picture" by their keys: the camera's sound as

@@ -49,6 +49,7 @@ TEST(SettingsStore, FreshProfileGivesEveryDefault) {
   EXPECT_EQ(b.OutputID, 0);
   EXPECT_EQ(b.WaveScale, 480);
   EXPECT_EQ(b.WindowFunc, 4);
+  EXPECT_EQ(b.Reconnect, 0);  // "Once"
   EXPECT_EQ(s.volume, 0.5f);
   // The user's data location, not a Windows drive.
   EXPECT_EQ(s.folder, QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
@@ -69,6 +70,7 @@ TEST(SettingsStore, EachSetterWritesAtOnceAndLoadsBack) {
     EXPECT_TRUE(s.store.SetInt(&CSettingsBlock::ShowWidgets, 2));  // the same value twice: no harm
     EXPECT_TRUE(s.store.SetInt(&CSettingsBlock::SpectrumView, 8));
     EXPECT_TRUE(s.store.SetInt(&CSettingsBlock::OutputID, 3));
+    EXPECT_TRUE(s.store.SetInt(&CSettingsBlock::Reconnect, 1));
     EXPECT_TRUE(s.store.SetColor(&CSettingsBlock::ColorPeakMid, 0x123456));
     EXPECT_TRUE(s.store.TogglePreview());
     EXPECT_EQ(s.block.Preview, 0);
@@ -81,6 +83,7 @@ TEST(SettingsStore, EachSetterWritesAtOnceAndLoadsBack) {
   EXPECT_EQ(again.block.ShowWidgets, 2);
   EXPECT_EQ(again.block.SpectrumView, 8);
   EXPECT_EQ(again.block.OutputID, 3);
+  EXPECT_EQ(again.block.Reconnect, 1);
   EXPECT_EQ(again.block.ColorPeakMid, 0x123456u);
   EXPECT_EQ(again.block.Preview, 0);
   EXPECT_EQ(again.volume, 0.735f);

@@ -41,8 +41,8 @@ TEST(RibbonTable, CommandIdsAreUniqueAndDescriptionsFollowTooltips) {
           EXPECT_GE(e.image, 0) << e.id;
         }
       }
-  EXPECT_EQ(ids.size(), 36u);  // 33000-33027, 33029-33032, 33040-33043
-  EXPECT_EQ(buttons, 28);
+  EXPECT_EQ(ids.size(), 38u);  // 33000-33027, 33029-33032, 33040-33043, 33045-33046
+  EXPECT_EQ(buttons, 30);
   EXPECT_EQ(ribbon::FindElement(ribbon::ID_DEVICE)->descriptionId, 33119u);
   EXPECT_EQ(ribbon::FindElement(33028), nullptr);
   EXPECT_EQ(ribbon::FindElement(0), nullptr);
@@ -56,7 +56,8 @@ TEST(RibbonTable, ChoicesCoverEachSettingValueOnce) {
   };
   const Expect expect[] = {{33003, 0, false}, {33004, 1, false}, {33005, 2, false}, {33014, 0, false},
                            {33015, 1, false}, {33016, 0, false}, {33017, 1, false}, {33024, 1, true},
-                           {33025, 2, true},  {33026, 4, true},  {33027, 8, true}};
+                           {33025, 2, true},  {33026, 4, true},  {33027, 8, true}, {33045, 0, false},
+                           {33046, 1, false}};
   for (const auto& x : expect) {
     const auto* e = ribbon::FindElement(x.id);
     ASSERT_NE(e, nullptr) << x.id;
@@ -66,6 +67,7 @@ TEST(RibbonTable, ChoicesCoverEachSettingValueOnce) {
   }
   EXPECT_EQ(ribbon::FindElement(33003)->choice.setting, &CSettingsBlock::ShowWidgets);
   EXPECT_EQ(ribbon::FindElement(33027)->choice.setting, &CSettingsBlock::SpectrumView);
+  EXPECT_EQ(ribbon::FindElement(ribbon::ID_RECONNECT_KEEP_TRYING)->choice.setting, &CSettingsBlock::Reconnect);
   // The measurement panel's button flips its own stored setting; Reset is a plain command.
   EXPECT_EQ(ribbon::FindElement(ribbon::ID_MEASURE_PANEL)->toggle, &CSettingsBlock::MeasurePanel);
   EXPECT_EQ(ribbon::FindElement(ribbon::ID_MEASURE_RESET)->toggle, nullptr);

@@ -5,13 +5,6 @@
 
 namespace kx::probe {
 
-double CRetrySchedule::Next() {
-  static constexpr double kWaits[] = {1, 2, 4, 8, 16};
-  const double wait = m_attempt < 5 ? kWaits[m_attempt] : 30;
-  ++m_attempt;
-  return wait;
-}
-
 std::string EscapeLabel(const std::string& value) {
   std::string out;
   for (char c : value) {

@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "media/retry_schedule.h"
+
 namespace kx::probe {
 
 // A camera's figures at one moment.
@@ -22,18 +24,6 @@ struct CameraLive {
   int64_t underruns = 0;
   double lastPictureAgeSeconds = NAN;  // NaN: no picture yet
   double avSyncOffsetMs = NAN;         // NaN: not measured or too few pairs
-};
-
-// The waits between retries after a camera dropped: 1, 2, 4, 8, 16 s, then
-// every 30 s, until it answers again.
-class CRetrySchedule {
- public:
-  double Next();
-  void Reset() { m_attempt = 0; }
-  int Attempt() const { return m_attempt; }
-
- private:
-  int m_attempt = 0;
 };
 
 struct WatchEvent {

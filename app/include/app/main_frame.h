@@ -27,6 +27,7 @@ class CPreviewCommands;
 class CSettingCommands;
 class CDeviceCommands;
 class CEvidenceCommands;
+class CKeepTrying;
 class CMeasurePanel;
 
 // Command id -> what it does and its update state.
@@ -92,6 +93,7 @@ class CMainFrame : public QMainWindow, public ui::RibbonOwner, public IPreviewHo
   CChildView* ChildView() const { return m_pChildView; }
   CDrawView* View() const;
   CDeviceCommands& Devices() { return *m_pDevices; }
+  CKeepTrying& KeepTrying() { return *m_pKeepTrying; }
   CMeasurePanel* MeasurePanel() const { return m_pMeasurePanel; }
   // Shows or hides the window parts that follow a stored setting (the
   // measurement panel), after the setting changed.
@@ -139,6 +141,7 @@ class CMainFrame : public QMainWindow, public ui::RibbonOwner, public IPreviewHo
   std::unique_ptr<CSettingCommands> m_pSettings;
   std::unique_ptr<CDeviceCommands> m_pDevices;
   std::unique_ptr<CEvidenceCommands> m_pEvidence;
+  std::unique_ptr<CKeepTrying> m_pKeepTrying;
   std::mutex m_csMessages;
   std::vector<std::function<void()>> m_messages;
   bool m_bDrainPosted = false;  // under m_csMessages

@@ -50,6 +50,7 @@ struct CSettingsBlock {
   Setting<int32_t> WaveScale{480};
   Setting<int32_t> WindowFunc{4};  // Blackman
   Setting<int32_t> MeasurePanel{0};  // the sound measurements' panel shown (1) or hidden (0)
+  Setting<int32_t> Reconnect{0};     // after a drop: 0 one try ("Once"), 1 "Keep trying"
 };
 
 }  // namespace kx
