@@ -4,10 +4,8 @@
 # trigger it and on cameras that must not, at 8, 16, 44.1 and 48 kHz.
 set -uo pipefail
 probe=$1
-if [ -z "${KX_RTSP_CAMERA:-}" ]; then
-  [ "${KX_REQUIRE_PEERS:-}" = 1 ] && { echo "camera peer missing"; exit 1; }
-  echo "no peers: skipped"; exit 77
-fi
+source "$(dirname "$0")/../support/require_peers.sh"
+kx_require_peers KX_RTSP_CAMERA
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 

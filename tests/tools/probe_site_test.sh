@@ -7,10 +7,8 @@
 # be read (exit 1).
 set -uo pipefail
 probe=$1
-if [ -z "${KX_RTSP_CAMERA:-}" ]; then
-  [ "${KX_REQUIRE_PEERS:-}" = 1 ] && { echo "camera peer missing"; exit 1; }
-  echo "no peers: skipped"; exit 77
-fi
+source "$(dirname "$0")/../support/require_peers.sh"
+kx_require_peers KX_RTSP_CAMERA
 work=$(mktemp -d)
 /usr/bin/python3 -c '
 import socket, sys

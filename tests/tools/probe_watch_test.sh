@@ -6,10 +6,8 @@
 # again, and SIGINT ends the watch with a report of the drop (exit 0).
 set -uo pipefail
 probe=$1
-if [ -z "${KX_RTSP_CAMERA:-}" ] || [ -z "${KX_PROMETHEUS:-}" ]; then
-  [ "${KX_REQUIRE_PEERS:-}" = 1 ] && { echo "camera or prometheus peer missing"; exit 1; }
-  echo "no peers: skipped"; exit 77
-fi
+source "$(dirname "$0")/../support/require_peers.sh"
+kx_require_peers KX_RTSP_CAMERA KX_PROMETHEUS
 here=$(cd "$(dirname "$0")" && pwd)
 camera_script="$here/../../tools/demo-camera/rtsp_camera.py"
 work=$(mktemp -d)
