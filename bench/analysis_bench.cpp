@@ -8,7 +8,7 @@
 #include <cstring>
 #include <vector>
 
-#include "app/settings_block.h"
+#include "common/settings_block.h"
 #include "monitor/analyser.h"
 #include "monitor/window_functions.h"
 

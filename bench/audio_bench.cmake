@@ -3,11 +3,7 @@
 pkg_check_modules(KX_BENCH_PULSE_SIMPLE IMPORTED_TARGET libpulse-simple)
 if(TARGET kxAudio AND KX_BENCH_PULSE_SIMPLE_FOUND)
   kx_add_bench(audio_bench
-    SOURCES ${CMAKE_CURRENT_LIST_DIR}/audio_bench.cpp ${PROJECT_SOURCE_DIR}/tests/audio/pulse_support.cpp
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/audio_bench.cpp ${PROJECT_SOURCE_DIR}/tests/support/pulse_support.cpp
     LIBS kxAudio PkgConfig::KX_BENCH_PULSE_SIMPLE)
-  target_include_directories(audio_bench PRIVATE ${PROJECT_SOURCE_DIR}/tests/audio)
-  file(GLOB kx_bench_system_log ${PROJECT_SOURCE_DIR}/system/src/*log*.cpp)
-  if(NOT kx_bench_system_log)
-    target_sources(audio_bench PRIVATE ${PROJECT_SOURCE_DIR}/tests/audio/log_link_shim.cpp)
-  endif()
+  target_include_directories(audio_bench PRIVATE ${PROJECT_SOURCE_DIR}/tests/support)
 endif()

@@ -20,10 +20,10 @@
 #include <random>
 #include <thread>
 
-#include "app/settings_block.h"
+#include "common/settings_block.h"
 #include "audio/audio_output.h"
 #include "media/session_adapters.h"
-#include "monitor/view/draw_view.h"
+#include "view/draw_view.h"
 #include "allocation_counter.h"
 
 

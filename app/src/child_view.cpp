@@ -3,7 +3,7 @@
 #include <QResizeEvent>
 
 #include "app/measure_settings.h"
-#include "monitor/view/draw_view.h"
+#include "view/draw_view.h"
 
 namespace kx {
 

@@ -6,7 +6,7 @@
 
 #include "app/command_line.h"
 #include "kxSystem.h"
-#include "ui/res_str.h"
+#include "resources/res_str.h"
 
 namespace kx {
 

@@ -2,7 +2,7 @@
 #include "app/wave_app.h"
 #include "app/settings_store.h"
 #include "frame_commands.h"
-#include "ui/res_str.h"
+#include "resources/res_str.h"
 
 namespace kx {
 

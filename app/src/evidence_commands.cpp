@@ -13,8 +13,8 @@
 #include "app/wave_app.h"
 #include "frame_commands.h"
 #include "media/evidence_file.h"
-#include "monitor/view/draw_view.h"
-#include "ui/res_str.h"
+#include "view/draw_view.h"
+#include "resources/res_str.h"
 
 namespace kx {
 

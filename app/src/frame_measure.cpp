@@ -7,7 +7,7 @@
 #include "app/measure_settings.h"
 #include "app/wave_app.h"
 #include "dialogs/measure_panel.h"
-#include "monitor/view/draw_view.h"
+#include "view/draw_view.h"
 #include "ui/lang_id.h"
 #include "ui/translation_manager.h"
 

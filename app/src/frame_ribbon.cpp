@@ -6,7 +6,7 @@
 #include "app/ribbon_table.h"
 #include "app/settings_store.h"
 #include "ui/backstage.h"
-#include "ui/res_str.h"
+#include "resources/res_str.h"
 
 namespace kx {
 

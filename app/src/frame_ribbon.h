@@ -3,7 +3,7 @@
 
 #include <functional>
 
-#include "app/settings_block.h"
+#include "common/settings_block.h"
 #include "ui/ribbon.h"
 
 namespace kx {

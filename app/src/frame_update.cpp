@@ -4,7 +4,7 @@
 #include "app/main_frame.h"
 #include "app/ribbon_table.h"
 #include "app/update_check.h"
-#include "app/version_info.h"
+#include "common/version_info.h"
 #include "app/wave_app.h"
 #include "dialogs/options_page.h"
 #include "ui/registry_manager.h"

@@ -3,8 +3,8 @@
 #include "app/main_frame.h"
 #include "app/wave_app.h"
 #include "dialogs/camera_info_bar.h"
-#include "monitor/view/draw_view.h"
-#include "ui/res_str.h"
+#include "view/draw_view.h"
+#include "resources/res_str.h"
 
 namespace kx {
 

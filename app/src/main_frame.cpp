@@ -17,7 +17,7 @@
 #include "frame_ribbon.h"
 #include "keep_trying.h"
 #include "kxSystem.h"
-#include "monitor/view/draw_view.h"
+#include "view/draw_view.h"
 #include "ui/backstage.h"
 #include "ui/window_pos.h"
 

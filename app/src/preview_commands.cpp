@@ -4,7 +4,7 @@
 #include "dialogs/camera_info_bar.h"
 #include "frame_commands.h"
 #include "keep_trying.h"
-#include "monitor/view/draw_view.h"
+#include "view/draw_view.h"
 
 namespace kx {
 

@@ -3,7 +3,7 @@
 #include "app/main_frame.h"
 #include "app/wave_app.h"
 #include "frame_commands.h"
-#include "monitor/view/draw_view.h"
+#include "view/draw_view.h"
 #include "app/settings_store.h"
 
 namespace kx {

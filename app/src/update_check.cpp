@@ -10,7 +10,7 @@
 
 #include "app/version_check.h"
 #include "ui/link_button.h"
-#include "ui/res_str.h"
+#include "resources/res_str.h"
 
 namespace kx {
 

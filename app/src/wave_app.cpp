@@ -5,7 +5,7 @@
 #include <QInputDialog>
 #include <QStandardPaths>
 
-#include "app/app_log.h"
+#include "common/app_log.h"
 #include "app/main_frame.h"
 #include "dialogs/bookmark_dlg.h"
 #include "dialogs/camera_info_bar.h"

@@ -14,7 +14,7 @@ extern "C" {
 #include <libswresample/swresample.h>
 }
 
-#include "app/app_log.h"
+#include "common/app_log.h"
 #include "platform/debug_output.h"
 
 namespace kx {

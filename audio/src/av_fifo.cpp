@@ -6,7 +6,7 @@ extern "C" {
 #include <libavutil/audio_fifo.h>
 }
 
-#include "app/app_log.h"
+#include "common/app_log.h"
 
 namespace kx {
 

@@ -1,6 +1,6 @@
 #include "audio/notification_client.h"
 
-#include "app/app_log.h"
+#include "common/app_log.h"
 
 namespace kx {
 

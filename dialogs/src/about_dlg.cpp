@@ -4,7 +4,7 @@
 #include <QLabel>
 #include <QPainter>
 
-#include "app/version_info.h"
+#include "common/version_info.h"
 
 namespace kx {
 

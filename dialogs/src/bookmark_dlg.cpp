@@ -10,7 +10,7 @@
 
 #include "kxSystem.h"
 #include "ui/edit_ex.h"
-#include "ui/res_str.h"
+#include "resources/res_str.h"
 
 namespace kx {
 

@@ -5,7 +5,7 @@
 #include <QFontMetrics>
 #include <QPainter>
 
-#include "ui/res_str.h"
+#include "resources/res_str.h"
 
 // The resource file sits in a static library: pull it in by name.
 static void InitAppImages() { Q_INIT_RESOURCE(app_images); }

@@ -15,10 +15,10 @@
 #include <algorithm>
 #include <vector>
 
-#include "app/version_info.h"
+#include "common/version_info.h"
 #include "ui/link_button.h"
 #include "ui/registry_manager.h"
-#include "ui/res_str.h"
+#include "resources/res_str.h"
 #include "ui/translation_manager.h"
 
 // The picture lives in a static library: register it before the first use.

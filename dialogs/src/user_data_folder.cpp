@@ -4,7 +4,7 @@
 #include <system_error>
 
 #include "ui/registry_manager.h"
-#include "ui/res_str.h"
+#include "resources/res_str.h"
 
 namespace kx {
 

@@ -13,7 +13,7 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
-#include "app/app_log.h"
+#include "common/app_log.h"
 #include "media/audio_chunk.h"
 #include "media/log_throttle.h"
 #include "media/picture_convert.h"

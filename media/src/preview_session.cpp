@@ -9,11 +9,11 @@ extern "C" {
 
 #include <chrono>
 
-#include "app/app_log.h"
+#include "common/app_log.h"
 #include "media/camera_info.h"
 #include "media/stream_probe.h"
 #include "platform/debug_output.h"
-#include "ui/res_str.h"
+#include "resources/res_str.h"
 
 namespace kx {
 

@@ -29,7 +29,7 @@
 #include "dialogs/camera_info_bar.h"
 #include "dialogs/measure_panel.h"
 #include "keep_trying.h"
-#include "monitor/view/draw_view.h"
+#include "view/draw_view.h"
 #include "program_fixture.h"
 
 namespace kx {

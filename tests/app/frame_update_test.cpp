@@ -18,7 +18,7 @@
 #include <mutex>
 #include <optional>
 
-#include "app/app_log.h"
+#include "common/app_log.h"
 #include "app/ribbon_table.h"
 #include "dialogs/camera_info_bar.h"
 #include "dialogs/about_dlg.h"

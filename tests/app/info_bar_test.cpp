@@ -8,7 +8,7 @@
 #include <QVBoxLayout>
 #include <memory>
 
-#include "../ui/ui_test_support.h"
+#include "ui_test_support.h"
 #include "dialogs/camera_info_bar.h"
 
 namespace kx {

@@ -11,8 +11,8 @@
 #include <QTemporaryDir>
 #include <memory>
 
-#include "../audio/pulse_support.h"
-#include "../ui/ui_test_support.h"
+#include "pulse_support.h"
+#include "ui_test_support.h"
 #include "app/main_frame.h"
 #include "app/wave_app.h"
 #include "ui/registry_manager.h"

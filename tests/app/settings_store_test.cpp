@@ -3,7 +3,7 @@
 #include <QCoreApplication>
 #include <QStandardPaths>
 
-#include "../ui/ui_test_support.h"
+#include "ui_test_support.h"
 #include "app/settings_store.h"
 #include "ui/registry_manager.h"
 

@@ -4,7 +4,7 @@
 #include <set>
 
 #include "app/ribbon_table.h"
-#include "app/version_info.h"
+#include "common/version_info.h"
 #include "kxSystem.h"
 
 namespace kx {

@@ -12,7 +12,7 @@
 #include <QUrl>
 #include <chrono>
 
-#include "../ui/ui_test_support.h"
+#include "ui_test_support.h"
 
 namespace kx::test {
 

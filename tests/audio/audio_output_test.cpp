@@ -15,7 +15,7 @@ extern "C" {
 #include <mutex>
 #include <thread>
 
-#include "app/app_log.h"
+#include "common/app_log.h"
 #include "audio/audio_output.h"
 #include "pulse_support.h"
 

@@ -12,7 +12,7 @@
 #include <sstream>
 #include <thread>
 
-#include "app/app_log.h"
+#include "common/app_log.h"
 #include "audio/audio_output.h"
 #include "audio/notification_client.h"
 #include "pulse_support.h"

@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/app_log.h"
+#include "common/app_log.h"
 #include "audio/av_fifo.h"
 #include "platform/audio/core_audio.h"
 

@@ -8,8 +8,8 @@
 #include <QTest>
 #include <QTimer>
 
-#include "../ui/ui_test_support.h"
-#include "app/version_info.h"
+#include "ui_test_support.h"
+#include "common/version_info.h"
 #include "dialogs_test_support.h"
 #include "ui/theme.h"
 

@@ -20,14 +20,14 @@
 #include <gtest/gtest.h>
 #include <memory>
 
-#include "../ui/ui_test_support.h"
+#include "ui_test_support.h"
 #include "dialogs/bookmark_dlg.h"
 #include "dialogs/url_dlg.h"
 #include "kxSystem.h"
 #include "ui/edit_ex.h"
 #include "ui/lang_id.h"
 #include "ui/link_button.h"
-#include "ui/res_str.h"
+#include "resources/res_str.h"
 #include "ui/theme.h"
 #include "ui/translation_manager.h"
 

@@ -6,7 +6,7 @@
 #include <QLabel>
 #include <set>
 
-#include "../ui/ui_test_support.h"
+#include "ui_test_support.h"
 #include "dialogs/measure_panel.h"
 #include "monitor/av_sync.h"
 #include "monitor/verdict.h"

@@ -19,8 +19,8 @@
 #include <QTimer>
 #include <functional>
 
-#include "../ui/ui_test_support.h"
-#include "app/version_info.h"
+#include "ui_test_support.h"
+#include "common/version_info.h"
 #include "dialogs_test_support.h"
 #include "ui/link_button.h"
 #include "ui/registry_manager.h"

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "media/preview_session.h"
-#include "ui/res_str.h"
+#include "resources/res_str.h"
 
 namespace kx {
 namespace {

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <thread>
 
-#include "app/settings_block.h"
+#include "common/settings_block.h"
 #include "camera_server.h"
 #include "session_fixture.h"
 

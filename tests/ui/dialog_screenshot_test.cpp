@@ -15,7 +15,7 @@
 #include "ui/lang_id.h"
 #include "ui/link_button.h"
 #include "ui/registry_manager.h"
-#include "ui/res_str.h"
+#include "resources/res_str.h"
 #include "ui/theme.h"
 #include "ui/translation_manager.h"
 #include "ui_test_support.h"

@@ -13,7 +13,7 @@
 #include "ui/edit_ex.h"
 #include "ui/link_button.h"
 #include "ui/registry_manager.h"
-#include "ui/res_str.h"
+#include "resources/res_str.h"
 #include "ui/separator.h"
 #include "ui/theme.h"
 #include "ui/translation_manager.h"

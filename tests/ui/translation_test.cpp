@@ -11,7 +11,7 @@
 
 #include "ui/lang_id.h"
 #include "ui/registry_manager.h"
-#include "ui/res_str.h"
+#include "resources/res_str.h"
 #include "ui/translation_manager.h"
 #include "ui_test_support.h"
 

@@ -10,9 +10,9 @@
 #include <sstream>
 #include <thread>
 
-#include "app/app_log.h"
+#include "common/app_log.h"
 #include "app/measure_settings.h"
-#include "app/settings_block.h"
+#include "common/settings_block.h"
 #include "audio/audio_output.h"
 #include "kxSystem.h"
 #include "media/preview_session.h"

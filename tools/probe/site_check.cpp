@@ -8,7 +8,7 @@
 #include <mutex>
 #include <thread>
 
-#include "app/app_log.h"
+#include "common/app_log.h"
 #include "camera_list.h"
 #include "kxSystem.h"
 #include "measurement_report.h"

@@ -13,7 +13,7 @@
 
 #include "ui/edit_ex.h"
 #include "ui/link_button.h"
-#include "ui/res_str.h"
+#include "resources/res_str.h"
 #include "ui/separator.h"
 
 namespace kx {

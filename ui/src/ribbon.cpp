@@ -23,7 +23,7 @@
 #include <QWheelEvent>
 
 #include "ui/backstage.h"
-#include "ui/res_str.h"
+#include "resources/res_str.h"
 #include "ribbon_popups.h"
 
 namespace kx::ui {

@@ -10,7 +10,7 @@
 #include <QScreen>
 #include <QToolTip>
 
-#include "ui/res_str.h"
+#include "resources/res_str.h"
 
 namespace kx::ui {
 

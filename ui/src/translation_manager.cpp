@@ -8,7 +8,7 @@
 
 #include "ui/lang_id.h"
 #include "ui/registry_manager.h"
-#include "ui/res_str.h"
+#include "resources/res_str.h"
 
 namespace kx {
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <span>
 
-#include "app/settings_block.h"
+#include "common/settings_block.h"
 
 namespace kx::ribbon {
 

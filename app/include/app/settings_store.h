@@ -7,7 +7,7 @@
 #include <QString>
 #include <cstdint>
 
-#include "app/settings_block.h"
+#include "common/settings_block.h"
 
 namespace kx {
 

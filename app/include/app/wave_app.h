@@ -13,12 +13,12 @@
 #include "app/command_line.h"
 #include "app/settings_store.h"
 #include "dialogs/bookmark.h"
-#include "app/settings_block.h"
+#include "common/settings_block.h"
 #include "audio/audio_output.h"
 #include "audio/notification_client.h"
 #include "kxSystem.h"
 #include "media/session_adapters.h"
-#include "monitor/view/draw_view.h"
+#include "view/draw_view.h"
 #include "platform/audio/endpoints.h"
 
 namespace kx {

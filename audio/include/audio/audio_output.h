@@ -26,7 +26,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/settings_block.h"
+#include "common/settings_block.h"
 #include "audio/av_fifo.h"
 #include "audio/jitter_margin.h"
 #include "audio/picture_presenter.h"

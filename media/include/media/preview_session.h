@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/settings_block.h"
+#include "common/settings_block.h"
 #include "media/frame_queue.h"
 #include "media/open_watchdog.h"
 #include "media/picture_pool.h"

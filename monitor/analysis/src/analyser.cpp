@@ -4,7 +4,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "app/settings_block.h"
+#include "common/settings_block.h"
 #include "monitor/window_functions.h"
 
 namespace kx {

@@ -2,7 +2,7 @@
 
 #include <pthread.h>
 
-#include "app/settings_block.h"
+#include "common/settings_block.h"
 #include "monitor/analyser.h"
 
 namespace kx {

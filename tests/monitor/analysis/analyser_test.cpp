@@ -7,7 +7,7 @@
 #include <numbers>
 #include <vector>
 
-#include "app/settings_block.h"
+#include "common/settings_block.h"
 #include "monitor/window_functions.h"
 
 namespace kx {

@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/settings_block.h"
+#include "common/settings_block.h"
 #include "monitor/analyser.h"
 
 namespace kx {

@@ -1,4 +1,4 @@
-#include "monitor/view/draw_view.h"
+#include "view/draw_view.h"
 
 #include <QMetaObject>
 #include <QPaintEvent>

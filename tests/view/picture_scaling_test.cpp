@@ -13,7 +13,7 @@ extern "C" {
 }
 
 #include "media/picture_convert.h"
-#include "monitor/view/draw_view.h"
+#include "view/draw_view.h"
 #include "view_fixture.h"
 
 namespace kx {

@@ -12,12 +12,12 @@
 #include <thread>
 #include <vector>
 
-#include "app/settings_block.h"
+#include "common/settings_block.h"
 #include "monitor/draw/layout.h"
 #include "monitor/draw/qt_canvas.h"
 #include "monitor/draw/recording_canvas.h"
 #include "monitor/draw/widgets.h"
-#include "monitor/view/draw_view.h"
+#include "view/draw_view.h"
 #include "view_fixture.h"
 
 namespace kx {

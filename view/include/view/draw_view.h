@@ -25,7 +25,7 @@
 #include <optional>
 #include <vector>
 
-#include "app/settings_block.h"
+#include "common/settings_block.h"
 #include "audio/picture_presenter.h"
 #include "media/picture_record.h"
 #include "media/preview_host.h"

@@ -15,7 +15,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/app_log.h"
+#include "common/app_log.h"
 #include "media/audio_chunk.h"
 #include "media/preview_session.h"
 #include "monitor/analyser.h"

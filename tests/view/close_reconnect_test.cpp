@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "camera_server.h"
-#include "monitor/view/draw_view.h"
+#include "view/draw_view.h"
 #include "session_fixture.h"
 #include "view_fixture.h"
 

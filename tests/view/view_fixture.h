@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-#include "app/settings_block.h"
+#include "common/settings_block.h"
 #include "audio/audio_output.h"
 #include "media/picture_record.h"
 #include "media/preview_session.h"

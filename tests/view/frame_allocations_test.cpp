@@ -13,9 +13,9 @@
 #include <thread>
 #include <vector>
 
-#include "app/settings_block.h"
+#include "common/settings_block.h"
 #include "allocation_counter.h"
-#include "monitor/view/draw_view.h"
+#include "view/draw_view.h"
 #include "view_fixture.h"
 
 namespace kx {

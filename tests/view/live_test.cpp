@@ -8,9 +8,9 @@
 #include <cmath>
 #include <thread>
 
-#include "app/settings_block.h"
+#include "common/settings_block.h"
 #include "audio/audio_output.h"
-#include "monitor/view/draw_view.h"
+#include "view/draw_view.h"
 #include "view_fixture.h"
 
 namespace kx {

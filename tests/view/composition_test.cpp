@@ -4,8 +4,8 @@
 #include <QThread>
 #include <cmath>
 
-#include "app/settings_block.h"
-#include "monitor/view/draw_view.h"
+#include "common/settings_block.h"
+#include "view/draw_view.h"
 #include "view_fixture.h"
 
 namespace kx {

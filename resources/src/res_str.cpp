@@ -1,4 +1,4 @@
-#include "ui/res_str.h"
+#include "resources/res_str.h"
 
 #include <algorithm>
 #include <array>

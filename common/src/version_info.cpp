@@ -1,4 +1,4 @@
-#include "app/version_info.h"
+#include "common/version_info.h"
 
 #include <filesystem>
 #include <system_error>

@@ -1,4 +1,4 @@
-#include "app/app_log.h"
+#include "common/app_log.h"
 
 #include <atomic>
 #include <mutex>
