@@ -61,8 +61,10 @@ void CEventWatch::Look() {
   // Up once pictures or sound flow, down when the decode thread is gone: a
   // try that is still opening the camera has a thread but is not up.
   const int64_t played = session.m_stats.picturesConverted.load() + session.m_stats.audioChunksWritten.load();
-  if (!session.HasDecodeThread()) m_bUp = false;
-  else if (played != m_nPlayed) m_bUp = true;
+  if (!session.HasDecodeThread())
+    m_bUp = false;
+  else if (played != m_nPlayed)
+    m_bUp = true;
   m_nPlayed = played;
   measure::CameraLook look{m_bUp, session.m_stats.reconnections.load()};
   const bool sound = session.m_nAudioStream.load() >= 0;

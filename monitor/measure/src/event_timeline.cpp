@@ -7,9 +7,12 @@ namespace kx::measure {
 
 void CEventTimeline::Begin(TimelineEvent event) {
   if (m_listener.started) m_listener.started(event);
-  if (event.kind == "drop") m_drop = std::move(event);
-  else if (event.kind == "silence") m_silence = std::move(event);
-  else m_clipping = std::move(event);
+  if (event.kind == "drop")
+    m_drop = std::move(event);
+  else if (event.kind == "silence")
+    m_silence = std::move(event);
+  else
+    m_clipping = std::move(event);
 }
 
 void CEventTimeline::End(TimelineEvent& open, double now) {

@@ -21,10 +21,10 @@ struct TimelineEvent {
 
 // What one look at the camera saw.
 struct CameraLook {
-  bool up = false;                  // the stream plays (a decode thread runs)
-  int64_t reconnections = 0;        // the session's own, since it began
-  double silenceSeconds = NAN;      // the silent stretch going on now; NaN: not measured
-  int64_t clippedSamples = -1;      // since the measurements began; -1: not measured
+  bool up = false;              // the stream plays (a decode thread runs)
+  int64_t reconnections = 0;    // the session's own, since it began
+  double silenceSeconds = NAN;  // the silent stretch going on now; NaN: not measured
+  int64_t clippedSamples = -1;  // since the measurements began; -1: not measured
 };
 
 struct TimelineCounts {
@@ -62,7 +62,7 @@ class CEventTimeline {
   std::vector<TimelineEvent> m_events;  // ended events, in the order they ended
   bool m_everUp = false;                // a camera that never answered did not drop
   int64_t m_reconnections = 0;
-  int64_t m_clippedBefore = 0;          // the count before the burst going on
+  int64_t m_clippedBefore = 0;                  // the count before the burst going on
   TimelineEvent m_drop, m_silence, m_clipping;  // kind empty: not going on
   double m_lastLook = 0;
 };
