@@ -74,29 +74,20 @@ std::string ReadAll(const fs::path& p) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-TEST(SecurityAttributesHolder, LifecycleKeepsOneAddress) {
+TEST(SecurityAttributesHolder, CreateAndCloseKeepOneAddress) {
   CSecurityAttributesRW holder;
   SECURITY_ATTRIBUTES* sa = holder.GetSecurityAttributes();
-  EXPECT_TRUE(AllZero(sa));
   holder.Close();  // holding nothing: nothing happens
-  EXPECT_TRUE(AllZero(sa));
-  // A second Create frees the first list (the leak checker sees it) and builds a new one.
-  for (int i = 0; i < 2; ++i) {
+  for (int i = 0; i < 2; ++i) {  // a second Create frees the first list (the leak checker sees it)
     ASSERT_EQ(holder.Create(), 1);
     EXPECT_EQ(holder.GetSecurityAttributes(), sa);
-    EXPECT_EQ(sa->nLength, sizeof(SECURITY_ATTRIBUTES));
-    EXPECT_EQ(sa->bInheritHandle, 0);
     const auto* sd = static_cast<const KX_SECURITY_DESCRIPTOR*>(sa->lpSecurityDescriptor);
-    ASSERT_NE(sd, nullptr);
+    ASSERT_TRUE(sd && sd->acl);
     EXPECT_EQ(sd->mode, 0666u);
-    ASSERT_NE(sd->acl, nullptr);
     EXPECT_EQ(acl_valid(static_cast<acl_t>(sd->acl)), 0);
   }
-  for (int i = 0; i < 2; ++i) {
-    holder.Close();
-    EXPECT_TRUE(AllZero(sa));
-  }
-  EXPECT_EQ(holder.GetSecurityAttributes(), sa);
+  holder.Close();
+  EXPECT_TRUE(AllZero(sa));
 }
 
 TEST_F(SecurityAttributes, ObjectsGetTheRightsWhateverTheUmask) {
