@@ -49,30 +49,31 @@ CMeasurePanel::CMeasurePanel(QWidget* parent) : QWidget(parent), m_timer(new QTi
   grid->setHorizontalSpacing(14);
   grid->setVerticalSpacing(3);
   grid->setColumnStretch(0, 1);
+  // The figures in their order; an entry without a row opens a section.
+  static const struct {
+    int row;
+    const char* text;
+  } kRows[] = {
+      {kMeasured, QT_TR_NOOP("Measured for")},        {-1, QT_TR_NOOP("Loudness")},
+      {kIntegrated, QT_TR_NOOP("Integrated")},        {kMomentary, QT_TR_NOOP("Momentary")},
+      {kShortTerm, QT_TR_NOOP("Short-term")},         {kRange, QT_TR_NOOP("Loudness range")},
+      {kTruePeak, QT_TR_NOOP("True peak")},           {kSamplePeak, QT_TR_NOOP("Sample peak")},
+      {-1, QT_TR_NOOP("Signal")},                     {kClipping, QT_TR_NOOP("Clipping")},
+      {kDcOffset, QT_TR_NOOP("DC offset")},           {kNoiseFloor, QT_TR_NOOP("Noise floor")},
+      {kHum, QT_TR_NOOP("Mains hum")},                {kBandwidth, QT_TR_NOOP("Bandwidth")},
+      {kSilence, QT_TR_NOOP("Silence")},              {-1, QT_TR_NOOP("Channels")},
+      {kBalance, QT_TR_NOOP("Balance L-R")},          {kCorrelation, QT_TR_NOOP("Correlation")},
+      // From a flash and a beep held in front of the camera together.
+      {-1, QT_TR_NOOP("Lip sync")},                   {kAvOffset, QT_TR_NOOP("Sound after picture")},
+      {kAvSpread, QT_TR_NOOP("Spread")},              {kAvPairs, QT_TR_NOOP("Flash and beep pairs")},
+  };
   int line = 0;
-  AddRow(grid, line, kMeasured, tr("Measured for"));
-  AddSection(grid, line, tr("Loudness"));
-  AddRow(grid, line, kIntegrated, tr("Integrated"));
-  AddRow(grid, line, kMomentary, tr("Momentary"));
-  AddRow(grid, line, kShortTerm, tr("Short-term"));
-  AddRow(grid, line, kRange, tr("Loudness range"));
-  AddRow(grid, line, kTruePeak, tr("True peak"));
-  AddRow(grid, line, kSamplePeak, tr("Sample peak"));
-  AddSection(grid, line, tr("Signal"));
-  AddRow(grid, line, kClipping, tr("Clipping"));
-  AddRow(grid, line, kDcOffset, tr("DC offset"));
-  AddRow(grid, line, kNoiseFloor, tr("Noise floor"));
-  AddRow(grid, line, kHum, tr("Mains hum"));
-  AddRow(grid, line, kBandwidth, tr("Bandwidth"));
-  AddRow(grid, line, kSilence, tr("Silence"));
-  AddSection(grid, line, tr("Channels"));
-  AddRow(grid, line, kBalance, tr("Balance L-R"));
-  AddRow(grid, line, kCorrelation, tr("Correlation"));
-  // From a flash and a beep held in front of the camera together.
-  AddSection(grid, line, tr("Lip sync"));
-  AddRow(grid, line, kAvOffset, tr("Sound after picture"));
-  AddRow(grid, line, kAvSpread, tr("Spread"));
-  AddRow(grid, line, kAvPairs, tr("Flash and beep pairs"));
+  for (const auto& r : kRows) {
+    if (r.row < 0)
+      AddSection(grid, line, tr(r.text));
+    else
+      AddRow(grid, line, static_cast<Row>(r.row), tr(r.text));
+  }
   // The verdict first: it is what a person checking a camera looks for, and
   // it stays in sight when the window is too low for every figure.
   QGridLayout* head = new QGridLayout;

@@ -17,8 +17,15 @@
 namespace fs = std::filesystem;
 using kx::CBookmark;
 using kx::CBookmarkItem;
+using Items = std::vector<CBookmarkItem>;
 
 namespace {
+
+Items ItemsOf(const CBookmark& b) {
+  Items v;
+  for (int32_t i = 0; i < b.GetCount(); ++i) v.push_back(b.GetItem(i));
+  return v;
+}
 
 class BookmarkStore : public ::testing::Test {
  protected:
@@ -32,31 +39,30 @@ class BookmarkStore : public ::testing::Test {
     fs::permissions(dir_, fs::perms::owner_all, ec);
     fs::remove_all(dir_, ec);
   }
-
   std::u16string Folder() const { return ConvertUTF8ToUnicode(dir_.string()); }
   fs::path File() const { return dir_ / "Bookmark.xml"; }
-  void Write(const std::string& bytes) const {
-    std::ofstream(File(), std::ios::binary) << bytes;
-  }
-  std::string Read() const {
-    std::ifstream in(File(), std::ios::binary);
+  void Write(const std::string& bytes) const { std::ofstream(File(), std::ios::binary) << bytes; }
+  static std::string Read(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
     std::stringstream s;
     s << in.rdbuf();
     return s.str();
   }
-  CBookmark LoadFile() const {
+  std::string Read() const { return Read(File()); }
+  // A store on the test folder holding `items`.
+  CBookmark Store(const Items& items = {}) const {
     CBookmark b;
     b.SetFolder(Folder());
+    for (const CBookmarkItem& i : items) b.Add(i.name, i.url);
+    return b;
+  }
+  CBookmark LoadFile() const {
+    CBookmark b = Store();
     b.Load();
     return b;
   }
-  static std::vector<CBookmarkItem> Items(const CBookmark& b) {
-    std::vector<CBookmarkItem> v;
-    for (int32_t i = 0; i < b.GetCount(); ++i) v.push_back(b.GetItem(i));
-    return v;
-  }
-  // Names of the files in the folder (a failed or crashed save must not
-  // leave the old file changed; it may leave a hidden temporary at most).
+  // Names in the folder (a failed or crashed save must not leave the old
+  // file changed; it may leave a hidden temporary at most).
   std::vector<std::string> Listing() const {
     std::vector<std::string> names;
     for (const auto& e : fs::directory_iterator(dir_)) names.push_back(e.path().filename().string());
@@ -66,48 +72,41 @@ class BookmarkStore : public ::testing::Test {
   fs::path dir_;
 };
 
-TEST_F(BookmarkStore, FolderGivesFilePathAndNothingIsTouched) {
-  CBookmark b;
-  b.SetFolder(u"/var/kx");
-  EXPECT_EQ(b.GetFile(), u"/var/kx/Bookmark.xml");
-  b.SetFolder(u"/var/kx/");
-  EXPECT_EQ(b.GetFile(), u"/var/kx/Bookmark.xml");
-  b.SetFolder(Folder());
-  EXPECT_TRUE(Listing().empty());
-}
-
-TEST_F(BookmarkStore, WritesTheExactBytes) {
-  CBookmark b;
-  b.SetFolder(Folder());
-  b.Add(u"Hall & <door> \"A\"", u"rtsp://user:p@ss@10.0.0.7:554/stream1");
-  b.Add(u"Склад", u"rtsp://10.0.0.8/live");
+TEST_F(BookmarkStore, WritesTheExactBytesAndReadsThemBack) {
+  CBookmark b = Store({{u"Hall & <door> \"A\"", u"rtsp://user:p@ss@10.0.0.7:554/stream1"},
+                       {u"Склад", u"rtsp://10.0.0.8/live"}, {u"", u""}, {u"Склад", u"rtsp://10.0.0.8/live"}});
+  EXPECT_TRUE(Listing().empty());  // nothing is touched before a save
   ASSERT_TRUE(b.Save());
   EXPECT_EQ(Read(),
             "<?xml version=\"1.0\"?>\n"
             "<Bookmark>\n"
             "\t<Item Name=\"Hall &amp; &lt;door> &quot;A&quot;\" Url=\"rtsp://user:p@ss@10.0.0.7:554/stream1\" />\n"
             "\t<Item Name=\"\xD0\xA1\xD0\xBA\xD0\xBB\xD0\xB0\xD0\xB4\" Url=\"rtsp://10.0.0.8/live\" />\n"
+            "\t<Item Name=\"\" Url=\"\" />\n"
+            "\t<Item Name=\"\xD0\xA1\xD0\xBA\xD0\xBB\xD0\xB0\xD0\xB4\" Url=\"rtsp://10.0.0.8/live\" />\n"
             "</Bookmark>\n");
-  // Round trip: the same entries come back, in order.
-  EXPECT_EQ(Items(LoadFile()), Items(b));
-}
-
-TEST_F(BookmarkStore, EmptyListIsTheRootAlone) {
-  CBookmark b;
-  b.SetFolder(Folder());
-  ASSERT_TRUE(b.Save());
+  EXPECT_EQ(ItemsOf(LoadFile()), ItemsOf(b));  // duplicates and empty texts kept, in order
+  ASSERT_TRUE(Store().Save());
   EXPECT_EQ(Read(), "<?xml version=\"1.0\"?>\n<Bookmark />\n");
   EXPECT_EQ(LoadFile().GetCount(), 0);
+  b.SetFolder(u"/var/kx/");
+  EXPECT_EQ(b.GetFile(), u"/var/kx/Bookmark.xml");
 }
 
-TEST_F(BookmarkStore, ReadsAnyChildOfTheRootWithMissingAttributesEmpty) {
+TEST_F(BookmarkStore, ReadsAnyChildOfTheRootInAnyEncodingAndAppends) {
   Write("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<!-- saved by hand -->\r\n<Bookmark>\r\n"
         "  <Item Name=\"only name\"/>\r\n  text between\r\n"
         "  <Camera Url=\"rtsp://only/url\"><Nested Name=\"not read\"/></Camera>\r\n"
         "  <Item Url=\"rtsp://b\" Name=\"b\"/>\r\n</Bookmark>\r\n");
-  const std::vector<CBookmarkItem> expected{
-      {u"only name", u""}, {u"", u"rtsp://only/url"}, {u"b", u"rtsp://b"}};
-  EXPECT_EQ(Items(LoadFile()), expected);
+  EXPECT_EQ(ItemsOf(LoadFile()), (Items{{u"only name", u""}, {u"", u"rtsp://only/url"}, {u"b", u"rtsp://b"}}));
+  // UTF-16 with a byte-order mark, as another editor may save it; Load appends.
+  std::u16string text = u"\uFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?><Bookmark><Item Name=\"Вход\" Url=\"rtsp://x\"/></Bookmark>";
+  std::string bytes;
+  for (char16_t c : text) bytes += {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+  Write(bytes);
+  CBookmark b = Store({{u"first", u"rtsp://1"}});
+  b.Load();
+  EXPECT_EQ(ItemsOf(b), (Items{{u"first", u"rtsp://1"}, {u"Вход", u"rtsp://x"}}));
 }
 
 TEST_F(BookmarkStore, OtherRootsAndBrokenFilesLoadNothingAndAreKeptAside) {
@@ -121,18 +120,14 @@ TEST_F(BookmarkStore, OtherRootsAndBrokenFilesLoadNothingAndAreKeptAside) {
   int n = 1;
   for (const char* f : files) {
     Write(f);
-    CBookmark b;
-    b.SetFolder(Folder());
-    b.Add(u"kept", u"rtsp://kept");
+    CBookmark b = Store({{u"kept", u"rtsp://kept"}});
     b.Load();
-    EXPECT_EQ(Items(b), (std::vector<CBookmarkItem>{{u"kept", u"rtsp://kept"}})) << f;
+    EXPECT_EQ(ItemsOf(b), (Items{{u"kept", u"rtsp://kept"}})) << f;
     // Renamed aside, next to the ones before it, and a save does not touch it.
-    const fs::path aside = dir_ / ("Bookmark.xml.unreadable" + (n == 1 ? "" : "." + std::to_string(n)));
+    const fs::path aside = dir_ / ("Bookmark.xml.unreadable" + (n++ == 1 ? "" : "." + std::to_string(n - 1)));
     EXPECT_EQ(b.KeptAside(), ConvertUTF8ToUnicode(aside.string())) << f;
     ASSERT_TRUE(b.Save());
-    std::ifstream in(aside, std::ios::binary);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), f);
-    ++n;
+    EXPECT_EQ(Read(aside), f);
   }
   // No file at all: nothing kept. A folder where the file should be is kept too.
   fs::remove(File());
@@ -145,115 +140,71 @@ TEST_F(BookmarkStore, OtherRootsAndBrokenFilesLoadNothingAndAreKeptAside) {
 
 TEST_F(BookmarkStore, FileOfTheNewFolderIsKeptAsideBeforeTheFirstSave) {
   Write("<Bookmark><Item Name=\"theirs\" Url=\"rtsp://t\"/></Bookmark>");
-  CBookmark b;
-  b.Add(u"ours", u"rtsp://o");
-  b.SetFolder(Folder());
+  CBookmark b = Store({{u"ours", u"rtsp://o"}});
   ASSERT_TRUE(b.KeepExistingFile());
   EXPECT_EQ(b.KeptAside(), ConvertUTF8ToUnicode((dir_ / "Bookmark.xml.previous").string()));
   ASSERT_TRUE(b.Save());
-  EXPECT_EQ(Items(LoadFile()), (std::vector<CBookmarkItem>{{u"ours", u"rtsp://o"}}));
+  EXPECT_EQ(ItemsOf(LoadFile()), (Items{{u"ours", u"rtsp://o"}}));
   // Nothing there: nothing to keep.
   fs::remove(File());
   EXPECT_TRUE(b.KeepExistingFile());
   EXPECT_TRUE(b.KeptAside().empty());
 }
 
-TEST_F(BookmarkStore, LoadAppendsAndDetectsTheEncoding) {
-  // UTF-16 with a byte-order mark, as another editor may save it.
-  std::u16string text = u"\uFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?><Bookmark><Item Name=\"Вход\" Url=\"rtsp://x\"/></Bookmark>";
-  std::string bytes;
-  for (char16_t c : text) bytes += {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
-  Write(bytes);
-  CBookmark b;
-  b.SetFolder(Folder());
-  b.Add(u"first", u"rtsp://1");
-  b.Load();
-  EXPECT_EQ(Items(b), (std::vector<CBookmarkItem>{{u"first", u"rtsp://1"}, {u"Вход", u"rtsp://x"}}));
-}
-
-TEST_F(BookmarkStore, DuplicatesAndEmptyTextsAreKeptInOrder) {
-  CBookmark b;
-  b.SetFolder(Folder());
-  b.Add(u"cam", u"rtsp://h/1");
-  b.Add(u"", u"");
-  b.Add(u"cam", u"rtsp://h/1");
-  b.Add(u"  ", u"rtsp://h/2");
-  ASSERT_TRUE(b.Save());
-  EXPECT_EQ(Items(LoadFile()), Items(b));
-  EXPECT_EQ(LoadFile().GetCount(), 4);
-}
-
-TEST_F(BookmarkStore, EditingByIndex) {
-  CBookmark b;
-  b.Add(u"a", u"1");
-  b.Add(u"b", u"2");
-  b.Add(u"c", u"3");
+TEST_F(BookmarkStore, EditingByIndexAndCopies) {
+  CBookmark b = Store({{u"a", u"1"}, {u"b", u"2"}, {u"c", u"3"}});
   b.Remove(1);
-  EXPECT_EQ(Items(b), (std::vector<CBookmarkItem>{{u"a", u"1"}, {u"c", u"3"}}));
   b.Update(1, u"C", u"33");
-  EXPECT_EQ(b.GetItem(1), (CBookmarkItem{u"C", u"33"}));
+  const Items expected{{u"a", u"1"}, {u"C", u"33"}};
+  EXPECT_EQ(ItemsOf(b), expected);
   // Indexes outside the list change nothing and read as empty.
-  const auto before = Items(b);
-  b.Update(2, u"x", u"y");
-  b.Update(-1, u"x", u"y");
-  b.Remove(2);
-  b.Remove(-1);
-  EXPECT_EQ(Items(b), before);
-  EXPECT_EQ(b.GetItem(2), CBookmarkItem{});
-  EXPECT_EQ(b.GetItem(-1), CBookmarkItem{});
-  b.Remove(0);
-  b.Remove(0);
-  EXPECT_EQ(b.GetCount(), 0);
-}
-
-TEST_F(BookmarkStore, AssignmentCopiesPathAndEntries) {
-  CBookmark a;
-  a.SetFolder(Folder());
-  a.Add(u"a", u"1");
+  for (int32_t bad : {2, -1}) {
+    b.Update(bad, u"x", u"y");
+    b.Remove(bad);
+    EXPECT_EQ(b.GetItem(bad), CBookmarkItem{});
+  }
+  EXPECT_EQ(ItemsOf(b), expected);
+  // A copy takes path and entries, and is independent.
   CBookmark copy;
   copy.Add(u"old", u"0");
-  copy = a;
-  a.Add(u"b", u"2");  // the copy is independent
-  EXPECT_EQ(copy.GetFile(), a.GetFile());
-  EXPECT_EQ(Items(copy), (std::vector<CBookmarkItem>{{u"a", u"1"}}));
+  copy = b;
+  b.Remove(0);
+  EXPECT_EQ(copy.GetFile(), b.GetFile());
+  EXPECT_EQ(ItemsOf(copy), expected);
 }
 
 TEST_F(BookmarkStore, FileIsOwnerOnlyOnEverySave) {
   const mode_t oldMask = ::umask(0);  // the most open umask must not widen the file
-  CBookmark b;
-  b.SetFolder(Folder());
-  b.Add(u"cam", u"rtsp://user:secret@h/");
+  CBookmark b = Store({{u"cam", u"rtsp://user:secret@h/"}});
   const bool saved = b.Save();
   ::umask(oldMask);
   ASSERT_TRUE(saved);
-  EXPECT_EQ(fs::status(File()).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+  const fs::perms ownerOnly = fs::perms::owner_read | fs::perms::owner_write;
+  EXPECT_EQ(fs::status(File()).permissions(), ownerOnly);
   // A file left readable by an older version is made private again.
-  fs::permissions(File(), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
-                              fs::perms::others_read);
+  fs::permissions(File(), ownerOnly | fs::perms::group_read | fs::perms::others_read);
   ASSERT_TRUE(b.Save());
-  EXPECT_EQ(fs::status(File()).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_EQ(fs::status(File()).permissions(), ownerOnly);
   EXPECT_EQ(Listing(), std::vector<std::string>{"Bookmark.xml"});
 }
 
 TEST_F(BookmarkStore, UnwritableFolderChangesNothing) {
-  CBookmark b;
-  b.Add(u"cam", u"rtsp://h/");
-  // A folder that does not exist, and a path whose "folder" is a file.
+  CBookmark b = Store({{u"cam", u"rtsp://h/"}});
+  // A folder that does not exist, a path whose "folder" is a file, and one
+  // without write permission (root ignores that, so only then).
   b.SetFolder(ConvertUTF8ToUnicode((dir_ / "missing").string()));
   EXPECT_FALSE(b.Save());
   Write("keep");
   b.SetFolder(ConvertUTF8ToUnicode(File().string()));
   EXPECT_FALSE(b.Save());
-  EXPECT_EQ(Read(), "keep");
-  // A folder without write permission (root ignores it, so only then).
   if (::geteuid() != 0) {
     fs::permissions(dir_, fs::perms::owner_read | fs::perms::owner_exec);
     b.SetFolder(Folder());
     EXPECT_FALSE(b.Save());
     fs::permissions(dir_, fs::perms::owner_all);
-    EXPECT_EQ(Read(), "keep");
   }
-  EXPECT_EQ(Items(b), (std::vector<CBookmarkItem>{{u"cam", u"rtsp://h/"}}));
+  EXPECT_EQ(Read(), "keep");
+  EXPECT_EQ(ItemsOf(b), (Items{{u"cam", u"rtsp://h/"}}));
 }
 
 // Runs a save in a child process whose file-size limit cuts the write short.
@@ -273,46 +224,38 @@ int SaveInChildWithSizeLimit(const CBookmark& b, rlim_t limit, bool ignoreSignal
 }
 
 TEST_F(BookmarkStore, InterruptedSaveLeavesTheOldFile) {
-  CBookmark b;
-  b.SetFolder(Folder());
-  b.Add(u"old", u"rtsp://old");
+  CBookmark b = Store({{u"old", u"rtsp://old"}});
   ASSERT_TRUE(b.Save());
   const std::string before = Read();
   for (int i = 0; i < 500; ++i) b.Add(u"camera " + std::u16string(1, u'0' + i % 10), u"rtsp://10.1.1.1/ch" + std::u16string(1, u'A' + i % 26));
-
   // Full disk: the write fails, Save says so and cleans up.
   int status = SaveInChildWithSizeLimit(b, 4096, true);
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 3);
   EXPECT_EQ(Read(), before);
   EXPECT_EQ(Listing(), std::vector<std::string>{"Bookmark.xml"});
-
   // Crash in the middle of the write: the old file is intact; the next
   // successful save replaces it.
   status = SaveInChildWithSizeLimit(b, 4096, false);
   ASSERT_TRUE(WIFSIGNALED(status));
   EXPECT_EQ(WTERMSIG(status), SIGXFSZ);
   EXPECT_EQ(Read(), before);
-  EXPECT_EQ(Items(LoadFile()), (std::vector<CBookmarkItem>{{u"old", u"rtsp://old"}}));
   ASSERT_TRUE(b.Save());
   EXPECT_EQ(LoadFile().GetCount(), 501);
 }
 
-TEST_F(BookmarkStore, HugeAndDeepFilesAreBounded) {
+TEST_F(BookmarkStore, HugeDeepAndSpecialFilesAreBounded) {
   // Tens of megabytes of entries: only the first kMaxItems are taken.
   std::string big = "<?xml version=\"1.0\"?>\n<Bookmark>\n";
   const std::string pad(100, 'x');
-  const int total = 180000;
-  for (int i = 0; i < total; ++i) big += "\t<Item Name=\"n" + std::to_string(i) + "\" Url=\"rtsp://" + pad + "\" />\n";
+  for (int i = 0; i < 180000; ++i) big += "\t<Item Name=\"n" + std::to_string(i) + "\" Url=\"rtsp://" + pad + "\" />\n";
   big += "</Bookmark>\n";
   ASSERT_GT(big.size(), 20u << 20);
   Write(big);
   CBookmark b = LoadFile();
   ASSERT_EQ(b.GetCount(), CBookmark::kMaxItems);
-  EXPECT_EQ(b.GetItem(0).name, u"n0");
   EXPECT_EQ(b.GetItem(CBookmark::kMaxItems - 1).name, u"n9999");
   // The cut list is never written over the longer file: that one is kept.
-  EXPECT_EQ(fs::file_size(dir_ / "Bookmark.xml.unreadable"), big.size());
   ASSERT_TRUE(b.Save());
   EXPECT_EQ(fs::file_size(dir_ / "Bookmark.xml.unreadable"), big.size());
   b.Load();  // a second load cannot go past the bound either
@@ -323,30 +266,26 @@ TEST_F(BookmarkStore, HugeAndDeepFilesAreBounded) {
   ASSERT_TRUE(b.Save());
   EXPECT_TRUE(LoadFile().KeptAside().empty());
 
-  // Nesting a million levels deep neither overflows the stack nor loads the
-  // inner elements.
+  // Nesting a million levels deep neither overflows the stack nor loads the inner elements.
   const int depth = 1000000;
   std::string deep = "<Bookmark><Item Name=\"top\" Url=\"rtsp://t\">";
   deep.reserve(depth * 8 + 64);
   for (int i = 0; i < depth; ++i) deep += "<a>";
   for (int i = 0; i < depth; ++i) deep += "</a>";
-  deep += "</Item></Bookmark>";
-  Write(deep);
-  EXPECT_EQ(Items(LoadFile()), (std::vector<CBookmarkItem>{{u"top", u"rtsp://t"}}));
+  Write(deep + "</Item></Bookmark>");
+  EXPECT_EQ(ItemsOf(LoadFile()), (Items{{u"top", u"rtsp://t"}}));
 
   // Larger than the file bound: not read at all.
   std::string huge(CBookmark::kMaxFileBytes + 1, ' ');
-  const std::string small = "<Bookmark><Item Name=\"a\" Url=\"b\"/></Bookmark>";
-  huge.replace(0, small.size(), small);
+  huge.replace(0, 10, "<Bookmark>");
   Write(huge);
-  ASSERT_EQ(fs::file_size(File()), CBookmark::kMaxFileBytes + 1);
   EXPECT_EQ(LoadFile().GetCount(), 0);
   EXPECT_FALSE(fs::exists(File()));
-}
 
-TEST_F(BookmarkStore, SpecialFilesDoNotBlock) {
-  // A FIFO in place of the file would block a plain open for ever.
-  // Neither is read, and each is kept aside as it was.
+  // A FIFO in place of the file would block a plain open for ever. Neither
+  // it nor /dev/zero is read, and each is kept aside as it was.
+  fs::remove_all(dir_);
+  fs::create_directory(dir_);
   ASSERT_EQ(::mkfifo(File().c_str(), 0600), 0);
   EXPECT_EQ(LoadFile().GetCount(), 0);
   EXPECT_TRUE(fs::is_fifo(dir_ / "Bookmark.xml.unreadable"));

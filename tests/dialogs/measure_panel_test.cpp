@@ -1,10 +1,10 @@
-// The measurement panel on its own: each finding worded from its code says
-// what the engine's English says, the states without figures, and a finding's
-// row in its colour.
+// The measurement panel on its own: findings worded as the engine words them,
+// the states without figures, and a finding's row in its colour.
 #include <gtest/gtest.h>
 
 #include <QLabel>
 #include <set>
+#include <tuple>
 
 #include "ui_test_support.h"
 #include "dialogs/measure_panel.h"
@@ -60,18 +60,14 @@ TEST(MeasurePanel, FindingTextsSayWhatTheEngineSays) {
 
 TEST(MeasurePanel, SaysWhyThereAreNoFiguresAndColoursTheRowOfAFinding) {
   CMeasurePanel panel;
-  struct Case {
-    MeasureReading reading;
-    CMeasurePanel::State state;
-    const char* text;
-  };
-  for (const Case& c : {Case{{{}, false, false}, CMeasurePanel::State::Stopped, "The preview is stopped"},
-                        Case{{{}, true, false}, CMeasurePanel::State::NoAudio, "No audio in this stream"},
-                        Case{{{}, true, true}, CMeasurePanel::State::Waiting, "Measuring..."}}) {
-    panel.Show(c.reading);
-    EXPECT_EQ(panel.CurrentState(), c.state);
+  using S = CMeasurePanel::State;
+  for (const auto& [reading, state, text] : {std::tuple{MeasureReading{{}, false, false}, S::Stopped, "The preview is stopped"},
+                                             std::tuple{MeasureReading{{}, true, false}, S::NoAudio, "No audio in this stream"},
+                                             std::tuple{MeasureReading{{}, true, true}, S::Waiting, "Measuring..."}}) {
+    panel.Show(reading);
+    EXPECT_EQ(panel.CurrentState(), state);
     ASSERT_EQ(panel.VerdictLines().size(), 1u);
-    EXPECT_EQ(panel.VerdictLines()[0].text, c.text);
+    EXPECT_EQ(panel.VerdictLines()[0].text, text);
     EXPECT_EQ(panel.ValueText(CMeasurePanel::kTruePeak), QString::fromUtf8("\u2014"));
   }
 

@@ -1,14 +1,15 @@
-// Fuzz target: CBookmark::Load over arbitrary file contents.
-// Checks, besides crashes, leaks and hangs: the store never holds more than
-// its bound, loading from the file agrees with parsing the same bytes, and
-// whatever was loaded survives Save and Load with the same number of entries
-// and, after one round, the same texts.
-#include <fcntl.h>
+// Fuzz target: CBookmark::Load over arbitrary file contents. Checks, besides
+// crashes, leaks and hangs: the store never holds more than its bound,
+// loading the file agrees with parsing the same bytes, and whatever was
+// loaded survives Save and Load with the same number of entries and, after
+// one round, the same texts.
 #include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "dialogs/bookmark.h"
@@ -17,87 +18,81 @@
 namespace {
 
 using kx::CBookmark;
-using kx::CBookmarkItem;
+using Items = std::vector<kx::CBookmarkItem>;
+namespace fs = std::filesystem;
 
-[[noreturn]] void Fail(const char* what) {
+void Check(bool ok, const char* what) {
+  if (ok) return;
   std::fprintf(stderr, "bookmark_load: %s\n", what);
   std::abort();
 }
 
-// Created once; removed when the process ends. Held by a pointer that is
-// never freed so the exit handler cannot outlive it.
+// Made once, removed when the process ends; never freed, so the exit handler cannot outlive it.
 const std::string& Folder() {
   static const std::string* folder = [] {
-    const char* base = ::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-    auto* path = new std::string(std::string(base) + "/kxfuzz.XXXXXX");
-    if (::mkdtemp(path->data()) == nullptr) Fail("no temporary folder");
-    std::atexit([] {
-      ::unlink((Folder() + "/Bookmark.xml").c_str());
-      ::rmdir(Folder().c_str());
-    });
+    auto* path = new std::string(::access("/dev/shm", W_OK) == 0 ? "/dev/shm/kxfuzz.XXXXXX" : "/tmp/kxfuzz.XXXXXX");
+    Check(::mkdtemp(path->data()) != nullptr, "no temporary folder");
+    std::atexit([] { fs::remove_all(Folder()); });
     return path;
   }();
   return *folder;
 }
 
-std::vector<CBookmarkItem> Items(const CBookmark& b) {
-  std::vector<CBookmarkItem> v;
+CBookmark Store() {
+  CBookmark b;
+  b.SetFolder(ConvertUTF8ToUnicode(Folder()));
+  return b;
+}
+
+Items ItemsOf(const CBookmark& b) {
+  Items v;
   for (int32_t i = 0; i < b.GetCount(); ++i) v.push_back(b.GetItem(i));
   return v;
 }
 
-void WriteFile(const std::string& path, const uint8_t* data, size_t size) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  if (fd < 0) Fail("cannot write the input file");
-  for (size_t done = 0; done < size;) {
-    const ssize_t n = ::write(fd, data + done, size - done);
-    if (n <= 0) Fail("cannot write the input file");
-    done += static_cast<size_t>(n);
-  }
-  ::close(fd);
+Items Parse(const std::string& xml, bool* ok = nullptr) {
+  Items v;
+  const bool parsed = kx::ParseBookmarkXml(xml.data(), xml.size(), v);
+  if (ok) *ok = parsed;
+  return v;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static uint64_t round = 0;
-  const std::string file = Folder() + "/Bookmark.xml";
-  WriteFile(file, data, size);
-
-  CBookmark store;
-  store.SetFolder(ConvertUTF8ToUnicode(Folder()));
+  // Files kept aside by the last input go, so each input meets an empty folder.
+  for (const auto& entry : fs::directory_iterator(Folder())) fs::remove(entry.path());
+  {
+    std::ofstream out(Folder() + "/Bookmark.xml", std::ios::binary);
+    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    Check(out.flush().good(), "cannot write the input file");
+  }
+  CBookmark store = Store();
   store.Load();
-  const std::vector<CBookmarkItem> loaded = Items(store);
-  if (loaded.size() > static_cast<size_t>(CBookmark::kMaxItems)) Fail("more entries than the bound");
-
-  std::vector<CBookmarkItem> parsed;
+  const Items loaded = ItemsOf(store);
+  Check(loaded.size() <= static_cast<size_t>(CBookmark::kMaxItems), "more entries than the bound");
+  Items parsed;
   kx::ParseBookmarkXml(data, size, parsed);
-  if (parsed != loaded) Fail("Load and ParseBookmarkXml disagree");
+  Check(parsed == loaded, "Load and ParseBookmarkXml disagree");
 
   // What Save writes must read back: same count, and stable after one round
   // (a first round may normalise texts the writer cannot express).
-  const std::string xml = kx::BookmarkXml(loaded);
-  std::vector<CBookmarkItem> again;
-  if (!kx::ParseBookmarkXml(xml.data(), xml.size(), again)) Fail("written document does not parse");
-  if (again.size() != loaded.size()) Fail("entries lost in a save and load");
+  bool ok = false;
+  const Items again = Parse(kx::BookmarkXml(loaded), &ok);
+  Check(ok, "written document does not parse");
+  Check(again.size() == loaded.size(), "entries lost in a save and load");
   const std::string xml2 = kx::BookmarkXml(again);
-  if (xml2 != kx::BookmarkXml([&] {
-        std::vector<CBookmarkItem> third;
-        kx::ParseBookmarkXml(xml2.data(), xml2.size(), third);
-        return third;
-      }()))
-    Fail("written document not stable");
+  Check(kx::BookmarkXml(Parse(xml2)) == xml2, "written document not stable");
 
   // Now and then through the real file as well.
   if (++round % 64 == 0) {
-    store = CBookmark();
-    store.SetFolder(ConvertUTF8ToUnicode(Folder()));
-    for (const CBookmarkItem& item : loaded) store.Add(item.name, item.url);
-    if (!store.Save()) Fail("save failed");
-    CBookmark reread;
-    reread.SetFolder(ConvertUTF8ToUnicode(Folder()));
+    store = Store();
+    for (const auto& item : loaded) store.Add(item.name, item.url);
+    Check(store.Save(), "save failed");
+    CBookmark reread = Store();
     reread.Load();
-    if (Items(reread) != again) Fail("saved file reads back differently");
+    Check(ItemsOf(reread) == again, "saved file reads back differently");
   }
   return 0;
 }

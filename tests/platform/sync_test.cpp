@@ -1,3 +1,4 @@
+// The platform's events, timers and worker threads on real threads.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -10,7 +11,7 @@
 using namespace kx::platform;
 using namespace std::chrono_literals;
 
-TEST(EventTest, ManualStaysSetAutoIsConsumedByOneWait) {
+TEST(EventTest, ManualStaysSetAutoIsConsumedByOneWaitAndWaitAnyTakesTheFirst) {
   Event manual(Event::Mode::Manual);
   EXPECT_FALSE(manual.Wait(0ms));
   manual.Set();
@@ -18,24 +19,10 @@ TEST(EventTest, ManualStaysSetAutoIsConsumedByOneWait) {
   EXPECT_TRUE(manual.Wait(0ms));
   manual.Reset();
   EXPECT_FALSE(manual.Wait(0ms));
-
   Event autoReset(Event::Mode::Auto, true);
   EXPECT_TRUE(autoReset.Wait(0ms));
-  EXPECT_FALSE(autoReset.Wait(0ms));
   EXPECT_FALSE(autoReset.IsSet());
-}
 
-TEST(EventTest, SetFromAnotherThreadWakesAnUnlimitedWait) {
-  Event e(Event::Mode::Auto);
-  std::thread t([&] {
-    std::this_thread::sleep_for(20ms);
-    e.Set();
-  });
-  EXPECT_EQ(WaitAny({&e}, Millis(-1)), 0);
-  t.join();
-}
-
-TEST(WaitAnyTest, FirstSignalledObjectWinsAndTimeoutReported) {
   Event a(Event::Mode::Manual), b(Event::Mode::Manual, true);
   EXPECT_EQ(WaitAny({&a, &b}, 0ms), 1);
   a.Set();
@@ -43,9 +30,16 @@ TEST(WaitAnyTest, FirstSignalledObjectWinsAndTimeoutReported) {
   a.Reset();
   b.Reset();
   EXPECT_EQ(WaitAny({&a, &b}, 5ms), kWaitTimeout);
+  // Set from another thread wakes an unlimited wait.
+  std::thread t([&] {
+    std::this_thread::sleep_for(20ms);
+    autoReset.Set();
+  });
+  EXPECT_EQ(WaitAny({&autoReset}, Millis(-1)), 0);
+  t.join();
 }
 
-TEST(WaitableTimerTest, OneShotFiresOnceAndPeriodicRepeats) {
+TEST(WaitableTimerTest, OneShotFiresOncePeriodicRepeatsMissedPeriodsCountOnce) {
   WaitableTimer once;
   EXPECT_FALSE(once.Wait(0ms));  // never armed
   once.Arm(1ms);
@@ -57,14 +51,11 @@ TEST(WaitableTimerTest, OneShotFiresOnceAndPeriodicRepeats) {
   for (int i = 0; i < 5; ++i) EXPECT_TRUE(periodic.Wait(1000ms)) << i;
   periodic.Cancel();
   EXPECT_FALSE(periodic.Wait(20ms));
-}
 
-TEST(WaitableTimerTest, MissedPeriodsCountAsOneExpiry) {
-  WaitableTimer t;
-  t.Arm(0ms, 10ms);
+  periodic.Arm(0ms, 10ms);
   std::this_thread::sleep_for(55ms);  // five periods pass unobserved
-  EXPECT_TRUE(t.Wait(0ms));
-  EXPECT_FALSE(t.Wait(0ms));
+  EXPECT_TRUE(periodic.Wait(0ms));
+  EXPECT_FALSE(periodic.Wait(0ms));
 }
 
 TEST(WaitableTimerTest, ArmingFromAnotherThreadWakesAWaiterOnAnEvent) {
@@ -85,8 +76,7 @@ TEST(WorkerThreadTest, QuitMessageEndsTheLoopAndJoinReportsTheExitCode) {
     WaitableTimer timer;
     timer.Arm(1ms, 10ms);
     for (;;) {
-      int r = WaitAny({&timer, &self.Queue()}, 1ms);
-      if (r == 0) ++ticks;
+      if (WaitAny({&timer, &self.Queue()}, 1ms) == 0) ++ticks;
       while (auto m = self.Queue().Peek())
         if (m->id == kMsgQuit) return 7;
     }
@@ -100,7 +90,7 @@ TEST(WorkerThreadTest, QuitMessageEndsTheLoopAndJoinReportsTheExitCode) {
   EXPECT_FALSE(worker.Running());
 }
 
-TEST(WorkerThreadTest, BoundedJoinOfABusyThreadTimesOutThenSucceeds) {
+TEST(WorkerThreadTest, BoundedJoinTimesOutThenSucceedsAndTheDestructorJoins) {
   Event release(Event::Mode::Manual);
   WorkerThread worker([&](WorkerThread&) -> uint32_t {
     release.Wait();
@@ -110,12 +100,10 @@ TEST(WorkerThreadTest, BoundedJoinOfABusyThreadTimesOutThenSucceeds) {
   EXPECT_TRUE(worker.Running());
   release.Set();
   EXPECT_TRUE(worker.Join(2000ms));
-}
 
-TEST(WorkerThreadTest, DestructorJoinsAThreadThatHonoursQuit) {
   std::atomic<bool> ended{false};
   {
-    WorkerThread worker([&](WorkerThread& self) -> uint32_t {
+    WorkerThread quitting([&](WorkerThread& self) -> uint32_t {
       self.Queue().Wait();
       ended = true;
       return 0;

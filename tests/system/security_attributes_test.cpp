@@ -23,32 +23,25 @@ bool AllZero(const SECURITY_ATTRIBUTES* sa) {
   return std::memcmp(sa, &zero, sizeof zero) == 0;
 }
 
-// A fresh folder under /tmp (which every user may traverse), removed afterwards.
-class TempRoot {
- public:
-  TempRoot() {
+// A fresh folder under /tmp (which every user may traverse), removed
+// afterwards, and the umask the test sets, restored afterwards.
+class SecurityAttributes : public ::testing::Test {
+ protected:
+  void SetUp() override {
     static int serial = 0;
-    path_ = fs::temp_directory_path() / ("kx_sa_" + std::to_string(getpid()) + "_" + std::to_string(++serial));
-    fs::remove_all(path_);
+    root_ = fs::temp_directory_path() / ("kx_sa_" + std::to_string(getpid()) + "_" + std::to_string(++serial));
+    fs::remove_all(root_);
+    ASSERT_EQ(holder_.Create(), 1);
+    oldMask_ = ::umask(077);
   }
-  ~TempRoot() {
+  void TearDown() override {
+    ::umask(oldMask_);
     std::error_code ec;
-    fs::remove_all(path_, ec);
+    fs::remove_all(root_, ec);
   }
-  const fs::path& path() const { return path_; }
-
- private:
-  fs::path path_;
-};
-
-// Restores the umask when the test ends.
-class ScopedUmask {
- public:
-  explicit ScopedUmask(mode_t mask) : old_(::umask(mask)) {}
-  ~ScopedUmask() { ::umask(old_); }
-
- private:
-  mode_t old_;
+  fs::path root_;
+  CSecurityAttributesRW holder_;
+  mode_t oldMask_ = 0;
 };
 
 std::u16string U16(const fs::path& p) { return ConvertUTF8ToUnicode(p.string()); }
@@ -81,46 +74,28 @@ std::string ReadAll(const fs::path& p) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-TEST(SecurityAttributes, LifecycleKeepsOneAddress) {
+TEST(SecurityAttributesHolder, CreateAndCloseKeepOneAddress) {
   CSecurityAttributesRW holder;
   SECURITY_ATTRIBUTES* sa = holder.GetSecurityAttributes();
-  EXPECT_TRUE(AllZero(sa));
   holder.Close();  // holding nothing: nothing happens
-  EXPECT_TRUE(AllZero(sa));
-
-  ASSERT_EQ(holder.Create(), 1);
-  EXPECT_EQ(holder.GetSecurityAttributes(), sa);
-  EXPECT_EQ(sa->nLength, sizeof(SECURITY_ATTRIBUTES));
-  EXPECT_EQ(sa->bInheritHandle, 0);
-  const auto* sd = static_cast<const KX_SECURITY_DESCRIPTOR*>(sa->lpSecurityDescriptor);
-  ASSERT_NE(sd, nullptr);
-  EXPECT_EQ(sd->mode, 0666u);
-  ASSERT_NE(sd->acl, nullptr);
-  EXPECT_EQ(acl_valid(static_cast<acl_t>(sd->acl)), 0);
-
-  // A second Create frees the first list (the leak checker sees it) and builds a new one.
-  ASSERT_EQ(holder.Create(), 1);
-  EXPECT_EQ(holder.GetSecurityAttributes(), sa);
-  ASSERT_NE(sa->lpSecurityDescriptor, nullptr);
-  EXPECT_NE(static_cast<const KX_SECURITY_DESCRIPTOR*>(sa->lpSecurityDescriptor)->acl, nullptr);
-
+  for (int i = 0; i < 2; ++i) {  // a second Create frees the first list (the leak checker sees it)
+    ASSERT_EQ(holder.Create(), 1);
+    EXPECT_EQ(holder.GetSecurityAttributes(), sa);
+    const auto* sd = static_cast<const KX_SECURITY_DESCRIPTOR*>(sa->lpSecurityDescriptor);
+    ASSERT_TRUE(sd && sd->acl);
+    EXPECT_EQ(sd->mode, 0666u);
+    EXPECT_EQ(acl_valid(static_cast<acl_t>(sd->acl)), 0);
+  }
   holder.Close();
   EXPECT_TRUE(AllZero(sa));
-  holder.Close();
-  EXPECT_TRUE(AllZero(sa));
-  EXPECT_EQ(holder.GetSecurityAttributes(), sa);
 }
 
-TEST(SecurityAttributes, ObjectsGetTheRightsWhateverTheUmask) {
-  TempRoot root;
-  CSecurityAttributesRW holder;
-  ASSERT_EQ(holder.Create(), 1);
-  ScopedUmask mask(077);
-
-  ASSERT_TRUE(Create(root.path(), true, holder.GetSecurityAttributes()));
-  EXPECT_EQ(Mode(root.path()), 0777u);
-  const fs::path file = root.path() / "shared.dat";
-  ASSERT_TRUE(Create(file, false, holder.GetSecurityAttributes(), "x"));
+TEST_F(SecurityAttributes, ObjectsGetTheRightsWhateverTheUmask) {
+  SECURITY_ATTRIBUTES* sa = holder_.GetSecurityAttributes();
+  ASSERT_TRUE(Create(root_, true, sa));
+  EXPECT_EQ(Mode(root_), 0777u);
+  const fs::path file = root_ / "shared.dat";
+  ASSERT_TRUE(Create(file, false, sa, "x"));
   EXPECT_EQ(Mode(file), 0666u);
 
   // The stored list grants other users read and write.
@@ -131,43 +106,37 @@ TEST(SecurityAttributes, ObjectsGetTheRightsWhateverTheUmask) {
   EXPECT_STREQ(text, "user::rw-,group::rw-,mask::rw-,other::rw-");
   acl_free(text);
   acl_free(acl);
-
   // Without attributes the umask rules.
-  const fs::path plain = root.path() / "plain.dat";
+  const fs::path plain = root_ / "plain.dat";
   ASSERT_TRUE(Create(plain, false, nullptr));
   EXPECT_EQ(Mode(plain), 0600u);
-
   // An existing file keeps its rights.
-  ASSERT_TRUE(Create(plain, false, holder.GetSecurityAttributes()));
+  ASSERT_TRUE(Create(plain, false, sa));
   EXPECT_EQ(Mode(plain), 0600u);
-
   // Unbuilt attributes, empty paths and missing parents fail or fall back safely.
   CSecurityAttributesRW empty;
-  const fs::path third = root.path() / "third.dat";
+  const fs::path third = root_ / "third.dat";
   ASSERT_TRUE(Create(third, false, empty.GetSecurityAttributes()));
   EXPECT_EQ(Mode(third), 0600u);
-  EXPECT_EQ(kxCreateWithAttributes(u"", false, holder.GetSecurityAttributes()), -1);
-  EXPECT_EQ(kxCreateWithAttributes(U16(root.path() / "no" / "such"), false, holder.GetSecurityAttributes()), -1);
-  EXPECT_EQ(kxCreateWithAttributes(U16(root.path() / "no" / "such"), true, holder.GetSecurityAttributes()), -1);
+  EXPECT_EQ(kxCreateWithAttributes(u"", false, sa), -1);
+  EXPECT_EQ(kxCreateWithAttributes(U16(root_ / "no" / "such"), false, sa), -1);
+  EXPECT_EQ(kxCreateWithAttributes(U16(root_ / "no" / "such"), true, sa), -1);
 }
 
-TEST(SecurityAttributes, AnotherUserReadsAndWrites) {
+TEST_F(SecurityAttributes, AnotherUserReadsAndWrites) {
   if (::geteuid() != 0) GTEST_SKIP() << "needs root to run a check as the user nobody";
-  TempRoot root;
-  CSecurityAttributesRW holder;
-  ASSERT_EQ(holder.Create(), 1);
-  ScopedUmask mask(077);
-  ASSERT_TRUE(Create(root.path(), true, holder.GetSecurityAttributes()));
-  const fs::path shared = root.path() / "shared.txt";
-  ASSERT_TRUE(Create(shared, false, holder.GetSecurityAttributes(), "root\n"));
-  const fs::path own = root.path() / "own.txt";
+  SECURITY_ATTRIBUTES* sa = holder_.GetSecurityAttributes();
+  ASSERT_TRUE(Create(root_, true, sa));
+  const fs::path shared = root_ / "shared.txt";
+  ASSERT_TRUE(Create(shared, false, sa, "root\n"));
+  const fs::path own = root_ / "own.txt";
   ASSERT_TRUE(Create(own, false, nullptr, "root\n"));
 
   // nobody can read the shared file and append to it, and create files in the folder ...
   EXPECT_EQ(RunAsNobody("grep -q root " + shared.string() + " && echo nobody >> " + shared.string()), 0);
   EXPECT_EQ(ReadAll(shared), "root\nnobody\n");
-  EXPECT_EQ(RunAsNobody("echo new > " + (root.path() / "by_nobody.txt").string()), 0);
-  EXPECT_TRUE(fs::exists(root.path() / "by_nobody.txt"));
+  EXPECT_EQ(RunAsNobody("echo new > " + (root_ / "by_nobody.txt").string()), 0);
+  EXPECT_TRUE(fs::exists(root_ / "by_nobody.txt"));
   // ... but neither reads nor writes one made under the umask.
   EXPECT_NE(RunAsNobody("cat " + own.string()), 0);
   EXPECT_NE(RunAsNobody("echo nobody >> " + own.string()), 0);
