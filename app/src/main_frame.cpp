@@ -15,6 +15,7 @@
 #include "dialogs/camera_info_bar.h"
 #include "frame_commands.h"
 #include "frame_ribbon.h"
+#include "event_watch.h"
 #include "keep_trying.h"
 #include "kxSystem.h"
 #include "view/draw_view.h"
@@ -48,7 +49,8 @@ CMainFrame::CMainFrame(CkxWaveApp& app)
       m_pSettings(std::make_unique<CSettingCommands>(*this)),
       m_pDevices(std::make_unique<CDeviceCommands>(*this)),
       m_pEvidence(std::make_unique<CEvidenceCommands>(*this)),
-      m_pKeepTrying(std::make_unique<CKeepTrying>(*this)) {
+      m_pKeepTrying(std::make_unique<CKeepTrying>(*this)),
+      m_pEventWatch(std::make_unique<CEventWatch>(*this)) {
   setObjectName(app.m_strWindowClass);
   setWindowIcon(app.WindowIcon());
   m_pPreview->Register(m_commands);
@@ -193,6 +195,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
 // view), then the decode thread is stopped and waited for.
 void CMainFrame::StopEverything() {
   m_pKeepTrying->Cancel();
+  m_pEventWatch->End();
   CDrawView* view = View();
   if (view) view->Session().m_bPlaying = 0;
   m_app.m_audioOutput.CloseDevice();

@@ -3,6 +3,7 @@
 #include "app/wave_app.h"
 #include "dialogs/camera_info_bar.h"
 #include "frame_commands.h"
+#include "event_watch.h"
 #include "keep_trying.h"
 #include "view/draw_view.h"
 
@@ -40,12 +41,14 @@ bool CPreviewCommands::Running() const {
 void CPreviewCommands::Start() {
   if (!ClientEnabled() || Running()) return;
   m_frame.View()->KeptSound().Clear();  // the sound to save is this start's
+  m_frame.EventWatch().Begin();
   m_frame.View()->Session().Start(CPreviewSession::OpenOn::DecodeThread);
 }
 
 void CPreviewCommands::Stop() {
   m_frame.KeepTrying().Cancel();
   if (ClientEnabled()) m_frame.View()->Session().Stop();
+  m_frame.EventWatch().End();
 }
 
 void CPreviewCommands::ToggleInfo() {
@@ -56,7 +59,11 @@ void CPreviewCommands::NewCamera() {
   QString url;
   if (!m_frame.App().RunUrlDialog(&m_frame, url)) return;
   m_frame.KeepTrying().Cancel();  // the new camera starts at once when playing
-  if (m_frame.InfoBar()) m_frame.InfoBar()->Reset();
+  m_frame.EventWatch().End();
+  if (m_frame.InfoBar()) {
+    m_frame.InfoBar()->Reset();
+    m_frame.InfoBar()->SetEventsText({});  // the last camera's counts
+  }
   m_frame.m_strCameraUrl = url;
   m_frame.SetCameraTitle(url);
   CDrawView* view = m_frame.View();
@@ -71,6 +78,7 @@ void CPreviewCommands::NewCamera() {
   }
   view->KeptSound().Clear();  // no sound of the last camera under the new one's name
   if (playing) {
+    m_frame.EventWatch().Begin();  // the counts are the new camera's
     session.m_bPlaying = 1;
     session.DoPreviewStart(CPreviewSession::OpenOn::DecodeThread);
   }

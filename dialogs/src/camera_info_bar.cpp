@@ -19,6 +19,7 @@ namespace {
 constexpr uint32_t IDS_INFO_NOT_AVAILABLE = 3337;
 const QColor kTextColor(200, 200, 200);
 constexpr int kTextLeft = 45;
+constexpr int kTextGap = 8;  // between the video line and the event counts
 // Line boxes as (top, bottom); the icons sit at (8, 1) and (8, 25).
 constexpr int kVideoTop = 5, kVideoBottom = 20;
 constexpr int kAudioTop = 26, kAudioBottom = 46;
@@ -82,12 +83,22 @@ void CCameraInfoBar::SetAudioText(const QString& text) {
   update();
 }
 
-QString CCameraInfoBar::Elided(const QString& text) const {
-  const int width = std::max(0, rect().right() - kTextLeft);
+void CCameraInfoBar::SetEventsText(const QString& text) {
+  if (text == m_strEvents) return;
+  m_strEvents = text;
+  update();
+}
+
+int CCameraInfoBar::EventsWidth() const {
+  return m_strEvents.isEmpty() ? 0 : QFontMetrics(m_font).horizontalAdvance(m_strEvents) + 2 * kTextGap;
+}
+
+QString CCameraInfoBar::Elided(const QString& text, int spare) const {
+  const int width = std::max(0, rect().right() - kTextLeft - spare);
   return QFontMetrics(m_font).elidedText(text, Qt::ElideRight, width);
 }
 
-QString CCameraInfoBar::ShownVideoLine() const { return Elided(m_strVideo); }
+QString CCameraInfoBar::ShownVideoLine() const { return Elided(m_strVideo, EventsWidth()); }
 QString CCameraInfoBar::ShownAudioLine() const { return Elided(m_strAudio); }
 
 void CCameraInfoBar::paintEvent(QPaintEvent*) {
@@ -105,6 +116,9 @@ void CCameraInfoBar::paintEvent(QPaintEvent*) {
     p.drawText(QRect(QPoint(kTextLeft, kVideoTop), QPoint(right, kVideoBottom)), flags, ShownVideoLine());
   if (!m_strAudio.isEmpty())
     p.drawText(QRect(QPoint(kTextLeft, kAudioTop), QPoint(right, kAudioBottom)), flags, ShownAudioLine());
+  if (!m_strEvents.isEmpty())
+    p.drawText(QRect(QPoint(right - EventsWidth() + kTextGap, kVideoTop), QPoint(right - kTextGap, kVideoBottom)),
+               Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine, m_strEvents);
 }
 
 }  // namespace kx

@@ -1655,6 +1655,21 @@ The change is kept while the program runs.</source>
         <translation>Переподключение: попытка %d, следующая через %d с</translation>
     </message>
     <message>
+        <source>drops: %d, longest %d s</source>
+        <comment>5419</comment>
+        <translation>обрывы: %d, самый долгий %d с</translation>
+    </message>
+    <message>
+        <source>silences: %d</source>
+        <comment>5420</comment>
+        <translation>тишина: %d</translation>
+    </message>
+    <message>
+        <source>clipping bursts: %d</source>
+        <comment>5421</comment>
+        <translation>перегрузки: %d</translation>
+    </message>
+    <message>
         <source>Once</source>
         <comment>33045</comment>
         <translation>Один раз</translation>

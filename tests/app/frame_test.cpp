@@ -20,11 +20,13 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <mutex>
 #include <regex>
 #include <thread>
 
 #include "app/child_view.h"
 #include "app/ribbon_table.h"
+#include "common/app_log.h"
 #include "dialogs/bookmark_dlg.h"
 #include "dialogs/camera_info_bar.h"
 #include "dialogs/measure_panel.h"
@@ -572,10 +574,25 @@ TEST_F(FrameTest, KeepTryingBringsBackADroppedCameraAndStopOrCloseEndTheWaits) {
     return session.m_stats.runs.load() + session.m_stats.openFailures.load() + session.m_stats.openStops.load();
   };
 
+  std::mutex eventsMutex;
+  QStringList events;  // the run's event lines in the log
+  SetAppLogObserver([&](kxLogEventType, const std::u16string& line) {
+    std::lock_guard<std::mutex> lock(eventsMutex);
+    if (line.starts_with(u"Camera event")) events << QString::fromStdU16String(line);
+  });
+  const std::unique_ptr<void, void (*)(void*)> observing(&events, [](void*) { SetAppLogObserver(nullptr); });
+  const auto eventLines = [&] {
+    std::lock_guard<std::mutex> lock(eventsMutex);
+    return events;
+  };
   StartPreview();
   camera.Kill();
   ASSERT_TRUE(WaitFor(reconnecting));
   EXPECT_EQ(Main()->InfoBar()->VideoText(), "Reconnecting: attempt 1, next in 1 s");
+  ASSERT_TRUE(WaitFor([&] { return Main()->InfoBar()->EventsText().startsWith("Drops: 1, longest "); }))
+      << Main()->InfoBar()->EventsText().toStdString();
+  EXPECT_EQ(eventLines().filter(QRegularExpression("^Camera event began: drop at [0-9.]+ s$")).size(), 1)
+      << eventLines().join("|").toStdString();
   EXPECT_TRUE(keep.Waiting());
   EXPECT_EQ(session.m_bBusy.load(), 1) << "the spinner turns through the wait";
   EXPECT_TRUE(Enabled(ID_PREVIEW_STOP));
@@ -602,6 +619,13 @@ TEST_F(FrameTest, KeepTryingBringsBackADroppedCameraAndStopOrCloseEndTheWaits) {
   EXPECT_NEAR(tone.frequency, 437.0, 5.0);
   EXPECT_GT(tone.seconds, 0.5);
   EXPECT_EQ(boxes_.count("Error rtsp url!"), 1) << boxes_.join("|").toStdString();
+  // The drop is counted with its length and logged when it ends.
+  const QRegularExpression dropped("^Drops: 1, longest (\\d+) s$");
+  const auto counted = dropped.match(Main()->InfoBar()->EventsText());
+  ASSERT_TRUE(counted.hasMatch()) << Main()->InfoBar()->EventsText().toStdString();
+  EXPECT_GE(counted.captured(1).toInt(), 10);
+  EXPECT_EQ(eventLines().filter(QRegularExpression("^Camera event: drop at [0-9.]+ s for [0-9.]+ s$")).size(), 1)
+      << eventLines().join("|").toStdString();
 
   // Dropped again after it played: the waits start from 1 s. Stop ends the wait.
   camera.Kill();
@@ -616,6 +640,8 @@ TEST_F(FrameTest, KeepTryingBringsBackADroppedCameraAndStopOrCloseEndTheWaits) {
   QTest::qWait(2500);
   EXPECT_EQ(tries(), before) << "no try after Stop";
   EXPECT_EQ(Main()->InfoBar()->VideoText(), "Information is not available");
+  EXPECT_TRUE(Main()->InfoBar()->EventsText().startsWith("Drops: 2, longest ")) << "the counts stay after Stop";
+  EXPECT_EQ(eventLines().filter(QRegularExpression("^Camera event: drop at ")).size(), 2) << "Stop ends the drop";
 
   // Started by hand while the camera is away, and the window closed in the wait.
   Command(ID_PREVIEW_START);

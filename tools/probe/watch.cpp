@@ -18,6 +18,7 @@
 #include "measurement_report.h"
 #include "media/preview_session.h"
 #include "monitor/analysis_thread.h"
+#include "monitor/event_timeline.h"
 #include "probe.h"
 #include "probe_parts.h"
 #include "watch_figures.h"
@@ -54,9 +55,9 @@ class CCameraWatch {
     std::lock_guard<std::mutex> lock(m_csLive);
     return m_live;
   }
-  std::vector<WatchEvent> Events() const {
+  std::vector<measure::TimelineEvent> Events() const {
     std::lock_guard<std::mutex> lock(m_csLive);
-    return m_events;
+    return m_timeline.Events();
   }
   std::optional<measure::SoundFigures> Figures() const {
     std::lock_guard<std::mutex> lock(m_csLive);
@@ -69,11 +70,8 @@ class CCameraWatch {
     std::unique_lock<std::mutex> lock(m_csStop);
     return !m_wake.wait_for(lock, std::chrono::duration<double>(seconds), [this] { return m_stop; });
   }
-  void Note(WatchEvent event) {
-    std::lock_guard<std::mutex> lock(m_csLive);
-    m_events.push_back(std::move(event));
-  }
   void Run();
+  void Log(const std::string& what) const { LogInfo(std::string_view("Watch: " + m_camera.name + " " + what)); }
 
   const Options m_options;
   const CameraEntry m_camera;
@@ -83,7 +81,13 @@ class CCameraWatch {
   bool m_stop = false;
   mutable std::mutex m_csLive;  // the three below
   CameraLive m_live;
-  std::vector<WatchEvent> m_events;
+  measure::CEventTimeline m_timeline{{[this](const measure::TimelineEvent& e) {
+                                        if (e.kind == "drop") Log("dropped");
+                                      },
+                                      [this](const measure::TimelineEvent& e) {
+                                        if (e.kind == "drop") Log("answers again");
+                                        Log(measure::DescribeEvent(e));
+                                      }}};
   std::optional<measure::SoundFigures> m_figures;
   std::thread m_thread;  // last: starts once the members above exist
 };
@@ -114,8 +118,7 @@ void CCameraWatch::Run() {
     void operator=(Clock::time_point t) { set = true, at = t; }
     void reset() { set = false; }
   };
-  Moment lastPicture, downSince, silentSince, clippingSince;
-  int64_t clipped = 0, sessionReconnections = 0;
+  Moment lastPicture, downSince;
   session.Start();
   Clock::time_point nextTry = Clock::now();
   bool everUp = false;
@@ -123,17 +126,12 @@ void CCameraWatch::Run() {
     const auto now = Clock::now();
     const bool up = session.HasDecodeThread();
     if (up && downSince) {
-      if (everUp) {  // a camera that never answered did not drop
-        Note({Since(m_began, *downSince), "drop", Since(*downSince, now), 0});
-        ++retriesOpened;
-        LogInfo(std::string_view("Watch: " + m_camera.name + " answers again"));
-      }
+      if (everUp) ++retriesOpened;  // a camera that never answered did not drop
       downSince.reset();
       retry.Reset();
     }
     if (!up && !downSince && (everUp || retry.Attempt() == 0)) {
       downSince = now;
-      if (everUp) LogInfo(std::string_view("Watch: " + m_camera.name + " dropped"));
       nextTry = now + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(retry.Next()));
     }
     everUp = everUp || up;
@@ -149,31 +147,16 @@ void CCameraWatch::Run() {
       lastPicture = now;
     }
     const int64_t own = session.m_stats.reconnections.load();
-    if (own > sessionReconnections) {
-      Note({Since(m_began, now), "reconnection", 0, 0});
-      sessionReconnections = own;
-    }
     std::optional<measure::SoundFigures> figures;
     if (measurements) figures = measurements->Figures();
     const float peak = up ? analyser.GetInputPeak() : 0.0f;
-    // Silences and clipping bursts, from the measurements.
+    measure::CameraLook look{up, own};
     if (figures) {
-      const bool silent = figures->currentSilenceS >= 2.0;
-      if (silent && !silentSince) silentSince = now - std::chrono::duration_cast<Clock::duration>(
-                                                          std::chrono::duration<double>(figures->currentSilenceS));
-      if (!silent && silentSince) {
-        Note({Since(m_began, *silentSince), "silence", Since(*silentSince, now), 0});
-        silentSince.reset();
-      }
-      if (figures->clippedSamples > clipped) {
-        if (!clippingSince) clippingSince = now;
-      } else if (clippingSince) {
-        Note({Since(m_began, *clippingSince), "clipping", Since(*clippingSince, now), figures->clippedSamples - clipped});
-        clippingSince.reset();
-      }
-      if (!clippingSince) clipped = figures->clippedSamples;
+      look.silenceSeconds = figures->currentSilenceS;
+      look.clippedSamples = figures->clippedSamples;
     }
     std::lock_guard<std::mutex> lock(m_csLive);
+    m_timeline.Look(Since(m_began, now), look);
     m_live.up = up;
     m_live.peakDbfs = peak > 0 ? 20.0 * std::log10(peak) : -INFINITY;
     m_live.reconnections = retriesOpened + own;
@@ -187,9 +170,10 @@ void CCameraWatch::Run() {
     }
   }
   // What was going on when the watch stopped is an event too.
-  const auto end = Clock::now();
-  if (downSince && everUp) Note({Since(m_began, *downSince), "drop", Since(*downSince, end), 0});
-  if (silentSince) Note({Since(m_began, *silentSince), "silence", Since(*silentSince, end), 0});
+  {
+    std::lock_guard<std::mutex> lock(m_csLive);
+    m_timeline.Finish(Since(m_began, Clock::now()));
+  }
   session.Stop();
 }
 

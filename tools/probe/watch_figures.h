@@ -1,5 +1,4 @@
-// What a watch keeps of each camera: its live figures, the retries after a
-// drop, the events of a long run, and the figures in the text format
+// What a watch keeps of each camera: its live figures, and the figures in the text format
 // Prometheus scrapes. Platform-free.
 #pragma once
 
@@ -26,12 +25,6 @@ struct CameraLive {
   double avSyncOffsetMs = NAN;         // NaN: not measured or too few pairs
 };
 
-struct WatchEvent {
-  double atSeconds = 0;        // since the watch began
-  std::string kind;            // "drop", "reconnection", "silence", "clipping"
-  double durationSeconds = 0;  // 0 while it lasts or for a moment's event
-  int64_t count = 0;           // clipping: samples in the burst
-};
 
 // The /metrics page: HELP and TYPE once a metric, one sample a camera
 // labelled camera="<name>", names starting kxtonescope_ in base units.

@@ -28,6 +28,7 @@ class CSettingCommands;
 class CDeviceCommands;
 class CEvidenceCommands;
 class CKeepTrying;
+class CEventWatch;
 class CMeasurePanel;
 
 // Command id -> what it does and its update state.
@@ -94,6 +95,7 @@ class CMainFrame : public QMainWindow, public ui::RibbonOwner, public IPreviewHo
   CDrawView* View() const;
   CDeviceCommands& Devices() { return *m_pDevices; }
   CKeepTrying& KeepTrying() { return *m_pKeepTrying; }
+  CEventWatch& EventWatch() { return *m_pEventWatch; }
   CMeasurePanel* MeasurePanel() const { return m_pMeasurePanel; }
   // Shows or hides the window parts that follow a stored setting (the
   // measurement panel), after the setting changed.
@@ -142,6 +144,7 @@ class CMainFrame : public QMainWindow, public ui::RibbonOwner, public IPreviewHo
   std::unique_ptr<CDeviceCommands> m_pDevices;
   std::unique_ptr<CEvidenceCommands> m_pEvidence;
   std::unique_ptr<CKeepTrying> m_pKeepTrying;
+  std::unique_ptr<CEventWatch> m_pEventWatch;
   std::mutex m_csMessages;
   std::vector<std::function<void()>> m_messages;
   bool m_bDrainPosted = false;  // under m_csMessages

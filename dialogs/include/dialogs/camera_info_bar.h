@@ -29,9 +29,12 @@ class CCameraInfoBar : public QWidget {
   void Reset();
   void SetVideoText(const QString& text);
   void SetAudioText(const QString& text);
+  // The run's event counts, right of the video line; empty hides them.
+  void SetEventsText(const QString& text);
 
   const QString& VideoText() const { return m_strVideo; }
   const QString& AudioText() const { return m_strAudio; }
+  const QString& EventsText() const { return m_strEvents; }
   bool HasIcons() const { return !m_hIconVideo.isNull() && !m_hIconAudio.isNull(); }
   const QFont& BarFont() const { return m_font; }
   // The lines as painted: the text cut with an ellipsis to the line's width.
@@ -45,7 +48,8 @@ class CCameraInfoBar : public QWidget {
   void paintEvent(QPaintEvent* event) override;
 
  private:
-  QString Elided(const QString& text) const;
+  QString Elided(const QString& text, int spare = 0) const;
+  int EventsWidth() const;
   static QString NotAvailable();
 
   QFont m_font;
@@ -53,6 +57,7 @@ class CCameraInfoBar : public QWidget {
   QIcon m_hIconAudio;
   QString m_strVideo;
   QString m_strAudio;
+  QString m_strEvents;
 };
 
 }  // namespace kx
