@@ -107,7 +107,7 @@ void BM_ComputeFFT(benchmark::State& state) {
   std::vector<double> in(kN), re(kN), im(kN);
   for (size_t i = 0; i < kN; ++i) in[i] = std::sin(0.37 * i);
   for (auto _ : state) {
-    CSpectrumAnalyser::ComputeFFT(in.data(), re.data(), im.data());
+    kx::ComputeFft(in.data(), re.data(), im.data());
     benchmark::DoNotOptimize(re[85]);
   }
 }

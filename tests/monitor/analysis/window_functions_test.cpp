@@ -10,6 +10,8 @@ namespace kx {
 namespace {
 
 constexpr int32_t kN = 4096;
+constexpr double kTwoPi = 6.283185307179586;
+constexpr double kBh3 = 0.011680000461637974;  // 0.01168f
 
 std::vector<double> Weights(int32_t index, int32_t n = kN) {
   std::vector<double> w(static_cast<size_t>(n), 1.0);
@@ -17,38 +19,53 @@ std::vector<double> Weights(int32_t index, int32_t n = kN) {
   return w;
 }
 
-TEST(WindowFunctions, CosineWindowsAtTheirKeyPoints) {
-  const auto hanning = Weights(kWindowHanning);
-  EXPECT_NEAR(hanning[0], 0.0, 1e-16);
-  EXPECT_NEAR(hanning[4095], 0.0, 1e-16);
-  const double centre = 0.5 - 0.5 * std::cos(6.283185307179586 * 2047 / 4095);
-  EXPECT_DOUBLE_EQ(hanning[2047], centre);
-  EXPECT_DOUBLE_EQ(hanning[2048], centre);
-  EXPECT_LT(hanning[2047], 1.0);
-  EXPECT_GT(hanning[2047], 0.9999998);
+double Gauss(double a, int n) { return std::exp(-0.5 * std::pow(a * (2.0 * n / kN - 1), 2)); }
 
-  const auto hamming = Weights(kWindowHamming);
-  EXPECT_NEAR(hamming[0], 0.08, 1e-15);
-  EXPECT_NEAR(hamming[4095], 0.08, 1e-15);
-
-  // 0.42 - 0.5 + 0.08 is zero only within double precision; it is not forced.
-  const auto blackman = Weights(kWindowBlackman);
-  EXPECT_NEAR(blackman[0], 0.0, 1e-15);
-  EXPECT_NEAR(blackman[2047], 1.0, 1e-6);
-  EXPECT_NEAR(blackman[1365], 0.42 - 0.5 * std::cos(6.283185307179586 * 1365 / 4095) +
-                                  0.08 * std::cos(12.566370614359172 * 1365 / 4095),
-              1e-15);
-}
-
-TEST(WindowFunctions, BlackmanHarrisUsesTheSinglePrecisionLastCoefficient) {
-  const auto w = Weights(kWindowBlackmanHarris);
-  // At n = 0 every cosine is 1: the sum of the coefficients with 0.01168f.
-  EXPECT_NEAR(w[0], 0.35875 - 0.48829 + 0.14128 - 0.011680000461637974, 1e-16);
-  // The double-precision 0.01168 would be 4.6e-10 higher.
-  EXPECT_GT(std::fabs(w[0] - (0.35875 - 0.48829 + 0.14128 - 0.01168)), 4e-10);
-  // At n = (N-1)/2 the cosines are -1, 1, -1.
-  const auto odd = Weights(kWindowBlackmanHarris, 5);
-  EXPECT_NEAR(odd[2], 0.35875 + 0.48829 + 0.14128 + 0.011680000461637974, 1e-15);
+TEST(WindowFunctions, WeightsAtTheirKeyPoints) {
+  const struct {
+    int32_t index, n, at;
+    double want, tolerance;
+  } cases[] = {
+      {kWindowHanning, kN, 0, 0.0, 1e-16},
+      {kWindowHanning, kN, 2047, 0.5 - 0.5 * std::cos(kTwoPi * 2047 / 4095), 1e-16},
+      {kWindowHanning, kN, 2048, 0.5 - 0.5 * std::cos(kTwoPi * 2047 / 4095), 1e-16},
+      {kWindowHamming, kN, 0, 0.08, 1e-15},
+      {kWindowHamming, kN, 4095, 0.08, 1e-15},
+      {kWindowBlackman, kN, 0, 0.0, 1e-15},  // zero only within double precision
+      {kWindowBlackman, kN, 1365, 0.42 - 0.5 * std::cos(kTwoPi * 1365 / 4095) + 0.08 * std::cos(2 * kTwoPi * 1365 / 4095), 1e-15},
+      // Blackman-Harris' last coefficient is the single-precision 0.01168
+      // (the double one would be 4.6e-10 higher at n = 0).
+      {kWindowBlackmanHarris, kN, 0, 0.35875 - 0.48829 + 0.14128 - kBh3, 1e-16},
+      {kWindowBlackmanHarris, 5, 2, 0.35875 + 0.48829 + 0.14128 + kBh3, 1e-15},
+      {kWindowBartlett, kN, 0, 0.0, 0},
+      {kWindowBartlett, kN, 1024, 0.5, 0},
+      {kWindowBartlett, kN, 2048, 1.0, 0},
+      {kWindowBartlett, kN, 3072, 0.5, 0},
+      {kWindowBartlett, kN, 4095, 1.0 / 2048, 0},
+      // The rising half is single precision (with N = 10 float and double differ), the falling half double.
+      {kWindowBartlett, 10, 1, static_cast<double>(1.0f / 5.0f), 0},
+      {kWindowBartlett, 10, 3, static_cast<double>(3.0f / 5.0f), 0},
+      {kWindowBartlett, 10, 6, 1.0 - 1 / 5.0, 0},
+      {kWindowBartlett, 10, 9, 1.0 - 4 / 5.0, 0},
+      {kWindowBartlett, 5, 4, 0.2, 1e-16},  // odd: falls to the last sample
+      {kWindowWelch, kN, 0, 0.0, 0},
+      {kWindowWelch, kN, 1024, 0.75, 0},
+      {kWindowWelch, kN, 2048, 1.0, 0},
+      {kWindowWelch, kN, 4095, (1.0 / 4096) * (4.0 * 4095 / 4096), 1e-18},
+      {kWindowGauss25, kN, 0, std::exp(-2.5 * 2.5 / 2), 1e-16},
+      {kWindowGauss25, kN, 1000, Gauss(2.5, 1000), 1e-14},
+      {kWindowGauss35, kN, 0, std::exp(-3.5 * 3.5 / 2), 1e-17},
+      {kWindowGauss35, kN, 1000, Gauss(3.5, 1000), 1e-14},
+      {kWindowGauss45, kN, 2048, 1.0, 0},
+      {kWindowGauss45, kN, 1000, Gauss(4.5, 1000), 1e-14},
+      {kWindowHanning, 1, 0, 1.0, 0},  // one point: no division by zero
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << "window " << c.index << " n " << c.n << " at " << c.at);
+    EXPECT_NEAR(Weights(c.index, c.n)[c.at], c.want, c.tolerance);
+  }
+  EXPECT_NE(Weights(kWindowBartlett, 10)[1], 0.2);
+  for (int32_t index = 0; index < kWindowCount; ++index) EXPECT_TRUE(std::isfinite(Weights(index, 1)[0])) << index;
 }
 
 TEST(WindowFunctions, SymmetricCosineWindowsAndPeriodicOthers) {
@@ -66,79 +83,7 @@ TEST(WindowFunctions, SymmetricCosineWindowsAndPeriodicOthers) {
   }
 }
 
-TEST(WindowFunctions, BartlettWelchAndGaussians) {
-  const auto bartlett = Weights(kWindowBartlett);
-  EXPECT_EQ(bartlett[0], 0.0);
-  EXPECT_EQ(bartlett[1024], 0.5);
-  EXPECT_EQ(bartlett[2048], 1.0);
-  EXPECT_EQ(bartlett[4095], 1.0 / 2048);
-  EXPECT_EQ(bartlett[3072], 0.5);
-
-  const auto welch = Weights(kWindowWelch);
-  EXPECT_EQ(welch[0], 0.0);
-  EXPECT_EQ(welch[2048], 1.0);
-  EXPECT_EQ(welch[1024], 0.75);
-  EXPECT_NEAR(welch[4095], (1.0 / 4096) * (4.0 * 4095 / 4096), 1e-18);
-
-  const struct {
-    int32_t index;
-    double a;
-    double edge;
-  } gaussians[] = {{kWindowGauss25, 2.5, 0.0439}, {kWindowGauss35, 3.5, 0.00219}, {kWindowGauss45, 4.5, 0.0000400}};
-  for (const auto& g : gaussians) {
-    const auto w = Weights(g.index);
-    EXPECT_DOUBLE_EQ(w[2048], 1.0);
-    EXPECT_DOUBLE_EQ(w[0], std::exp(-g.a * g.a / 2));
-    EXPECT_NEAR(w[0], g.edge, g.edge * 0.01);
-    const double x = 1000.0 / 4096;
-    EXPECT_NEAR(w[1000], std::exp(-0.5 * std::pow(g.a * (2 * x - 1), 2)), 1e-14);
-  }
-}
-
-TEST(WindowFunctions, BartlettRisingHalfIsSinglePrecision) {
-  // With N = 10 the divisor 5 makes float and double quotients differ.
-  const auto w = Weights(kWindowBartlett, 10);
-  EXPECT_EQ(w[1], static_cast<double>(1.0f / 5.0f));
-  EXPECT_NE(w[1], 0.2);
-  EXPECT_EQ(w[3], static_cast<double>(3.0f / 5.0f));
-  // The falling half is double precision.
-  EXPECT_EQ(w[5], 1.0);
-  EXPECT_EQ(w[6], 1.0 - 1 / 5.0);
-  EXPECT_EQ(w[9], 1.0 - 4 / 5.0);
-}
-
-TEST(WindowFunctions, OddAndOnePointLengthsStayFinite) {
-  // An odd Bartlett keeps falling to the last sample instead of leaving it unweighted.
-  const auto odd = Weights(kWindowBartlett, 5);
-  EXPECT_EQ(odd[0], 0.0);
-  EXPECT_EQ(odd[2], 1.0);
-  EXPECT_DOUBLE_EQ(odd[4], 0.2);
-  // One point: the symmetric windows would divide by zero.
-  for (int32_t index = 0; index < kWindowCount; ++index) {
-    const auto one = Weights(index, 1);
-    EXPECT_TRUE(std::isfinite(one[0])) << index;
-  }
-  EXPECT_EQ(Weights(kWindowHanning, 1)[0], 1.0);
-}
-
-TEST(WindowFunctions, NothingChangesForEmptyLengthsOrUnknownIndexes) {
-  std::vector<double> data{0.25, -0.5, 0.75, 1.0};
-  const auto original = data;
-  for (int32_t index = 0; index < kWindowCount; ++index) {
-    ApplyWindow(0, data.data(), index);
-    ApplyWindow(-4, data.data(), index);
-  }
-  ApplyWindow(4, data.data(), -1);
-  ApplyWindow(4, data.data(), kWindowCount);
-  ApplyWindow(4, nullptr, kWindowHanning);
-  EXPECT_EQ(data, original);
-  EXPECT_FALSE(FillWindow(0, data.data(), kWindowHanning));
-  EXPECT_FALSE(FillWindow(4, data.data(), kWindowCount));
-  EXPECT_EQ(data, original);
-}
-
-TEST(WindowFunctions, WeightsMultiplyTheData) {
-  // FillWindow gives exactly the factors ApplyWindow multiplies by.
+TEST(WindowFunctions, FillWindowGivesTheFactorsAndNothingElseChangesData) {
   std::vector<double> data(kN), weights(kN);
   for (int32_t n = 0; n < kN; ++n) data[n] = std::sin(0.01 * n) - 0.3;
   for (int32_t index = 0; index < kWindowCount; ++index) {
@@ -147,6 +92,18 @@ TEST(WindowFunctions, WeightsMultiplyTheData) {
     ASSERT_TRUE(FillWindow(kN, weights.data(), index));
     for (int32_t n = 0; n < kN; ++n) ASSERT_EQ(weighted[n], data[n] * weights[n]) << index << " at " << n;
   }
+  std::vector<double> small{0.25, -0.5, 0.75, 1.0};
+  const auto original = small;
+  for (int32_t index = 0; index < kWindowCount; ++index) {
+    ApplyWindow(0, small.data(), index);
+    ApplyWindow(-4, small.data(), index);
+  }
+  ApplyWindow(4, small.data(), -1);
+  ApplyWindow(4, small.data(), kWindowCount);
+  ApplyWindow(4, nullptr, kWindowHanning);
+  EXPECT_FALSE(FillWindow(0, small.data(), kWindowHanning));
+  EXPECT_FALSE(FillWindow(4, small.data(), kWindowCount));
+  EXPECT_EQ(small, original);
 }
 
 }  // namespace

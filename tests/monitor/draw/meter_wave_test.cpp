@@ -14,26 +14,16 @@ namespace {
 using Kind = DrawOp::Kind;
 
 TEST(DbToMeterPercent, PiecewiseCurveAndItsEnds) {
-  EXPECT_FLOAT_EQ(DbToMeterPercent(0.0f), 100.0f);
-  EXPECT_FLOAT_EQ(DbToMeterPercent(-10.0f), 75.0f);
-  EXPECT_FLOAT_EQ(DbToMeterPercent(-5.0f), 87.5f);
-  EXPECT_FLOAT_EQ(DbToMeterPercent(-20.0f), 50.0f);
-  EXPECT_FLOAT_EQ(DbToMeterPercent(-25.0f), 40.0f);
-  EXPECT_NEAR(DbToMeterPercent(-35.0f), 22.5f, 1e-4);
-  EXPECT_FLOAT_EQ(DbToMeterPercent(-45.0f), 11.0f);
-  EXPECT_NEAR(DbToMeterPercent(-60.0f), 3.5f, 1e-4);
-  EXPECT_FLOAT_EQ(DbToMeterPercent(-62.0f), 1.5f);
-  EXPECT_FLOAT_EQ(DbToMeterPercent(-110.0f), 1.5f);
-  EXPECT_FLOAT_EQ(DbToMeterPercent(-110.5f), 0.0f);
-  EXPECT_FLOAT_EQ(DbToMeterPercent(0.1f), 0.0f);
-  EXPECT_FLOAT_EQ(DbToMeterPercent(NAN), 0.0f);
-  EXPECT_FLOAT_EQ(DbToMeterPercent(-INFINITY), 0.0f);
+  const struct {
+    float db, percent;
+  } curve[] = {{0, 100},   {-5, 87.5},  {-10, 75},  {-20, 50},      {-25, 40},     {-35, 22.5}, {-45, 11},
+               {-60, 3.5}, {-62, 1.5},  {-110, 1.5}, {-110.5f, 0},  {0.1f, 0},     {NAN, 0},    {-INFINITY, 0}};
+  for (const auto& c : curve) EXPECT_NEAR(DbToMeterPercent(c.db), c.percent, 1e-4) << c.db;
   // Magnitudes: full scale is shown at the floor, 0.999 near the top.
-  EXPECT_FLOAT_EQ(MagnitudeToMeterPercent(1.0f), 1.5f);
-  EXPECT_NEAR(MagnitudeToMeterPercent(0.999f), 99.98f, 0.01f);
-  EXPECT_NEAR(MagnitudeToMeterPercent(0.5f), 84.95f, 0.01f);
-  EXPECT_FLOAT_EQ(MagnitudeToMeterPercent(0.0f), 0.0f);
-  EXPECT_FLOAT_EQ(MagnitudeToMeterPercent(1.5f), 0.0f);
+  const struct {
+    float v, percent;
+  } magnitudes[] = {{1.0f, 1.5f}, {0.999f, 99.98f}, {0.5f, 84.95f}, {0.0f, 0.0f}, {1.5f, 0.0f}};
+  for (const auto& m : magnitudes) EXPECT_NEAR(MagnitudeToMeterPercent(m.v), m.percent, 0.01f) << m.v;
 }
 
 // The meter of a 800 x 500 view: base = range = 440 pixels.
@@ -101,11 +91,7 @@ TEST(PeakMeter, LabelsIconsAndUnlitGrid) {
   EXPECT_EQ(right.front(), 440);
   EXPECT_EQ(right.back(), 20);
   EXPECT_EQ(left, right);
-}
-
-TEST(PeakMeter, SilenceLightsOnlyTheBaseSegments) {
-  Meter m;
-  m.Draw(0, 0);
+  // Silence lights only the base segments.
   const auto out = m.Lit(57), in = m.Lit(18);
   ASSERT_EQ(out.size(), 1u);
   ASSERT_EQ(in.size(), 1u);
@@ -113,7 +99,6 @@ TEST(PeakMeter, SilenceLightsOnlyTheBaseSegments) {
   EXPECT_EQ(out[0].brush, BrushId::PeakMin);
   EXPECT_EQ(in[0].rect, (RectF{18, 440, 5, 440}));
   EXPECT_EQ(m.holdOut, 0);
-  EXPECT_EQ(m.holdIn, 0);
 }
 
 TEST(PeakMeter, ZoneBrushFollowsHeight) {
@@ -136,15 +121,13 @@ TEST(PeakMeter, ZoneBrushFollowsHeight) {
   EXPECT_EQ(in.back().brush, BrushId::PeakMid);
   EXPECT_TRUE(std::none_of(in.begin(), in.end(), [](const DrawOp& op) { return op.brush == BrushId::PeakMax; }));
   EXPECT_NEAR(m.holdIn, 84.95f, 0.01f);
-}
-
-TEST(PeakMeter, FullScaleShowsAtTheFloor) {
-  Meter m;
-  m.Draw(1.0f, 1.0f, 200);  // range 140: 1.5 % is 2.1 pixels
+  // Full scale shows at the floor: 1.5 % of a range of 140 is 2.1 pixels, of 440 6.6.
+  m.holdOut = m.holdIn = 0;
+  m.Draw(1.0f, 1.0f, 200);
   ASSERT_EQ(m.Lit(57).size(), 2u);
   EXPECT_EQ(m.Lit(57)[1].rect.top, 138);
   EXPECT_FLOAT_EQ(m.holdOut, 1.5f);
-  m.Draw(1.0f, 1.0f, 500);  // 6.6 pixels: 440, 438, 436, 434
+  m.Draw(1.0f, 1.0f, 500);
   EXPECT_EQ(m.Lit(18).size(), 4u);
 }
 
@@ -274,16 +257,12 @@ TEST(WavePanel, ZigzagForFineScales) {
   EXPECT_EQ(lines[1].from, (PointF{872, 145 - 36.25f}));
 }
 
-TEST(WavePanel, UnknownModeKeepsTheBackgroundOnly) {
+TEST(WavePanel, UnknownModeOrShortHistory) {
   Wave w;
   std::fill(w.history.begin(), w.history.end(), 0.5);
-  w.Draw(2, 480);
+  w.Draw(2, 480);  // the background only
   ASSERT_EQ(w.canvas.ops.size(), 2u);
   EXPECT_EQ(w.canvas.ops[1].kind, Kind::FillRect);
-}
-
-TEST(WavePanel, ShortHistoryEndsAtItsLastElement) {
-  Wave w;
   w.history.assign(100, 0.5);
   w.Draw(1, 480);
   EXPECT_EQ(w.Columns().size(), 100u);

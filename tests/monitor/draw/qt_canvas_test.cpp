@@ -4,7 +4,6 @@
 
 #include <QFontInfo>
 #include <QGuiApplication>
-#include <QPainterPath>
 
 #include "monitor/draw/qt_canvas.h"
 
@@ -123,61 +122,6 @@ TEST_F(QtCanvas, BitmapWithOpacityAndPaths) {
   CQtBitmap none;
   EXPECT_FALSE(none.Create(0, 10));
   EXPECT_FALSE(c.Begin(none));
-}
-
-// The spectrum fill takes a column-by-column way for curves over a base
-// line: it must cover the same pixels as QPainter's general polygon fill.
-TEST_F(QtCanvas, CurveFillMatchesTheGeneralPolygonFill) {
-  uint32_t seed = 12345;
-  auto next = [&seed] {
-    seed = seed * 1664525u + 1013904223u;
-    return static_cast<float>(seed >> 8) / static_cast<float>(1u << 24);
-  };
-  for (int bars = 0; bars < 2; ++bars) {
-    CQtCanvas c;
-    const ColorF fill{0.8f, 0.6f, 0.4f, 0.5f};
-    c.SetBrushColor(BrushId::SpectrumFill, fill);
-    auto path = c.CreatePath();
-    QPainterPath reference;
-    path->BeginFigure(PointF{30, 174});
-    reference.moveTo(30, 174);
-    float xPrev = 30;
-    for (float x = 30; x <= 263; x += next() < 0.3f ? 4.0f : 1.0f) {
-      const float y = 10 + next() * 164;
-      if (bars) {
-        path->AddLine(PointF{xPrev, y});
-        reference.lineTo(xPrev, y);
-        xPrev = x;
-      }
-      path->AddLine(PointF{x, y});
-      reference.lineTo(x, y);
-    }
-    path->AddLine(PointF{263, 174});
-    reference.lineTo(263, 174);
-    path->EndFigure(true);
-    reference.closeSubpath();
-
-    CQtBitmap ours, theirs;
-    ASSERT_TRUE(ours.Create(300, 200));
-    ASSERT_TRUE(theirs.Create(300, 200));
-    ASSERT_TRUE(c.Begin(ours));
-    c.Clear(ColorF{0, 0, 0, 1});
-    c.FillPath(*path, BrushId::SpectrumFill);
-    c.End();
-    {
-      QPainter p(&theirs.Image());
-      p.fillRect(theirs.Image().rect(), Qt::black);
-      p.fillPath(reference, QColor::fromRgbF(fill.r, fill.g, fill.b, fill.a));
-    }
-    int differ = 0, inked = 0;
-    for (int y = 0; y < 200; ++y)
-      for (int x = 0; x < 300; ++x) {
-        differ += ours.Image().pixel(x, y) != theirs.Image().pixel(x, y);
-        inked += ours.Image().pixel(x, y) != qRgb(0, 0, 0);
-      }
-    EXPECT_GT(inked, 10000) << bars;
-    EXPECT_LE(differ, inked / 2000) << bars;  // an edge pixel or two at most
-  }
 }
 
 }  // namespace

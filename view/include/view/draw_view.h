@@ -1,10 +1,11 @@
 // The preview view: the child window in which the camera picture and the
-// audio monitor appear. A render thread composes a frame every 40 ms from the
-// letterboxed picture and the three widget images and hands it to the window,
-// which paints it 1:1; the window never draws anything of its own.
+// audio monitor appear. A render thread has the frame composer (frame_composer.h)
+// compose a frame every 40 ms from the letterboxed picture and the three
+// widget images and hands it to the window, which paints it 1:1; the window
+// never draws anything of its own.
 //
 // Locks, outermost first: m_csMeter (the output meter source), m_csDraw (the
-// drawing resources, also taken by the audio render loop to hand over a new
+// composer and its images, also taken by the audio render loop to hand over a new
 // picture), then the analyser's own locks, and m_csPresent (the hand-over of
 // a finished frame, held only to swap two images). The media session owns the
 // picture size, the busy flag and the spinner counters.
@@ -34,10 +35,9 @@
 #include "media/sound_ring.h"
 #include "monitor/analyser.h"
 #include "monitor/draw/layout.h"
-#include "monitor/draw/qt_canvas.h"
-#include "monitor/draw/widget_images.h"
 #include "monitor/measure_worker.h"
 #include "platform/thread.h"
+#include "view/frame_composer.h"
 
 namespace kx {
 
@@ -118,8 +118,8 @@ class CDrawView : public QWidget, public IPreviewHost, public IPicturePresenter 
   void PresentPicture(const PictureRecord& picture) override;
   // Pictures taken by PresentPicture, and the times a picture was scaled into
   // the frame's picture layer (once per new picture when not shown 1:1).
-  uint64_t PicturesTaken() const { return m_nPicturesTaken.load(std::memory_order_acquire); }
-  uint64_t PictureScalings() const { return m_nPictureScalings.load(std::memory_order_acquire); }
+  uint64_t PicturesTaken() const { return m_composer.PicturesTaken(); }
+  uint64_t PictureScalings() const { return m_composer.PictureScalings(); }
   // The pixels the view shows the picture from (null before any): the
   // record's own buffer, not a copy of it.
   const uint8_t* ShownPicturePixels() const;
@@ -174,15 +174,12 @@ class CDrawView : public QWidget, public IPreviewHost, public IPicturePresenter 
   void StartRenderThread();
   uint32_t ThreadProcRender(platform::WorkerThread& self);
   void DecayHolds();
-  bool LoadResourceBitmap(int id, draw::CQtBitmap& out);
-  void ApplyBrushColors();
-  bool AllTargetsExist() const;
-  void DrawWidgets(float outputPeak);
-  void DrawFrameImage(const draw::CQtBitmap& image, const draw::RectF& dest, float opacity, const draw::RectF& src);
-  void BlendWidgets(const draw::FrameLayout& layout, float opacity, int y0, int y1);
-  bool RefreshPictureLayer(const draw::RectF& box);
-  void DropPictureLayer();
   void Present();
+  // The session's state the view reads, in one place: the camera's picture
+  // size (`none` without a session) and the spinner's frame while it is busy
+  // (-1 otherwise; reading it steps it).
+  VideoSize CameraVideoSize(VideoSize none) const;
+  int StepSpinnerWhileBusy();
 
   CSettingsBlock& m_settings;
   IPreviewHost* m_pFrame;
@@ -199,32 +196,8 @@ class CDrawView : public QWidget, public IPreviewHost, public IPicturePresenter 
   std::unique_ptr<CPreviewSession> m_pSession;
 
   mutable platform::Lock m_csDraw;
-  draw::CQtCanvas m_canvas;
-  // Keeps the widgets' unchanging parts between frames.
-  draw::CWidgetImages m_widgetImages{m_canvas};
-  bool m_bDevice = false;  // the canvas and frame image are usable
-  draw::CQtBitmap m_pTargetBitmap;
-  // The picture shown: the image reads the record's pixels in place and keeps
-  // them alive (null before the first picture: the box is black).
-  draw::CQtBitmap m_pVideoBitmap;
-  uint64_t m_nShownGeneration = 0;
-  VideoSize m_sizePictureCamera;  // the camera's picture size when the picture was taken
-  draw::CQtBitmap m_pMeterBitmap, m_pWaveBitmap, m_pSpectrumBitmap;
-  draw::CQtBitmap m_pSpinnerBitmap;
-  draw::CQtBitmap m_pMeterIcons;
-  // A picture that must be scaled is scaled once per new picture, not every
-  // frame: onto black at the frame's size, with a painter that stays open on
-  // it. m_nPictureSerial changes with every change of the picture's pixels.
-  draw::CQtBitmap m_pictureLayer;
-  draw::CQtCanvas m_layerCanvas{true};
-  uint64_t m_nPictureSerial = 1, m_nLayerSerial = 0;
-  std::atomic<uint64_t> m_nPicturesTaken{0}, m_nPictureScalings{0};
-  draw::RectF m_rcLayerBox;
+  CFrameComposer m_composer{m_settings};  // guarded by m_csDraw
   std::atomic<int32_t> m_bResourcesReady{0};
-  draw::RectF m_rcClient{0, 0, 8, 8};
-  float m_fHoldOutput = 0, m_fHoldInput = 0;
-  // The analyser's display arrays as read for one frame (allocated once).
-  std::vector<double> m_vWaveRead, m_vSpectrumRead;
 
   platform::Lock m_csMeter;
   IOutputPeakMeter* m_pOutputMeter = nullptr;

@@ -1,6 +1,6 @@
 // The spectrum analyser behind the audio monitor: rolling sample, waveform and
 // spectrum histories of 480-sample blocks (10 ms at 48 kHz), a windowed
-// 4096-point FFT and the spectrum that the spectrum panel shows.
+// 4096-point FFT (monitor/fft.h) and the spectrum that the spectrum panel shows.
 //
 // Threads:
 //  - the decode thread calls PushAudioBlock (and ResetAnalysis at stream changes);
@@ -27,6 +27,8 @@
 #include <mutex>
 #include <new>
 #include <span>
+
+#include "monitor/fft.h"
 
 namespace kx {
 
@@ -61,7 +63,7 @@ class CSpectrumAnalyser {
   static constexpr size_t kHistoryBlocks = 10;
   static constexpr size_t kSampleHistorySize = kBlockSize * kHistoryBlocks;  // 4800
   static constexpr size_t kWaveHistorySize = 4800;
-  static constexpr size_t kFftSize = 4096;
+  static constexpr size_t kFftSize = kFftPoints;
   static constexpr size_t kPowerBins = kFftSize / 2;   // bins 0..2047 are written
   static constexpr size_t kSpectrumHistorySize = kFftSize * kHistoryBlocks;  // 40960
   static constexpr size_t kAggregateSpectra = 8;
@@ -112,14 +114,6 @@ class CSpectrumAnalyser {
   bool HasNewBlock() const { return m_bNewBlock.load(std::memory_order_acquire) != 0; }
   // Blocks waiting for the next tick (0..kPendingBlocks).
   size_t PendingBlocks() const;
-
-  // Forward radix-2 transform of 4096 real values, unscaled:
-  // X[k] = sum x[n] e^(-2 pi i k n / 4096). Throws std::invalid_argument
-  // ("Invalid argument") on a null array. The outputs must not overlap the input.
-  static void ComputeFFT(const double* in, double* re, double* im);
-  // out[k] = re[k]^2 + im[k]^2 for k = 0..2047; out[2048..4095] untouched.
-  // Throws std::invalid_argument ("Invalid argument") on a null array.
-  static void ComputePower(const double* re, const double* im, double* out);
 
   // The arrays, for the ticking thread or when no other thread runs.
   // Block() is the newest pushed block.

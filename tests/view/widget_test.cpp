@@ -1,6 +1,7 @@
-// The view's render and analysis threads: started on creation, stopped on
-// destruction and around a rebuild, while other threads upload pictures,
-// resize the targets and push audio.
+// The view as a widget around the composer: its render and analysis threads
+// (started on creation, stopped on destruction and around a rebuild, while
+// other threads upload pictures, resize and push audio), the hold decay, the
+// session's spinner and the hand-over of frames to the window.
 #include <QThread>
 #include <atomic>
 #include <chrono>
@@ -19,6 +20,8 @@ auto* const kQt = ::testing::AddGlobalTestEnvironment(new test::QtEnvironment("o
 
 using namespace std::chrono_literals;
 
+constexpr QRgb kPicture = qRgb(200, 40, 90);
+
 // Polls until the condition holds; the bound is only against a hang.
 template <typename F>
 bool WaitFor(F condition, std::chrono::seconds bound = 20s) {
@@ -36,25 +39,22 @@ class ConstantMeter : public IOutputPeakMeter {
   std::atomic<float> value{0};
 };
 
-class ViewThreads : public ::testing::Test {
+class ViewWidget : public ::testing::Test {
  protected:
   test::ViewParts parts;
   CSettingsBlock& settings = parts.settings;
 };
 
-TEST_F(ViewThreads, StartOnCreationAndStopOnDestruction) {
-  for (int round = 0; round < 3; ++round) {
+TEST_F(ViewWidget, ThreadsStartOnCreationAndRestartOnARebuild) {
+  for (int round = 0; round < 2; ++round) {
     auto view = std::make_unique<CDrawView>(settings, parts.target);
     view->ResizeTargets(640, 360);
+    EXPECT_TRUE(view->ResourcesReady());
     EXPECT_TRUE(view->RenderThreadRunning());
-    EXPECT_NE(view->RenderThreadId(), 0u);
     EXPECT_NE(view->AnalysisThreadId(), 0u);
     ASSERT_TRUE(WaitFor([&] { return view->FramesPresented() >= 3; }));
     view.reset();  // joins both threads; TSan and ASan see the rest
   }
-}
-
-TEST_F(ViewThreads, RebuildRestartsTheRenderThreadWithNewColours) {
   CDrawView view(settings, parts.target);
   view.resize(640, 360);
   view.ResizeTargets(640, 360);
@@ -69,8 +69,7 @@ TEST_F(ViewThreads, RebuildRestartsTheRenderThreadWithNewColours) {
   EXPECT_TRUE(view.RenderThreadRunning());
   EXPECT_NE(view.RenderThreadId(), before);
   EXPECT_TRUE(view.ResourcesReady());
-  // The old thread is joined: every frame presented from here on is the new
-  // thread's, and already the first one has the new colour.
+  // The old thread is joined: already the new thread's first frame has the new colour.
   const uint64_t atRebuild = view.FramesPresented();
   ASSERT_TRUE(WaitFor([&] { return view.FramesPresented() > atRebuild; }));
   EXPECT_EQ(view.LastFrame().pixel(300, 20), qRgb(0, 0, 255));
@@ -82,7 +81,7 @@ TEST_F(ViewThreads, RebuildRestartsTheRenderThreadWithNewColours) {
   EXPECT_EQ(view.FramesPresented(), frames);
 }
 
-TEST_F(ViewThreads, UploadsResizesAndAudioWhileRendering) {
+TEST_F(ViewWidget, UploadsResizesAndAudioWhileRendering) {
   auto view = std::make_unique<CDrawView>(settings, parts.target);
   view->ResizeTargets(800, 450);
   std::atomic<bool> stop{false};
@@ -130,35 +129,12 @@ TEST_F(ViewThreads, UploadsResizesAndAudioWhileRendering) {
   view.reset();
 }
 
-TEST_F(ViewThreads, HoldMarksFallHalfAPercentEveryDecayTick) {
-  ConstantMeter meter;
-  meter.value = 0.5f;  // 84.95 % of scale
-  CDrawView view(settings, parts.target);
-  view.SetOutputMeter(&meter);
-  view.ResizeTargets(640, 480);
-  float out = 0, in = 0;
-  ASSERT_TRUE(WaitFor([&] {
-    view.HoldValues(out, in);
-    return out > 84.9f;
-  }));
-  meter.value = 0.0f;
-  // After the level drops the mark falls by whole steps of 0.5.
-  ASSERT_TRUE(WaitFor([&] {
-    view.HoldValues(out, in);
-    return out < 83.0f;
-  }));
-  const float steps = (draw::MagnitudeToMeterPercent(0.5f) - out) / 0.5f;
-  EXPECT_NEAR(steps, std::round(steps), 0.01f);
-  EXPECT_EQ(in, 0.0f);  // no input: stays at the floor
-  view.SetOutputMeter(nullptr);
-}
-
 // A composition slower than the frame period (a huge window on a slow
 // machine) leaves the frame timer ready at once after every frame: the hold
 // decay and the quit message must still be served.
 void SlowComposition() { std::this_thread::sleep_for(60ms); }
 
-TEST_F(ViewThreads, SlowCompositionStillDecaysHoldsAndStops) {
+TEST_F(ViewWidget, HoldMarksFallInHalfPercentStepsEvenWhileFramesAreSlow) {
   ConstantMeter meter;
   meter.value = 0.5f;  // 84.95 % of scale
   CDrawView view(settings, parts.target);
@@ -177,6 +153,9 @@ TEST_F(ViewThreads, SlowCompositionStillDecaysHoldsAndStops) {
     return out < 80.0f;
   });
   EXPECT_TRUE(fell) << "the hold stays at " << out;
+  const float steps = (draw::MagnitudeToMeterPercent(0.5f) - out) / 0.5f;
+  EXPECT_NEAR(steps, std::round(steps), 0.01f);
+  EXPECT_EQ(in, 0.0f);  // no input: stays at the floor
   // A starved quit message would leave StopRenderThread waiting for ever.
   std::atomic<bool> stopped{false};
   std::thread stopper([&] {
@@ -188,6 +167,59 @@ TEST_F(ViewThreads, SlowCompositionStillDecaysHoldsAndStops) {
   stopper.join();
   EXPECT_TRUE(returned) << "StopRenderThread did not return";
   view.SetOutputMeter(nullptr);
+}
+
+// Frames composed by hand: the session's spinner steps every third frame
+// and turns until a picture of the start is shown; a view too small (or
+// without resources) composes nothing and the window keeps its last frame.
+TEST_F(ViewWidget, SpinnerAndFramesHandedToTheWindow) {
+  CDrawView view(settings, parts.target);
+  view.StopRenderThread();
+  view.ResizeTargets(800, 600);
+  settings.ShowWidgets = 2;
+  view.PresentPicture(test::SolidPicture(1920, 1080, kPicture));
+  const auto compose = [&] {
+    view.ComposeFrame();
+    return view.LastFrame();
+  };
+  const QImage still = compose();
+  test::SetBusy(view.Session(), true);
+  std::vector<int> shown;
+  std::vector<QImage> spinner;
+  for (int i = 0; i < 25; ++i) {
+    shown.push_back(view.Session().m_spinner.Frame());
+    spinner.push_back(compose().copy(400 - 64, 300 - 64, 128, 128));
+  }
+  EXPECT_EQ(shown, (std::vector<int>{0, 0, 0, 1, 1, 1, 2, 2, 2, 3, 3, 3, 4, 4, 4, 5, 5, 5, 6, 6, 6, 7, 7, 7, 0}));
+  EXPECT_EQ(spinner[0], spinner[2]);
+  EXPECT_NE(spinner[2], spinner[3]);
+  EXPECT_EQ(spinner[24], spinner[0]);
+  // A start: pictures converted before it (a late one of the last run) do not stop the spinner.
+  const PictureRecord before = test::SolidPicture(1920, 1080, kPicture);
+  view.Session().SetBusy();
+  EXPECT_NE(compose(), still);
+  view.PresentPicture(before);
+  EXPECT_EQ(view.Session().m_bBusy.load(), 1);
+  view.PresentPicture(test::SolidPicture(1920, 1080, kPicture));
+  EXPECT_EQ(view.Session().m_bBusy.load(), 0);
+  EXPECT_EQ(compose(), still);
+
+  const uint64_t frames = view.FramesPresented();
+  view.ResizeTargets(90, 400);
+  view.ComposeFrame();
+  EXPECT_EQ(view.FramesPresented(), frames);
+  EXPECT_EQ(view.LastFrame(), still);
+  view.ResizeTargets(91, 32);
+  EXPECT_EQ(compose().size(), QSize(91, 32));
+  view.ReleaseDeviceResources();
+  EXPECT_FALSE(view.ResourcesReady());
+  view.ComposeFrame();
+  EXPECT_EQ(view.FramesPresented(), frames + 1);
+  view.CreateDeviceResources();
+  view.ResizeTargets(800, 600);
+  EXPECT_TRUE(view.ResourcesReady());
+  view.ComposeFrame();
+  EXPECT_EQ(view.FramesPresented(), frames + 2);
 }
 
 }  // namespace
