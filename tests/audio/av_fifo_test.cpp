@@ -176,55 +176,54 @@ TEST(AVFifo, WriterAndReaderThreadsMoveEveryFrameInOrder) {
   EXPECT_FALSE(failed);
 }
 
+// Sink sample specs become wave formats: the tag, the sub-format, the sizes,
+// the channel mask (also of a null sink's six channels: front,
+// front-of-centre and rear centre) and the resampler format they map to.
 TEST(DeviceFormat, SinkSampleSpecsBecomeTheirWaveFormats) {
   using platform::audio::DeviceFormatFromSampleSpec;
   const std::vector<int> stereo = {PA_CHANNEL_POSITION_FRONT_LEFT, PA_CHANNEL_POSITION_FRONT_RIGHT};
-
-  WAVEFORMATEXTENSIBLE f = DeviceFormatFromSampleSpec(PA_SAMPLE_FLOAT32LE, 48000, 2, stereo);
-  EXPECT_EQ(f.Format.wFormatTag, WAVE_FORMAT_EXTENSIBLE);
-  EXPECT_EQ(f.Format.cbSize, 22);
-  EXPECT_TRUE(kxIsEqualGUID(f.SubFormat, KSDATAFORMAT_SUBTYPE_IEEE_FLOAT));
-  EXPECT_EQ(f.Format.wBitsPerSample, 32);
-  EXPECT_EQ(f.Format.nBlockAlign, 8);
-  EXPECT_EQ(f.Format.nAvgBytesPerSec, 384000u);
-  EXPECT_EQ(f.dwChannelMask, 0x3u);
-  EXPECT_EQ(CA2SWR_format(&f.Format), KX_SAMPLE_FMT_FLT);
-
-  f = DeviceFormatFromSampleSpec(PA_SAMPLE_S16LE, 44100, 1, {PA_CHANNEL_POSITION_MONO});
-  EXPECT_EQ(f.Format.wFormatTag, WAVE_FORMAT_PCM);
-  EXPECT_EQ(f.Format.wBitsPerSample, 16);
-  EXPECT_EQ(f.Format.nBlockAlign, 2);
-  EXPECT_EQ(f.Format.nSamplesPerSec, 44100u);
-  EXPECT_EQ(CA2SWR_format(&f.Format), KX_SAMPLE_FMT_S16);
-
-  f = DeviceFormatFromSampleSpec(PA_SAMPLE_S32LE, 48000, 2, stereo);
-  EXPECT_EQ(f.Format.wFormatTag, WAVE_FORMAT_PCM);
-  EXPECT_EQ(f.Format.wBitsPerSample, 32);
-
-  f = DeviceFormatFromSampleSpec(PA_SAMPLE_S24LE, 48000, 2, stereo);
-  EXPECT_EQ(f.Format.wFormatTag, WAVE_FORMAT_EXTENSIBLE);
-  EXPECT_TRUE(kxIsEqualGUID(f.SubFormat, KSDATAFORMAT_SUBTYPE_PCM));
-  EXPECT_EQ(f.Format.wBitsPerSample, 24);
-  EXPECT_EQ(f.Samples.wValidBitsPerSample, 24);
-  EXPECT_EQ(f.Format.nBlockAlign, 6);
-
-  f = DeviceFormatFromSampleSpec(PA_SAMPLE_S24_32LE, 48000, 2, stereo);
-  EXPECT_EQ(f.Format.wBitsPerSample, 32);
-  EXPECT_EQ(f.Samples.wValidBitsPerSample, 24);
-  EXPECT_EQ(CA2SWR_format(&f.Format), KX_SAMPLE_FMT_S32);
-
   const std::vector<int> surround = {PA_CHANNEL_POSITION_FRONT_LEFT, PA_CHANNEL_POSITION_FRONT_RIGHT,
                                      PA_CHANNEL_POSITION_FRONT_CENTER, PA_CHANNEL_POSITION_LFE,
                                      PA_CHANNEL_POSITION_REAR_LEFT, PA_CHANNEL_POSITION_REAR_RIGHT};
-  f = DeviceFormatFromSampleSpec(PA_SAMPLE_FLOAT32LE, 48000, 6, surround);
-  EXPECT_EQ(f.Format.nChannels, 6);
-  EXPECT_EQ(f.Format.nBlockAlign, 24);
-  EXPECT_EQ(f.dwChannelMask, 0x3Fu);
-  // A null sink's six channels (front, front-of-centre and rear centre).
   pa_channel_map six;
   pa_channel_map_init_extend(&six, 6, PA_CHANNEL_MAP_DEFAULT);
-  f = DeviceFormatFromSampleSpec(PA_SAMPLE_FLOAT32LE, 48000, 6, std::vector<int>(six.map, six.map + 6));
-  EXPECT_EQ(f.dwChannelMask, 0x1C7u);
+  struct Case {
+    pa_sample_format_t format;
+    uint32_t rate;
+    std::vector<int> positions;
+    uint16_t tag, bits, validBits, blockAlign;
+    uint32_t mask;
+    int swr;  // -1: not checked
+  };
+  const Case cases[] = {
+      {PA_SAMPLE_FLOAT32LE, 48000, stereo, WAVE_FORMAT_EXTENSIBLE, 32, 32, 8, 0x3, KX_SAMPLE_FMT_FLT},
+      {PA_SAMPLE_S16LE, 44100, {PA_CHANNEL_POSITION_MONO}, WAVE_FORMAT_PCM, 16, 0, 2, 0, KX_SAMPLE_FMT_S16},
+      {PA_SAMPLE_S32LE, 48000, stereo, WAVE_FORMAT_PCM, 32, 0, 8, 0, -1},
+      {PA_SAMPLE_S24LE, 48000, stereo, WAVE_FORMAT_EXTENSIBLE, 24, 24, 6, 0x3, -1},
+      {PA_SAMPLE_S24_32LE, 48000, stereo, WAVE_FORMAT_EXTENSIBLE, 32, 24, 8, 0x3, KX_SAMPLE_FMT_S32},
+      {PA_SAMPLE_FLOAT32LE, 48000, surround, WAVE_FORMAT_EXTENSIBLE, 32, 32, 24, 0x3F, -1},
+      {PA_SAMPLE_FLOAT32LE, 48000, std::vector<int>(six.map, six.map + 6), WAVE_FORMAT_EXTENSIBLE, 32, 32, 24, 0x1C7, -1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(pa_sample_format_to_string(c.format)) + " " + std::to_string(c.positions.size()) + " ch");
+    const int channels = static_cast<int>(c.positions.size());
+    const WAVEFORMATEXTENSIBLE f = DeviceFormatFromSampleSpec(c.format, c.rate, channels, c.positions);
+    EXPECT_EQ(f.Format.wFormatTag, c.tag);
+    EXPECT_EQ(f.Format.nChannels, channels);
+    EXPECT_EQ(f.Format.nSamplesPerSec, c.rate);
+    EXPECT_EQ(f.Format.wBitsPerSample, c.bits);
+    EXPECT_EQ(f.Format.nBlockAlign, c.blockAlign);
+    EXPECT_EQ(f.Format.nAvgBytesPerSec, c.rate * c.blockAlign);
+    if (c.swr >= 0) {
+      EXPECT_EQ(CA2SWR_format(&f.Format), c.swr);
+    }
+    if (c.tag != WAVE_FORMAT_EXTENSIBLE) continue;
+    EXPECT_EQ(f.Format.cbSize, 22);
+    EXPECT_EQ(f.Samples.wValidBitsPerSample, c.validBits);
+    EXPECT_EQ(f.dwChannelMask, c.mask);
+    EXPECT_TRUE(kxIsEqualGUID(f.SubFormat, c.format == PA_SAMPLE_FLOAT32LE ? KSDATAFORMAT_SUBTYPE_IEEE_FLOAT
+                                                                          : KSDATAFORMAT_SUBTYPE_PCM));
+  }
 }
 
 }  // namespace

@@ -42,6 +42,12 @@ double Tone(int64_t index, int channel, int rate) {
   return 0.6 * std::sin(2.0 * M_PI * 437.0 * static_cast<double>(index) / rate + 0.7 * channel);
 }
 
+template <class T, class V>
+void Put(uint8_t* p, V v) {
+  const T t = static_cast<T>(v);
+  std::memcpy(p, &t, sizeof t);
+}
+
 AVFrame* MakeFrame(const Source& src, int frames, int64_t start) {
   AVFrame* f = av_frame_alloc();
   f->format = src.format;
@@ -61,23 +67,11 @@ AVFrame* MakeFrame(const Source& src, int frames, int64_t start) {
       uint8_t* p = planar ? f->extended_data[c] + static_cast<size_t>(i) * bytes
                           : f->extended_data[0] + (static_cast<size_t>(i) * src.channels + c) * bytes;
       switch (packed) {
-        case AV_SAMPLE_FMT_U8: *p = static_cast<uint8_t>(std::lrint(v * 127.0 + 128.0)); break;
-        case AV_SAMPLE_FMT_S16: {
-          const int16_t s = static_cast<int16_t>(std::lrint(v * 32767.0));
-          std::memcpy(p, &s, 2);
-          break;
-        }
-        case AV_SAMPLE_FMT_S32: {
-          const int32_t s = static_cast<int32_t>(std::lrint(v * 2147483647.0));
-          std::memcpy(p, &s, 4);
-          break;
-        }
-        case AV_SAMPLE_FMT_FLT: {
-          const float s = static_cast<float>(v);
-          std::memcpy(p, &s, 4);
-          break;
-        }
-        default: std::memcpy(p, &v, 8); break;
+        case AV_SAMPLE_FMT_U8: Put<uint8_t>(p, std::lrint(v * 127.0 + 128.0)); break;
+        case AV_SAMPLE_FMT_S16: Put<int16_t>(p, std::lrint(v * 32767.0)); break;
+        case AV_SAMPLE_FMT_S32: Put<int32_t>(p, std::lrint(v * 2147483647.0)); break;
+        case AV_SAMPLE_FMT_FLT: Put<float>(p, v); break;
+        default: Put<double>(p, v); break;
       }
     }
   }
@@ -92,40 +86,29 @@ AVCodecContext* MakeCodecContext(const Source& src) {
   return ctx;
 }
 
-// The stereo resampler as the decode thread set it up before buffers were kept.
-SwrContext* ReferenceStereo(const Source& src) {
-  AVChannelLayout in{}, out = AV_CHANNEL_LAYOUT_STEREO;
-  av_channel_layout_default(&in, src.channels);
-  SwrContext* swr = swr_alloc();
-  av_opt_set_chlayout(swr, "in_chlayout", &in, 0);
-  av_opt_set_chlayout(swr, "out_chlayout", &out, 0);
-  av_opt_set_int(swr, "in_sample_rate", src.rate, 0);
-  av_opt_set_int(swr, "out_sample_rate", 48000, 0);
-  av_opt_set_sample_fmt(swr, "in_sample_fmt", src.format, 0);
-  av_opt_set_sample_fmt(swr, "out_sample_fmt", AV_SAMPLE_FMT_FLT, 0);
-  if (src.channels == 1) {
+SwrContext* Resampler(int inChannels, AVSampleFormat inFormat, int inRate, int outChannels, AVSampleFormat outFormat,
+                      int outRate) {
+  AVChannelLayout in{}, out{};
+  av_channel_layout_default(&in, inChannels);
+  av_channel_layout_default(&out, outChannels);
+  SwrContext* swr = nullptr;
+  swr_alloc_set_opts2(&swr, &out, outFormat, outRate, &in, inFormat, inRate, 0, nullptr);
+  if (inChannels == 1) {  // a mono source at full level on both sides
     const double unity[2] = {1.0, 1.0};
     swr_set_matrix(swr, unity, 1);
   }
   swr_init(swr);
-  av_channel_layout_uninit(&in);
   return swr;
+}
+
+// The stereo resampler as the decode thread set it up before buffers were kept.
+SwrContext* ReferenceStereo(const Source& src) {
+  return Resampler(src.channels, src.format, src.rate, 2, AV_SAMPLE_FMT_FLT, 48000);
 }
 
 // The audio output's resampler into a device format.
 SwrContext* DeviceResampler(const Device& dev) {
-  AVChannelLayout in = AV_CHANNEL_LAYOUT_STEREO, out{};
-  av_channel_layout_default(&out, dev.channels);
-  SwrContext* swr = swr_alloc();
-  av_opt_set_chlayout(swr, "in_chlayout", &in, 0);
-  av_opt_set_chlayout(swr, "out_chlayout", &out, 0);
-  av_opt_set_int(swr, "in_sample_rate", 48000, 0);
-  av_opt_set_int(swr, "out_sample_rate", dev.rate, 0);
-  av_opt_set_sample_fmt(swr, "in_sample_fmt", AV_SAMPLE_FMT_FLT, 0);
-  av_opt_set_sample_fmt(swr, "out_sample_fmt", dev.format, 0);
-  swr_init(swr);
-  av_channel_layout_uninit(&out);
-  return swr;
+  return Resampler(2, AV_SAMPLE_FMT_FLT, 48000, dev.channels, dev.format, dev.rate);
 }
 
 std::string Name(const Source& s, const Device& d) {

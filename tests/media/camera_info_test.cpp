@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "media/preview_session.h"
-#include "resources/res_str.h"
 
 namespace kx {
 namespace {
@@ -42,14 +41,6 @@ TEST(CameraInfo, AudioLineParts) {
   EXPECT_EQ(AudioInfoText(m).find(u"Format"), std::u16string::npos);
   m.firstSampleFormat = 11;
   EXPECT_NE(AudioInfoText(m).find(u"Format: [Signed 64 bits, planar]"), std::u16string::npos);
-}
-
-TEST(ResStr, TableTexts) {
-  EXPECT_EQ(ResStr(3330), u"Error rtsp url!");
-  EXPECT_EQ(ResStr(3334), u"Audio codec is not finded!");
-  EXPECT_EQ(ResStr(3421), u"Sample rate: [%d]");
-  EXPECT_EQ(ResStr(3399), u"");
-  EXPECT_EQ(FormatResStr(3400, "x"), u"Codec: [x]");
 }
 
 // A stored OpenTimeout outside any sensible range neither fails every open

@@ -1,32 +1,15 @@
+// The frame queue, the picture pool, the log throttle and the spinner: the
+// small parts the decode thread leans on.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
 #include <thread>
 #include <vector>
 
-#include "media/log_throttle.h"
-#include "media/preview_session.h"
-
+#include "allocation_counter.h"
 #include "media/frame_queue.h"
+#include "media/log_throttle.h"
 #include "media/picture_pool.h"
-
-// Every allocation of this test program is counted, to see that a queue in
-// use allocates nothing.
-namespace {
-std::atomic<long> g_allocations{0};
-}  // namespace
-
-// Not inlined, so the compiler never pairs the malloc and free inside them
-// with a new expression's delete.
-[[gnu::noinline]] void* operator new(std::size_t size) {
-  g_allocations.fetch_add(1, std::memory_order_relaxed);
-  if (void* p = std::malloc(size ? size : 1)) return p;
-  throw std::bad_alloc();
-}
-[[gnu::noinline]] void operator delete(void* p) noexcept { std::free(p); }
-[[gnu::noinline]] void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+#include "media/preview_session.h"
 
 namespace kx {
 namespace {
@@ -40,45 +23,64 @@ PictureRecord Record(int64_t pts, std::shared_ptr<PicturePixels> px = nullptr) {
   return r;
 }
 
+// The bound drops the oldest record; it is held to what the ring holds (at
+// least one, at most kMaxBound).
 TEST(FrameQueue, BoundDropsTheOldest) {
-  CFrameQueue q(3);
-  EXPECT_FALSE(q.TryPop().has_value());  // empty: fails at once
-  EXPECT_FALSE(q.Push(Record(0)));
-  EXPECT_FALSE(q.Push(Record(1)));
-  EXPECT_FALSE(q.Push(Record(2)));
-  EXPECT_TRUE(q.Push(Record(3)));
-  EXPECT_EQ(q.Size(), 3u);
-  EXPECT_EQ(q.TryPop()->pts, 1);
-  EXPECT_EQ(q.TryPop()->pts, 2);
-  EXPECT_EQ(q.TryPop()->pts, 3);
-  EXPECT_TRUE(q.Empty());
+  struct Case {
+    size_t asked, held;
+  };
+  for (const Case& c : {Case{3, 3}, Case{0, 1}, Case{1000, CFrameQueue::kMaxBound}}) {
+    SCOPED_TRACE(c.asked);
+    CFrameQueue q(c.asked);
+    EXPECT_FALSE(q.TryPop().has_value());  // empty: fails at once
+    for (size_t pts = 0; pts < c.held; ++pts) EXPECT_FALSE(q.Push(Record(static_cast<int64_t>(pts))));
+    EXPECT_TRUE(q.Push(Record(99)));
+    EXPECT_EQ(q.Size(), c.held);
+    if (c.held > 1) {
+      EXPECT_EQ(q.TryPop()->pts, 1);
+    }
+    if (c.held > 2) {
+      EXPECT_EQ(q.TryPop()->pts, 2);
+    }
+    EXPECT_EQ(q.TakeNewest()->pts, 99);
+    EXPECT_TRUE(q.Empty());
+  }
 }
 
-TEST(FrameQueue, TakeNewestFreesTheOlderRecords) {
+// Taking the newest and clearing free the older records' pixels; the record
+// taken still shows its picture.
+TEST(FrameQueue, TakeNewestAndClearReleaseThePixels) {
   CPicturePool pool;
   CFrameQueue q;
   EXPECT_FALSE(q.TakeNewest().has_value());
   std::vector<std::weak_ptr<PicturePixels>> watch;
-  for (int64_t pts = 0; pts < 3; ++pts) {
+  for (int64_t pts = 0; pts < 4; ++pts) {
     auto px = pool.Acquire(8);
     watch.push_back(px);
     q.Push(Record(pts, std::move(px)));
+    if (pts == 2) {
+      auto newest = q.TakeNewest();
+      ASSERT_TRUE(newest.has_value());
+      EXPECT_EQ(newest->pts, 2);
+      EXPECT_TRUE(q.Empty());
+      EXPECT_TRUE(watch[0].expired());
+      EXPECT_TRUE(watch[1].expired());
+      EXPECT_FALSE(watch[2].expired());
+      EXPECT_EQ(pool.FreeCount(), 2u);
+    }
   }
-  auto newest = q.TakeNewest();
-  ASSERT_TRUE(newest.has_value());
-  EXPECT_EQ(newest->pts, 2);
+  q.Clear();
+  q.Clear();  // draining an empty queue does nothing
   EXPECT_TRUE(q.Empty());
-  EXPECT_TRUE(watch[0].expired());
-  EXPECT_TRUE(watch[1].expired());
-  EXPECT_FALSE(watch[2].expired());  // the record taken still shows its picture
-  EXPECT_EQ(pool.FreeCount(), 2u);
+  EXPECT_TRUE(watch[3].expired());
+  EXPECT_EQ(pool.FreeCount(), 3u);
 }
 
 TEST(FrameQueue, PushingAndTakingAllocateNothing) {
   CPicturePool pool;
   CFrameQueue q;
   std::shared_ptr<PicturePixels> pixels = pool.Acquire(64);
-  const long before = g_allocations.load();
+  const uint64_t before = test::AllAllocations();
   int64_t taken = 0;
   for (int64_t pts = 0; pts < 1000; ++pts) {
     q.Push(Record(pts, pixels));  // past the bound too: the oldest are dropped
@@ -86,74 +88,42 @@ TEST(FrameQueue, PushingAndTakingAllocateNothing) {
     if (pts % 7 == 0) taken += q.TryPop().has_value();
     if (pts % 50 == 0) q.Clear();
   }
-  EXPECT_EQ(g_allocations.load() - before, 0);
+  EXPECT_EQ(test::AllAllocations() - before, 0u);
   EXPECT_GT(taken, 300);
   EXPECT_LE(q.Size(), CFrameQueue::kDefaultBound);
 }
 
-TEST(FrameQueue, TheBoundIsHeldToWhatTheRingHolds) {
-  CFrameQueue one(0), most(1000);
-  EXPECT_FALSE(one.Push(Record(0)));
-  EXPECT_TRUE(one.Push(Record(1)));
-  EXPECT_EQ(one.TakeNewest()->pts, 1);
-  for (int64_t pts = 0; pts < static_cast<int64_t>(CFrameQueue::kMaxBound); ++pts) EXPECT_FALSE(most.Push(Record(pts)));
-  EXPECT_TRUE(most.Push(Record(99)));
-  EXPECT_EQ(most.Size(), CFrameQueue::kMaxBound);
-  EXPECT_EQ(most.TryPop()->pts, 1);
-  EXPECT_EQ(most.TakeNewest()->pts, 99);
-  EXPECT_TRUE(most.Empty());
-}
-
-TEST(FrameQueue, ClearReleasesThePixels) {
-  CPicturePool pool;
-  CFrameQueue q;
-  auto px = pool.Acquire(8);
-  std::weak_ptr<PicturePixels> watch = px;
-  q.Push(Record(0, std::move(px)));
-  q.Clear();
-  q.Clear();  // draining an empty queue does nothing
-  EXPECT_TRUE(q.Empty());
-  EXPECT_TRUE(watch.expired());
-  EXPECT_EQ(pool.FreeCount(), 1u);
-}
-
-TEST(PicturePool, NeverHandsOutABufferARecordShows) {
-  CPicturePool pool;
-  auto a = pool.Acquire(16);
-  PictureRecord shown = Record(0, a);
-  a.reset();
-  auto b = pool.Acquire(16);
-  EXPECT_NE(b->data(), shown.Data());  // still shown: not reused
-  const uint8_t* freed = b->data();
-  b.reset();
-  auto c = pool.Acquire(16);
-  EXPECT_EQ(c->data(), freed);  // back in the pool: reused, nothing allocated
-  EXPECT_EQ(pool.AllocatedCount(), 2u);
-  auto d = pool.Acquire(32);  // another picture size
-  EXPECT_EQ(d->size(), 32u);
-}
-
-TEST(PicturePool, RecordsOutliveThePool) {
-  PictureRecord r;
+// A buffer a record still shows is never handed out again; a freed one is
+// reused, also when it comes back from another thread; records outlive the pool.
+TEST(PicturePool, ReusesOnlyBuffersNoRecordShows) {
+  PictureRecord outlives;
   {
     CPicturePool pool;
+    auto a = pool.Acquire(16);
+    PictureRecord shown = Record(0, a);
+    a.reset();
+    auto b = pool.Acquire(16);
+    EXPECT_NE(b->data(), shown.Data());  // still shown: not reused
+    const uint8_t* freed = b->data();
+    b.reset();
+    auto c = pool.Acquire(16);
+    EXPECT_EQ(c->data(), freed);  // back in the pool: reused, nothing allocated
+    EXPECT_EQ(pool.AllocatedCount(), 2u);
+    EXPECT_EQ(pool.Acquire(32)->size(), 32u);  // another picture size
+    c.reset();
+    for (int i = 0; i < 200; ++i) {
+      auto px = pool.Acquire(64);
+      (*px)[0] = static_cast<uint8_t>(i);
+      PictureRecord r = Record(i, std::move(px));
+      std::thread reader([r = std::move(r), i] { EXPECT_EQ(r.Data()[0], static_cast<uint8_t>(i)); });
+      reader.join();
+    }
+    EXPECT_LE(pool.AllocatedCount(), 5u);
     auto px = pool.Acquire(4);
     (*px)[0] = 7;
-    r = Record(0, std::move(px));
+    outlives = Record(0, std::move(px));
   }
-  EXPECT_EQ(r.Data()[0], 7);
-}
-
-TEST(PicturePool, BuffersComeBackFromOtherThreads) {
-  CPicturePool pool;
-  for (int i = 0; i < 200; ++i) {
-    auto px = pool.Acquire(64);
-    (*px)[0] = static_cast<uint8_t>(i);
-    PictureRecord r = Record(i, std::move(px));
-    std::thread reader([r = std::move(r), i] { EXPECT_EQ(r.Data()[0], static_cast<uint8_t>(i)); });
-    reader.join();
-  }
-  EXPECT_LE(pool.AllocatedCount(), 2u);
+  EXPECT_EQ(outlives.Data()[0], 7);
 }
 
 // The throttle's time is the caller's: a day of a stream whose every chunk
@@ -164,25 +134,21 @@ TEST(LogThrottle, FirstLineThenOneAMinuteWithTheCount) {
   const auto t0 = CLogThrottle::Clock::time_point{} + 5h;
   EXPECT_EQ(throttle.Note(t0, "Drop"), "Drop");
   int lines = 0;
-  std::string last;
+  std::string first;
   for (int i = 1; i <= 47 * 60 * 60; ++i) {  // an hour of chunks, 21.3 ms apart
     const std::string line = throttle.Note(t0 + i * 1s / 47, "Drop");
     if (line.empty()) continue;
-    ++lines;
-    last = line;
-    if (lines == 1) {
-      EXPECT_EQ(line, "Drop (2820 since the last line)") << "47 a second for 60 s";
-    }
+    if (++lines == 1) first = line;
+    EXPECT_EQ(line.rfind("Drop (", 0), 0u);
   }
   EXPECT_EQ(lines, 60);
-  EXPECT_EQ(last.rfind("Drop (", 0), 0u);
+  EXPECT_EQ(first, "Drop (2820 since the last line)") << "47 a second for 60 s";
   // A quiet spell: the next occurrence, long after, is written at once with its count.
   EXPECT_EQ(throttle.Note(t0 + 3h, "Drop"), "Drop (1 since the last line)");
   EXPECT_EQ(throttle.Note(t0 + 3h + 59s, "Drop"), "");
   EXPECT_EQ(throttle.Note(t0 + 3h + 60s, "Drop"), "Drop (2 since the last line)");
   // A new run starts with a fresh throttle: its first occurrence is written as it is.
-  CLogThrottle next;
-  EXPECT_EQ(next.Note(t0 + 3h + 61s, "Drop"), "Drop");
+  EXPECT_EQ(CLogThrottle().Note(t0 + 3h + 61s, "Drop"), "Drop");
 }
 
 // The connecting indicator: three composed frames per picture, eight
@@ -193,7 +159,6 @@ TEST(SpinnerCounter, StepsEveryThirdFrameAndResetStartsOver) {
   for (int i = 0; i < 26; ++i) shown.push_back(spinner.Step());
   const std::vector<int32_t> want = {0, 0, 0, 1, 1, 1, 2, 2, 2, 3, 3, 3, 4, 4, 4, 5, 5, 5, 6, 6, 6, 7, 7, 7, 0, 0};
   EXPECT_EQ(shown, want);
-  EXPECT_EQ(spinner.Frame(), 0);
   EXPECT_EQ(spinner.TicksInFrame(), 2);
   spinner.Step();
   spinner.Step();  // in the middle of picture 1

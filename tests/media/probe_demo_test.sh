@@ -3,10 +3,8 @@
 # the PulseAudio peer: exit code 0 and a tone of about 1000 Hz.
 set -uo pipefail
 probe=$1
-if [ -z "${KX_RTSP_CAMERA:-}" ] || [ -z "${PULSE_SERVER:-}" ]; then
-  [ "${KX_REQUIRE_PEERS:-}" = 1 ] && { echo "camera or sound peer missing"; exit 1; }
-  echo "no peers: skipped"; exit 77
-fi
+source "$(dirname "$0")/../support/require_peers.sh"
+kx_require_peers KX_RTSP_CAMERA PULSE_SERVER
 logdir=$(mktemp -d)
 trap 'rm -rf "$logdir"' EXIT
 # Nothing listens on port 1: "could not open".

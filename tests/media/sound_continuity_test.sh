@@ -15,10 +15,8 @@ seconds=${2:-8}
 only=("${@:3}")
 here=$(cd "$(dirname "$0")" && pwd)
 gaps="$here/../support/sound_gaps.py"
-if [ -z "${KX_RTSP_CAMERA:-}" ] || [ -z "${PULSE_SERVER:-}" ]; then
-  [ "${KX_REQUIRE_PEERS:-}" = 1 ] && { echo "camera or sound peer missing"; exit 1; }
-  echo "no peers: skipped"; exit 77
-fi
+source "$(dirname "$0")/../support/require_peers.sh"
+kx_require_peers KX_RTSP_CAMERA PULSE_SERVER
 work=$(mktemp -d)
 default_sink=$(pactl get-default-sink)
 ref_module=$(pactl load-module module-null-sink sink_name=kx_ref rate=48000 channels=2 format=s16le)
@@ -65,7 +63,7 @@ for k in "${kinds[@]}"; do
   kill $rec_ours $rec_ref; wait $rec_ours $rec_ref 2>/dev/null
   ours=$(/usr/bin/python3 "$gaps" "$work/ours.raw" --rate "$rate" --channels "$channels")
   theirs=$(/usr/bin/python3 "$gaps" "$work/ref.raw" --rate 48000 --channels 2)
-  verdict=$(/usr/bin/python3 - "$ours" "$theirs" "$seconds" "$work/probe.json" <<'PY'
+  read -r gaps_ours gaps_ref verdict <<<"$(/usr/bin/python3 - "$ours" "$theirs" "$seconds" "$work/probe.json" "$name" "$sink" <<'PY'
 import json, sys
 o, r, s = json.loads(sys.argv[1]), json.loads(sys.argv[2]), float(sys.argv[3])
 probe = json.load(open(sys.argv[4]))
@@ -77,14 +75,14 @@ if o["sound_s"] < s - 4.5: problems.append("only %.1f s of sound" % o["sound_s"]
 if r["sound_s"] < 1: problems.append("the reference did not play")
 # A busy machine clicks now and then for both players; chopped sound clicks many times a second.
 if o["gaps"] > r["gaps"] + 2: problems.append("%d gaps against ffplay's %d" % (o["gaps"], r["gaps"]))
-print("; ".join(problems))
+shown = lambda d: "%d gaps %.0f ms in %.1f s" % (d["gaps"], d["silent_ms"], d["sound_s"])
+print("%-40s %-9s %-24s %-8s %s" % (sys.argv[5], sys.argv[6], shown(o), "%s ms" % probe.get("output_latency_ms"), shown(r)),
+      file=sys.stderr)
+print(o["gaps"], r["gaps"], "; ".join(problems))
 PY
-)
-  total_ours=$((total_ours + $(/usr/bin/python3 -c 'import json,sys; print(json.loads(sys.argv[1])["gaps"])' "$ours")))
-  total_ref=$((total_ref + $(/usr/bin/python3 -c 'import json,sys; print(json.loads(sys.argv[1])["gaps"])' "$theirs")))
-  fmt() { /usr/bin/python3 -c 'import json,sys; d=json.loads(sys.argv[1]); print("%d gaps %.0f ms in %.1f s" % (d["gaps"], d["silent_ms"], d["sound_s"]))' "$1"; }
-  latency=$(/usr/bin/python3 -c 'import json,sys; print("%s ms" % json.load(open(sys.argv[1])).get("output_latency_ms"))' "$work/probe.json")
-  printf '%-40s %-9s %-24s %-8s %s\n' "$name" "$sink" "$(fmt "$ours")" "$latency" "$(fmt "$theirs")"
+)"
+  total_ours=$((total_ours + gaps_ours))
+  total_ref=$((total_ref + gaps_ref))
   if [ -n "$verdict" ]; then
     echo "  FAILED: $verdict"
     cat "$work/probe.json" "$work/probe.err"

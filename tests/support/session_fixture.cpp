@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <thread>
 
 extern "C" {
 #include <libavutil/channel_layout.h>
@@ -43,48 +44,9 @@ void CTestHost::MessageBox(MessageIcon icon, const std::u16string& text) {
   m_boxes.push_back({icon, text});
 }
 
-void CTestHost::ResizeTargets(int32_t, int32_t) {
-  std::lock_guard<std::mutex> lock(m_mutex);
-  ++m_resizes;
-}
-
-std::u16string CTestHost::VideoLine() {
-  std::lock_guard<std::mutex> lock(m_mutex);
-  return m_video;
-}
-std::u16string CTestHost::AudioLine() {
-  std::lock_guard<std::mutex> lock(m_mutex);
-  return m_audio;
-}
-std::vector<CTestHost::Box> CTestHost::Boxes() {
-  std::lock_guard<std::mutex> lock(m_mutex);
-  return m_boxes;
-}
 int CTestHost::CountBoxes(const std::u16string& text) {
-  std::lock_guard<std::mutex> lock(m_mutex);
-  int n = 0;
-  for (auto& b : m_boxes) n += b.text == text;
-  return n;
-}
-void CTestHost::DecodeThreadEnded() {
-  std::lock_guard<std::mutex> lock(m_mutex);
-  ++m_endings;
-}
-int CTestHost::Endings() {
-  std::lock_guard<std::mutex> lock(m_mutex);
-  return m_endings;
-}
-int CTestHost::Clears() {
-  std::lock_guard<std::mutex> lock(m_mutex);
-  return m_clears;
-}
-CameraInfoLine CTestHost::LastInfo() {
-  std::lock_guard<std::mutex> lock(m_mutex);
-  return m_last;
-}
-int CTestHost::Resizes() {
-  std::lock_guard<std::mutex> lock(m_mutex);
-  return m_resizes;
+  const auto boxes = Boxes();
+  return static_cast<int>(std::count_if(boxes.begin(), boxes.end(), [&](const Box& b) { return b.text == text; }));
 }
 
 void CRecordingFeed::PushAudioBlock(const float* values, size_t count) {
@@ -93,24 +55,6 @@ void CRecordingFeed::PushAudioBlock(const float* values, size_t count) {
   m_sizes.push_back(count);
   if (m_values.size() < kKeepValues) m_values.insert(m_values.end(), values, values + count);
 }
-
-void CRecordingFeed::ResetAnalysis() { m_analyser.ResetAnalysis(); }
-
-void CRecordingFeed::PushStereo(const float*, size_t frames, double) { m_stereoFrames += static_cast<int64_t>(frames); }
-
-size_t CRecordingFeed::Blocks() {
-  std::lock_guard<std::mutex> lock(m_mutex);
-  return m_sizes.size();
-}
-std::vector<size_t> CRecordingFeed::BlockSizes() {
-  std::lock_guard<std::mutex> lock(m_mutex);
-  return m_sizes;
-}
-std::vector<float> CRecordingFeed::Values() {
-  std::lock_guard<std::mutex> lock(m_mutex);
-  return m_values;
-}
-float CRecordingFeed::Peak() { return m_analyser.GetInputPeak(); }
 
 CRecordingTarget::CRecordingTarget(bool deviceOpen) {
   if (!deviceOpen) return;
@@ -123,19 +67,15 @@ CRecordingTarget::~CRecordingTarget() { swr_free(&m_swr); }
 
 int CRecordingTarget::ConvertAndWrite(const float* stereo, int frames, const PictureRecord& picture) {
   const int m = ConvertForDevice(m_swr, kRate, kChannels, stereo, frames, m_buffer);
-  if (m >= 0) Write(m_buffer.Data(), m, picture);
-  return m;
-}
-
-void CRecordingTarget::Write(const uint8_t* samples, int frames, const PictureRecord& picture) {
+  if (m < 0) return m;
   std::lock_guard<std::mutex> lock(m_mutex);
   ++m_chunks;
-  m_frames += frames;
+  m_frames += m;
   if (picture.Empty()) ++m_emptyPictures;
   m_slot = picture;
   if (m_chunkPictures.size() < 400) m_chunkPictures.push_back(picture);
-  const auto* s = reinterpret_cast<const int16_t*>(samples);
-  if (m_samples.size() < kKeepValues * 2) m_samples.insert(m_samples.end(), s, s + frames * kChannels);
+  const auto* s = reinterpret_cast<const int16_t*>(m_buffer.Data());
+  if (m_samples.size() < kKeepValues * 2) m_samples.insert(m_samples.end(), s, s + m * kChannels);
   if (m_chunkNotes.size() < 3000) {
     ChunkNote note;
     if (m_pPicturesConverted) note.newest = m_pPicturesConverted->load() - 1;
@@ -146,49 +86,16 @@ void CRecordingTarget::Write(const uint8_t* samples, int frames, const PictureRe
       note.blue = centre[0];
       note.red = centre[2];
     }
-    for (int i = 0; i < frames * kChannels; ++i) note.peak = std::max(note.peak, std::abs(s[i] / 32768.0f));
+    for (int i = 0; i < m * kChannels; ++i) note.peak = std::max(note.peak, std::abs(s[i] / 32768.0f));
     m_chunkNotes.push_back(note);
   }
-}
-
-std::vector<CRecordingTarget::ChunkNote> CRecordingTarget::ChunkNotes() {
-  std::lock_guard<std::mutex> lock(m_mutex);
-  return m_chunkNotes;
+  return m;
 }
 
 void CRecordingTarget::WritePicture(const PictureRecord& picture) {
   std::lock_guard<std::mutex> lock(m_mutex);
   ++m_pictureWrites;
   m_slot = picture;
-}
-
-int64_t CRecordingTarget::Chunks() {
-  std::lock_guard<std::mutex> lock(m_mutex);
-  return m_chunks;
-}
-int64_t CRecordingTarget::Frames() {
-  std::lock_guard<std::mutex> lock(m_mutex);
-  return m_frames;
-}
-int64_t CRecordingTarget::EmptyPictureChunks() {
-  std::lock_guard<std::mutex> lock(m_mutex);
-  return m_emptyPictures;
-}
-int64_t CRecordingTarget::PictureWrites() {
-  std::lock_guard<std::mutex> lock(m_mutex);
-  return m_pictureWrites;
-}
-PictureRecord CRecordingTarget::Slot() {
-  std::lock_guard<std::mutex> lock(m_mutex);
-  return m_slot;
-}
-std::vector<int16_t> CRecordingTarget::Samples() {
-  std::lock_guard<std::mutex> lock(m_mutex);
-  return m_samples;
-}
-std::vector<PictureRecord> CRecordingTarget::ChunkPictures() {
-  std::lock_guard<std::mutex> lock(m_mutex);
-  return m_chunkPictures;
 }
 
 CLogCapture::CLogCapture() {
@@ -198,14 +105,15 @@ CLogCapture::CLogCapture() {
   });
 }
 CLogCapture::~CLogCapture() { SetAppLogObserver(nullptr); }
-std::vector<std::u16string> CLogCapture::Lines() {
-  std::lock_guard<std::mutex> lock(m_mutex);
-  return m_lines;
-}
 bool CLogCapture::Contains(const std::u16string& part) {
   for (auto& l : Lines())
     if (l.find(part) != std::u16string::npos) return true;
   return false;
+}
+int CLogCapture::CountStarting(const std::u16string& head) {
+  int n = 0;
+  for (auto& l : Lines()) n += l.rfind(head, 0) == 0;
+  return n;
 }
 
 double ZeroCrossingRate(const std::vector<float>& mono, double sampleRate) {
@@ -220,6 +128,12 @@ std::vector<float> Channel(const std::vector<int16_t>& interleaved, int channels
   for (size_t i = static_cast<size_t>(index); i < interleaved.size(); i += static_cast<size_t>(channels))
     out.push_back(interleaved[i] / 32768.0f);
   return out;
+}
+
+float PeakOf(const std::vector<float>& values, size_t from) {
+  float peak = 0;
+  for (size_t i = from; i < values.size(); ++i) peak = std::max(peak, std::abs(values[i]));
+  return peak;
 }
 
 }  // namespace kx::test

@@ -6,11 +6,9 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <functional>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -28,6 +26,13 @@ namespace kx::test {
 // generous bound: the tests measure nothing with it).
 bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(30));
 
+// A copy of `value` read under `m`.
+template <class T>
+T Locked(std::mutex& m, const T& value) {
+  std::lock_guard<std::mutex> lock(m);
+  return value;
+}
+
 class CTestHost : public IPreviewHost {
  public:
   struct Box {
@@ -37,18 +42,18 @@ class CTestHost : public IPreviewHost {
   void CameraInfo(CameraInfoLine line, const std::u16string& text) override;
   void MessageBox(MessageIcon icon, const std::u16string& text) override;
   VideoSize WindowSize() override { return {800, 600}; }
-  void ResizeTargets(int32_t width, int32_t height) override;
-  void DecodeThreadEnded() override;
+  void ResizeTargets(int32_t, int32_t) override { std::lock_guard<std::mutex> l(m_mutex); ++m_resizes; }
+  void DecodeThreadEnded() override { std::lock_guard<std::mutex> l(m_mutex); ++m_endings; }
 
-  std::u16string VideoLine();
-  std::u16string AudioLine();
-  std::vector<Box> Boxes();
+  std::u16string VideoLine() { return Locked(m_mutex, m_video); }
+  std::u16string AudioLine() { return Locked(m_mutex, m_audio); }
+  std::vector<Box> Boxes() { return Locked(m_mutex, m_boxes); }
   int CountBoxes(const std::u16string& text);
-  int Clears();
-  int Resizes();
-  int Endings();  // DecodeThreadEnded calls
+  int Clears() { return Locked(m_mutex, m_clears); }
+  int Resizes() { return Locked(m_mutex, m_resizes); }
+  int Endings() { return Locked(m_mutex, m_endings); }  // DecodeThreadEnded calls
   // The kind of the newest camera-information call; Clear when none came.
-  CameraInfoLine LastInfo();
+  CameraInfoLine LastInfo() { return Locked(m_mutex, m_last); }
 
  private:
   std::mutex m_mutex;
@@ -61,14 +66,12 @@ class CTestHost : public IPreviewHost {
 class CRecordingFeed : public IAnalysisFeed {
  public:
   void PushAudioBlock(const float* values, size_t count) override;
-  void ResetAnalysis() override;
-  void PushStereo(const float* interleaved, size_t frames, double seconds) override;
-  size_t Blocks();
+  void ResetAnalysis() override { m_analyser.ResetAnalysis(); }
+  void PushStereo(const float*, size_t frames, double) override { m_stereoFrames += static_cast<int64_t>(frames); }
+  size_t Blocks() { return BlockSizes().size(); }
   int64_t StereoFrames() const { return m_stereoFrames.load(); }  // every frame handed to the measurements
-  std::vector<size_t> BlockSizes();
-  std::vector<float> Values();  // every pushed value in order (first 10 s)
-  float Peak();                 // the analyser's input peak
-  CSpectrumAnalyser& Analyser() { return m_analyser; }
+  std::vector<size_t> BlockSizes() { return Locked(m_mutex, m_sizes); }
+  std::vector<float> Values() { return Locked(m_mutex, m_values); }  // every pushed value in order (first 10 s)
 
  private:
   std::mutex m_mutex;
@@ -93,13 +96,6 @@ class CRecordingTarget : public IAudioTarget {
   int ConvertAndWrite(const float* stereo, int frames, const PictureRecord& picture) override;
   void WritePicture(const PictureRecord& picture) override;
 
-  int64_t Chunks();
-  int64_t Frames();
-  int64_t EmptyPictureChunks();
-  int64_t PictureWrites();
-  PictureRecord Slot();                 // the picture slot, as the render loop would read it
-  std::vector<int16_t> Samples();       // interleaved, first 10 s
-  std::vector<PictureRecord> ChunkPictures();  // the records of the first chunks
   // What each written chunk carried, in order (first 3000 chunks).
   struct ChunkNote {
     int64_t pts = -1;            // the picture's serial; -1 for an empty picture
@@ -107,13 +103,18 @@ class CRecordingTarget : public IAudioTarget {
     float peak = 0;              // the chunk's loudest sample, 0..1
     int64_t newest = -1;         // the newest converted picture's serial when the chunk was written
   };
+  int64_t Chunks() { return Locked(m_mutex, m_chunks); }
+  int64_t Frames() { return Locked(m_mutex, m_frames); }
+  int64_t EmptyPictureChunks() { return Locked(m_mutex, m_emptyPictures); }
+  int64_t PictureWrites() { return Locked(m_mutex, m_pictureWrites); }
+  PictureRecord Slot() { return Locked(m_mutex, m_slot); }  // the picture slot, as the render loop would read it
+  std::vector<int16_t> Samples() { return Locked(m_mutex, m_samples); }  // interleaved, first 10 s
+  std::vector<PictureRecord> ChunkPictures() { return Locked(m_mutex, m_chunkPictures); }  // of the first chunks
+  std::vector<ChunkNote> ChunkNotes() { return Locked(m_mutex, m_chunkNotes); }
   // Pictures converted so far (the session's count, single run), for ChunkNote::newest.
   const std::atomic<int64_t>* m_pPicturesConverted = nullptr;
-  std::vector<ChunkNote> ChunkNotes();
 
  private:
-  void Write(const uint8_t* samples, int frames, const PictureRecord& picture);
-
   std::mutex m_setup;
   SwrContext* m_swr = nullptr;
   CSampleBuffer m_buffer;
@@ -130,8 +131,9 @@ class CLogCapture {
  public:
   CLogCapture();
   ~CLogCapture();
-  std::vector<std::u16string> Lines();
+  std::vector<std::u16string> Lines() { return Locked(m_mutex, m_lines); }
   bool Contains(const std::u16string& part);
+  int CountStarting(const std::u16string& head);  // lines that begin with `head`
 
  private:
   std::mutex m_mutex;
@@ -148,16 +150,19 @@ struct SessionRig {
 
   explicit SessionRig(int openTimeoutMs = 4000, bool deviceOpen = true) : target(deviceOpen) {
     settings.OpenTimeout = openTimeoutMs;
-    target.m_pPicturesConverted = &session.m_stats.picturesConverted;
+    target.m_pPicturesConverted = &Stats().picturesConverted;
   }
-  void Start(const std::string& url) {
+  void Start(const std::string& url, CPreviewSession::OpenOn on = CPreviewSession::OpenOn::Caller) {
     session.SetURL(std::u16string(url.begin(), url.end()));
-    session.Start();
+    session.Start(on);
   }
+  // The session's counters: the one place the tests reach them.
+  SessionStats& Stats() { return session.m_stats; }
 };
 
 // Positive-going zero crossings per second of a channel of interleaved samples.
 double ZeroCrossingRate(const std::vector<float>& mono, double sampleRate);
 std::vector<float> Channel(const std::vector<int16_t>& interleaved, int channels, int index);
+float PeakOf(const std::vector<float>& values, size_t from = 0);
 
 }  // namespace kx::test
