@@ -61,19 +61,10 @@ void CPreviewCommands::NewCamera() {
   m_frame.SetCameraTitle(url);
   CDrawView* view = m_frame.View();
   if (!view) return;
-  CPreviewSession& session = view->Session();
-  session.SetURL(url.toStdU16String());
-  const bool playing = session.m_bPlaying.load() == 1;
-  if (playing) {
-    session.m_bPlaying = 0;
-    session.StopPreview();
-    session.ClearFrameQueue();
-  }
-  view->KeptSound().Clear();  // no sound of the last camera under the new one's name
-  if (playing) {
-    session.m_bPlaying = 1;
-    session.DoPreviewStart(CPreviewSession::OpenOn::DecodeThread);
-  }
+  view->Session().SetURL(url.toStdU16String());
+  // No sound of the last camera under the new one's name.
+  const auto clearKept = [view] { view->KeptSound().Clear(); };
+  if (!view->Session().Restart(CPreviewSession::OpenOn::DecodeThread, clearKept)) clearKept();
 }
 
 void CPreviewCommands::AddToBookmark() {

@@ -18,6 +18,7 @@ extern "C" {
 #include "common/app_log.h"
 #include "audio/audio_output.h"
 #include "pulse_support.h"
+#include "audio_output_test_access.h"
 
 namespace kx {
 namespace {
@@ -43,14 +44,13 @@ class Feeder {
   ~Feeder() { StopLoop(); }
   // The device rate, read as the decode thread reads it: under m_csSetup.
   int Rate() {
-    platform::LockGuard g(m_out.m_csSetup);
-    return static_cast<int>(m_out.m_wfx.nSamplesPerSec);
+    return static_cast<int>(m_out.DeviceFormat().nSamplesPerSec);
   }
   // Writes `samples` once, then returns when the FIFO has drained.
   void PlayOnce(const std::vector<float>& samples) {
     for (size_t at = 0; at < samples.size() / 2;) {
       const int rate = Rate();
-      if (m_out.m_fifo.Size() > rate / 5) {
+      if (m_out.QueuedFrames() > rate / 5) {
         std::this_thread::sleep_for(2ms);
         continue;
       }
@@ -58,7 +58,7 @@ class Feeder {
       m_out.ConvertAndWrite(samples.data() + at * 2, n, m_picture);
       at += n;
     }
-    test::WaitFor([&] { return m_out.m_fifo.Size() == 0; });
+    test::WaitFor([&] { return m_out.QueuedFrames() == 0; });
   }
   // Keeps writing a tone on a thread of its own until StopLoop.
   void StartLoop(double amplitude) { StartLoop(test::StereoTone(1000, amplitude, 0.01)); }
@@ -68,7 +68,7 @@ class Feeder {
     m_thread = std::thread([this, cycle = std::move(cycle)] {
       for (size_t at = 0; m_run;) {
         const int rate = Rate();
-        if (m_out.m_fifo.Size() < rate / 10 && m_out.ConvertAndWrite(cycle.data() + at, 480, m_picture) > 0) {
+        if (m_out.QueuedFrames() < rate / 10 && m_out.ConvertAndWrite(cycle.data() + at, 480, m_picture) > 0) {
           at = (at + 960) % cycle.size();
           continue;
         }
@@ -143,16 +143,16 @@ TEST_F(AudioOutputTest, SixteenBitMonoSinkGetsSixteenBitFifoAndResamplerAndPlays
   EndpointPtr s16 = Sink("kx_s16");
   ASSERT_TRUE(s16);
   EXPECT_EQ(m_out.SetAudioDevice(s16), 0);
-  EXPECT_EQ(m_out.m_wfx.wBitsPerSample, 16);
-  EXPECT_EQ(m_out.m_wfx.nSamplesPerSec, 44100u);
-  EXPECT_EQ(m_out.m_nDeviceChannels, 1);
-  EXPECT_EQ(m_out.m_fifo.FrameBytes(), 2);
-  EXPECT_EQ(m_out.m_fifo.Capacity(), 44100);
-  ASSERT_NE(m_out.m_pSwr, nullptr);
+  EXPECT_EQ(m_out.DeviceFormat().wBitsPerSample, 16);
+  EXPECT_EQ(m_out.DeviceFormat().nSamplesPerSec, 44100u);
+  EXPECT_EQ(CAudioOutputTestAccess::DeviceChannels(m_out), 1);
+  EXPECT_EQ(CAudioOutputTestAccess::Fifo(m_out).FrameBytes(), 2);
+  EXPECT_EQ(CAudioOutputTestAccess::Fifo(m_out).Capacity(), 44100);
+  ASSERT_NE(CAudioOutputTestAccess::Resampler(m_out), nullptr);
   AVSampleFormat fmt;
   int64_t rate = 0;
-  ASSERT_GE(av_opt_get_sample_fmt(m_out.m_pSwr, "out_sample_fmt", 0, &fmt), 0);
-  ASSERT_GE(av_opt_get_int(m_out.m_pSwr, "out_sample_rate", 0, &rate), 0);
+  ASSERT_GE(av_opt_get_sample_fmt(CAudioOutputTestAccess::Resampler(m_out), "out_sample_fmt", 0, &fmt), 0);
+  ASSERT_GE(av_opt_get_int(CAudioOutputTestAccess::Resampler(m_out), "out_sample_rate", 0, &rate), 0);
   EXPECT_EQ(fmt, AV_SAMPLE_FMT_S16);
   EXPECT_EQ(rate, 44100);
   EXPECT_TRUE(m_out.Started());
@@ -171,11 +171,11 @@ TEST_F(AudioOutputTest, SixteenBitMonoSinkGetsSixteenBitFifoAndResamplerAndPlays
 
 TEST_F(AudioOutputTest, FloatSinkGetsFourByteSamplesAndPlaysTheToneAtItsLevel) {
   ASSERT_EQ(m_out.SetAudioDevice(Sink("kx_float")), 0);
-  EXPECT_EQ(m_out.m_wfx.wFormatTag, WAVE_FORMAT_EXTENSIBLE);
-  EXPECT_EQ(m_out.m_wfx.wBitsPerSample, 32);
-  EXPECT_EQ(m_out.m_fifo.FrameBytes(), 8);
+  EXPECT_EQ(m_out.DeviceFormat().wFormatTag, WAVE_FORMAT_EXTENSIBLE);
+  EXPECT_EQ(m_out.DeviceFormat().wBitsPerSample, 32);
+  EXPECT_EQ(CAudioOutputTestAccess::Fifo(m_out).FrameBytes(), 8);
   AVSampleFormat fmt;
-  ASSERT_GE(av_opt_get_sample_fmt(m_out.m_pSwr, "out_sample_fmt", 0, &fmt), 0);
+  ASSERT_GE(av_opt_get_sample_fmt(CAudioOutputTestAccess::Resampler(m_out), "out_sample_fmt", 0, &fmt), 0);
   EXPECT_EQ(fmt, AV_SAMPLE_FMT_FLT);
   ASSERT_TRUE(m_out.SetSessionVolume(1.0f));
   ExpectWholeTone(PlayAndRecord("kx_float", 0.5, 2.0));
@@ -187,9 +187,9 @@ TEST_F(AudioOutputTest, TwentyFourBitSinkGetsThreeByteSamplesAndPlaysTheTone) {
   EndpointPtr s24 = Sink("kx_s24");
   ASSERT_TRUE(s24);
   EXPECT_EQ(m_out.SetAudioDevice(s24), 0);
-  EXPECT_EQ(m_out.m_wfx.wBitsPerSample, 24);
-  EXPECT_EQ(m_out.m_fifo.FrameBytes(), 6);
-  EXPECT_EQ(m_out.m_fifo.Capacity(), 48000);
+  EXPECT_EQ(m_out.DeviceFormat().wBitsPerSample, 24);
+  EXPECT_EQ(CAudioOutputTestAccess::Fifo(m_out).FrameBytes(), 6);
+  EXPECT_EQ(CAudioOutputTestAccess::Fifo(m_out).Capacity(), 48000);
   EXPECT_TRUE(m_out.Started());
   ASSERT_TRUE(m_out.SetSessionVolume(1.0f));
   ExpectWholeTone(PlayAndRecord("kx_s24", 0.5, 2.0));
@@ -197,14 +197,14 @@ TEST_F(AudioOutputTest, TwentyFourBitSinkGetsThreeByteSamplesAndPlaysTheTone) {
 
 TEST_F(AudioOutputTest, SixChannelsMapToTheHexagonalLayout) {
   ASSERT_EQ(m_out.SetAudioDevice(Sink("kx_six")), 0);
-  EXPECT_EQ(m_out.m_nDeviceChannels, 6);
-  ASSERT_NE(m_out.m_pSwr, nullptr);
+  EXPECT_EQ(CAudioOutputTestAccess::DeviceChannels(m_out), 6);
+  ASSERT_NE(CAudioOutputTestAccess::Resampler(m_out), nullptr);
   AVChannelLayout layout{};
-  ASSERT_GE(av_opt_get_chlayout(m_out.m_pSwr, "out_chlayout", 0, &layout), 0);
+  ASSERT_GE(av_opt_get_chlayout(CAudioOutputTestAccess::Resampler(m_out), "out_chlayout", 0, &layout), 0);
   EXPECT_EQ(layout.order, AV_CHANNEL_ORDER_NATIVE);
   EXPECT_EQ(layout.u.mask, AV_CH_LAYOUT_HEXAGONAL);
   av_channel_layout_uninit(&layout);
-  EXPECT_EQ(m_out.m_fifo.FrameBytes(), 24);
+  EXPECT_EQ(CAudioOutputTestAccess::Fifo(m_out).FrameBytes(), 24);
 }
 
 TEST_F(AudioOutputTest, PreviewOffIsSilentWhileTheFifoDrainsInRealTime) {
@@ -353,8 +353,8 @@ TEST_F(AudioOutputTest, ChangingDeviceWhileAudioFlowsLeavesNoThreadAndTheNewSink
   m_out.CloseDevice();
   EXPECT_FALSE(m_out.RenderThreadRunning());
   EXPECT_FALSE(m_out.Started());
-  EXPECT_EQ(m_out.m_pSwr, nullptr);
-  EXPECT_EQ(m_out.m_fifo.Capacity(), 0);
+  EXPECT_EQ(CAudioOutputTestAccess::Resampler(m_out), nullptr);
+  EXPECT_EQ(CAudioOutputTestAccess::Fifo(m_out).Capacity(), 0);
   EXPECT_EQ(test::ThreadCount(), threadsOpen - 1);
 }
 

@@ -17,6 +17,7 @@
 #include "audio/notification_client.h"
 #include "pulse_support.h"
 #include "../../platform/audio/src/connection.h"
+#include "audio_output_test_access.h"
 
 namespace kx {
 namespace {
@@ -165,7 +166,7 @@ TEST_F(AudioServerTest, WithoutServerNothingIsListedOrOpenedAndNothingHangs) {
   EXPECT_FALSE(out.HasSessionVolume());
   EXPECT_FALSE(out.SetSessionVolume(0.5f));
   EXPECT_EQ(out.GetPeakValue(), 0.0f);
-  EXPECT_EQ(out.m_pSwr, nullptr);
+  EXPECT_EQ(CAudioOutputTestAccess::Resampler(out), nullptr);
   SetAppLogObserver(nullptr);
   std::lock_guard<std::mutex> g(m);
   EXPECT_TRUE(lines.empty());  // SetAudioDevice was never reached
@@ -182,7 +183,7 @@ TEST_F(AudioServerTest, ServerDyingDuringPlaybackLeavesAClosableOutput) {
   EXPECT_TRUE(test::WaitFor([] { return !IsConnected(); }));
   // The decode side goes on writing: the FIFO nobody drains stays bounded.
   for (int i = 0; i < 300; ++i) out.ConvertAndWrite(tone.data(), 480, {});
-  EXPECT_LE(out.m_fifo.Size(), out.m_fifo.Capacity());
+  EXPECT_LE(out.QueuedFrames(), CAudioOutputTestAccess::Fifo(out).Capacity());
   EXPECT_FALSE(out.SetSessionVolume(0.5f));
   EXPECT_EQ(out.GetPeakValue(), 0.0f);
   out.CloseDevice();
@@ -201,7 +202,7 @@ TEST_F(AudioServerTest, ServerThatStopsAnsweringDoesNotHangTheCaller) {
   EXPECT_TRUE(out.Devices().empty());
   EXPECT_LT(out.SetAudioDevice(devices[1].device), 0);
   EXPECT_FALSE(out.RenderThreadRunning());
-  EXPECT_EQ(out.m_pSwr, nullptr);  // nothing to fill for the decode side
+  EXPECT_EQ(CAudioOutputTestAccess::Resampler(out), nullptr);  // nothing to fill for the decode side
   m_pulse.Resume();
   out.EnumDevices();
   EXPECT_EQ(out.Devices().size(), 3u);
@@ -241,10 +242,9 @@ class ToneWriter {
       while (m_run) {
         int rate;
         {
-          platform::LockGuard g(m_out.m_csSetup);
-          rate = static_cast<int>(m_out.m_wfx.nSamplesPerSec);
+          rate = static_cast<int>(m_out.DeviceFormat().nSamplesPerSec);
         }
-        if (rate > 0 && m_out.m_fifo.Size() < rate / 10 &&
+        if (rate > 0 && m_out.QueuedFrames() < rate / 10 &&
             m_out.ConvertAndWrite(m_tone.data() + at * 2, 480, {}) > 0) {
           at = (at + 480) % 48000;
           continue;
@@ -446,7 +446,7 @@ TEST_F(AudioServerTest, FailuresAreReportedAsFailures) {
   EXPECT_LT(hr, 0);
   EXPECT_FALSE(out.RenderThreadRunning());
   EXPECT_FALSE(out.Started());
-  EXPECT_EQ(out.m_pSwr, nullptr);
+  EXPECT_EQ(CAudioOutputTestAccess::Resampler(out), nullptr);
   const std::vector<float> chunk = test::StereoTone(437, 0.5, 0.01);
   EXPECT_EQ(out.ConvertAndWrite(chunk.data(), 480, {}), 0);
   // Threads can be made again: the device opens.

@@ -91,7 +91,7 @@ TEST(SessionWithoutDevice, AudioIsAnalysed) {
     ASSERT_TRUE(WaitUntil([&] { return rig.feed.Blocks() >= 100; })) << mount << ": nothing reached the analyser";
     // Sound alone ends the busy state as it flows; a camera with pictures
     // only once one is shown, and this target shows none.
-    EXPECT_EQ(rig.session.m_bBusy.load(), std::string(mount) == "/avsmall" ? 1 : 0);
+    EXPECT_EQ(rig.session.IsBusy(), std::string(mount) == "/avsmall");
     if (std::string(mount) == "/avsmall") {
       // No render loop takes pictures with the chunks: each goes to the target alone.
       ASSERT_TRUE(WaitUntil([&] { return rig.target.PictureWrites() >= 10; })) << "no picture without a device";
@@ -169,8 +169,8 @@ TEST(SessionLog, NormalConditionsAreNotLoggedPerChunk) {
   fastRig.session.Stop();
   slowRig.session.Stop();
   // The conditions were there, hundreds of times.
-  EXPECT_GT(fastRig.session.m_stats.dropCopies.load(), 300);
-  EXPECT_GT(slowRig.session.m_stats.queueDrops.load(), 100);
+  EXPECT_GT(fastRig.session.Stats().dropCopies.load(), 300);
+  EXPECT_GT(slowRig.session.Stats().queueDrops.load(), 100);
   int drops = 0, full = 0;
   for (const auto& line : log.Lines()) {
     drops += line.rfind(u"Drop - Copy pFrameRGB_Fill !!!", 0) == 0;
@@ -180,7 +180,7 @@ TEST(SessionLog, NormalConditionsAreNotLoggedPerChunk) {
   EXPECT_LE(drops, 3);
   EXPECT_GE(full, 1);
   EXPECT_LE(full, 3);
-  EXPECT_EQ(fastRig.session.m_stats.reconnections.load() + slowRig.session.m_stats.reconnections.load(), 0);
+  EXPECT_EQ(fastRig.session.Stats().reconnections.load() + slowRig.session.Stats().reconnections.load(), 0);
 }
 
 // A decode thread that waited on the set-up lock longer than the quiet limit
@@ -203,8 +203,8 @@ TEST(SessionRead, WaitOnTheSetupLockIsNoSilence) {
       const int64_t chunks = rig.target.Chunks();
       ASSERT_TRUE(WaitUntil([&] { return rig.target.Chunks() >= chunks + 20; })) << mount;
     }
-    EXPECT_EQ(rig.session.m_stats.reconnections.load(), 0) << mount;
-    EXPECT_EQ(rig.session.m_stats.runs.load(), 1) << mount;
+    EXPECT_EQ(rig.session.Stats().reconnections.load(), 0) << mount;
+    EXPECT_EQ(rig.session.Stats().runs.load(), 1) << mount;
     EXPECT_FALSE(log.Contains(u"av_read_frame != 0")) << mount;
     rig.session.Stop();
   }

@@ -5,6 +5,7 @@
 
 #include "camera_server.h"
 #include "session_fixture.h"
+#include "session_test_access.h"
 
 namespace kx::test {
 namespace {
@@ -36,8 +37,8 @@ TEST(PreviewSessionOpen, NeverAnsweringPortFailsAfterOpenTimeout) {
   EXPECT_TRUE(log.Contains(u"Error rtsp url!"));
   EXPECT_TRUE(rig.session.IsIdle());
   EXPECT_FALSE(rig.session.HasDecodeThread());
-  EXPECT_EQ(rig.session.m_bPlaying.load(), 1);
-  EXPECT_EQ(rig.session.m_pFormatCtx, nullptr);
+  EXPECT_TRUE(rig.session.IsPlaying());
+  EXPECT_EQ(CPreviewSessionTestAccess::FormatContext(rig.session), nullptr);
 }
 
 // The window's start opens on the decode thread: a failing open says so as
@@ -56,18 +57,18 @@ TEST(PreviewSessionOpen, OpenOnTheDecodeThreadFailsAsBeforeOrIsCancelledByStop) 
     EXPECT_EQ(rig.host.CountBoxes(u"Error rtsp url!"), 1) << "the box comes before the ending";
     EXPECT_FALSE(rig.session.HasDecodeThread());
     EXPECT_TRUE(rig.session.IsIdle());
-    EXPECT_EQ(rig.session.m_stats.openFailures.load(), 1);
-    EXPECT_EQ(rig.session.m_bPlaying.load(), 1);
+    EXPECT_EQ(rig.session.Stats().openFailures.load(), 1);
+    EXPECT_TRUE(rig.session.IsPlaying());
   }
   SessionRig rig(60000);  // the watchdog cannot fire within this test
   rig.session.SetURL(std::u16string(url.begin(), url.end()));
   rig.session.Start(CPreviewSession::OpenOn::DecodeThread);
-  ASSERT_TRUE(WaitUntil([&] { return rig.session.m_pOpenWatchdog->bOpening.load(); }));
+  ASSERT_TRUE(WaitUntil([&] { return CPreviewSessionTestAccess::Watchdog(rig.session).bOpening.load(); }));
   rig.session.Stop();
   EXPECT_TRUE(rig.session.IsIdle());
-  EXPECT_EQ(rig.session.m_stats.openStops.load(), 1);
-  EXPECT_EQ(rig.session.m_stats.openFailures.load(), 0);
-  EXPECT_EQ(rig.session.m_pOpenWatchdog->bTimedOut.load(), 0);
+  EXPECT_EQ(rig.session.Stats().openStops.load(), 1);
+  EXPECT_EQ(rig.session.Stats().openFailures.load(), 0);
+  EXPECT_EQ(CPreviewSessionTestAccess::Watchdog(rig.session).bTimedOut.load(), 0);
   EXPECT_TRUE(rig.host.Boxes().empty());
   EXPECT_EQ(rig.host.Endings(), 0);
 }
@@ -111,7 +112,7 @@ class StalledCamera : public ::testing::Test {
     ASSERT_GT(camera.Port(), 0);
     rig.Start(camera.Url("/av"));
     ASSERT_TRUE(rig.session.HasDecodeThread());
-    ASSERT_TRUE(WaitUntil([&] { return rig.session.m_stats.picturesConverted.load() >= 5; }));
+    ASSERT_TRUE(WaitUntil([&] { return rig.session.Stats().picturesConverted.load() >= 5; }));
   }
   CCameraServer camera{SmallAvCamera()};
   CLogCapture log;
@@ -125,19 +126,19 @@ TEST_F(StalledCamera, StopDoesNotWaitForTheCamera) {
   rig.session.Stop();
   EXPECT_LT(Seconds(Clock::now() - t0), 3.0);  // about the stop request's poll, not OpenTimeout
   EXPECT_TRUE(rig.session.IsIdle());
-  EXPECT_EQ(rig.session.m_stats.reconnections.load(), 0);
-  EXPECT_TRUE(rig.session.m_frameQueue.Empty());
+  EXPECT_EQ(rig.session.Stats().reconnections.load(), 0);
+  EXPECT_TRUE(CPreviewSessionTestAccess::FrameQueue(rig.session).Empty());
 }
 
 TEST_F(StalledCamera, QuietCameraEndsTheRunAndReconnectsWhenBack) {
   camera.Pause();
   // After OpenTimeout without a packet the read fails and the run restarts.
-  ASSERT_TRUE(WaitUntil([&] { return rig.session.m_stats.reconnections.load() >= 1; }));
+  ASSERT_TRUE(WaitUntil([&] { return rig.session.Stats().reconnections.load() >= 1; }));
   camera.Resume();  // back before the reconnection's open times out
-  ASSERT_TRUE(WaitUntil([&] { return rig.session.m_stats.runs.load() >= 2; }));
-  const int64_t before = rig.session.m_stats.picturesConverted.load();
-  ASSERT_TRUE(WaitUntil([&] { return rig.session.m_stats.picturesConverted.load() >= before + 5; }));
-  EXPECT_EQ(rig.session.m_stats.reconnections.load(), 1);
+  ASSERT_TRUE(WaitUntil([&] { return rig.session.Stats().runs.load() >= 2; }));
+  const int64_t before = rig.session.Stats().picturesConverted.load();
+  ASSERT_TRUE(WaitUntil([&] { return rig.session.Stats().picturesConverted.load() >= before + 5; }));
+  EXPECT_EQ(rig.session.Stats().reconnections.load(), 1);
   EXPECT_EQ(rig.host.CountBoxes(u"Error rtsp url!"), 0);
   EXPECT_TRUE(log.Contains(u"av_read_frame != 0 (Format AV was changed)"));
   EXPECT_TRUE(log.Contains(u"call DoPreviewStart ..."));
@@ -147,17 +148,17 @@ TEST_F(StalledCamera, QuietCameraEndsTheRunAndReconnectsWhenBack) {
 
 TEST_F(StalledCamera, StopDuringReconnectionPreventsTheRestart) {
   camera.Pause();
-  ASSERT_TRUE(WaitUntil([&] { return rig.session.m_stats.reconnections.load() >= 1; }));
+  ASSERT_TRUE(WaitUntil([&] { return rig.session.Stats().reconnections.load() >= 1; }));
   const auto t0 = Clock::now();
   rig.session.Stop();  // the reconnection is inside its open now
   EXPECT_LT(Seconds(Clock::now() - t0), 3.0);
   EXPECT_FALSE(rig.session.HasDecodeThread());
   EXPECT_TRUE(rig.session.IsIdle());
-  EXPECT_EQ(rig.session.m_stats.runs.load(), 1);
+  EXPECT_EQ(rig.session.Stats().runs.load(), 1);
   EXPECT_EQ(rig.host.CountBoxes(u"Error rtsp url!"), 0);
   camera.Resume();
   std::this_thread::sleep_for(300ms);
-  EXPECT_EQ(rig.session.m_stats.runs.load(), 1);
+  EXPECT_EQ(rig.session.Stats().runs.load(), 1);
 }
 
 TEST_F(StalledCamera, StopRequestWinsOverThePlayingFlag) {
@@ -165,25 +166,25 @@ TEST_F(StalledCamera, StopRequestWinsOverThePlayingFlag) {
   // ending run must not reconnect, or the wait for it would never end.
   rig.session.StopPreview();
   EXPECT_FALSE(rig.session.HasDecodeThread());
-  EXPECT_EQ(rig.session.m_stats.runs.load(), 1);
-  EXPECT_EQ(rig.session.m_stats.reconnections.load(), 0);
+  EXPECT_EQ(rig.session.Stats().runs.load(), 1);
+  EXPECT_EQ(rig.session.Stats().reconnections.load(), 0);
   // The next start clears the request and plays again.
   rig.session.DoPreviewStart();
   ASSERT_TRUE(rig.session.HasDecodeThread());
-  const int64_t before = rig.session.m_stats.picturesConverted.load();
-  EXPECT_TRUE(WaitUntil([&] { return rig.session.m_stats.picturesConverted.load() > before; }));
+  const int64_t before = rig.session.Stats().picturesConverted.load();
+  EXPECT_TRUE(WaitUntil([&] { return rig.session.Stats().picturesConverted.load() > before; }));
   rig.session.Stop();
 }
 
 TEST_F(StalledCamera, KilledCameraGetsExactlyOneReconnection) {
   camera.Kill();
   ASSERT_TRUE(WaitUntil([&] { return !rig.session.HasDecodeThread(); }));
-  EXPECT_EQ(rig.session.m_stats.reconnections.load(), 1);
-  EXPECT_EQ(rig.session.m_stats.runs.load(), 1);
+  EXPECT_EQ(rig.session.Stats().reconnections.load(), 1);
+  EXPECT_EQ(rig.session.Stats().runs.load(), 1);
   EXPECT_EQ(rig.host.CountBoxes(u"Error rtsp url!"), 1);
-  EXPECT_EQ(rig.session.m_bPlaying.load(), 1);  // the user still wants playback: Start is enabled again
+  EXPECT_TRUE(rig.session.IsPlaying());  // the user still wants playback: Start is enabled again
   EXPECT_TRUE(rig.session.IsIdle());
-  EXPECT_TRUE(rig.session.m_frameQueue.Empty());
+  EXPECT_TRUE(CPreviewSessionTestAccess::FrameQueue(rig.session).Empty());
   rig.session.Stop();
 }
 
@@ -193,7 +194,7 @@ class HoldUntilStop : public ISessionTestHook {
  public:
   HoldUntilStop(SessionPoint point, int ordinal) : m_point(point), m_ordinal(ordinal) {}
   void At(CPreviewSession& session, SessionPoint point) override {
-    if (session.m_stats.reconnections.load() == 0 || point != m_point || ++m_seen != m_ordinal) return;
+    if (session.Stats().reconnections.load() == 0 || point != m_point || ++m_seen != m_ordinal) return;
     m_held = true;
     while (!session.StopRequested()) std::this_thread::sleep_for(1ms);
   }
@@ -225,7 +226,7 @@ TEST(PreviewSessionRestart, StopDuringReconnectionLeavesTheInformationClear) {
     ASSERT_GT(camera.Port(), 0);
     SessionRig rig(kOpenTimeoutMs);
     HoldUntilStop hold(c.point, c.ordinal);
-    rig.session.m_pTestHook = &hold;
+    rig.session.SetTestHook(&hold);
     rig.Start(camera.Url("/v"));
     ASSERT_TRUE(WaitUntil([&] { return hold.m_held.load(); }));
     const int resizes = rig.host.Resizes();
@@ -235,9 +236,9 @@ TEST(PreviewSessionRestart, StopDuringReconnectionLeavesTheInformationClear) {
     EXPECT_EQ(rig.host.VideoLine(), u"");
     EXPECT_EQ(rig.host.AudioLine(), u"");
     EXPECT_EQ(rig.host.Resizes(), resizes);  // nothing of the new run reached the host
-    EXPECT_EQ(rig.session.m_stats.runs.load(), 2);
+    EXPECT_EQ(rig.session.Stats().runs.load(), 2);
     EXPECT_TRUE(rig.session.IsIdle());
-    EXPECT_EQ(rig.session.m_pFormatCtx, nullptr);
+    EXPECT_EQ(CPreviewSessionTestAccess::FormatContext(rig.session), nullptr);
   }
 }
 
@@ -250,13 +251,13 @@ TEST(PreviewSessionRestart, SizeChangeRestartsOnceWithTheNewSize) {
   ASSERT_TRUE(WaitUntil([&] { return rig.target.Slot().width == 320; }));
   ASSERT_TRUE(WaitUntil([&] { return rig.target.Slot().width == 160; }));
   EXPECT_EQ(rig.target.Slot().height, 120);
-  EXPECT_EQ(rig.session.m_sizeVideo.Get(), (VideoSize{160, 120}));
-  EXPECT_EQ(rig.session.m_stats.runs.load(), 2);
-  EXPECT_EQ(rig.session.m_stats.reconnections.load(), 1);
+  EXPECT_EQ(rig.session.VideoSize(), (VideoSize{160, 120}));
+  EXPECT_EQ(rig.session.Stats().runs.load(), 2);
+  EXPECT_EQ(rig.session.Stats().reconnections.load(), 1);
   EXPECT_GE(rig.host.Resizes(), 2);
   EXPECT_NE(rig.host.VideoLine().find(u"Video size WxH: [160x120]"), std::u16string::npos);
   std::this_thread::sleep_for(500ms);
-  EXPECT_EQ(rig.session.m_stats.runs.load(), 2);
+  EXPECT_EQ(rig.session.Stats().runs.load(), 2);
   rig.session.Stop();
   EXPECT_TRUE(rig.session.IsIdle());
 }

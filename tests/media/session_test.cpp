@@ -5,6 +5,7 @@
 
 #include "camera_server.h"
 #include "session_fixture.h"
+#include "session_test_access.h"
 
 namespace kx::test {
 namespace {
@@ -40,8 +41,8 @@ void ExpectContinuousTone(const std::vector<float>& values, double amplitude) {
 void ExpectWholeBlocksOfTone(SessionRig& rig, double amplitude) {
   const auto sizes = rig.feed.BlockSizes();
   for (size_t n : sizes) ASSERT_EQ(n, 480u);
-  EXPECT_EQ(static_cast<int64_t>(sizes.size()), rig.session.m_stats.analysisFramesConverted.load() / 480);
-  EXPECT_EQ(rig.feed.StereoFrames(), rig.session.m_stats.analysisFramesConverted.load()) << "the measurements miss frames";
+  EXPECT_EQ(static_cast<int64_t>(sizes.size()), rig.session.Stats().analysisFramesConverted.load() / 480);
+  EXPECT_EQ(rig.feed.StereoFrames(), rig.session.Stats().analysisFramesConverted.load()) << "the measurements miss frames";
   ExpectContinuousTone(rig.feed.Values(), amplitude);
 }
 
@@ -59,7 +60,7 @@ TEST(PreviewSession, PlaysVideoAndAudioTogether) {
   const uint64_t earlier = NextPictureGeneration();  // a picture from before the start
   rig.Start(url);
   ASSERT_TRUE(rig.session.HasDecodeThread());
-  EXPECT_EQ(rig.session.m_stats.lastProc.load(), static_cast<int32_t>(DecodeProc::AV));
+  EXPECT_EQ(rig.session.Stats().lastProc.load(), static_cast<int32_t>(DecodeProc::AV));
   EXPECT_EQ(rig.host.VideoLine(), u"Codec: [H.264 / AVC / MPEG-4 AVC / MPEG-4 part 10]" + kSep +
                                       u"Video size WxH: [1280x720]" + kSep + u"FPS: [25.0]");
   // The stream gives no audio bit rate, so there is no Bitrate part.
@@ -70,8 +71,8 @@ TEST(PreviewSession, PlaysVideoAndAudioTogether) {
   // One second of output after the hold.
   ASSERT_TRUE(WaitUntil([&] { return rig.target.Frames() >= CRecordingTarget::kRate; }));
   // Audio before clock 3.0 is never written: about three seconds were held back.
-  EXPECT_GE(rig.session.m_stats.firstWrittenClockMicros.load(), 3'000'000);
-  EXPECT_GE(rig.session.m_stats.audioFramesHeld.load(), 48000 * 29 / 10);
+  EXPECT_GE(rig.session.Stats().firstWrittenClockMicros.load(), 3'000'000);
+  EXPECT_GE(rig.session.Stats().audioFramesHeld.load(), 48000 * 29 / 10);
   EXPECT_TRUE(log.Contains(u"----- Sync Audio -----"));
 
   // Every chunk took a picture with it; they are BGRA pictures of the stream's size.
@@ -83,26 +84,26 @@ TEST(PreviewSession, PlaysVideoAndAudioTogether) {
     EXPECT_EQ(p.height, 720);
     EXPECT_EQ(p.pixels->size(), size_t{1280} * 720 * 4);
   }
-  EXPECT_EQ(rig.session.m_sizeVideo.Get(), (VideoSize{1280, 720}));
+  EXPECT_EQ(rig.session.VideoSize(), (VideoSize{1280, 720}));
   EXPECT_EQ(rig.target.EmptyPictureChunks(), 0);
   // Pictures converted and sent on are not yet shown: the spinner turns until
   // the presenter shows one of this start's pictures, not an older one.
-  EXPECT_EQ(rig.session.m_bBusy.load(), 1);
+  EXPECT_TRUE(rig.session.IsBusy());
   rig.session.PictureShown(earlier);
-  EXPECT_EQ(rig.session.m_bBusy.load(), 1);
+  EXPECT_TRUE(rig.session.IsBusy());
   rig.session.PictureShown(pictures.front().generation);
-  EXPECT_EQ(rig.session.m_bBusy.load(), 0);
+  EXPECT_FALSE(rig.session.IsBusy());
   // About two chunks per picture: chunks without a queued picture repeat the last one.
-  EXPECT_GT(rig.session.m_stats.dropCopies.load(), 0);
+  EXPECT_GT(rig.session.Stats().dropCopies.load(), 0);
   EXPECT_TRUE(log.Contains(u"Drop - Copy pFrameRGB_Fill !!!"));
   // While audio was held the queue stayed at its bound, logged once per episode, not per picture.
-  const int64_t queueDrops = rig.session.m_stats.queueDrops.load();
+  const int64_t queueDrops = rig.session.Stats().queueDrops.load();
   EXPECT_GT(queueDrops, 40);
   int queueLines = 0;
   for (const auto& line : log.Lines()) queueLines += line.rfind(u"Frame queue full", 0) == 0;
   EXPECT_GE(queueLines, 1);
   EXPECT_LT(queueLines, queueDrops / 10);
-  EXPECT_LE(rig.session.m_frameQueue.Size(), CFrameQueue::kDefaultBound);
+  EXPECT_LE(CPreviewSessionTestAccess::FrameQueue(rig.session).Size(), CFrameQueue::kDefaultBound);
 
   // The FIFO gets the 1000 Hz tone in the device's rate.
   const auto left = Channel(rig.target.Samples(), 2, 0);
@@ -112,14 +113,14 @@ TEST(PreviewSession, PlaysVideoAndAudioTogether) {
   // Start while running changes nothing.
   const int clears = rig.host.Clears();
   rig.session.DoPreviewStart();
-  EXPECT_EQ(rig.session.m_stats.runs.load(), 1);
+  EXPECT_EQ(rig.session.Stats().runs.load(), 1);
   EXPECT_EQ(rig.host.Clears(), clears);
 
   rig.session.Stop();
   EXPECT_FALSE(rig.session.HasDecodeThread());
   EXPECT_TRUE(rig.session.IsIdle());
-  EXPECT_TRUE(rig.session.m_frameQueue.Empty());
-  EXPECT_EQ(rig.session.m_stats.reconnections.load(), 0);
+  EXPECT_TRUE(CPreviewSessionTestAccess::FrameQueue(rig.session).Empty());
+  EXPECT_EQ(rig.session.Stats().reconnections.load(), 0);
   EXPECT_EQ(rig.host.VideoLine(), u"");
   EXPECT_TRUE(log.Contains(u"ThreadProcAV done"));
   EXPECT_FALSE(log.Contains(u"call DoPreviewStart ..."));
@@ -148,8 +149,8 @@ TEST(PreviewSession, AnalyserGetsEveryFrameOfAacChunks) {
   rig.Start(url);
   ASSERT_TRUE(WaitUntil([&] { return rig.feed.Blocks() >= 300; }));
   rig.session.Stop();
-  ASSERT_EQ(rig.session.m_stats.runs.load(), 1);
-  EXPECT_GT(rig.session.m_stats.analysisFramesConverted.load(), 1024 * 100);
+  ASSERT_EQ(rig.session.Stats().runs.load(), 1);
+  EXPECT_GT(rig.session.Stats().analysisFramesConverted.load(), 1024 * 100);
   ExpectWholeBlocksOfTone(rig, 0.5);
 }
 
@@ -160,7 +161,7 @@ TEST(PreviewSession, AudioOnlyStreamPlaysWithEmptyPictures) {
   SessionRig rig;
   rig.Start(url);
   ASSERT_TRUE(rig.session.HasDecodeThread());
-  EXPECT_EQ(rig.session.m_stats.lastProc.load(), static_cast<int32_t>(DecodeProc::Audio));
+  EXPECT_EQ(rig.session.Stats().lastProc.load(), static_cast<int32_t>(DecodeProc::Audio));
   ASSERT_EQ(rig.host.CountBoxes(u"Video is not present!"), 1);
   EXPECT_EQ(rig.host.Boxes()[0].icon, MessageIcon::Warning);
   EXPECT_TRUE(log.Contains(u"ffmpeg: Видео поток отсутсвует, запуск предпросмотра невозможен!"));
@@ -171,13 +172,13 @@ TEST(PreviewSession, AudioOnlyStreamPlaysWithEmptyPictures) {
                                       u"Bitrate: [64] kbps");
   ASSERT_TRUE(WaitUntil([&] { return rig.target.Frames() >= CRecordingTarget::kRate; }));
   EXPECT_EQ(rig.target.EmptyPictureChunks(), rig.target.Chunks());
-  EXPECT_GE(rig.session.m_stats.firstWrittenClockMicros.load(), 3'000'000);
+  EXPECT_GE(rig.session.Stats().firstWrittenClockMicros.load(), 3'000'000);
   const auto left = Channel(rig.target.Samples(), 2, 0);
   EXPECT_NEAR(ZeroCrossingRate(left, CRecordingTarget::kRate), 1000.0, 15.0);
   rig.session.Stop();
   ExpectWholeBlocksOfTone(rig, 0.5);
   EXPECT_TRUE(rig.session.IsIdle());
-  EXPECT_EQ(rig.session.m_stats.picturesConverted.load(), 0);
+  EXPECT_EQ(rig.session.Stats().picturesConverted.load(), 0);
 }
 
 TEST(PreviewSession, VideoOnlyStreamShowsSolidPicture) {
@@ -186,7 +187,7 @@ TEST(PreviewSession, VideoOnlyStreamShowsSolidPicture) {
   SessionRig rig;
   rig.Start(url);
   ASSERT_TRUE(rig.session.HasDecodeThread());
-  EXPECT_EQ(rig.session.m_stats.lastProc.load(), static_cast<int32_t>(DecodeProc::Video));
+  EXPECT_EQ(rig.session.Stats().lastProc.load(), static_cast<int32_t>(DecodeProc::Video));
   EXPECT_EQ(rig.host.CountBoxes(u"Audio is not present!"), 1);
   EXPECT_EQ(rig.host.AudioLine(), u"");
   EXPECT_EQ(rig.host.VideoLine(), u"Codec: [H.264 / AVC / MPEG-4 AVC / MPEG-4 part 10]" + kSep +
@@ -195,7 +196,7 @@ TEST(PreviewSession, VideoOnlyStreamShowsSolidPicture) {
   EXPECT_GE(rig.host.Resizes(), 1);
   // Pixel buffers are reused: a few for the whole run (slot, newest, the one
   // being written), not one per picture.
-  EXPECT_LE(rig.session.m_picturePool.AllocatedCount(), 4u);
+  EXPECT_LE(CPreviewSessionTestAccess::PicturePool(rig.session).AllocatedCount(), 4u);
   const PictureRecord slot = rig.target.Slot();
   rig.session.Stop();
   // The record outlives the run and still shows its picture.
@@ -214,7 +215,7 @@ TEST(PreviewSession, VideoOnlyStreamShowsSolidPicture) {
       EXPECT_EQ(p[3], 0xFF);
     }
   EXPECT_EQ(rig.target.Chunks(), 0);
-  EXPECT_TRUE(rig.session.m_frameQueue.Empty());
+  EXPECT_TRUE(CPreviewSessionTestAccess::FrameQueue(rig.session).Empty());
 }
 
 }  // namespace

@@ -16,6 +16,7 @@ extern "C" {
 #include "media/camera_info.h"
 #include "media/stream_probe.h"
 #include "session_fixture.h"
+#include "session_test_access.h"
 
 namespace kx::test {
 namespace {
@@ -63,24 +64,24 @@ struct Opening {
 Opening Open(const std::string& url, const ProbeLimits& limits) {
   SessionRig rig;
   rig.session.SetURL(std::u16string(url.begin(), url.end()));
-  rig.session.m_probeLimits = limits;
+  rig.session.SetProbeLimits(limits);
   Opening o;
-  o.proc = rig.session.OpenStream(false);
-  if (AVFormatContext* ctx = rig.session.m_pFormatCtx) {
+  o.proc = CPreviewSessionTestAccess::OpenStream(rig.session, false);
+  if (AVFormatContext* ctx = CPreviewSessionTestAccess::FormatContext(rig.session)) {
     for (unsigned i = 0; i < ctx->nb_streams; ++i) o.streams.push_back(StreamFacts(*ctx->streams[i]));
   }
-  if (const AVCodecContext* v = rig.session.m_pVideoCodecCtx) {
+  if (const AVCodecContext* v = CPreviewSessionTestAccess::VideoCodecContext(rig.session)) {
     o.videoDecoder = std::to_string(v->width) + "x" + std::to_string(v->height) + " " +
                      (v->pix_fmt >= 0 ? av_get_pix_fmt_name(v->pix_fmt) : "none");
   }
-  if (const AVCodecContext* a = rig.session.m_pAudioCodecCtx) {
+  if (const AVCodecContext* a = CPreviewSessionTestAccess::AudioCodecContext(rig.session)) {
     o.audioDecoder = std::to_string(a->sample_rate) + " Hz " + std::to_string(a->ch_layout.nb_channels) + " ch " +
                      (a->sample_fmt >= 0 ? av_get_sample_fmt_name(a->sample_fmt) : "none");
   }
   o.videoLine = rig.host.VideoLine();
   o.audioLine = rig.host.AudioLine();
-  o.fullProbes = rig.session.m_stats.fullProbes.load();
-  rig.session.CloseStream();
+  o.fullProbes = rig.session.Stats().fullProbes.load();
+  CPreviewSessionTestAccess::CloseStream(rig.session);
   rig.session.SetIdle();
   return o;
 }
@@ -140,7 +141,7 @@ TEST(StreamProbe, IncompleteShortSearchFallsBackToTheFullSearch) {
 class StopAtSearch : public ISessionTestHook {
  public:
   void At(CPreviewSession& session, SessionPoint point) override {
-    if (point == SessionPoint::BeforeStreamSearch) session.RequestStop();
+    if (point == SessionPoint::BeforeStreamSearch) CPreviewSessionTestAccess::RequestStop(session);
   }
 };
 
@@ -148,18 +149,18 @@ TEST(StreamProbe, StopDuringTheSearchIsNoReasonToSearchAgain) {
   REQUIRE_PEER(PeerUrl("/av"));
   SessionRig rig;
   StopAtSearch hook;
-  rig.session.m_pTestHook = &hook;
+  rig.session.SetTestHook(&hook);
   const std::string url = PeerUrl("/av");
   rig.session.SetURL(std::u16string(url.begin(), url.end()));
   // What it found before the stop may stand (the decode thread closes it on
   // seeing the request); the point is what did not happen.
-  rig.session.OpenStream(false);
-  EXPECT_EQ(rig.session.m_stats.fullProbes.load(), 0);
-  EXPECT_EQ(rig.session.m_stats.openFailures.load(), 0);
+  CPreviewSessionTestAccess::OpenStream(rig.session, false);
+  EXPECT_EQ(rig.session.Stats().fullProbes.load(), 0);
+  EXPECT_EQ(rig.session.Stats().openFailures.load(), 0);
   EXPECT_TRUE(rig.host.Boxes().empty());
   EXPECT_TRUE(rig.host.VideoLine().empty());
-  rig.session.m_pTestHook = nullptr;
-  rig.session.CloseStream();
+  rig.session.SetTestHook(nullptr);
+  CPreviewSessionTestAccess::CloseStream(rig.session);
   rig.session.SetIdle();
 }
 

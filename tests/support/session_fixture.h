@@ -148,7 +148,7 @@ struct SessionRig {
 
   explicit SessionRig(int openTimeoutMs = 4000, bool deviceOpen = true) : target(deviceOpen) {
     settings.OpenTimeout = openTimeoutMs;
-    target.m_pPicturesConverted = &session.m_stats.picturesConverted;
+    target.m_pPicturesConverted = &session.Stats().picturesConverted;
   }
   void Start(const std::string& url) {
     session.SetURL(std::u16string(url.begin(), url.end()));

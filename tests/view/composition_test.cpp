@@ -7,6 +7,7 @@
 #include "common/settings_block.h"
 #include "view/draw_view.h"
 #include "view_fixture.h"
+#include "session_test_access.h"
 
 namespace kx {
 namespace {
@@ -87,7 +88,7 @@ TEST_F(Composition, PictureFillsASixteenByNineBox) {
 }
 
 TEST_F(Composition, SmallerVideoIsStretchedToTheBox) {
-  view->Session().m_sizeVideo.Set({640, 360});
+  CPreviewSessionTestAccess::SetVideoSize(view->Session(), {640, 360});
   view->ResizeTargets(800, 500);
   view->PresentPicture(test::SolidPicture(640, 360, qRgb(10, 200, 30)));
   settings.ShowWidgets = 2;
@@ -202,7 +203,7 @@ TEST_F(Composition, SpinnerStepsEveryThirdFrame) {
   std::vector<int> shown;
   std::vector<QImage> spinner;
   for (int i = 0; i < 25; ++i) {
-    shown.push_back(view->Session().m_spinner.Frame());
+    shown.push_back(CPreviewSessionTestAccess::Spinner(view->Session()).Frame());
     spinner.push_back(Compose().copy(400 - 64, 300 - 64, 128, 128));
   }
   const std::vector<int> want = {0, 0, 0, 1, 1, 1, 2, 2, 2, 3, 3, 3, 4, 4, 4, 5, 5, 5, 6, 6, 6, 7, 7, 7, 0};
@@ -217,8 +218,8 @@ TEST_F(Composition, SpinnerStepsEveryThirdFrame) {
   EXPECT_EQ(idle.pixel(400, 300 - 40), kPicture);
   // Setting busy again starts from the first picture.
   test::SetBusy(view->Session(), true);
-  EXPECT_EQ(view->Session().m_spinner.Frame(), 0);
-  EXPECT_EQ(view->Session().m_spinner.TicksInFrame(), 0);
+  EXPECT_EQ(CPreviewSessionTestAccess::Spinner(view->Session()).Frame(), 0);
+  EXPECT_EQ(CPreviewSessionTestAccess::Spinner(view->Session()).TicksInFrame(), 0);
 }
 
 // A start keeps the spinner turning until one of its own pictures is shown:
@@ -232,9 +233,9 @@ TEST_F(Composition, SpinnerTurnsUntilAPictureOfTheStartIsShown) {
   const QImage spinning = Compose();
   EXPECT_NE(spinning, still);
   view->PresentPicture(before);
-  EXPECT_EQ(view->Session().m_bBusy.load(), 1);
+  EXPECT_TRUE(view->Session().IsBusy());
   view->PresentPicture(test::SolidPicture(1920, 1080, kPicture));
-  EXPECT_EQ(view->Session().m_bBusy.load(), 0);
+  EXPECT_FALSE(view->Session().IsBusy());
   EXPECT_EQ(Compose(), still);
 }
 

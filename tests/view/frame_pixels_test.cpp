@@ -19,6 +19,7 @@
 #include "monitor/draw/widgets.h"
 #include "view/draw_view.h"
 #include "view_fixture.h"
+#include "session_test_access.h"
 
 namespace kx {
 namespace {
@@ -231,8 +232,8 @@ class FramePixels : public ::testing::Test {
     for (int attempt = 0;; ++attempt) {
       ReadDisplay(waves, spectrum, input);
       view->HoldValues(holdOutput, holdInput);
-      busy = view->Session().m_bBusy != 0;
-      spinnerFrame = view->Session().m_spinner.Frame();
+      busy = view->Session().IsBusy();
+      spinnerFrame = CPreviewSessionTestAccess::Spinner(view->Session()).Frame();
       view->ComposeFrame();
       ReadDisplay(wavesAfter, spectrumAfter, inputAfter);
       if (waves == wavesAfter && spectrum == spectrumAfter && input == inputAfter) break;
@@ -271,13 +272,13 @@ class FramePixels : public ::testing::Test {
   }
   // A view of this size showing a picture of that size.
   void Show(int w, int h, int picW, int picH) {
-    view->Session().m_sizeVideo.Set({picW, picH});
+    CPreviewSessionTestAccess::SetVideoSize(view->Session(), {picW, picH});
     view->ResizeTargets(w, h);
     NewPicture(0);
   }
   // The next picture of the same size.
   void NewPicture(int shift) {
-    const VideoSize size = view->Session().m_sizeVideo.Get();
+    const VideoSize size = view->Session().VideoSize();
     const PictureRecord pic = DetailedPicture(size.cx, size.cy, shift);
     view->PresentPicture(pic);
     picture = PictureImage(pic, size.cx, size.cy);

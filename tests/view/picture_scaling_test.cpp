@@ -15,6 +15,7 @@ extern "C" {
 #include "media/picture_convert.h"
 #include "view/draw_view.h"
 #include "view_fixture.h"
+#include "session_test_access.h"
 
 namespace kx {
 namespace {
@@ -90,7 +91,7 @@ TEST(PictureScaling, MadeAtTheShownSizeLooksAsTheStretchedPicture) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.cameraW << "x" << c.cameraH << " in " << c.w << "x" << c.h);
-    view.Session().m_sizeVideo.Set({c.cameraW, c.cameraH});
+    CPreviewSessionTestAccess::SetVideoSize(view.Session(), {c.cameraW, c.cameraH});
     view.ResizeTargets(c.w, c.h);
     const VideoSize shown = view.ShownPictureSize();
     AVFrame* frame = CameraFrame(c.cameraW, c.cameraH);

@@ -11,6 +11,7 @@
 #include "monitor/draw/widgets.h"
 #include "view/draw_view.h"
 #include "view_fixture.h"
+#include "session_test_access.h"
 
 namespace kx {
 namespace {
@@ -104,7 +105,7 @@ TEST_F(ViewThreads, UploadsResizesAndAudioWhileRendering) {
       for (size_t n = 0; n < block.size(); ++n) block[n] = 0.5f * std::sin(0.13f * static_cast<float>(n + i));
       view->Analyser().PushAudioBlock(block.data(), block.size());
       if (i % 50 == 0) {
-        view->Session().m_sizeVideo.Set({i % 100 ? 640 : 1920, i % 100 ? 360 : 1080});
+        CPreviewSessionTestAccess::SetVideoSize(view->Session(), {i % 100 ? 640 : 1920, i % 100 ? 360 : 1080});
         view->ResizeTargets(800, 450);
       }
       if (i % 70 == 0) view->Analyser().ResetAnalysis();

@@ -1,5 +1,7 @@
 #include "view/draw_view.h"
 
+#include <pthread.h>
+
 #include <QMetaObject>
 #include <QPaintEvent>
 #include <QPainter>
@@ -148,7 +150,7 @@ void CDrawView::ResizeTargets(int32_t width, int32_t height) {
   // The picture stays through a change of the window's size (scaled until
   // the next one comes at the new size); a camera whose picture size changed
   // shows black until its first.
-  const VideoSize video = m_pSession ? m_pSession->m_sizeVideo.Get() : VideoSize{1920, 1080};
+  const VideoSize video = m_pSession ? m_pSession->VideoSize() : VideoSize{1920, 1080};
   if (video != m_sizePictureCamera) m_pVideoBitmap.Reset();
   ++m_nPictureSerial;
   // Too small a view leaves a widget image uncreated: no frame is composed
@@ -190,6 +192,7 @@ void CDrawView::StopRenderThread() {
 }
 
 uint32_t CDrawView::ThreadProcRender(platform::WorkerThread& self) {
+  pthread_setname_np(pthread_self(), "kx-view-render");  // to tell it apart in top and perf
   platform::WaitableTimer frameTimer, decayTimer;
   frameTimer.Arm(kFirstDue, kFramePeriod);
   decayTimer.Arm(kFirstDue, kDecayPeriod);
@@ -390,10 +393,8 @@ void CDrawView::ComposeFrame() {
       for (const Layer& layer : layers) DrawFrameImage(layer.image, layer.dest, opacity, WholeBitmap(layer.image));
     }
   }
-  CPreviewSession& session = *m_pSession;
-  if (session.m_bBusy.load(std::memory_order_acquire)) {
-    // Drawing a frame and stepping to the next tick are one operation.
-    const int frame = session.m_spinner.Step();
+  // Drawing a frame and stepping to the next tick are one operation.
+  if (const int frame = m_pSession->StepSpinner(); frame >= 0) {
     if (!m_pSpinnerBitmap.IsNull()) {
       const float left = static_cast<float>(draw::kSpinnerFrameSize * frame);
       DrawFrameImage(m_pSpinnerBitmap, draw::LayoutFrame(W, H).spinner, 1.0f,
@@ -489,7 +490,7 @@ void CDrawView::PresentPicture(const PictureRecord& picture) {
                  new std::shared_ptr<const PicturePixels>(picture.pixels));
     m_pVideoBitmap.Image().swap(image);  // the previous picture is let go here
     m_nShownGeneration = picture.generation;
-    m_sizePictureCamera = m_pSession ? m_pSession->m_sizeVideo.Get() : VideoSize{};
+    m_sizePictureCamera = m_pSession ? m_pSession->VideoSize() : VideoSize{};
     ++m_nPictureSerial;
     m_nPicturesTaken.fetch_add(1, std::memory_order_acq_rel);
   }
