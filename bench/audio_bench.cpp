@@ -209,7 +209,7 @@ int Soak(test::PrivatePulse& pulse, test::MonitorRecording& keeper, double secon
       const float v = static_cast<float>(kAmplitude * std::sin(2 * M_PI * 437.0 * static_cast<double>(n % 48000) / 48000.0));
       chunk[2 * i] = chunk[2 * i + 1] = v;
     }
-    maxQueued = std::max(maxQueued, out.m_fifo.Size());
+    maxQueued = std::max(maxQueued, out.QueuedFrames());
     out.ConvertAndWrite(chunk.data(), 480, {});
     schedule.Tick();
     if ((c + 1) % 6000 == 0) {
@@ -221,7 +221,7 @@ int Soak(test::PrivatePulse& pulse, test::MonitorRecording& keeper, double secon
       reported = now;
     }
   }
-  test::WaitFor([&] { return out.m_fifo.Size() == 0; });
+  test::WaitFor([&] { return out.QueuedFrames() == 0; });
   std::this_thread::sleep_for(milliseconds(300));
   const uint32_t underruns = out.UnderrunCount();
   out.CloseDevice();
@@ -277,7 +277,7 @@ int main(int argc, char** argv) {
       out.ConvertAndWrite(tone.data() + at, 480, {});
       schedule.Tick();
     }
-    test::WaitFor([&] { return out.m_fifo.Size() == 0; });
+    test::WaitFor([&] { return out.QueuedFrames() == 0; });
     const double renderCpu = (ThreadCpuNs("kx-audio-render") - cpu0) / 1e9;
     WriteWav("/tmp/kx_bench_tone.wav", tone);
     const double paplayCpu = RunPaplay(pulse.Server(), "/tmp/kx_bench_tone.wav");
@@ -317,7 +317,7 @@ int main(int argc, char** argv) {
         for (int i = 0; i < 40; ++i) {
           if (i == 10) {
             watch.Arm();
-            queuedAtClick = out.m_fifo.Size();
+            queuedAtClick = out.QueuedFrames();
             roundUnderruns = out.UnderrunCount();  // while the feed still flows
             written = steady_clock::now();
             out.ConvertAndWrite(click.data(), 480, {});

@@ -173,7 +173,7 @@ SessionFigures RunSession(const std::string& url, Sound sound, bool& audioOut) {
     const double cpu0 = SelfCpu();
     const auto t0 = Clock::now();
     session.Start();
-    while (session.m_stats.picturesConverted.load() == 0 && Clock::now() - t0 < std::chrono::seconds(30))
+    while (session.Stats().picturesConverted.load() == 0 && Clock::now() - t0 < std::chrono::seconds(30))
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     const auto first = Clock::now();
     f.firstPictureMs = std::chrono::duration<double, std::milli>(first - t0).count();
@@ -181,8 +181,8 @@ SessionFigures RunSession(const std::string& url, Sound sound, bool& audioOut) {
     f.threads = ThreadCpuBetween(before, SnapshotThreads());  // before the decode thread ends
     session.Stop();
     f.cpu = SelfCpu() - cpu0;
-    f.pictures = session.m_stats.picturesConverted.load();
-    f.chunks = session.m_stats.audioChunksWritten.load();
+    f.pictures = session.Stats().picturesConverted.load();
+    f.chunks = session.Stats().audioChunksWritten.load();
   }
   output.CloseDevice();
   return f;
@@ -307,14 +307,14 @@ double SessionFirstPictureMs(const std::string& url, const kx::ProbeLimits& limi
   double ms = -1;
   {
     kx::CPreviewSession session(host, feed, target, settings);
-    session.m_probeLimits = limits;
+    session.SetProbeLimits(limits);
     session.SetURL(ConvertUTF8ToUnicode(url));
     const auto t0 = Clock::now();
     session.Start();
-    while (session.m_stats.picturesConverted.load() == 0 && MsSince(t0) < 15000)
+    while (session.Stats().picturesConverted.load() == 0 && MsSince(t0) < 15000)
       std::this_thread::sleep_for(std::chrono::microseconds(200));
-    if (session.m_stats.picturesConverted.load() > 0) ms = MsSince(t0);
-    fullSearches += session.m_stats.fullProbes.load();
+    if (session.Stats().picturesConverted.load() > 0) ms = MsSince(t0);
+    fullSearches += session.Stats().fullProbes.load();
     session.Stop();
   }
   output.CloseDevice();

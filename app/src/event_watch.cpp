@@ -50,7 +50,7 @@ void CEventWatch::Begin() {
 void CEventWatch::End() {
   if (!m_timer.isActive()) return;
   m_timer.stop();
-  Look();
+  // No last look: the session may already be stopped, which is no drop.
   m_timeline->Finish(Now());
 }
 
@@ -60,14 +60,14 @@ void CEventWatch::Look() {
   const CPreviewSession& session = view->Session();
   // Up once pictures or sound flow, down when the decode thread is gone: a
   // try that is still opening the camera has a thread but is not up.
-  const int64_t played = session.m_stats.picturesConverted.load() + session.m_stats.audioChunksWritten.load();
+  const int64_t played = session.Stats().picturesConverted.load() + session.Stats().audioChunksWritten.load();
   if (!session.HasDecodeThread())
     m_bUp = false;
   else if (played != m_nPlayed)
     m_bUp = true;
   m_nPlayed = played;
-  measure::CameraLook look{m_bUp, session.m_stats.reconnections.load()};
-  const bool sound = session.m_nAudioStream.load() >= 0;
+  measure::CameraLook look{m_bUp, session.Stats().reconnections.load()};
+  const bool sound = session.HasAudioStream();
   if (const auto figures = sound ? view->MeasureFigures() : std::nullopt) {
     look.silenceSeconds = figures->currentSilenceS;
     look.clippedSamples = figures->clippedSamples;

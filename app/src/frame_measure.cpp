@@ -23,7 +23,7 @@ void CMainFrame::CreateMeasurePanel(QHBoxLayout* row) {
     if (CDrawView* view = View()) {
       reading.figures = view->MeasureFigures();
       reading.playing = view->Session().HasDecodeThread();
-      reading.audio = view->Session().m_nAudioStream.load() >= 0;
+      reading.audio = view->Session().HasAudioStream();
     }
     return reading;
   });

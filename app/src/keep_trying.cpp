@@ -21,13 +21,13 @@ CPreviewSession* CKeepTrying::Session() const { return m_frame.View() ? &m_frame
 
 int64_t CKeepTrying::Played() const {
   const CPreviewSession* s = Session();
-  return s ? s->m_stats.picturesConverted.load() + s->m_stats.audioChunksWritten.load() : 0;
+  return s ? s->Stats().picturesConverted.load() + s->Stats().audioChunksWritten.load() : 0;
 }
 
 void CKeepTrying::OnDecodeThreadEnded() {
   CPreviewSession* s = Session();
   // Stopped meanwhile, or started again by the user: nothing to retry.
-  if (!s || m_frame.App().m_settings.Reconnect.Get() != 1 || s->m_bPlaying.load() != 1 || s->HasDecodeThread())
+  if (!s || m_frame.App().m_settings.Reconnect.Get() != 1 || !s->IsPlaying() || s->HasDecodeThread())
     return;
   // The camera played since the last wait: this drop starts the waits anew.
   if (Played() != m_nPlayedAtSchedule) m_schedule.Reset();
@@ -43,7 +43,7 @@ void CKeepTrying::OnDecodeThreadEnded() {
 
 void CKeepTrying::Try() {
   CPreviewSession* s = Session();
-  if (!s || s->m_bPlaying.load() != 1 || s->HasDecodeThread()) return;
+  if (!s || !s->IsPlaying() || s->HasDecodeThread()) return;
   m_bTrying = true;
   s->Start(CPreviewSession::OpenOn::DecodeThread);
   if (m_frame.Ribbon()) m_frame.Ribbon()->UpdateState();

@@ -197,12 +197,9 @@ void CMainFrame::StopEverything() {
   m_pKeepTrying->Cancel();
   m_pEventWatch->End();
   CDrawView* view = View();
-  if (view) view->Session().m_bPlaying = 0;
+  if (view) view->Session().ClearPlaying();
   m_app.m_audioOutput.CloseDevice();
-  if (m_pChildView && view) {
-    view->Session().StopPreview();
-    view->Session().ResetAnalysis();
-  }
+  if (m_pChildView && view) view->Session().Stop();
 }
 
 void CMainFrame::OnRibbonCommand(int id) { m_commands.RunCommand(id); }

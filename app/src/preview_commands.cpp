@@ -68,20 +68,13 @@ void CPreviewCommands::NewCamera() {
   m_frame.SetCameraTitle(url);
   CDrawView* view = m_frame.View();
   if (!view) return;
-  CPreviewSession& session = view->Session();
-  session.SetURL(url.toStdU16String());
-  const bool playing = session.m_bPlaying.load() == 1;
-  if (playing) {
-    session.m_bPlaying = 0;
-    session.StopPreview();
-    session.ClearFrameQueue();
-  }
-  view->KeptSound().Clear();  // no sound of the last camera under the new one's name
-  if (playing) {
-    m_frame.EventWatch().Begin();  // the counts are the new camera's
-    session.m_bPlaying = 1;
-    session.DoPreviewStart(CPreviewSession::OpenOn::DecodeThread);
-  }
+  view->Session().SetURL(url.toStdU16String());
+  // No sound of the last camera under the new one's name; the counts are the new camera's.
+  const auto clearKept = [this, view] {
+    view->KeptSound().Clear();
+    m_frame.EventWatch().Begin();
+  };
+  if (!view->Session().Restart(CPreviewSession::OpenOn::DecodeThread, clearKept)) view->KeptSound().Clear();
 }
 
 void CPreviewCommands::AddToBookmark() {

@@ -293,6 +293,11 @@ int CAudioOutput::OpenConfiguredDevice(int outputId, float volume) {
   return index;
 }
 
+WAVEFORMATEX CAudioOutput::DeviceFormat() {
+  platform::LockGuard setup(m_csSetup);
+  return m_wfx;
+}
+
 int CAudioOutput::ConvertAndWrite(const float* stereo, int frames, const PictureRecord& picture) {
   platform::LockGuard setup(m_csSetup);
   if (!m_pSwr || !swr_is_initialized(m_pSwr) || !stereo || frames <= 0) return 0;

@@ -58,6 +58,8 @@ std::string Printf(const char* format, ...) {
   return buffer;
 }
 
+}  // namespace
+
 struct RunKind {
   DecodeProc proc;
   bool video;      // handles the video stream
@@ -65,6 +67,8 @@ struct RunKind {
   bool logLines;   // writes the run's lines to the log (ThreadProcAV)
 };
 
+// One decode run on the decode thread (a friend of the session: it reads
+// the open stream and feeds the session's targets).
 class CDecodeRun {
  public:
   CDecodeRun(CPreviewSession& s, RunKind kind) : m_s(s), m_kind(kind) {}
@@ -408,14 +412,11 @@ void CDecodeRun::End() {
   m_s.CloseStream();
   // A stop request stays set until the next start from the user-interface
   // thread, so one that arrives while this run ends is never lost.
-  m_s.m_dwDecodeThreadId = 0;
   m_s.ClearFrameQueue();
   m_carryCount = 0;  // a partial block does not outlive its run
   m_s.ResetAnalysis();
   ResetBusy();  // a restart raises it again
 }
-
-}  // namespace
 
 uint32_t ThreadProcAV(CPreviewSession* view) {
   if (!view) return 0;

@@ -1,5 +1,7 @@
 #include "media/open_watchdog.h"
 
+#include <pthread.h>
+
 namespace kx {
 
 int OpenInterruptCallback(void* opaque) {
@@ -23,7 +25,10 @@ std::unique_ptr<OPEN_WATCHDOG> CreateOpenWatchdog(const std::atomic<bool>* stopR
   auto watchdog = std::make_unique<OPEN_WATCHDOG>();
   watchdog->pStopRequested = stopRequested;
   OPEN_WATCHDOG* raw = watchdog.get();
-  watchdog->hThread.Start([raw](platform::WorkerThread&) { return OpenWatchdogThread(raw); });
+  watchdog->hThread.Start([raw](platform::WorkerThread&) {
+    pthread_setname_np(pthread_self(), "kx-watchdog");  // to tell it apart in top and perf
+    return OpenWatchdogThread(raw);
+  });
   return watchdog;
 }
 

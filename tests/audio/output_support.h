@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "audio/audio_output.h"
+#include "audio_output_test_access.h"
 #include "common/app_log.h"
 #include "pulse_support.h"
 
@@ -19,19 +20,13 @@ namespace kx::test {
 // lock, as the decode thread reads it).
 struct OutputInside {
   explicit OutputInside(CAudioOutput& out) : o(out) {}
-  int Rate() {
-    platform::LockGuard g(o.m_csSetup);
-    return static_cast<int>(o.m_wfx.nSamplesPerSec);
-  }
-  WAVEFORMATEX Format() {
-    platform::LockGuard g(o.m_csSetup);
-    return o.m_wfx;
-  }
-  int Channels() { return o.m_nDeviceChannels; }
-  SwrContext* Resampler() { return o.m_pSwr; }
-  int Queued() { return o.m_fifo.Size(); }
-  int FrameBytes() { return o.m_fifo.FrameBytes(); }
-  int Capacity() { return o.m_fifo.Capacity(); }
+  int Rate() { return static_cast<int>(o.DeviceFormat().nSamplesPerSec); }
+  WAVEFORMATEX Format() { return o.DeviceFormat(); }
+  int Channels() { return CAudioOutputTestAccess::DeviceChannels(o); }
+  SwrContext* Resampler() { return CAudioOutputTestAccess::Resampler(o); }
+  int Queued() { return CAudioOutputTestAccess::Fifo(o).Size(); }
+  int FrameBytes() { return CAudioOutputTestAccess::Fifo(o).FrameBytes(); }
+  int Capacity() { return CAudioOutputTestAccess::Fifo(o).Capacity(); }
   CAudioOutput& o;
 };
 

@@ -5,6 +5,7 @@
 
 #include "camera_server.h"
 #include "session_fixture.h"
+#include "session_test_access.h"
 
 namespace kx::test {
 namespace {
@@ -43,17 +44,17 @@ TEST(PreviewSessionOpen, NeverAnsweringPortFailsAfterOpenTimeoutOrIsCancelledByS
     EXPECT_TRUE(rig.session.IsIdle());
     EXPECT_FALSE(rig.session.HasDecodeThread());
     EXPECT_EQ(rig.Stats().openFailures.load(), 1);
-    EXPECT_EQ(rig.session.m_bPlaying.load(), 1);
-    EXPECT_EQ(rig.session.m_pFormatCtx, nullptr);
+    EXPECT_EQ(rig.session.IsPlaying(), true);
+    EXPECT_EQ(CPreviewSessionTestAccess::FormatContext(rig.session), nullptr);
   }
   SessionRig rig(60000);  // the watchdog cannot fire within this test
   rig.Start(url, CPreviewSession::OpenOn::DecodeThread);
-  ASSERT_TRUE(WaitUntil([&] { return rig.session.m_pOpenWatchdog->bOpening.load(); }));
+  ASSERT_TRUE(WaitUntil([&] { return CPreviewSessionTestAccess::Watchdog(rig.session).bOpening.load(); }));
   rig.session.Stop();
   EXPECT_TRUE(rig.session.IsIdle());
   EXPECT_EQ(rig.Stats().openStops.load(), 1);
   EXPECT_EQ(rig.Stats().openFailures.load(), 0);
-  EXPECT_EQ(rig.session.m_pOpenWatchdog->bTimedOut.load(), 0);
+  EXPECT_EQ(CPreviewSessionTestAccess::Watchdog(rig.session).bTimedOut.load(), 0);
   EXPECT_TRUE(rig.host.Boxes().empty());
   EXPECT_EQ(rig.host.Endings(), 0);
 }
@@ -142,7 +143,7 @@ TEST(StalledCamera, StopsQuietSpellsReconnectionsAndAKilledCamera) {
     EXPECT_LT(SecondsSince(t0), 3.0);  // about the stop request's poll, not OpenTimeout
     EXPECT_TRUE(rig.session.IsIdle());
     EXPECT_EQ(stats.reconnections.load(), 1);
-    EXPECT_TRUE(rig.session.m_frameQueue.Empty());
+    EXPECT_TRUE(CPreviewSessionTestAccess::FrameQueue(rig.session).Empty());
     camera.Resume();
   }
   {
@@ -170,9 +171,9 @@ TEST(StalledCamera, StopsQuietSpellsReconnectionsAndAKilledCamera) {
     EXPECT_EQ(stats.reconnections.load(), reconnections + 1);
     EXPECT_EQ(stats.runs.load(), runs);
     EXPECT_EQ(rig.host.CountBoxes(u"Error rtsp url!"), 1);
-    EXPECT_EQ(rig.session.m_bPlaying.load(), 1);  // the user still wants playback: Start is enabled again
+    EXPECT_EQ(rig.session.IsPlaying(), true);  // the user still wants playback: Start is enabled again
     EXPECT_TRUE(rig.session.IsIdle());
-    EXPECT_TRUE(rig.session.m_frameQueue.Empty());
+    EXPECT_TRUE(CPreviewSessionTestAccess::FrameQueue(rig.session).Empty());
     rig.session.Stop();
   }
 }
@@ -216,7 +217,7 @@ TEST(PreviewSessionRestart, StopDuringReconnectionLeavesTheInformationClear) {
     ASSERT_GT(camera.Port(), 0);
     SessionRig rig(kOpenTimeoutMs);
     HoldUntilStop hold(rig, c.point, c.ordinal);
-    rig.session.m_pTestHook = &hold;
+    rig.session.SetTestHook(&hold);
     rig.Start(camera.Url("/v"));
     ASSERT_TRUE(WaitUntil([&] { return hold.m_held.load(); }));
     const int resizes = rig.host.Resizes();
@@ -228,7 +229,7 @@ TEST(PreviewSessionRestart, StopDuringReconnectionLeavesTheInformationClear) {
     EXPECT_EQ(rig.host.Resizes(), resizes);  // nothing of the new run reached the host
     EXPECT_EQ(rig.Stats().runs.load(), 2);
     EXPECT_TRUE(rig.session.IsIdle());
-    EXPECT_EQ(rig.session.m_pFormatCtx, nullptr);
+    EXPECT_EQ(CPreviewSessionTestAccess::FormatContext(rig.session), nullptr);
   }
 }
 
@@ -241,7 +242,7 @@ TEST(PreviewSessionRestart, SizeChangeRestartsOnceWithTheNewSize) {
   ASSERT_TRUE(WaitUntil([&] { return rig.target.Slot().width == 320; }));
   ASSERT_TRUE(WaitUntil([&] { return rig.target.Slot().width == 160; }));
   EXPECT_EQ(rig.target.Slot().height, 120);
-  EXPECT_EQ(rig.session.m_sizeVideo.Get(), (VideoSize{160, 120}));
+  EXPECT_EQ(rig.session.VideoSize(), (VideoSize{160, 120}));
   EXPECT_EQ(rig.Stats().runs.load(), 2);
   EXPECT_EQ(rig.Stats().reconnections.load(), 1);
   EXPECT_GE(rig.host.Resizes(), 2);

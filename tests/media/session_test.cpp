@@ -19,6 +19,7 @@ extern "C" {
 #include "media/camera_info.h"
 #include "media/stream_probe.h"
 #include "session_fixture.h"
+#include "session_test_access.h"
 
 namespace kx::test {
 namespace {
@@ -116,15 +117,15 @@ TEST(PreviewSession, PlaysVideoAndAudioTogether) {
     EXPECT_EQ(p.height, 720);
     EXPECT_EQ(p.pixels->size(), size_t{1280} * 720 * 4);
   }
-  EXPECT_EQ(rig.session.m_sizeVideo.Get(), (VideoSize{1280, 720}));
+  EXPECT_EQ(rig.session.VideoSize(), (VideoSize{1280, 720}));
   EXPECT_EQ(rig.target.EmptyPictureChunks(), 0);
   // Pictures converted and sent on are not yet shown: the spinner turns until
   // the presenter shows one of this start's pictures, not an older one.
-  EXPECT_EQ(rig.session.m_bBusy.load(), 1);
+  EXPECT_EQ(rig.session.IsBusy(), true);
   rig.session.PictureShown(earlier);
-  EXPECT_EQ(rig.session.m_bBusy.load(), 1);
+  EXPECT_EQ(rig.session.IsBusy(), true);
   rig.session.PictureShown(pictures.front().generation);
-  EXPECT_EQ(rig.session.m_bBusy.load(), 0);
+  EXPECT_EQ(rig.session.IsBusy(), false);
   // About two chunks per picture: chunks without a queued picture repeat the last one.
   EXPECT_GT(rig.Stats().dropCopies.load(), 0);
   EXPECT_TRUE(log.Contains(u"Drop - Copy pFrameRGB_Fill !!!"));
@@ -134,7 +135,7 @@ TEST(PreviewSession, PlaysVideoAndAudioTogether) {
   const int queueLines = log.CountStarting(u"Frame queue full");
   EXPECT_GE(queueLines, 1);
   EXPECT_LT(queueLines, queueDrops / 10);
-  EXPECT_LE(rig.session.m_frameQueue.Size(), CFrameQueue::kDefaultBound);
+  EXPECT_LE(CPreviewSessionTestAccess::FrameQueue(rig.session).Size(), CFrameQueue::kDefaultBound);
 
   // The FIFO gets the 1000 Hz tone in the device's rate.
   const auto left = Channel(rig.target.Samples(), 2, 0);
@@ -152,7 +153,7 @@ TEST(PreviewSession, PlaysVideoAndAudioTogether) {
   rig.session.Stop();
   EXPECT_FALSE(rig.session.HasDecodeThread());
   EXPECT_TRUE(rig.session.IsIdle());
-  EXPECT_TRUE(rig.session.m_frameQueue.Empty());
+  EXPECT_TRUE(CPreviewSessionTestAccess::FrameQueue(rig.session).Empty());
   EXPECT_EQ(rig.Stats().reconnections.load(), 0);
   EXPECT_EQ(rig.host.VideoLine(), u"");
   EXPECT_TRUE(log.Contains(u"ThreadProcAV done"));
@@ -214,7 +215,7 @@ TEST(PreviewSession, VideoOnlyStreamShowsSolidPicture) {
   EXPECT_GE(rig.host.Resizes(), 1);
   // Pixel buffers are reused: a few for the whole run (slot, newest, the one
   // being written), not one per picture.
-  EXPECT_LE(rig.session.m_picturePool.AllocatedCount(), 4u);
+  EXPECT_LE(CPreviewSessionTestAccess::PicturePool(rig.session).AllocatedCount(), 4u);
   const PictureRecord slot = rig.target.Slot();
   rig.session.Stop();
   // The record outlives the run and still shows its picture.
@@ -232,7 +233,7 @@ TEST(PreviewSession, VideoOnlyStreamShowsSolidPicture) {
       EXPECT_EQ(p[3], 0xFF);
     }
   EXPECT_EQ(rig.target.Chunks(), 0);
-  EXPECT_TRUE(rig.session.m_frameQueue.Empty());
+  EXPECT_TRUE(CPreviewSessionTestAccess::FrameQueue(rig.session).Empty());
 }
 
 // Mono cameras at -6.02 dBFS (amplitude 0.5), with and without an output
@@ -258,7 +259,7 @@ TEST(PreviewSession, MonoTonesAtUnityGainWithAndWithoutDevice) {
     if (!c.device) {
       // Sound alone ends the busy state as it flows; a camera with pictures
       // only once one is shown, and this target shows none.
-      EXPECT_EQ(rig.session.m_bBusy.load(), c.pictures ? 1 : 0);
+      EXPECT_EQ(rig.session.IsBusy(), c.pictures);
     }
     if (c.pictures) {
       // No render loop takes pictures with the chunks: each goes to the target alone.
@@ -418,21 +419,21 @@ struct Opening {
 Opening Open(const std::string& url, const ProbeLimits& limits) {
   SessionRig rig;
   rig.session.SetURL(std::u16string(url.begin(), url.end()));
-  rig.session.m_probeLimits = limits;
+  rig.session.SetProbeLimits(limits);
   Opening o;
-  o.proc = rig.session.OpenStream(false);
-  if (AVFormatContext* ctx = rig.session.m_pFormatCtx)
+  o.proc = CPreviewSessionTestAccess::OpenStream(rig.session, false);
+  if (AVFormatContext* ctx = CPreviewSessionTestAccess::FormatContext(rig.session))
     for (unsigned i = 0; i < ctx->nb_streams; ++i) o.facts.push_back(StreamFacts(*ctx->streams[i]));
-  if (const AVCodecContext* v = rig.session.m_pVideoCodecCtx)
+  if (const AVCodecContext* v = CPreviewSessionTestAccess::VideoCodecContext(rig.session))
     o.facts.push_back("decoder " + std::to_string(v->width) + "x" + std::to_string(v->height) + " " +
                       (v->pix_fmt >= 0 ? av_get_pix_fmt_name(v->pix_fmt) : "none"));
-  if (const AVCodecContext* a = rig.session.m_pAudioCodecCtx)
+  if (const AVCodecContext* a = CPreviewSessionTestAccess::AudioCodecContext(rig.session))
     o.facts.push_back("decoder " + std::to_string(a->sample_rate) + " Hz " + std::to_string(a->ch_layout.nb_channels) +
                       " ch " + (a->sample_fmt >= 0 ? av_get_sample_fmt_name(a->sample_fmt) : "none"));
   o.facts.push_back(ConvertUnicodeToUTF8(rig.host.VideoLine()));
   o.facts.push_back(ConvertUnicodeToUTF8(rig.host.AudioLine()));
   o.fullProbes = rig.Stats().fullProbes.load();
-  rig.session.CloseStream();
+  CPreviewSessionTestAccess::CloseStream(rig.session);
   rig.session.SetIdle();
   return o;
 }
@@ -476,22 +477,22 @@ TEST(StreamProbe, StopDuringTheSearchIsNoReasonToSearchAgain) {
   REQUIRE_PEER(PeerUrl("/av"));
   struct StopAtSearch : ISessionTestHook {
     void At(CPreviewSession& session, SessionPoint point) override {
-      if (point == SessionPoint::BeforeStreamSearch) session.RequestStop();
+      if (point == SessionPoint::BeforeStreamSearch) CPreviewSessionTestAccess::RequestStop(session);
     }
   } hook;
   SessionRig rig;
-  rig.session.m_pTestHook = &hook;
+  rig.session.SetTestHook(&hook);
   const std::string url = PeerUrl("/av");
   rig.session.SetURL(std::u16string(url.begin(), url.end()));
   // What it found before the stop may stand (the decode thread closes it on
   // seeing the request); the point is what did not happen.
-  rig.session.OpenStream(false);
+  CPreviewSessionTestAccess::OpenStream(rig.session, false);
   EXPECT_EQ(rig.Stats().fullProbes.load(), 0);
   EXPECT_EQ(rig.Stats().openFailures.load(), 0);
   EXPECT_TRUE(rig.host.Boxes().empty());
   EXPECT_TRUE(rig.host.VideoLine().empty());
-  rig.session.m_pTestHook = nullptr;
-  rig.session.CloseStream();
+  rig.session.SetTestHook(nullptr);
+  CPreviewSessionTestAccess::CloseStream(rig.session);
   rig.session.SetIdle();
 }
 

@@ -157,7 +157,7 @@ struct SessionRig {
     session.Start(on);
   }
   // The session's counters: the one place the tests reach them.
-  SessionStats& Stats() { return session.m_stats; }
+  const SessionStats& Stats() { return session.Stats(); }
 };
 
 // Positive-going zero crossings per second of a channel of interleaved samples.

@@ -28,7 +28,7 @@ class ReconnectionHold : public ISessionTestHook {
  public:
   ReconnectionHold(SessionPoint point, int ordinal) : m_point(point), m_ordinal(ordinal) {}
   void At(CPreviewSession& session, SessionPoint point) override {
-    if (session.m_stats.reconnections.load() == 0) return;  // the first run's start
+    if (session.Stats().reconnections.load() == 0) return;  // the first run's start
     m_atGate = true;
     while (!m_gateOpen && !session.StopRequested()) std::this_thread::sleep_for(1ms);
     if (point != m_point || ++m_seen != m_ordinal) return;
@@ -69,11 +69,11 @@ TEST(ViewClose, DuringReconnectionAtEveryPoint) {
     view->ResizeTargets(640, 360);
     ReconnectionHold hold(c.point, c.ordinal);
     CPreviewSession& session = view->Session();
-    session.m_pTestHook = &hold;
+    session.SetTestHook(&hold);
     const std::string url = camera->Url("/av");
     session.SetURL(std::u16string(url.begin(), url.end()));
     session.Start();
-    ASSERT_TRUE(test::WaitUntil([&] { return session.m_stats.picturesConverted.load() >= 5; }));
+    ASSERT_TRUE(test::WaitUntil([&] { return session.Stats().picturesConverted.load() >= 5; }));
 
     camera->Kill();  // the run ends at once and the reconnection starts
     ASSERT_TRUE(test::WaitUntil([&] { return hold.m_atGate.load(); }));

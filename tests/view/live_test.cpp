@@ -138,7 +138,7 @@ TEST_F(LiveView, CameraStreamShowsPictureToneAndLevels) {
 
     // The picture size reaches the view, then pictures come with the audio
     // (from the stream's third second on).
-    ASSERT_TRUE(PumpUntil([&] { return view.Session().m_sizeVideo.Get() == (VideoSize{1280, 720}); }, 30s));
+    ASSERT_TRUE(PumpUntil([&] { return view.Session().VideoSize() == (VideoSize{1280, 720}); }, 30s));
     float out = 0, in = 0;
     ASSERT_TRUE(PumpUntil(
         [&] {
@@ -256,7 +256,7 @@ TEST_F(LiveView, NoSoundServerStillShowsThePicture) {
     // Each converted picture is taken once however often it is handed over
     // (sound chunks repeat the last one), and it was made at the box's size:
     // nothing is scaled again here but a picture in flight across a resize.
-    const auto converted = static_cast<uint64_t>(view.Session().m_stats.picturesConverted.load());
+    const auto converted = static_cast<uint64_t>(view.Session().Stats().picturesConverted.load());
     EXPECT_LE(view.PicturesTaken(), converted);
     if (c.centre != 0) {
       EXPECT_GE(view.PicturesTaken() + 2, converted) << "video alone: every picture is shown";

@@ -14,6 +14,7 @@
 #include "media/picture_record.h"
 #include "media/preview_session.h"
 #include "media/session_adapters.h"
+#include "session_test_access.h"
 
 namespace kx::test {
 
@@ -69,8 +70,7 @@ struct ViewParts {
 // What the session does when it starts and ends an open: the spinner shows
 // from its first picture.
 inline void SetBusy(CPreviewSession& session, bool busy) {
-  session.m_spinner.Reset();
-  session.m_bBusy = busy ? 1 : 0;
+  CPreviewSessionTestAccess::SetBusyFlag(session, busy);
 }
 
 }  // namespace kx::test

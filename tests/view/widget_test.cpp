@@ -12,6 +12,7 @@
 #include "monitor/draw/widgets.h"
 #include "view/draw_view.h"
 #include "view_fixture.h"
+#include "session_test_access.h"
 
 namespace kx {
 namespace {
@@ -103,7 +104,7 @@ TEST_F(ViewWidget, UploadsResizesAndAudioWhileRendering) {
       for (size_t n = 0; n < block.size(); ++n) block[n] = 0.5f * std::sin(0.13f * static_cast<float>(n + i));
       view->Analyser().PushAudioBlock(block.data(), block.size());
       if (i % 50 == 0) {
-        view->Session().m_sizeVideo.Set({i % 100 ? 640 : 1920, i % 100 ? 360 : 1080});
+        CPreviewSessionTestAccess::SetVideoSize(view->Session(), {i % 100 ? 640 : 1920, i % 100 ? 360 : 1080});
         view->ResizeTargets(800, 450);
       }
       if (i % 70 == 0) view->Analyser().ResetAnalysis();
@@ -187,7 +188,7 @@ TEST_F(ViewWidget, SpinnerAndFramesHandedToTheWindow) {
   std::vector<int> shown;
   std::vector<QImage> spinner;
   for (int i = 0; i < 25; ++i) {
-    shown.push_back(view.Session().m_spinner.Frame());
+    shown.push_back(CPreviewSessionTestAccess::Spinner(view.Session()).Frame());
     spinner.push_back(compose().copy(400 - 64, 300 - 64, 128, 128));
   }
   EXPECT_EQ(shown, (std::vector<int>{0, 0, 0, 1, 1, 1, 2, 2, 2, 3, 3, 3, 4, 4, 4, 5, 5, 5, 6, 6, 6, 7, 7, 7, 0}));
@@ -199,9 +200,9 @@ TEST_F(ViewWidget, SpinnerAndFramesHandedToTheWindow) {
   view.Session().SetBusy();
   EXPECT_NE(compose(), still);
   view.PresentPicture(before);
-  EXPECT_EQ(view.Session().m_bBusy.load(), 1);
+  EXPECT_TRUE(view.Session().IsBusy());
   view.PresentPicture(test::SolidPicture(1920, 1080, kPicture));
-  EXPECT_EQ(view.Session().m_bBusy.load(), 0);
+  EXPECT_FALSE(view.Session().IsBusy());
   EXPECT_EQ(compose(), still);
 
   const uint64_t frames = view.FramesPresented();

@@ -204,11 +204,11 @@ CameraRun ProbeCamera(const Options& options, const std::string& url, const std:
       measurements->Flush();
       r.figures = measurements->Figures();
     }
-    r.pictures = session.m_stats.picturesConverted.load();
-    r.chunks = session.m_stats.audioChunksWritten.load();
-    r.analysedFrames = session.m_stats.analysisFramesConverted.load();
-    r.reconnections = session.m_stats.reconnections.load();
-    r.size = session.m_sizeVideo.Get();
+    r.pictures = session.Stats().picturesConverted.load();
+    r.chunks = session.Stats().audioChunksWritten.load();
+    r.analysedFrames = session.Stats().analysisFramesConverted.load();
+    r.reconnections = session.Stats().reconnections.load();
+    r.size = session.VideoSize();
   }
   r.underruns = output.UnderrunCount();
   r.latencyMs = output.OutputLatencyMs();

@@ -3,6 +3,7 @@
 // 16 and then every 30 s; its figures are served to Prometheus when asked;
 // at the end a report with each camera's events.
 #include <httplib.h>
+#include <pthread.h>
 
 #include <condition_variable>
 #include <csignal>
@@ -93,6 +94,7 @@ class CCameraWatch {
 };
 
 void CCameraWatch::Run() {
+  pthread_setname_np(pthread_self(), "kx-cam-watch");  // to tell it apart in top and perf
   CSettingsBlock settings;
   CSpectrumAnalyser analyser;
   std::optional<measure::CMeasureWorker> measurements;
@@ -136,17 +138,16 @@ void CCameraWatch::Run() {
     }
     everUp = everUp || up;
     if (!up && now >= nextTry) {
-      session.Stop();
-      session.Start();  // waits for the open, up to its time-out
+      session.Restart();  // waits for the open, up to its time-out
       if (!session.HasDecodeThread())
         nextTry = Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(retry.Next()));
       continue;
     }
-    if (const int64_t seen = session.m_stats.picturesConverted.load(); seen != pictures) {
+    if (const int64_t seen = session.Stats().picturesConverted.load(); seen != pictures) {
       pictures = seen;
       lastPicture = now;
     }
-    const int64_t own = session.m_stats.reconnections.load();
+    const int64_t own = session.Stats().reconnections.load();
     std::optional<measure::SoundFigures> figures;
     if (measurements) figures = measurements->Figures();
     const float peak = up ? analyser.GetInputPeak() : 0.0f;
@@ -221,7 +222,10 @@ int RunWatch(const Options& options, const std::vector<CameraEntry>& cameras, st
       for (const auto& w : watches) live.emplace_back(w->Camera().name, w->Live());
       response.set_content(MetricsText(live), "text/plain; version=0.0.4; charset=utf-8");
     });
-    serving = std::thread([&server] { server.listen_after_bind(); });
+    serving = std::thread([&server] {
+      pthread_setname_np(pthread_self(), "kx-metrics");  // to tell it apart in top and perf
+      server.listen_after_bind();
+    });
   }
   while (!g_signalled.load()) std::this_thread::sleep_for(std::chrono::milliseconds(100));
   if (serving.joinable()) {

@@ -1,5 +1,7 @@
 #include "view/draw_view.h"
 
+#include <pthread.h>
+
 #include <QMetaObject>
 #include <QPaintEvent>
 #include <QPainter>
@@ -103,6 +105,7 @@ void CDrawView::StopRenderThread() {
 }
 
 uint32_t CDrawView::ThreadProcRender(platform::WorkerThread& self) {
+  pthread_setname_np(pthread_self(), "kx-view-render");  // to tell it apart in top and perf
   platform::WaitableTimer frameTimer, decayTimer;
   frameTimer.Arm(kFirstDue, kFramePeriod);
   decayTimer.Arm(kFirstDue, kDecayPeriod);
@@ -264,12 +267,9 @@ QImage CDrawView::SpectrumImage() const {
 }
 
 VideoSize CDrawView::CameraVideoSize(VideoSize none) const {
-  return m_pSession ? m_pSession->m_sizeVideo.Get() : none;
+  return m_pSession ? m_pSession->VideoSize() : none;
 }
 
-int CDrawView::StepSpinnerWhileBusy() {
-  if (!m_pSession || !m_pSession->m_bBusy.load(std::memory_order_acquire)) return -1;
-  return m_pSession->m_spinner.Step();
-}
+int CDrawView::StepSpinnerWhileBusy() { return m_pSession ? m_pSession->StepSpinner() : -1; }
 
 }  // namespace kx

@@ -3,14 +3,13 @@
 // float to the device's format, the FIFO that the decode thread fills and
 // the render thread drains.
 //
-// Lock order, outermost first: m_csOpen, m_csSetup, m_csClient, the FIFO's
-// lock, the presenter's drawing lock; m_csSession is a leaf. The decode
-// thread holds m_csSetup for each audio chunk; the render thread holds
-// m_csClient for each wake-up and never takes m_csSetup; the view's render
-// thread takes m_csSession for each frame. None of these three is ever held
-// across a call that waits for the sound server: the device is opened
-// under m_csOpen alone (the user-interface thread's lock) and swapped in
-// under the others.
+// Who calls what: the user-interface thread opens and closes the device and
+// lists the devices; the decode thread holds the set-up lock for each audio
+// chunk; the render thread (started and joined with the device) drains the
+// FIFO into the stream and never takes the set-up lock; the view's render
+// thread reads the meter. No lock is held across a call that waits for the
+// sound server: the device is opened under m_csOpen alone and swapped in
+// under the others. Every thread and the whole lock order: docs/threads.md.
 //
 // The render thread presents a picture only when it is newer than the last
 // one it presented (by generation), and while nothing plays (no sound queued,
@@ -79,9 +78,21 @@ class CAudioOutput {
   // list is empty (nothing is opened then).
   int OpenConfiguredDevice(int outputId, float volume);
 
+  // The decode side's lock (the set-up lock), held for each chunk: the
+  // device's format, the resampler and the FIFO stay as they are meanwhile.
+  platform::Lock& SetupLock() { return m_csSetup; }
+  // With SetupLock() held: a device is open for the decode side to write to
+  // (its resampler is set up).
+  bool DeviceOpenLocked() const { return m_pSwr != nullptr; }
+  // The format of the device last opened, also after a failed open (all
+  // zero after a close); taken under the set-up lock.
+  WAVEFORMATEX DeviceFormat();
+  // Device frames waiting in the FIFO for the render thread.
+  int QueuedFrames() { return m_fifo.Size(); }
+
   // The decode side's step for one chunk of 48 kHz stereo float: converts it
-  // with m_pSwr and writes it with the picture, under m_csSetup. Returns the
-  // device frames written (0 when no resampler is set up).
+  // with the resampler and writes it with the picture, under the set-up lock.
+  // Returns the device frames written (0 when no resampler is set up).
   int ConvertAndWrite(const float* stereo, int frames, const PictureRecord& picture);
   // The same step with m_csSetup already held (the decode thread holds it for
   // the whole chunk). No frames only drains what the resampler holds; the
@@ -121,14 +132,9 @@ class CAudioOutput {
   // stream and the device); -1 before any.
   int OutputLatencyMs();
 
-  // Members the decode thread uses (under m_csSetup).
-  platform::Lock m_csSetup;
-  SwrContext* m_pSwr = nullptr;
-  WAVEFORMATEX m_wfx{};
-  int32_t m_nDeviceChannels = 0;
-  CAVFifo m_fifo;
-
  private:
+  friend class CAudioOutputTestAccess;  // tests/support/audio_output_test_access.h
+
   static uint32_t RenderThreadProc(CAudioOutput* self);
   // One wake-up; returns the new jitter margin in ms when a late chunk raised it, else 0.
   int RenderOnce();
@@ -146,19 +152,34 @@ class CAudioOutput {
   void DropSessionVolumeAndMeter();
 
   const CSettingsBlock& m_settings;
-  platform::Lock m_csOpen;  // opening and closing, on the user-interface thread
+
+  // Under m_csOpen, the user-interface thread's lock: opening and closing.
+  platform::Lock m_csOpen;
+  std::thread m_renderThread;
+  // Atomics and the sound server's wake-up event.
   platform::Event m_hBufferEvent{platform::Event::Mode::Auto};
   std::atomic<bool> m_bStarted{false};
   std::atomic<bool> m_bRun{false};
-  std::thread m_renderThread;  // under m_csOpen
 
-  platform::Lock m_csClient;  // guards the fields below and m_devices
+  // Under m_csSetup: what the decode side converts with (swapped in with
+  // m_csClient held too when a device opens or closes).
+  platform::Lock m_csSetup;
+  SwrContext* m_pSwr = nullptr;
+  WAVEFORMATEX m_wfx{};
+  int32_t m_nDeviceChannels = 0;
+  CSampleBuffer m_convertBuffer;
+  // Locked on its own (the FIFO's lock, inside m_csSetup and m_csClient):
+  // the decode side writes, the render thread reads.
+  CAVFifo m_fifo;
+
+  // Under m_csClient: the open stream and what goes with it.
+  platform::Lock m_csClient;
   platform::audio::EndpointPtr m_pDevice;
   std::unique_ptr<platform::audio::AudioClient> m_spAudioClient;
   bool m_bRenderClient = false;
   std::vector<CAudioDeviceItem> m_devices;
   IPicturePresenter* m_pPresenter = nullptr;
-  // The render thread's own (set before it starts).
+  // The render thread's own (set before it starts, under m_csClient).
   CJitterMargin m_margin;
   uint32_t m_nSeenUnderruns = 0;
   int m_streamTargetMs = 0;  // what the stream's buffer was last asked to hold
@@ -167,12 +188,11 @@ class CAudioOutput {
   bool m_bNothingPlays = false;  // the last wake-up found no sound to play or hold
   std::atomic<uint64_t> m_nRenderWakeUps{0};
 
-  platform::Lock m_csSession;  // guards the three below; a leaf
+  // Under m_csSession, a leaf: the view's render thread reads the meter.
+  platform::Lock m_csSession;
   SessionVolumeNotify m_notifyVolume;
   std::shared_ptr<CAudioSessionVolume> m_pSessionVolume;
   std::shared_ptr<platform::audio::PeakMeter> m_pAudioMeter;
-
-  CSampleBuffer m_convertBuffer;  // under m_csSetup
 };
 
 }  // namespace kx

@@ -68,8 +68,8 @@ class IAnalysisFeed {
 };
 
 // The audio output as the decode thread uses it. DeviceOpen and
-// ConvertAndWrite are called with SetupLock() held (lock order: set-up lock,
-// then the FIFO's own lock); WritePicture with or without it.
+// ConvertAndWrite are called with SetupLock() held; WritePicture with or
+// without it (where the set-up lock stands in the lock order: docs/threads.md).
 class IAudioTarget {
  public:
   virtual ~IAudioTarget() = default;

@@ -3,10 +3,17 @@
 // streams and their decoders, the frame queue and the decode thread that
 // turns packets into BGRA pictures and device-format audio and reconnects
 // after a drop. Runs with or without a window (see IPreviewHost).
+//
+// Threads: the controlling thread gives the commands; the decode thread
+// opens (with OpenOn::DecodeThread), runs and reconnects; the view's render
+// thread steps the spinner and, with the audio render thread, reports shown
+// pictures; the watchdog thread times the open. Each member below says who
+// may touch it; every thread and the whole lock order: docs/threads.md.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -116,92 +123,96 @@ class CPreviewSession {
   // never waits for a camera; a stop cancels that open like a reconnection's.
   enum class OpenOn { Caller, DecodeThread };
 
-  // The main frame's Start and Stop commands.
+  // --- Commands: the controlling thread only (the window's user-interface
+  // thread, the probe's main thread, a test's). Threads and locks:
+  // docs/threads.md.
+
+  // The main frame's Start and Stop: the user wants the camera (a run that
+  // ends by itself reconnects once), or no longer.
   void Start(OpenOn on = OpenOn::Caller);
   void Stop();
-
-  // Opens m_strURL and, on success, starts one decode thread (with
+  // A camera that is wanted is stopped and started again (New camera, the
+  // probe's next try); `whileStopped` runs between, when no decode thread
+  // exists. False, and nothing done, when the camera is not wanted.
+  bool Restart(OpenOn on = OpenOn::Caller, const std::function<void()>& whileStopped = {});
+  // No longer wanted, without stopping yet: a run that ends from now on does
+  // not reconnect (the window's close, before it closes the output).
+  void ClearPlaying() { m_bPlaying.store(false, std::memory_order_release); }
+  // Opens the URL and, on success, starts one decode thread (with
   // DecodeThread: starts the thread, which opens and then runs or ends).
   // Does nothing while a decode thread exists (opening, running or
-  // reconnecting).
+  // reconnecting). Start without the wish: a start that keeps it as it is.
   void DoPreviewStart(OpenOn on = OpenOn::Caller);
   // Stops and waits for the decode thread, resets the analysis, drains the
   // frame queue and, last, clears the camera information, so a thread that
-  // was reconnecting cannot leave its lines behind.
+  // was reconnecting cannot leave its lines behind. Keeps the wish.
   void StopPreview();
   // Stops and joins the decode thread without a word to the host: for the
-  // owner's destruction, before the host goes away. Clears m_bPlaying.
+  // owner's destruction, before the host goes away. Clears the wish.
   void StopDecodeThread();
-  void ClearFrameQueue() { m_frameQueue.Clear(); }
-  void ResetAnalysis() { m_analysis.ResetAnalysis(); }
+  // How far an opening reads for the stream information; before a start.
+  void SetProbeLimits(const ProbeLimits& limits) { m_probeLimits = limits; }
 
+  // The address (any thread).
   void SetURL(const std::u16string& url);
   std::u16string URL() const;
+  // Any thread: drops the pictures waiting for their sound.
+  void ClearFrameQueue() { m_frameQueue.Clear(); }
+
+  // --- What any thread may read.
+  // Started and not stopped since (also while reconnecting or after the
+  // decode thread ended by itself).
+  bool IsPlaying() const { return m_bPlaying.load(std::memory_order_acquire); }
   // True while a decode thread is alive (opening, running or reconnecting).
   bool HasDecodeThread() const { return m_bThreadAlive.load(std::memory_order_acquire); }
   // True while nothing is open and no decode thread runs.
   bool IsIdle() const;
+  // The open stream has sound (false while nothing is open).
+  bool HasAudioStream() const { return m_nAudioStream.load(std::memory_order_acquire) >= 0; }
+  // The camera's picture size (1920x1080 until a run with pictures set it).
+  kx::VideoSize VideoSize() const { return m_sizeVideo.Get(); }
+  const SessionStats& Stats() const { return m_stats; }
 
-  // --- Members shared with the decode thread and the drawing side.
-  AVFormatContext* m_pFormatCtx = nullptr;
-  AVCodecContext* m_pVideoCodecCtx = nullptr;  // owned per run: freed at its end
-  AVCodecContext* m_pAudioCodecCtx = nullptr;
-  const AVCodec* m_pVideoCodec = nullptr;
-  const AVCodec* m_pAudioCodec = nullptr;
-  std::atomic<int32_t> m_nVideoStream{-1};
-  std::atomic<int32_t> m_nAudioStream{-1};
-  std::atomic<uint32_t> m_dwDecodeThreadId{0};
-  platform::Event m_hStopEvent{platform::Event::Mode::Manual};
-  std::atomic<int32_t> m_bPlaying{0};
-  std::atomic<int32_t> m_bBusy{0};
-  CSpinnerCounter m_spinner;  // m_nSpinnerFrame and m_nSpinnerTicks as one value
-  CFrameQueue m_frameQueue;
-  AtomicVideoSize m_sizeVideo{VideoSize{1920, 1080}};
-  std::unique_ptr<OPEN_WATCHDOG> m_pOpenWatchdog;
-  SessionStats m_stats;
-
-  IPreviewHost& m_host;
-  IAnalysisFeed& m_analysis;
-  IAudioTarget& m_audio;
-  const CSettingsBlock& m_settings;
-  CPicturePool m_picturePool;
-  // How far an opening reads for the stream information; set before a start.
-  ProbeLimits m_probeLimits = ProbeLimits::Bounded();
-
-  // Set with m_hStopEvent: read by FFmpeg's interrupt callbacks, which may
-  // run on FFmpeg's own receive threads.
-  std::atomic<bool> m_bStopRequested{false};
-  void RequestStop();
-  void ClearStopRequest();
-  bool StopRequested() const { return m_bStopRequested.load(std::memory_order_acquire); }
-
-  // Steps 1 to 14 of a start: opens the input and its decoders, reports the
-  // camera information and says which decode procedure fits. On None nothing
-  // stays open. `onDecodeThread`: a stop request that comes meanwhile is
-  // kept for the thread's loop (the controlling thread is waiting for it).
-  DecodeProc OpenStream(bool onDecodeThread);
-  // Steps 3 to 8 of a start: the input opened under the watchdog and its
-  // streams searched within `limits`. Incomplete: a bounded search left a
-  // stream's parameters unknown (the input stays open).
-  enum class InputResult { Open, OpenFailed, NoStreamInfo, Incomplete };
-  InputResult OpenInput(const std::string& url, const ProbeLimits& limits, int32_t timeoutMs, bool logUrl);
-  // Frees what a run used: decoders, input, stream indexes.
-  void CloseStream();
-  // The connecting indicator. Raised as a start begins. A run with pictures
-  // lowers it only once one of its pictures is shown (PictureShown), so the
-  // spinner keeps turning while the view is still dark (the held first
-  // seconds of sound); a run of sound alone lowers it as it reads; the end
-  // of every run lowers it.
+  // --- The connecting indicator. Raised as a start begins (and by the
+  // window through a wait between tries). A run with pictures lowers it only
+  // once one of its pictures is shown (PictureShown), so the spinner keeps
+  // turning while the view is still dark (the held first seconds of sound);
+  // a run of sound alone lowers it as it reads; the end of every run lowers it.
   void SetBusy();
-  void SetIdle();  // m_bBusy and its counters 0
+  void SetIdle();  // lowered, the animation at its first frame
+  bool IsBusy() const { return m_bBusy.load(std::memory_order_acquire); }
+  // The view's render thread, once per composed frame: the spinner frame to
+  // draw, the animation one step on; -1 (and no step) while not busy.
+  int32_t StepSpinner() { return IsBusy() ? m_spinner.Step() : -1; }
   // A picture went onto the screen (the presenter's call, any thread): ends
   // the busy state when the picture was converted after it was raised.
   void PictureShown(uint64_t generation);
+
+  // --- Tests. The hook (null in the program) is called at each
+  // SessionPoint; it may look whether a stop was requested.
+  void SetTestHook(ISessionTestHook* hook) { m_pTestHook.store(hook, std::memory_order_release); }
+  bool StopRequested() const { return m_bStopRequested.load(std::memory_order_acquire); }
+
+ private:
+  friend class CDecodeRun;                 // decode_threads.cpp: one run reads the open stream
+  friend class CStreamOpener;              // stream_open.cpp: opens the input and its decoders
+  friend class CPreviewSessionTestAccess;  // tests/support/session_test_access.h
+
+  // The thread body: None opens first (a start with OpenOn::DecodeThread).
+  void DecodeThreadMain(DecodeProc proc);
+  // Steps 1 to 15 of a start (stream_open.cpp); on None nothing stays open.
+  // `onDecodeThread`: a stop request that comes meanwhile is kept for the
+  // thread's loop (the controlling thread is waiting for it).
+  DecodeProc OpenStream(bool onDecodeThread);
+  // Frees what a run used: decoders, input, stream indexes.
+  void CloseStream();
+  void ResetAnalysis() { m_analysis.ResetAnalysis(); }
+  void RequestStop();
+  void ClearStopRequest();
   // WM_CAMERA_INFO from a start or a run: not sent once a stop is requested,
   // when the host may be going away and the texts are stale anyway.
   void HostCameraInfo(CameraInfoLine line, const std::u16string& text);
-  // Test hook (null in the program): called at each SessionPoint.
-  std::atomic<ISessionTestHook*> m_pTestHook{nullptr};
+  void ShowMessage(MessageIcon icon, uint32_t textId);
   void TestPoint(SessionPoint point) {
     if (ISessionTestHook* hook = m_pTestHook.load(std::memory_order_acquire)) hook->At(*this, point);
   }
@@ -215,24 +226,60 @@ class CPreviewSession {
   // FFmpeg interrupt callback while the input is open; `opaque` is the
   // session. FFmpeg may call it from threads of its own.
   static int ReadInterruptCallback(void* opaque);
+
+  // Fixed at creation. The watchdog's thread lives as long as the session.
+  IPreviewHost& m_host;
+  IAnalysisFeed& m_analysis;
+  IAudioTarget& m_audio;
+  const CSettingsBlock& m_settings;
+  std::unique_ptr<OPEN_WATCHDOG> m_pOpenWatchdog;
+
+  // The controlling thread only. The thread is started by DoPreviewStart and
+  // joined by StopPreview, StopDecodeThread or the next start; never
+  // detached. The limits are read by an opening, which a start orders after.
+  std::thread m_decodeThread;
+  ProbeLimits m_probeLimits = ProbeLimits::Bounded();
+
+  // The open stream: the opening thread's (the controlling thread in a start
+  // on the caller, else the decode thread), then the decode thread's. Never
+  // two at once: a decode thread starts after an open on the caller and is
+  // joined before the next start. The stream indexes are also read by others.
+  AVFormatContext* m_pFormatCtx = nullptr;
+  AVCodecContext* m_pVideoCodecCtx = nullptr;  // owned per run: freed at its end
+  AVCodecContext* m_pAudioCodecCtx = nullptr;
+  const AVCodec* m_pVideoCodec = nullptr;
+  const AVCodec* m_pAudioCodec = nullptr;
+  std::atomic<int32_t> m_nVideoStream{-1};
+  std::atomic<int32_t> m_nAudioStream{-1};
+
+  // Atomics. The stop request is set by the controlling thread and read by
+  // the decode thread, the watchdog and FFmpeg's interrupt callbacks (which
+  // may run on FFmpeg's own receive threads); the read timing is written by
+  // the thread that reads the input and read by those callbacks.
+  std::atomic<bool> m_bStopRequested{false};
   std::atomic<bool> m_bInputOpen{false};
   std::atomic<int64_t> m_readStartNs{0};  // 0: no read in progress
   std::atomic<bool> m_bReadInterrupted{false};  // the interrupt callback ended the read in progress
   std::atomic<int32_t> m_readLimitMs{4000};
+  std::atomic<bool> m_bPlaying{false};     // the user's wish: the controlling thread writes
+  std::atomic<bool> m_bThreadAlive{false};  // set by DoPreviewStart, cleared by the thread as it ends
+  std::atomic<bool> m_bBusy{false};
+  CSpinnerCounter m_spinner;  // reset with the busy state, stepped by the view's render thread
+  AtomicVideoSize m_sizeVideo{kx::VideoSize{1920, 1080}};  // the decode thread writes
+  SessionStats m_stats;  // the opening and decode threads count
+  std::atomic<ISessionTestHook*> m_pTestHook{nullptr};
 
- private:
-  // The thread body: None opens first (a start with OpenOn::DecodeThread).
-  void DecodeThreadMain(DecodeProc proc);
-  void ShowMessage(MessageIcon icon, uint32_t textId);
-
-  std::mutex m_csBusy;  // a leaf: raising, lowering and PictureShown as one step each
+  // Under m_csBusy, a leaf: raising, lowering and PictureShown as one step each.
+  std::mutex m_csBusy;
   uint64_t m_nBusyUntilPicture = 0;  // the first generation that ends the busy state, 0 for none
+  // Under m_csURL, a leaf.
   mutable std::mutex m_csURL;
   std::u16string m_strURL;
-  // Started and joined by the controlling thread only (the one that calls
-  // DoPreviewStart, StopPreview and the destructor); never detached.
-  std::thread m_decodeThread;
-  std::atomic<bool> m_bThreadAlive{false};
+
+  // Thread-safe on their own: the decode thread pushes and takes pictures,
+  // any thread may clear the queue; the pool hands buffers no record shows.
+  CFrameQueue m_frameQueue;
+  CPicturePool m_picturePool;
 };
 
 // The decode thread procedures. Each runs one decode run and its ending

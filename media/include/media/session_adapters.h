@@ -24,8 +24,8 @@ template <class Output>
 class CAudioOutputTarget : public IAudioTarget {
  public:
   explicit CAudioOutputTarget(Output& output) : m_output(output) {}
-  std::mutex& SetupLock() override { return m_output.m_csSetup; }
-  bool DeviceOpen() override { return m_output.m_pSwr != nullptr; }
+  std::mutex& SetupLock() override { return m_output.SetupLock(); }
+  bool DeviceOpen() override { return m_output.DeviceOpenLocked(); }
   int ConvertAndWrite(const float* stereo, int frames, const PictureRecord& picture) override {
     return m_output.ConvertAndWriteLocked(stereo, frames, picture);
   }

@@ -4,11 +4,12 @@
 // widget images and hands it to the window, which paints it 1:1; the window
 // never draws anything of its own.
 //
-// Locks, outermost first: m_csMeter (the output meter source), m_csDraw (the
-// composer and its images, also taken by the audio render loop to hand over a new
-// picture), then the analyser's own locks, and m_csPresent (the hand-over of
-// a finished frame, held only to swap two images). The media session owns the
-// picture size, the busy flag and the spinner counters.
+// Locks: m_csMeter (the output meter source), m_csDraw (the composer and its
+// images, also taken by the audio render loop to hand over a new picture) and
+// m_csPresent (the hand-over of a finished frame, held only to swap two
+// images); where they stand among the other libraries' locks:
+// docs/threads.md. The media session owns the picture size, the busy flag
+// and the spinner counter.
 //
 // Pictures are taken by reference: the view keeps the record it was handed
 // (its pixels are shared, never written again) and reads them where they lie.

@@ -11,10 +11,10 @@
 // The span accessors at the end are for the thread that ticks (or for code that
 // knows no other thread touches the analyser, such as tests).
 //
-// Locks, outermost first: m_csTick (one whole tick, against ResetAnalysis),
-// m_csBlock (m_vBlock, the pending queue and m_bNewBlock), m_csDisplay (the arrays the render side
-// reads). All three are leaves below the view's drawing lock: the analyser never
-// takes any other lock.
+// Locks: m_csTick (one whole tick, against ResetAnalysis), m_csBlock
+// (m_vBlock, the pending queue and m_bNewBlock), m_csDisplay (the arrays the
+// render side reads), taken in that order; the analyser never takes any
+// other lock. Their place in the whole lock order: docs/threads.md.
 #pragma once
 
 #include <algorithm>
