@@ -62,18 +62,18 @@ TEST(DialogTemplate, BuildsControlsWithTextsAndKeysAndButtonsCloseIt) {
   EXPECT_GE(dlg.height(), dlg.DluY(310));
   EXPECT_EQ(dlg.Item<QWidget>(34004)->x(), dlg.DluX(7));
 
-  dlg.show();
-  QTest::mouseClick(ok, Qt::LeftButton);
-  EXPECT_EQ(dlg.result(), QDialog::Accepted);
-  dlg.show();
-  QTest::mouseClick(cancel, Qt::LeftButton);
-  EXPECT_EQ(dlg.result(), QDialog::Rejected);
-  // Enter takes the default button, Escape cancels.
+  // Enter takes the default button, Escape cancels; so do the buttons.
   dlg.show();
   QTest::keyClick(dlg.Item<CEditEx>(34005), Qt::Key_Return);
   EXPECT_EQ(dlg.result(), QDialog::Accepted);
   dlg.show();
   QTest::keyClick(&dlg, Qt::Key_Escape);
+  EXPECT_EQ(dlg.result(), QDialog::Rejected);
+  dlg.show();
+  QTest::mouseClick(ok, Qt::LeftButton);
+  EXPECT_EQ(dlg.result(), QDialog::Accepted);
+  dlg.show();
+  QTest::mouseClick(cancel, Qt::LeftButton);
   EXPECT_EQ(dlg.result(), QDialog::Rejected);
   // Tab order is the template's order: text, link, label, edit...
   EXPECT_EQ(dlg.Item<QWidget>(34008)->nextInFocusChain()->nextInFocusChain(), dlg.GetDlgItem(34005));
