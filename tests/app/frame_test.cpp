@@ -432,6 +432,8 @@ TEST_F(FrameTest, StoredValuesShowAndSettingCommandsStoreAtOnce) {
     EXPECT_EQ(Checked(id), id != ID_AUDIO_PREVIEW) << name;  // the preview's button toggles off
     EXPECT_FALSE(other && Checked(other)) << name;
   }
+  for (const auto& [id, other, name, value] : choices)  // each setting's choice keeps its check
+    EXPECT_EQ(Checked(id), id != ID_AUDIO_PREVIEW) << name;
   EXPECT_EQ(app_->m_settings.SpectrumView.Get(), 8);
   opacity->PickItem(8);  // 20 %
   EXPECT_EQ(app_->m_settings.Opacity.Get(), 20);
