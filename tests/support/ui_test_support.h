@@ -59,6 +59,7 @@ class UiEnvironment : public ::testing::Environment {
   }
   void TearDown() override { app_.reset(); }
   static QString Home() { return qEnvironmentVariable("HOME"); }
+  QApplication* App() const { return app_.get(); }
 
  private:
   QByteArray platform_;
