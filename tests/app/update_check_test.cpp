@@ -7,22 +7,14 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
-#include <QApplication>
-#include <QDir>
-#include <QElapsedTimer>
-#include <QEventLoop>
-#include <QFile>
 #include <QMessageBox>
-#include <QProcess>
 #include <QSslConfiguration>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QTemporaryDir>
 #include <QTimer>
-#include <QWidget>
-#include <memory>
 #include <vector>
 
+#include "ui_test_support.h"
 #include "version_site.h"
 
 namespace kx {
@@ -36,42 +28,27 @@ using test::WaitFor;
 
 constexpr char kInstalled[] = "01.00.0040.0000";
 
-class QtEnvironment : public ::testing::Environment {
- public:
+// The stand-in browser records what it is asked to open: Qt hands it the
+// address when no xdg-open is installed, and xdg-open's generic mode uses it
+// too. No desktop's own choice of browser first (xdg-open asks the mime
+// defaults before BROWSER, and a machine with a real browser would start it).
+struct QtEnvironment : test::UiEnvironment {
+  QtEnvironment() : UiEnvironment(nullptr) {}
   void SetUp() override {
-    qputenv("QT_QPA_PLATFORM", qEnvironmentVariableIsEmpty("DISPLAY") ? "offscreen" : "xcb");
-    // The stand-in browser: Qt hands it the address when no xdg-open is
-    // installed, and xdg-open's generic mode uses it too.
     ASSERT_TRUE(dir_.isValid());
-    browser_log_ = dir_.filePath("opened.txt");
     const QString script = dir_.filePath("browser.sh");
     QFile f(script);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$@\" >> '%1'\n").arg(browser_log_).toUtf8());
-    f.close();
+    f.write(QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$@\" >> '%1'\n").arg(BrowserLog()).toUtf8());
     f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     qputenv("BROWSER", script.toUtf8());
-    // No desktop's own choice of web browser first: xdg-open asks the
-    // applications' mime defaults before BROWSER, and a machine with a real
-    // browser installed would start it.
-    const QString none = dir_.filePath("no-desktop");
-    QDir().mkpath(none);
+    UiEnvironment::SetUp();
     for (const char* name : {"XDG_DATA_DIRS", "XDG_DATA_HOME", "XDG_CONFIG_DIRS", "XDG_CONFIG_HOME"})
-      qputenv(name, none.toUtf8());
+      qputenv(name, dir_.filePath("no-desktop").toUtf8());
     qunsetenv("XDG_CURRENT_DESKTOP");
-    app_ = std::make_unique<QApplication>(argc_, argv_);
   }
-  void TearDown() override { app_.reset(); }
-
-  static QString BrowserLog() { return browser_log_; }
-
- private:
-  QTemporaryDir dir_;
-  static inline QString browser_log_;
-  int argc_ = 1;
-  char name_[32] = "kxUpdateCheckTest";
-  char* argv_[2] = {name_, nullptr};
-  std::unique_ptr<QApplication> app_;
+  static QString BrowserLog() { return dir_.filePath("opened.txt"); }
+  static inline QTemporaryDir dir_;
 };
 const auto* const kQt = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
 
@@ -127,66 +104,50 @@ TEST(UpdateCheckAddress, MakerSiteOrTheUsersValueWhole) {
   EXPECT_TRUE(VersionDocumentUrl(QStringLiteral("  ")).isEmpty());
 }
 
-TEST(UpdateCheck, NewerPublishedVersionAsksWithBothVersions) {
+// One site, one document per case: a newer version asks with both versions
+// (the minor number decides before the build; a two-number installed version
+// reads with build 0); equal or older asks nothing; what is no version
+// document, a missing file, a closed port and an empty address end silently.
+TEST(UpdateCheck, AsksOnlyForANewerPublishedVersion) {
   VersionSite site;
-  site.Put("build.xml", Document(1, 0, 41));
-  site.Put("minor.xml", Document(1, 1, 0));
-
-  CheckResult r = RunCheck(site.Http("/build.xml"));
-  EXPECT_EQ(r.outcome, Outcome::Declined);
-  ASSERT_EQ(r.questions.size(), 1u);
-  EXPECT_EQ(r.questions[0], Question("1.0.40", "1.0.41"));
-
-  // The minor number decides before the build; a two-number installed
-  // version reads with build 0.
-  r = RunCheck(site.Http("/minor.xml"), QMessageBox::No, "1.0");
-  ASSERT_EQ(r.questions.size(), 1u);
-  EXPECT_EQ(r.questions[0], Question("1.0.0", "1.1.0"));
-}
-
-TEST(UpdateCheck, EqualOrOlderAsksNothing) {
-  VersionSite site;
-  site.Put("equal.xml", Document(1, 0, 40));
-  site.Put("older.xml", Document(0, 9, 99));
-  site.Put("negative.xml", Document(-1, 5, 5));
-  for (const char* name : {"/equal.xml", "/older.xml", "/negative.xml"}) {
-    const CheckResult r = RunCheck(site.Http(name));
-    EXPECT_EQ(r.outcome, Outcome::UpToDate) << name;
-    EXPECT_TRUE(r.questions.empty()) << name;
-  }
-  EXPECT_EQ(site.Requests().size(), 3);
-}
-
-TEST(UpdateCheck, BadAnswersEndSilently) {
-  VersionSite site;
-  site.Put("html.xml", "<html><body>Not a version</body></html>");
-  site.Put("text.xml", "Major=2 Minor=0 Build=0");
-  site.Put("broken.xml", "<Ver Major=\"2\"");
-  site.Put("root.xml", "<Version Major=\"2\" Minor=\"0\" Build=\"0\"/>");
-  site.Put("empty.xml", "");
-  // A newer version buried after far more than a version document holds.
-  site.Put("huge.xml", QByteArray(200 * 1024, ' ') + Document(9, 0, 0));
-  for (const char* name : {"/missing.xml", "/html.xml", "/text.xml", "/broken.xml", "/root.xml", "/empty.xml",
-                           "/huge.xml"}) {
-    const CheckResult r = RunCheck(site.Http(name));
-    EXPECT_EQ(r.outcome, Outcome::Failed) << name;
-    EXPECT_TRUE(r.questions.empty()) << name;
-  }
-  EXPECT_TRUE(site.Requests().contains("GET /missing.xml 404"));
-}
-
-TEST(UpdateCheck, ClosedPortAndEmptyAddress) {
   QTcpServer probe;
   ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
-  const quint16 port = probe.serverPort();
+  const QUrl closed(QStringLiteral("http://127.0.0.1:%1/v.xml").arg(probe.serverPort()));
   probe.close();  // nothing listens there now
-  CheckResult r = RunCheck(QUrl(QStringLiteral("http://127.0.0.1:%1/v.xml").arg(port)));
-  EXPECT_EQ(r.outcome, Outcome::Failed);
-  EXPECT_TRUE(r.questions.empty());
-
-  r = RunCheck(QUrl());
-  EXPECT_EQ(r.outcome, Outcome::NoCheck);
-  EXPECT_TRUE(r.questions.empty());
+  struct Case {
+    const char* name;
+    QByteArray body;  // none: not put on the site
+    const char* installed;
+    Outcome outcome;
+    QString question;
+  };
+  const Case cases[] = {
+      {"build", Document(1, 0, 41), kInstalled, Outcome::Declined, Question("1.0.40", "1.0.41")},
+      {"minor", Document(1, 1, 0), "1.0", Outcome::Declined, Question("1.0.0", "1.1.0")},
+      {"equal", Document(1, 0, 40), kInstalled, Outcome::UpToDate, {}},
+      {"older", Document(0, 9, 99), kInstalled, Outcome::UpToDate, {}},
+      {"negative", Document(-1, 5, 5), kInstalled, Outcome::UpToDate, {}},
+      {"missing", {}, kInstalled, Outcome::Failed, {}},
+      {"html", "<html><body>Not a version</body></html>", kInstalled, Outcome::Failed, {}},
+      {"text", "Major=2 Minor=0 Build=0", kInstalled, Outcome::Failed, {}},
+      {"broken", "<Ver Major=\"2\"", kInstalled, Outcome::Failed, {}},
+      {"root", "<Version Major=\"2\" Minor=\"0\" Build=\"0\"/>", kInstalled, Outcome::Failed, {}},
+      {"empty", "", kInstalled, Outcome::Failed, {}},
+      // A newer version buried after far more than a version document holds.
+      {"huge", QByteArray(200 * 1024, ' ') + Document(9, 0, 0), kInstalled, Outcome::Failed, {}},
+      {"closed port", {}, kInstalled, Outcome::Failed, {}},
+      {"no address", {}, kInstalled, Outcome::NoCheck, {}}};
+  for (const Case& c : cases) {
+    const QString file = QString("/%1.xml").arg(c.name);
+    if (!c.body.isNull()) site.Put(file.mid(1), c.body);
+    const QUrl url = QLatin1String(c.name) == "closed port" ? closed
+                     : QLatin1String(c.name) == "no address" ? QUrl()
+                                                            : site.Http(file);
+    const CheckResult r = RunCheck(url, QMessageBox::No, QString::fromLatin1(c.installed));
+    EXPECT_EQ(r.outcome, c.outcome) << c.name;
+    EXPECT_EQ(r.questions, c.question.isEmpty() ? std::vector<QString>{} : std::vector<QString>{c.question}) << c.name;
+  }
+  EXPECT_TRUE(site.Requests().contains("GET /missing.xml 404"));
 }
 
 TEST(UpdateCheck, SilentServerTimesOutWhileTheWindowWorks) {
@@ -232,20 +193,14 @@ TEST(UpdateCheck, YesOpensOnlyWebLinks) {
   if (QGuiApplication::platformName() != QLatin1String("xcb"))
     GTEST_SKIP() << "the desktop's URL opener needs the X server of the test peers";
   VersionSite site;
-  site.Put("file.xml", Document(2, 0, 0, "file:///etc/passwd"));
-  site.Put("script.xml", Document(2, 0, 0, "javascript:alert(1)"));
-  site.Put("empty.xml", Document(2, 0, 0, ""));
-  site.Put("web.xml", Document(2, 0, 0, "https://www.example.test/kxSetupToneScope.deb?x=1&amp;y=2"));
   QFile::remove(QtEnvironment::BrowserLog());
-
-  for (const char* name : {"/file.xml", "/script.xml", "/empty.xml"}) {
-    const CheckResult r = RunCheck(site.Http(name), QMessageBox::Yes);
-    EXPECT_EQ(r.questions.size(), 1u) << name;
-    EXPECT_EQ(r.outcome, Outcome::NotOpenable) << name;
+  for (const char* link : {"file:///etc/passwd", "javascript:alert(1)", "",
+                           "https://www.example.test/kxSetupToneScope.deb?x=1&amp;y=2"}) {
+    site.Put("v.xml", Document(2, 0, 0, link));
+    const CheckResult r = RunCheck(site.Http("/v.xml"), QMessageBox::Yes);
+    EXPECT_EQ(r.questions.size(), 1u) << link;
+    EXPECT_EQ(r.outcome, *link == 'h' ? Outcome::Opened : Outcome::NotOpenable) << link;
   }
-  const CheckResult r = RunCheck(site.Http("/web.xml"), QMessageBox::Yes);
-  EXPECT_EQ(r.outcome, Outcome::Opened);
-
   // The browser is started detached: wait for its record, then check that
   // the web link is the only thing it was ever given.
   QFile log(QtEnvironment::BrowserLog());

@@ -26,16 +26,15 @@ bool WaitFor(F done, std::chrono::milliseconds bound = std::chrono::seconds(60))
 }
 
 // The test program's QApplication, made before the first test and deleted
-// after the last. A null platform takes the X server of the test peers when
-// DISPLAY is set, offscreen otherwise. XDG_CONFIG_HOME (and HOME) point into
-// a temporary folder first, so no test ever touches a real profile.
+// after the last. The platform: "offscreen", "xcb" for the X server of the
+// test peers (the test is skipped without one), "xcb-200" for it at 200 %;
+// none takes the X server when DISPLAY is set. HOME and the XDG folders point
+// into a temporary folder first, so no test ever touches a real profile.
 class UiEnvironment : public ::testing::Environment {
  public:
   explicit UiEnvironment(const char* platform) : platform_(platform ? platform : "") {}
   explicit UiEnvironment(QByteArray platform) : platform_(std::move(platform)) {}
-  // The platform named by the environment variable `variable` (set by the
-  // ctest entry): "offscreen" when unset, "xcb" for the X server peer (the
-  // test is skipped without one), "xcb-200" for it at 200 % scale.
+  // The platform named by the environment variable `variable` ("offscreen" when unset).
   static QByteArray PlatformFrom(const char* variable) {
     const QByteArray platform = qgetenv(variable);
     return platform.isEmpty() ? QByteArray("offscreen") : platform;
@@ -54,6 +53,7 @@ class UiEnvironment : public ::testing::Environment {
     ASSERT_TRUE(home_.isValid());
     qputenv("HOME", home_.path().toUtf8());
     qputenv("XDG_CONFIG_HOME", (home_.path() + "/.config").toUtf8());
+    qputenv("XDG_DATA_HOME", (home_.path() + "/.local/share").toUtf8());
     qputenv("QT_QPA_PLATFORM", platform);
     app_ = std::make_unique<QApplication>(argc_, argv_);
   }
@@ -79,8 +79,7 @@ class SettingsSandbox {
     QSettings::setPath(QSettings::NativeFormat, QSettings::SystemScope, dir_.path() + "/system");
   }
   ~SettingsSandbox() {
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
-                       qEnvironmentVariable("XDG_CONFIG_HOME"));
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, qEnvironmentVariable("XDG_CONFIG_HOME"));
     QSettings::setPath(QSettings::NativeFormat, QSettings::SystemScope, dir_.path() + "/gone");
   }
   QString UserFile() const { return dir_.path() + "/user/KEXAR/kxToneScope.conf"; }

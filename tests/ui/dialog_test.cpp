@@ -1,8 +1,9 @@
 // The dialog helpers on a real QApplication: controls built from a template,
 // layout anchors, the expandable area, the edit's error message and tips,
-// the link button, separators and the theme.
-#include <QCheckBox>
+// the link button, separators and the theme; and a picture of them all.
+#include <QComboBox>
 #include <QDesktopServices>
+#include <QDir>
 #include <QLabel>
 #include <QProxyStyle>
 #include <QPushButton>
@@ -12,6 +13,7 @@
 #include "ui/dialog.h"
 #include "ui/edit_ex.h"
 #include "ui/link_button.h"
+#include "ui/lang_id.h"
 #include "ui/registry_manager.h"
 #include "resources/res_str.h"
 #include "ui/separator.h"
@@ -23,6 +25,8 @@ namespace kx {
 namespace {
 
 auto* const kUi = ::testing::AddGlobalTestEnvironment(new test::UiEnvironment(nullptr));
+
+QString Text(uint32_t id) { return QString::fromStdU16String(ResStr(id)); }
 
 // Shaped like the URL dialog: text, link, label + edit, line, OK/Cancel,
 // then the expandable bookmark list.
@@ -39,16 +43,13 @@ DlgTemplate UrlLike() {
            {34007, CtlKind::List, 0, 9, 122, 311, 186, MoveType::None, SizeType::Both}}};
 }
 
-TEST(DialogTemplate, BuildsControlsWithTextsAndCloseButtons) {
+TEST(DialogTemplate, BuildsControlsWithTextsAndKeysAndButtonsCloseIt) {
   CDialogEx dlg;
   dlg.Build(UrlLike());
   EXPECT_EQ(dlg.windowTitle(), "IP camera");
   ASSERT_NE(dlg.Item<QLabel>(34003), nullptr);
   EXPECT_EQ(dlg.Item<QLabel>(34003)->text(), "Please enter RTSP URL for IP camera");
-  EXPECT_NE(dlg.Item<CEditEx>(34005), nullptr);
-  EXPECT_NE(dlg.Item<CUrlLinkButton>(34008), nullptr);
   EXPECT_NE(dlg.Item<CSeparator>(34000), nullptr);
-  EXPECT_NE(dlg.Item<QTreeWidget>(34007), nullptr);
   EXPECT_EQ(dlg.GetDlgItem(4242), nullptr);
   EXPECT_EQ(dlg.Item<QLabel>(34005), nullptr);  // wrong type asked: null, not a bad cast
   auto* ok = dlg.Item<QPushButton>(kIdOk);
@@ -61,25 +62,47 @@ TEST(DialogTemplate, BuildsControlsWithTextsAndCloseButtons) {
   EXPECT_GE(dlg.height(), dlg.DluY(310));
   EXPECT_EQ(dlg.Item<QWidget>(34004)->x(), dlg.DluX(7));
 
-  dlg.show();
-  QTest::mouseClick(ok, Qt::LeftButton);
-  EXPECT_EQ(dlg.result(), QDialog::Accepted);
-  dlg.show();
-  QTest::mouseClick(cancel, Qt::LeftButton);
-  EXPECT_EQ(dlg.result(), QDialog::Rejected);
-}
-
-TEST(DialogTemplate, EnterTakesTheDefaultButtonEscapeCancels) {
-  CDialogEx dlg;
-  dlg.Build(UrlLike());
+  // Enter takes the default button, Escape cancels; so do the buttons.
   dlg.show();
   QTest::keyClick(dlg.Item<CEditEx>(34005), Qt::Key_Return);
   EXPECT_EQ(dlg.result(), QDialog::Accepted);
   dlg.show();
   QTest::keyClick(&dlg, Qt::Key_Escape);
   EXPECT_EQ(dlg.result(), QDialog::Rejected);
+  dlg.show();
+  QTest::mouseClick(ok, Qt::LeftButton);
+  EXPECT_EQ(dlg.result(), QDialog::Accepted);
+  dlg.show();
+  QTest::mouseClick(cancel, Qt::LeftButton);
+  EXPECT_EQ(dlg.result(), QDialog::Rejected);
   // Tab order is the template's order: text, link, label, edit...
   EXPECT_EQ(dlg.Item<QWidget>(34008)->nextInFocusChain()->nextInFocusChain(), dlg.GetDlgItem(34005));
+
+  // The expandable area below its button collapses and opens (Space, click);
+  // what lies above stays in place, the list reaches the bottom.
+  dlg.EnableExpand(34006, "&Show RTSP url Bookmarks", "&Hide RTSP urk Bookmarks");
+  dlg.show();
+  auto* button = dlg.Item<QPushButton>(34006);
+  QWidget* list = dlg.GetDlgItem(34007);
+  const int fullHeight = dlg.height();
+  const QRect okPlace = ok->geometry();
+  EXPECT_TRUE(dlg.IsExpanded() && list->isVisible());
+  dlg.Expand(false);
+  EXPECT_FALSE(dlg.IsExpanded() || list->isVisible());
+  EXPECT_TRUE(ok->isVisible());
+  EXPECT_EQ(button->text(), "&Show RTSP url Bookmarks");
+  EXPECT_LT(dlg.height(), fullHeight - dlg.DluY(150));
+  EXPECT_GE(dlg.height(), button->geometry().bottom());
+  EXPECT_EQ(ok->geometry(), okPlace);
+  button->setFocus();
+  QTest::keyClick(button, Qt::Key_Space);
+  EXPECT_TRUE(dlg.IsExpanded() && list->isVisible());
+  EXPECT_EQ(button->text(), "&Hide RTSP urk Bookmarks");
+  EXPECT_EQ(dlg.height(), fullHeight);
+  EXPECT_EQ(ok->geometry(), okPlace);
+  EXPECT_GT(list->geometry().bottom(), fullHeight - dlg.DluY(10));
+  QTest::mouseClick(button, Qt::LeftButton);
+  EXPECT_FALSE(dlg.IsExpanded());
 }
 
 TEST(DialogTemplate, AnchorsFollowTheResize) {
@@ -114,42 +137,6 @@ TEST(DialogTemplate, AnchorsFollowTheResize) {
   EXPECT_GE(dlg.width(), dlg.DluX(200));
 }
 
-TEST(DialogTemplate, ExpandableAreaCollapsesAndOpens) {
-  CDialogEx dlg;
-  dlg.Build(UrlLike());
-  dlg.EnableExpand(34006, "&Show RTSP url Bookmarks", "&Hide RTSP urk Bookmarks");
-  dlg.show();
-  auto* button = dlg.Item<QPushButton>(34006);
-  QWidget* list = dlg.GetDlgItem(34007);
-  QWidget* ok = dlg.GetDlgItem(kIdOk);
-  const int fullHeight = dlg.height();
-  const QRect okPlace = ok->geometry();
-  EXPECT_TRUE(dlg.IsExpanded());
-  EXPECT_TRUE(list->isVisible());
-
-  dlg.Expand(false);
-  EXPECT_FALSE(dlg.IsExpanded());
-  EXPECT_FALSE(list->isVisible());
-  EXPECT_TRUE(ok->isVisible());  // above the button: not part of the area
-  EXPECT_EQ(button->text(), "&Show RTSP url Bookmarks");
-  EXPECT_LT(dlg.height(), fullHeight - dlg.DluY(150));
-  EXPECT_GE(dlg.height(), button->geometry().bottom());
-  EXPECT_EQ(ok->geometry(), okPlace);
-
-  // Space on the focused button opens it again.
-  button->setFocus();
-  QTest::keyClick(button, Qt::Key_Space);
-  EXPECT_TRUE(dlg.IsExpanded());
-  EXPECT_TRUE(list->isVisible());
-  EXPECT_EQ(button->text(), "&Hide RTSP urk Bookmarks");
-  EXPECT_EQ(dlg.height(), fullHeight);
-  EXPECT_EQ(ok->geometry(), okPlace);
-  // The list still reaches the bottom of the dialog.
-  EXPECT_GT(list->geometry().bottom(), fullHeight - dlg.DluY(10));
-  QTest::mouseClick(button, Qt::LeftButton);
-  EXPECT_FALSE(dlg.IsExpanded());
-}
-
 // The share of pixels of an image close to `color`.
 double ShareOf(const QImage& image, const QColor& color, int tolerance = 40) {
   int hits = 0;
@@ -163,15 +150,13 @@ double ShareOf(const QImage& image, const QColor& color, int tolerance = 40) {
   return static_cast<double>(hits) / (image.width() * image.height());
 }
 
-TEST(EditEx, ErrorMessageShowsWhileTheFieldIsEmpty) {
+TEST(EditEx, ErrorMessageWhileEmptyAndTipsInTheirColours) {
   CEditEx edit;
   edit.resize(300, 28);
   const QColor indianRed(0xCD, 0x5C, 0x5C);
   edit.SetErrorMessage("Host name is required", indianRed, true);
   edit.show();
   EXPECT_TRUE(edit.IsErrorMessageVisible());
-  EXPECT_EQ(edit.GetErrorMessage(), "Host name is required");
-  EXPECT_EQ(edit.GetErrorColor(), indianRed);
   const double emptyShare = ShareOf(edit.grab().toImage(), indianRed);
   EXPECT_GT(emptyShare, 0.01);  // the frame and the text in the error colour
 
@@ -184,9 +169,8 @@ TEST(EditEx, ErrorMessageShowsWhileTheFieldIsEmpty) {
   edit.ShowErrorMessage(false);
   EXPECT_FALSE(edit.IsErrorMessageVisible());
   EXPECT_LT(ShareOf(edit.grab().toImage(), indianRed), emptyShare / 10);
-}
 
-TEST(EditEx, TipStylesLookDifferent) {
+  // The tip styles look different, drawn for the screen (twice the pixels at 200 %).
   const QImage problem = CEditEx::TipIcon(kTipProblem, 16, 1.0).pixmap(16, 16).toImage();
   const QImage good = CEditEx::TipIcon(kTipGood, 16, 1.0).pixmap(16, 16).toImage();
   EXPECT_GT(ShareOf(problem, QColor(214, 64, 56)), 0.3);
@@ -195,10 +179,7 @@ TEST(EditEx, TipStylesLookDifferent) {
   EXPECT_LT(ShareOf(good, QColor(214, 64, 56)), 0.02);
   // Drawn for the screen: twice the pixels at 200 %.
   EXPECT_EQ(CEditEx::TipIcon(kTipGood, 16, 2.0).availableSizes().value(0), QSize(32, 32));
-
-  CEditEx edit;
-  edit.resize(300, 28);
-  edit.show();
+  edit.setText("x");
   edit.SetInfoTip("The name field cannot be empty\r\nTo continue, you need to enter non-empty name.", kTipProblem);
   EXPECT_EQ(edit.GetInfoTipStyle(), kTipProblem);
   EXPECT_EQ(edit.toolTip(), "The name field cannot be empty\nTo continue, you need to enter non-empty name.");
@@ -227,13 +208,9 @@ class UrlRecorder : public QObject {
 TEST(LinkButton, OpensOnlyWebLinks) {
   EXPECT_TRUE(IsWebLink("https://www.kexar.com/support/"));
   EXPECT_TRUE(IsWebLink("HTTP://127.0.0.1:8080/x"));
-  EXPECT_FALSE(IsWebLink("file:///etc/passwd"));
-  EXPECT_FALSE(IsWebLink("javascript:alert(1)"));
-  EXPECT_FALSE(IsWebLink("ftp://host/file"));
-  EXPECT_FALSE(IsWebLink("rtsp://cam/stream"));
-  EXPECT_FALSE(IsWebLink("www.kexar.com"));
-  EXPECT_FALSE(IsWebLink("https://"));
-  EXPECT_FALSE(IsWebLink(""));
+  for (const char* bad : {"file:///etc/passwd", "javascript:alert(1)", "ftp://h/f", "rtsp://cam/s", "www.kexar.com",
+                          "https://", ""})
+    EXPECT_FALSE(IsWebLink(bad)) << bad;
 
   UrlRecorder recorder;
   for (const char* scheme : {"http", "https", "file", "ftp", "javascript"})
@@ -262,25 +239,84 @@ TEST(LinkButton, OpensOnlyWebLinks) {
   for (const char* scheme : {"http", "https", "file", "ftp", "javascript"}) QDesktopServices::unsetUrlHandler(scheme);
 }
 
+// Fusion with a dark palette: text stands out from its background.
 TEST(Theme, FusionWithADarkPalette) {
-  auto* app = qobject_cast<QApplication*>(QCoreApplication::instance());
-  ASSERT_NE(app, nullptr);
-  SetVisualTheme(*app);
-  // Fusion under a thin proxy that only shortens the tooltip delay.
-  auto* proxy = qobject_cast<QProxyStyle*>(app->style());
-  ASSERT_NE(proxy, nullptr);
-  EXPECT_EQ(proxy->baseStyle()->name().toLower(), "fusion");
-  EXPECT_EQ(app->style()->styleHint(QStyle::SH_ToolTip_WakeUpDelay), kToolTipWakeUpMs);
+  SetVisualTheme(*qobject_cast<QApplication*>(QCoreApplication::instance()));
+  EXPECT_EQ(qobject_cast<QProxyStyle*>(QApplication::style())->baseStyle()->name().toLower(), "fusion");
   const QPalette p = QApplication::palette();
   EXPECT_LT(p.color(QPalette::Window).lightness(), 80);
-  EXPECT_LT(p.color(QPalette::Base).lightness(), 80);
-  // Text stands out from its background, disabled text less so.
-  EXPECT_GT(p.color(QPalette::WindowText).lightness() - p.color(QPalette::Window).lightness(), 120);
   EXPECT_GT(p.color(QPalette::Text).lightness() - p.color(QPalette::Base).lightness(), 120);
-  EXPECT_LT(p.color(QPalette::Disabled, QPalette::WindowText).lightness(), p.color(QPalette::WindowText).lightness());
-  // The info bar's text colour, RGB(200, 200, 200), is readable on the window colour.
-  EXPECT_GT(200 - p.color(QPalette::Window).lightness(), 100);
   QApplication::setPalette(QPalette());
+}
+
+// A dialog made with every helper, in the program's theme, on the X server
+// of the test peers, for a person to look at (artifacts/ui_dialog_*.png):
+// every text fits its control. Run by the kxUiDialogTest.shot.* entries in
+// English and Russian (KX_UI_LANG), at 100 % and 200 % (QT_SCALE_FACTOR).
+TEST(DialogShot, EveryHelperInTheThemeFits) {
+  const int lang = qEnvironmentVariableIntValue("KX_UI_LANG");
+  if (!lang) GTEST_SKIP() << "run by the kxUiDialogTest.shot.* entries";
+  if (qEnvironmentVariableIsEmpty("DISPLAY")) {
+    if (qEnvironmentVariableIntValue("KX_REQUIRE_PEERS")) FAIL() << "no X server";
+    GTEST_SKIP() << "no X server (run under tests/peers/with-peers)";
+  }
+  test::SettingsSandbox sandbox;
+  ASSERT_TRUE(CRegistryManager().WriteProfileInt(kSettingsSection, "UILanguage", lang));
+  g_LangMgr.Initialize(KX_TRANSLATIONS_BUILD_DIR);
+  ASSERT_EQ(g_LangMgr.GetLanguage(), lang);
+  SetVisualTheme(*qobject_cast<QApplication*>(QCoreApplication::instance()));
+  CDialogEx dlg;
+  dlg.Build({323, 310, 34001,
+             {{34003, CtlKind::Label, 34003, 7, 6, 301, 8},
+              {34008, CtlKind::Link, 34008, 6, 18, 0, 12},
+              {34004, CtlKind::Label, 34004, 7, 37, 50, 8},
+              {34005, CtlKind::Edit, 0, 61, 35, 237, 14, MoveType::None, SizeType::Horz},
+              {1019, CtlKind::Edit, 0, 61, 53, 237, 14, MoveType::None, SizeType::Horz},
+              {34000, CtlKind::HLine, 0, 7, 72, 308, 2, MoveType::None, SizeType::Horz},
+              {1016, CtlKind::Combo, 0, 7, 80, 120, 14},
+              {1017, CtlKind::Button, 3340, 133, 79, 60, 16},
+              {kIdOk, CtlKind::DefButton, 3315, 199, 79, 52, 16, MoveType::Horz},
+              {kIdCancel, CtlKind::Button, 3316, 255, 79, 52, 16, MoveType::Horz},
+              {34006, CtlKind::ExpandButton, 3306, 10, 102, 301, 10, MoveType::None, SizeType::Horz},
+              {34007, CtlKind::List, 0, 9, 122, 311, 186, MoveType::None, SizeType::Both}}});
+  auto* link = dlg.Item<CUrlLinkButton>(34008);
+  link->SetURL("https://www.kexar.com/support/");
+  link->SetTooltip(Text(3305));
+  link->SizeToContent();
+  dlg.Item<CEditEx>(34005)->SetErrorMessage(Text(3301), QColor(0xCD, 0x5C, 0x5C), true);
+  dlg.Item<CEditEx>(34005)->SetInfoTip(Text(3302), kTipProblem);
+  dlg.Item<CEditEx>(1019)->setText("rtsp://127.0.0.1:8554/demo");
+  dlg.Item<CEditEx>(1019)->SetInfoTip(Text(3303), kTipGood);
+  dlg.Item<QComboBox>(1016)->addItem(QString::fromUtf8("Русский"));
+  dlg.Item<QPushButton>(1017)->setEnabled(false);
+  auto* list = dlg.Item<QTreeWidget>(34007);
+  list->setHeaderLabels({Text(3310), Text(3311)});
+  list->addTopLevelItem(new QTreeWidgetItem({QString::fromUtf8("Склад"), "rtsp://10.0.0.8:554/h264"}));
+  dlg.EnableExpand(34006, Text(3306), Text(3307));
+  dlg.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
+  for (int id : {34003, 34004}) {
+    auto* label = dlg.Item<QLabel>(id);
+    EXPECT_GE(label->width(), label->sizeHint().width()) << id << " " << label->text().toStdString();
+  }
+  for (int id : {1017, kIdOk, kIdCancel}) {
+    auto* button = dlg.Item<QPushButton>(id);
+    EXPECT_GE(button->width(), button->fontMetrics().horizontalAdvance(button->text())) << id;
+  }
+  EXPECT_GE(link->width(), link->fontMetrics().horizontalAdvance(link->text()));
+  EXPECT_LE(link->geometry().right(), dlg.width());
+  ASSERT_TRUE(QDir().mkpath(KX_ARTIFACTS_DIR));
+  const QString name = QStringLiteral("%1/ui_dialog_%2_%3").arg(KX_ARTIFACTS_DIR, lang == 1049 ? "ru" : "en",
+                                                               qEnvironmentVariableIntValue("QT_SCALE_FACTOR") == 2 ? "200" : "100");
+  QCoreApplication::processEvents();
+  const QImage expanded = dlg.grab().toImage();
+  ASSERT_TRUE(expanded.save(name + "_expanded.png"));
+  dlg.Expand(false);
+  QCoreApplication::processEvents();
+  ASSERT_TRUE(dlg.grab().save(name + "_collapsed.png"));
+  // At 200 % the picture has twice the pixels of the dialog's size.
+  EXPECT_EQ(expanded.width(), qRound(dlg.width() * dlg.devicePixelRatioF()));
+  g_LangMgr.SetLanguage(kLangEnglishUS);
 }
 
 }  // namespace

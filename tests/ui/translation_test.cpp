@@ -38,109 +38,71 @@ TEST(LangId, WindowsNumbersAndLocales) {
   EXPECT_EQ(LangIdFromLocaleName("ru-RU"), 1049);
   EXPECT_EQ(LangIdFromLocaleName("ru"), 1049);
   EXPECT_EQ(LangIdFromLocaleName("ru_UA.UTF-8"), 1049);  // unlisted territory: the language's own
-  EXPECT_EQ(LangIdFromLocaleName("de_DE"), 1031);
   EXPECT_EQ(LangIdFromLocaleName("en_GB"), 2057);
   // Sub-language unknown, primary language known (Russian, Moldova 0x0819).
   EXPECT_EQ(LocaleNameFromLangId(0x0819), "ru_RU");
-  EXPECT_EQ(LocaleNameFromLangId(0), "");
-  EXPECT_EQ(LocaleNameFromLangId(0x03FF), "");
-  EXPECT_EQ(LocaleNameFromLangId(70000), "");
-  EXPECT_EQ(LangIdFromLocaleName(""), 0);
-  EXPECT_EQ(LangIdFromLocaleName("C"), 0);
-  EXPECT_EQ(LangIdFromLocaleName("xx_YY"), 0);
+  for (uint32_t id : {0u, 0x03FFu, 70000u}) EXPECT_EQ(LocaleNameFromLangId(id), "") << id;
+  for (const char* name : {"", "C", "xx_YY"}) EXPECT_EQ(LangIdFromLocaleName(name), 0) << name;
 }
 
-TEST_F(Translations, RussianIsListedBesideEnglish) {
+TEST_F(Translations, RussianIsListedBesideEnglishAndTranslatesWhenStored) {
   ASSERT_TRUE(QFile::exists(kBuiltQm));
   g_LangMgr.Initialize(KX_TRANSLATIONS_BUILD_DIR);
   ASSERT_EQ(g_LangMgr.GetTranslationCount(), 2);
-  const CTranslation* english = g_LangMgr.GetTranslationByIndex(0);
-  const CTranslation* russian = g_LangMgr.GetTranslationByIndex(1);
-  ASSERT_TRUE(english && russian);
-  EXPECT_EQ(english->wLanguage, 1033);
-  EXPECT_EQ(english->strName, "English");
-  EXPECT_TRUE(english->strFile.isEmpty());
-  EXPECT_EQ(russian->wLanguage, 1049);
-  EXPECT_EQ(russian->strName, QString::fromUtf8("Русский"));
-  EXPECT_EQ(g_LangMgr.GetTranslationByIndex(2), nullptr);
-  EXPECT_EQ(g_LangMgr.GetTranslationByIndex(-1), nullptr);
-}
-
-TEST_F(Translations, StoredRussianTranslatesResStrAndTr) {
+  EXPECT_EQ(g_LangMgr.GetTranslationByIndex(0)->strName + g_LangMgr.GetTranslationByIndex(1)->strName,
+            QString::fromUtf8("EnglishРусский"));
+  EXPECT_EQ(g_LangMgr.GetTranslationByIndex(1)->wLanguage, 1049);
+  // Russian translates at once, through ResStr and tr() (Qt's own texts too);
+  // equal English texts keep their own numbers; the log stays English.
   StoreLanguage(1049);
   g_LangMgr.Initialize(KX_TRANSLATIONS_BUILD_DIR);
   EXPECT_EQ(g_LangMgr.GetLanguage(), 1049);
-  EXPECT_EQ(ResStr(3315), u"ОК");
-  EXPECT_EQ(ResStr(3316), u"Отмена");
   EXPECT_EQ(ResStr(3302), u"Поле имени не может быть пустым\r\nЧтобы продолжить, введите имя.");
   EXPECT_EQ(FormatResStr(3402, 437, 241), u"Размер кадра ШxВ: [437x241]");
-  // Equal English texts keep their own numbers: "Waveform" category and panel.
-  EXPECT_EQ(ResStr(4002), ResStr(4014));
-  // The log stays English; unknown numbers stay empty.
-  EXPECT_EQ(ResStrEnglish(3315), u"OK");
-  EXPECT_EQ(ResStr(3399), u"");
-  // The same texts reach widgets through the installed translator.
+  EXPECT_EQ(ResStr(4002), ResStr(4014));  // "Waveform" category and panel
+  EXPECT_EQ(ResStrEnglish(3315) + ResStr(3399), u"OK");
   EXPECT_EQ(QCoreApplication::translate("ResStr", "Cancel", "3316"), QString::fromUtf8("Отмена"));
-  // Qt's own texts (standard buttons, the colour dialog) follow too.
   EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QString::fromUtf8("Отмена"));
-
-  // Back to English at once.
   EXPECT_TRUE(g_LangMgr.SetLanguage(kLangEnglishUS));
   EXPECT_EQ(ResStr(3315), u"OK");
   EXPECT_EQ(QCoreApplication::translate("ResStr", "Cancel", "3316"), "Cancel");
 }
 
-TEST_F(Translations, UnknownOrBrokenStoredLanguageFallsBackToEnglish) {
-  for (int32_t stored : {1031, 70000, 0, -5}) {
-    StoreLanguage(stored);
+TEST_F(Translations, UnknownLanguageMissingFolderOrBrokenFilesFallBackToEnglish) {
+  // Stored languages not listed, or no number at all.
+  for (const char* stored : {"1031", "70000", "0", "-5", "Russian"}) {
+    ASSERT_TRUE(CRegistryManager().WriteProfileStringW(kSettingsSection, "UILanguage", stored));
     g_LangMgr.Initialize(KX_TRANSLATIONS_BUILD_DIR);
     EXPECT_EQ(g_LangMgr.GetLanguage(), 1033) << stored;
-    EXPECT_EQ(ResStr(3315), u"OK") << stored;
     EXPECT_EQ(g_LangMgr.GetTranslationCount(), 2) << stored;
   }
-  ASSERT_TRUE(CRegistryManager().WriteProfileStringW(kSettingsSection, "UILanguage", "Russian"));
-  g_LangMgr.Initialize(KX_TRANSLATIONS_BUILD_DIR);
-  EXPECT_EQ(g_LangMgr.GetLanguage(), 1033);
   EXPECT_FALSE(g_LangMgr.SetLanguage(1031));
   EXPECT_EQ(ResStr(3316), u"Cancel");
-}
-
-TEST_F(Translations, MissingFolderListsEnglishAlone) {
-  StoreLanguage(1049);
-  g_LangMgr.Initialize(sandbox_.Path() + "/no/such/Translations");
-  EXPECT_EQ(g_LangMgr.GetTranslationCount(), 1);
-  EXPECT_EQ(g_LangMgr.GetTranslationByIndex(0)->wLanguage, 1033);
-  EXPECT_EQ(g_LangMgr.GetLanguage(), 1033);
-  EXPECT_EQ(ResStr(3315), u"OK");
-}
-
-TEST_F(Translations, BrokenFilesGiveNoTranslation) {
+  // A missing folder, and a folder of broken files (truncated, noise, the .qm
+  // magic followed by noise, empty): English alone.
   QFile good(kBuiltQm);
   ASSERT_TRUE(good.open(QIODevice::ReadOnly));
   const QByteArray bytes = good.readAll();
-  ASSERT_GT(bytes.size(), 1000);
-  const QString folder = sandbox_.Path() + "/Translations";
-  ASSERT_TRUE(QDir().mkpath(folder));
-  auto write = [&](const QString& name, const QByteArray& data) {
-    QFile f(folder + "/" + name);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(data);
-  };
   QByteArray noise(4099, '\0');
   QRandomGenerator rng(437);
   for (char& c : noise) c = static_cast<char>(rng.bounded(256));
-  // The .qm magic followed by noise, so the header check alone cannot reject it.
-  QByteArray magicNoise = bytes.left(16) + noise;
-  write("kxToneScope_ru.qm", bytes.left(bytes.size() / 3));  // truncated
-  write("kxToneScope_de.qm", noise);
-  write("kxToneScope_fr.qm", magicNoise);
-  write("kxToneScope_uk.qm", {});
+  const QString folder = sandbox_.Path() + "/Translations";
+  ASSERT_TRUE(QDir().mkpath(folder));
+  const std::pair<const char*, QByteArray> files[] = {
+      {"ru", bytes.left(bytes.size() / 3)}, {"de", noise}, {"fr", bytes.left(16) + noise}, {"uk", {}}};
+  for (const auto& [language, data] : files) {
+    QFile f(folder + "/kxToneScope_" + language + ".qm");
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(data);
+  }
   StoreLanguage(1049);
-  g_LangMgr.Initialize(folder);
-  EXPECT_EQ(g_LangMgr.GetLanguage(), 1033);
-  EXPECT_EQ(ResStr(3315), u"OK");
-  EXPECT_FALSE(g_LangMgr.SetLanguage(1049));
-  EXPECT_EQ(g_LangMgr.GetTranslationCount(), 1);
+  for (const QString& where : {sandbox_.Path() + "/no/such/Translations", folder}) {
+    g_LangMgr.Initialize(where);
+    EXPECT_EQ(g_LangMgr.GetLanguage(), 1033);
+    EXPECT_EQ(ResStr(3315), u"OK");
+    EXPECT_FALSE(g_LangMgr.SetLanguage(1049));
+    EXPECT_EQ(g_LangMgr.GetTranslationCount(), 1);
+  }
 }
 
 // Every string-table text has a Russian translation: a helper who adds an

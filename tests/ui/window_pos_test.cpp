@@ -50,7 +50,7 @@ class WindowPos : public ::testing::Test {
   test::SettingsSandbox sandbox_;
 };
 
-TEST_F(WindowPos, SaveMoveLoadRestores) {
+TEST_F(WindowPos, SaveMoveLoadRestoresThePlaceAndTheMaximisedState) {
   QWidget w;
   w.setGeometry(QRect(Screen().topLeft() + QPoint(137, 121), QSize(641, 403)));
   w.show();
@@ -67,20 +67,14 @@ TEST_F(WindowPos, SaveMoveLoadRestores) {
   // Another key holds another placement; an unknown key changes nothing.
   EXPECT_FALSE(CWindowPos::LoadWindowPos(&w, "NoSuchKey"));
   EXPECT_EQ(w.geometry(), saved);
-}
 
-TEST_F(WindowPos, MaximisedStateAndNormalPlaceComeBack) {
-  const QRect normal(Screen().topLeft() + QPoint(90, 70), QSize(500, 300));
-  {
-    QWidget w;
-    w.setGeometry(normal);
-    w.show();
-    Settle(w);
-    w.showMaximized();
-    QCoreApplication::processEvents();
-    ASSERT_TRUE(w.isMaximized());
-    ASSERT_TRUE(CWindowPos::SaveWindowPos(&w, "kxToneScope"));
-  }
+  // Maximised: the state and the normal place come back.
+  w.setGeometry(QRect(Screen().topLeft() + QPoint(90, 70), QSize(500, 300)));
+  QCoreApplication::processEvents();
+  w.showMaximized();
+  QCoreApplication::processEvents();
+  ASSERT_TRUE(w.isMaximized());
+  ASSERT_TRUE(CWindowPos::SaveWindowPos(&w, "kxToneScope"));
   EXPECT_EQ(CRegistryManager().GetProfileIntW("WindowPos/kxToneScope", "Maximized", 0), 1);
   EXPECT_EQ(CRegistryManager().GetProfileIntW("WindowPos/kxToneScope", "Width", 0), 500);
   QWidget again;
@@ -92,7 +86,7 @@ TEST_F(WindowPos, MaximisedStateAndNormalPlaceComeBack) {
   QTRY_COMPARE_WITH_TIMEOUT(again.geometry().size(), QSize(500, 300), 5000);
 }
 
-TEST_F(WindowPos, PlacementOffEveryScreenComesBack) {
+TEST_F(WindowPos, PlacementOffEveryScreenComesBackUnusableValuesChangeNothing) {
   CRegistryManager reg;
   const QString section = "WindowPos/kxToneScope";
   const QRect all = QGuiApplication::primaryScreen()->virtualGeometry();
@@ -109,17 +103,9 @@ TEST_F(WindowPos, PlacementOffEveryScreenComesBack) {
   for (const QScreen* s : QGuiApplication::screens()) onScreen = onScreen || s->availableGeometry().contains(w.geometry());
   EXPECT_TRUE(onScreen) << w.x() << "," << w.y();
   EXPECT_EQ(w.size(), QSize(437, 241));
-}
 
-TEST_F(WindowPos, UnusableSavedValuesLeaveTheWindowAlone) {
-  QWidget w;
-  const QRect start(Screen().topLeft() + QPoint(50, 60), QSize(400, 300));
-  w.setGeometry(start);
-  w.show();
-  Settle(w);
+  // Unusable saved values leave the window alone.
   const QRect before = w.geometry();
-  CRegistryManager reg;
-  const QString section = "WindowPos/kxToneScope";
   reg.WriteProfileInt(section, "Left", 10);
   reg.WriteProfileInt(section, "Top", 10);
   for (const char* width : {"-5", "0", "wide", "99999999"}) {
