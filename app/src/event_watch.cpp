@@ -35,13 +35,17 @@ CEventWatch::CEventWatch(CMainFrame& frame) : m_frame(frame) {
   QObject::connect(&m_timer, &QTimer::timeout, [this] { Look(); });
 }
 
+int64_t CEventWatch::Played(const CPreviewSession& session) {
+  return session.Stats().picturesConverted.load() + session.Stats().audioChunksWritten.load();
+}
+
 void CEventWatch::Begin() {
   End();
   m_timeline.emplace(measure::CEventTimeline::Listener{
       [](const measure::TimelineEvent& e) { LogInfo(std::string_view("Camera event began: " + DescribeEvent(e))); },
       [](const measure::TimelineEvent& e) { LogInfo(std::string_view("Camera event: " + DescribeEvent(e))); }});
   m_bUp = false;
-  m_nPlayed = -1;
+  m_nPlayed = m_frame.View() ? Played(m_frame.View()->Session()) : 0;
   m_clock.start();
   m_timer.start();
   if (CCameraInfoBar* bar = m_frame.InfoBar()) bar->SetEventsText({});
@@ -56,17 +60,22 @@ void CEventWatch::End() {
 
 void CEventWatch::Look() {
   CDrawView* view = m_frame.View();
-  if (!view || !m_timeline) return;
+  if (!view || !m_timeline || !m_timer.isActive()) return;  // no run goes on
   const CPreviewSession& session = view->Session();
-  // Up once pictures or sound flow, down when the decode thread is gone: a
-  // try that is still opening the camera has a thread but is not up.
-  const int64_t played = session.Stats().picturesConverted.load() + session.Stats().audioChunksWritten.load();
-  if (!session.HasDecodeThread())
-    m_bUp = false;
-  else if (played != m_nPlayed)
-    m_bUp = true;
+  // Up once pictures or sound flowed, down when the decode thread is gone: a
+  // try that is still opening the camera has a thread but is not up. Sound
+  // that flowed since the last look and a thread gone by now are both told,
+  // so a camera that drops between two looks still counts.
+  const int64_t played = Played(session);
+  const bool flowed = played != m_nPlayed, alive = session.HasDecodeThread();
+  const int64_t reconnections = session.Stats().reconnections.load();
   m_nPlayed = played;
-  measure::CameraLook look{m_bUp, session.Stats().reconnections.load()};
+  if (flowed && !m_bUp) {
+    m_bUp = true;
+    if (!alive) m_timeline->Look(Now(), {true, reconnections});
+  }
+  if (!alive) m_bUp = false;
+  measure::CameraLook look{m_bUp, reconnections};
   const bool sound = session.HasAudioStream();
   if (const auto figures = sound ? view->MeasureFigures() : std::nullopt) {
     look.silenceSeconds = figures->currentSilenceS;

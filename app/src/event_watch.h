@@ -14,6 +14,7 @@
 namespace kx {
 
 class CMainFrame;
+class CPreviewSession;
 
 class CEventWatch {
  public:
@@ -23,20 +24,24 @@ class CEventWatch {
   void Begin();
   // The run ends: what goes on ends here, in the log too; the counts stay shown.
   void End();
+  // A look at once, between the regular ones: the decode thread just ended,
+  // and a Stop may follow before the next regular look.
+  void Look();
   // The counts as the info bar shows them; empty before anything happened.
   QString CountsText() const;
   const measure::CEventTimeline* Timeline() const { return m_timeline ? &*m_timeline : nullptr; }
 
  private:
-  void Look();
   double Now() const { return m_clock.elapsed() / 1000.0; }
+  // Pictures and sound chunks the session has passed on, all runs.
+  static int64_t Played(const CPreviewSession& session);
 
   CMainFrame& m_frame;
   QTimer m_timer;
   QElapsedTimer m_clock;
   std::optional<measure::CEventTimeline> m_timeline;
   bool m_bUp = false;
-  int64_t m_nPlayed = -1;  // pictures and sound chunks at the last look
+  int64_t m_nPlayed = 0;  // pictures and sound chunks at the last look
 };
 
 // "Drops: 2, longest 14 s, silences: 1, clipping bursts: 3": only what happened.

@@ -262,6 +262,7 @@ void CMainFrame::CameraInfo(CameraInfoLine line, const std::u16string& text) {
 void CMainFrame::DecodeThreadEnded() {
   Post([this] {
     m_pKeepTrying->OnDecodeThreadEnded();
+    m_pEventWatch->Look();
     if (m_pRibbon) m_pRibbon->UpdateState();
   });
 }
