@@ -114,8 +114,14 @@ bool Connection::Wait(Pending& p, pa_operation* op) {
 }
 
 bool Connection::WaitUntil(const std::function<bool()>& ready) {
+  return WaitFor(ready, [this] { return !AliveLocked(); });
+}
+
+bool Connection::WaitFor(const std::function<bool()>& ready, const std::function<bool()>& failed) {
   const auto deadline = std::chrono::steady_clock::now() + kServerTimeout;
   for (;;) {
+    // The generation is read before the state: a change in between is then
+    // not missed (it would leave the wait to its deadline).
     uint64_t seen;
     {
       std::lock_guard<std::mutex> g(m_waitMutex);
@@ -124,7 +130,7 @@ bool Connection::WaitUntil(const std::function<bool()>& ready) {
     {
       Locked lock(*this);
       if (ready()) return true;
-      if (!AliveLocked()) return false;
+      if (failed()) return false;
     }
     std::unique_lock<std::mutex> l(m_waitMutex);
     if (!m_waitCv.wait_until(l, deadline, [&] { return m_generation != seen; })) {
@@ -148,24 +154,9 @@ bool Connection::Connect() {
   if (pa_threaded_mainloop_start(m_loop) < 0) return false;
   m_loopStarted = true;
 
-  const auto deadline = std::chrono::steady_clock::now() + kServerTimeout;
-  for (;;) {
-    // The generation is read before the state: a change in between is then
-    // not missed (it would leave the wait to its deadline).
-    uint64_t seen;
-    {
-      std::lock_guard<std::mutex> g(m_waitMutex);
-      seen = m_generation;
-    }
-    {
-      Locked lock(*this);
-      const pa_context_state_t s = pa_context_get_state(m_context);
-      if (s == PA_CONTEXT_READY) break;
-      if (!PA_CONTEXT_IS_GOOD(s)) return false;
-    }
-    std::unique_lock<std::mutex> l(m_waitMutex);
-    if (!m_waitCv.wait_until(l, deadline, [&] { return m_generation != seen; })) return false;
-  }
+  const auto state = [this] { return pa_context_get_state(m_context); };
+  if (!WaitFor([&] { return state() == PA_CONTEXT_READY; }, [&] { return !PA_CONTEXT_IS_GOOD(state()); }))
+    return false;
 
   Locked lock(*this);
   const auto mask = static_cast<pa_subscription_mask_t>(PA_SUBSCRIPTION_MASK_SINK | PA_SUBSCRIPTION_MASK_SERVER |

@@ -100,6 +100,8 @@ class Connection {
   // Waits until `ready` (called with the loop locked) says yes, the
   // connection dies or the timeout passes. Returns what `ready` said last.
   bool WaitUntil(const std::function<bool()>& ready);
+  // The same wait, ending early when `failed` (loop locked too) says yes.
+  bool WaitFor(const std::function<bool()>& ready, const std::function<bool()>& failed);
 
   // Endpoint notifications (one client per process). Loop locked.
   void SetEndpointClientLocked(IEndpointNotification* client);
