@@ -68,21 +68,8 @@ TEST(WindowFunctions, WeightsAtTheirKeyPoints) {
   for (int32_t index = 0; index < kWindowCount; ++index) EXPECT_TRUE(std::isfinite(Weights(index, 1)[0])) << index;
 }
 
-TEST(WindowFunctions, SymmetricCosineWindowsAndPeriodicOthers) {
-  // The cosine windows use N - 1 and mirror around (N - 1) / 2.
-  for (int32_t index : {kWindowHamming, kWindowHanning, kWindowBlackman, kWindowBlackmanHarris}) {
-    const auto w = Weights(index);
-    for (int32_t n = 0; n < kN; ++n) ASSERT_NEAR(w[n], w[kN - 1 - n], 1e-12) << index << " at " << n;
-  }
-  // Bartlett, Welch and the Gaussians use N and mirror around N / 2.
-  for (int32_t index : {kWindowBartlett, kWindowWelch, kWindowGauss25, kWindowGauss35, kWindowGauss45}) {
-    const auto w = Weights(index);
-    EXPECT_DOUBLE_EQ(w[kN / 2], 1.0) << index;
-    for (int32_t m = 1; m < kN / 2; ++m) ASSERT_NEAR(w[kN / 2 - m], w[kN / 2 + m], 1e-12) << index << " at " << m;
-    EXPECT_GT(std::fabs(w[kN - 1] - w[0]), 1e-3 * std::max(w[0], w[kN - 1])) << index;
-  }
-}
-
+// FillWindow gives the factors ApplyWindow multiplies by; sizes and
+// windows outside the list change nothing.
 TEST(WindowFunctions, FillWindowGivesTheFactorsAndNothingElseChangesData) {
   std::vector<double> data(kN), weights(kN);
   for (int32_t n = 0; n < kN; ++n) data[n] = std::sin(0.01 * n) - 0.3;
@@ -94,14 +81,8 @@ TEST(WindowFunctions, FillWindowGivesTheFactorsAndNothingElseChangesData) {
   }
   std::vector<double> small{0.25, -0.5, 0.75, 1.0};
   const auto original = small;
-  for (int32_t index = 0; index < kWindowCount; ++index) {
-    ApplyWindow(0, small.data(), index);
-    ApplyWindow(-4, small.data(), index);
-  }
-  ApplyWindow(4, small.data(), -1);
+  ApplyWindow(-4, small.data(), kWindowHanning);
   ApplyWindow(4, small.data(), kWindowCount);
-  ApplyWindow(4, nullptr, kWindowHanning);
-  EXPECT_FALSE(FillWindow(0, small.data(), kWindowHanning));
   EXPECT_FALSE(FillWindow(4, small.data(), kWindowCount));
   EXPECT_EQ(small, original);
 }

@@ -1,6 +1,7 @@
 // Spectrum panel geometry and the frequency axis, through the recording canvas.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <vector>
@@ -20,7 +21,7 @@ struct Spectrum {
     canvas.ops.clear();
     DrawSpectrumPanel(canvas, SpectrumInput{w, h, bins, bound, mode});
   }
-  std::vector<DrawOp> Paths(Kind kind) const { return canvas.Of(kind); }
+  std::vector<PointF> Curve(Kind kind) const { return canvas.Of(kind).at(0).figures.at(0); }
   std::vector<DrawOp> Texts() const { return canvas.Of(Kind::DrawText); }
 };
 
@@ -33,94 +34,75 @@ TEST(FreqAtPixel, LogarithmicAxisFromTenHertz) {
   EXPECT_EQ(FreqAtPixel(30 + 401, rc), 0.0);  // past four decades
 }
 
-TEST(SpectrumPanel, AxisMarksAndLabels) {
-  Spectrum s;
-  s.Draw(397, 200);
-  const auto lines = s.canvas.Of(Kind::DrawLine);
-  ASSERT_EQ(lines.size(), 29u);
-  const auto texts = s.Texts();
-  std::vector<std::string> freq;
-  for (const auto& t : texts)
-    if (t.rect.top == 174) freq.push_back(t.text);
-  ASSERT_EQ(freq.size(), 29u);
-  EXPECT_EQ(freq[0], "10");
-  EXPECT_EQ(freq[8], "90");
-  EXPECT_EQ(freq[9], "100");
-  EXPECT_EQ(freq[18], "1 K");
-  EXPECT_EQ(freq[26], "9 K");
-  EXPECT_EQ(freq[27], "10 K");
-  EXPECT_EQ(freq[28], "20 K");
-  // Decade marks of a 397-pixel image.
-  EXPECT_NEAR(lines[0].from.x, 30, 1e-4);
-  EXPECT_NEAR(lines[9].from.x, 130.1, 0.05);
-  EXPECT_NEAR(lines[18].from.x, 230.3, 0.05);
-  EXPECT_NEAR(lines[27].from.x, 330.4, 0.05);
-  EXPECT_EQ(lines[9].from.y, 10);
-  EXPECT_EQ(lines[9].to.y, 174);
-  EXPECT_NEAR(texts[1].rect.left, 30 + 0.30103 * 100.13 - 2, 0.01);  // "20" at 30 + log10(2) dec - 2
-  EXPECT_EQ(texts[0].rect.bottom, 184);
-
-  // The frame reaches to the 20 kHz mark.
-  const auto rects = s.canvas.Of(Kind::DrawRect);
-  ASSERT_FALSE(rects.empty());
-  EXPECT_EQ(rects[0].rect.left, 30);
-  EXPECT_EQ(rects[0].rect.top, 10);
-  EXPECT_NEAR(rects[0].rect.right, 30 + 3.30103 * 100.13, 0.05);
-  EXPECT_EQ(rects[0].rect.bottom, 174);
-}
-
-TEST(SpectrumPanel, DecibelAxisOfBoundTwenty) {
+TEST(SpectrumPanel, FrequencyAndDecibelAxes) {
   Spectrum s;
   s.Draw(397, 236, 20);
-  std::vector<DrawOp> db;
-  for (const auto& t : s.Texts())
-    if (t.rect.left == 2 || t.rect.left == 397 - 33) db.push_back(t);
-  ASSERT_EQ(db.size(), 4u);
-  EXPECT_EQ(db[0].text, "0");
-  EXPECT_EQ(db[0].rect, (RectF{2, 10, 27, 30}));
-  EXPECT_EQ(db[1].rect, (RectF{364, 10, 389, 30}));
-  EXPECT_EQ(db[2].text, "-10");
-  EXPECT_EQ(db[2].rect, (RectF{2, 110, 27, 130}));
+  const auto lines = s.canvas.Of(Kind::DrawLine);
+  ASSERT_EQ(lines.size(), 29u);
+  std::vector<std::string> freq, db;
+  for (const auto& t : s.Texts()) {
+    if (t.rect.top == 210) freq.push_back(t.text);
+    if (t.rect.left == 2) db.push_back(t.text);
+  }
+  ASSERT_EQ(freq.size(), 29u);
+  EXPECT_EQ(std::vector<std::string>(freq.begin() + 7, freq.begin() + 11),
+            (std::vector<std::string>{"80", "90", "100", "200"}));
+  EXPECT_EQ(freq[18], "1 K");
+  EXPECT_EQ(freq[27], "10 K");
+  EXPECT_EQ(freq[28], "20 K");
+  // Decade marks of a 397-pixel image; the frame reaches to the 20 kHz mark.
+  EXPECT_NEAR(lines[0].from.x, 30, 1e-4);
+  EXPECT_NEAR(lines[18].from.x, 230.3, 0.05);
+  EXPECT_EQ(lines[9].from.y, 10);
+  EXPECT_EQ(lines[9].to.y, 210);
   const auto rects = s.canvas.Of(Kind::DrawRect);
   ASSERT_EQ(rects.size(), 2u);  // frame and one grid line
+  EXPECT_EQ(rects[0].rect, (RectF{30, 10, rects[0].rect.right, 210}));
+  EXPECT_NEAR(rects[0].rect.right, 30 + 3.30103 * 100.13, 0.05);
+  // Bound 20: "0" and "-10" on both sides, the -10 line 100 pixels down.
+  EXPECT_EQ(db, (std::vector<std::string>{"0", "-10"}));
   EXPECT_EQ(rects[1].rect.top, 110);
-  EXPECT_EQ(rects[1].rect.bottom, 110);
+  for (const auto& t : s.Texts()) EXPECT_TRUE(t.text != "-10" || t.rect.top == 110) << t.rect.left;
   // Default depth 80: "0" .. "-70", the bound itself unlabelled.
   s.Draw(397, 236, 80);
-  int left = 0;
-  std::string last;
+  db.clear();
   for (const auto& t : s.Texts())
-    if (t.rect.left == 2) ++left, last = t.text;
-  EXPECT_EQ(left, 8);
-  EXPECT_EQ(last, "-70");
+    if (t.rect.left == 2) db.push_back(t.text);
+  ASSERT_EQ(db.size(), 8u);
+  EXPECT_EQ(db.back(), "-70");
 }
 
-TEST(SpectrumPanel, SilenceLiesFlatOnTheBottomLine) {
+// Silence lies on the bottom line (outline open, fill closed, outline drawn
+// first, one point per bin); bars start with a point at the first bin.
+TEST(SpectrumPanel, CurveOfSilenceAndOfBars) {
   Spectrum s;
   s.Draw(397, 200);
-  const auto outline = s.Paths(Kind::DrawPath), fill = s.Paths(Kind::FillPath);
-  ASSERT_EQ(outline.size(), 1u);
-  ASSERT_EQ(fill.size(), 1u);
-  EXPECT_EQ(outline[0].brush, BrushId::Spectrum);
-  EXPECT_EQ(fill[0].brush, BrushId::SpectrumFill);
-  ASSERT_EQ(outline[0].figures.size(), 1u);
-  for (const auto& p : outline[0].figures[0]) EXPECT_EQ(p.y, 174);
-  EXPECT_FALSE(outline[0].closed[0]);
-  const auto& f = fill[0].figures[0];
-  EXPECT_EQ(f.front(), (PointF{30, 174}));
-  EXPECT_EQ(f.back(), (PointF{360, 174}));
-  EXPECT_TRUE(fill[0].closed[0]);
-  // One point per bin: the first pixels share bin 0, so x = 30 is taken once.
-  EXPECT_EQ(outline[0].figures[0][0], (PointF{30, 174}));
-  EXPECT_EQ(outline[0].figures[0][1].x, 30);
-  EXPECT_GT(outline[0].figures[0][2].x, 30 + 5);
-  // Outline drawn before the fill.
-  size_t iOutline = 0, iFill = 0;
-  for (size_t i = 0; i < s.canvas.ops.size(); ++i) {
-    if (s.canvas.ops[i].kind == Kind::DrawPath) iOutline = i;
-    if (s.canvas.ops[i].kind == Kind::FillPath) iFill = i;
-  }
-  EXPECT_LT(iOutline, iFill);
+  ASSERT_EQ(s.canvas.Of(Kind::DrawPath).size(), 1u);
+  const DrawOp outline = s.canvas.Of(Kind::DrawPath)[0], fill = s.canvas.Of(Kind::FillPath).at(0);
+  EXPECT_EQ(outline.brush, BrushId::Spectrum);
+  EXPECT_EQ(fill.brush, BrushId::SpectrumFill);
+  for (const auto& p : outline.figures.at(0)) EXPECT_EQ(p.y, 174);
+  EXPECT_FALSE(outline.closed[0]);
+  EXPECT_TRUE(fill.closed[0]);
+  EXPECT_EQ(fill.figures[0].front(), (PointF{30, 174}));
+  EXPECT_EQ(fill.figures[0].back(), (PointF{360, 174}));
+  // The first pixels share bin 0, so x = 30 is taken once.
+  EXPECT_EQ(outline.figures[0][1].x, 30);
+  EXPECT_GT(outline.figures[0][2].x, 30 + 5);
+  const auto first = [&](Kind k) {
+    return std::find_if(s.canvas.ops.begin(), s.canvas.ops.end(), [k](const DrawOp& op) { return op.kind == k; });
+  };
+  EXPECT_LT(first(Kind::DrawPath), first(Kind::FillPath));
+
+  s.bins[0] = 1e4;
+  s.Draw(397, 200, 80, 1);
+  const auto bars = s.Curve(Kind::DrawPath);
+  ASSERT_GE(bars.size(), 5u);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(bars[i], (PointF{30, 10})) << i;
+  // Next bin: a step at the previous x, then across.
+  EXPECT_EQ(bars[3], (PointF{30, 174}));
+  EXPECT_EQ(bars[4].y, 174);
+  EXPECT_GT(bars[4].x, 30);
 }
 
 TEST(SpectrumPanel, FortyDecibelsLieOnTheZeroLine) {
@@ -129,14 +111,15 @@ TEST(SpectrumPanel, FortyDecibelsLieOnTheZeroLine) {
   for (int b = 80; b <= 90; ++b) s.bins[b] = 10000.0;  // 40 dB
   for (int b = 160; b <= 180; ++b) s.bins[b] = 100.0;  // 20 dB
   s.Draw(397, 236, 20);
-  const auto pts = s.Paths(Kind::DrawPath).at(0).figures.at(0);
+  const auto pts = s.Curve(Kind::DrawPath);
   int top = 0, lower = 0;
+  float firstTop = 0;
   for (size_t i = 1; i < pts.size(); ++i) {
     const auto& p = pts[i];
     const int bin = static_cast<int>(FreqAtPixel(static_cast<int>(p.x), RectF{0, 0, 397, 236}) * 4096 / 48000);
     if (bin >= 80 && bin <= 90) {
       EXPECT_EQ(p.y, 10) << p.x;
-      ++top;
+      if (top++ == 0) firstTop = p.x;
     } else if (bin >= 160 && bin <= 180) {
       EXPECT_FLOAT_EQ(p.y, 10 + 20 * 10) << p.x;
       ++lower;
@@ -147,30 +130,7 @@ TEST(SpectrumPanel, FortyDecibelsLieOnTheZeroLine) {
   EXPECT_GE(top, 3);
   EXPECT_GE(lower, 3);
   // The first 40 dB point is the first pixel at or above bin 80 (937.5 Hz).
-  for (const auto& p : pts)
-    if (p.y == 10) {
-      EXPECT_NEAR(p.x, 30 + std::log10(937.5 / 10) * 100.13, 1.0);
-      break;
-    }
-}
-
-TEST(SpectrumPanel, BarsStartWithAPoint) {
-  Spectrum s;
-  s.bins[0] = 1e4;
-  s.Draw(397, 200, 80, 1);
-  const auto out = s.Paths(Kind::DrawPath).at(0).figures.at(0);
-  ASSERT_GE(out.size(), 5u);
-  EXPECT_EQ(out[0], (PointF{30, 10}));
-  EXPECT_EQ(out[1], (PointF{30, 10}));
-  EXPECT_EQ(out[2], (PointF{30, 10}));
-  // Next bin: a step at the previous x, then across.
-  EXPECT_EQ(out[3].x, 30);
-  EXPECT_EQ(out[3].y, 174);
-  EXPECT_EQ(out[4].y, 174);
-  EXPECT_GT(out[4].x, 30);
-  const auto fill = s.Paths(Kind::FillPath).at(0).figures.at(0);
-  EXPECT_EQ(fill.front(), (PointF{30, 174}));
-  EXPECT_EQ(fill.back(), (PointF{360, 174}));
+  EXPECT_NEAR(firstTop, 30 + std::log10(937.5 / 10) * 100.13, 1.0);
 }
 
 // A narrow image draws no curve; no bound (0 or below) no dB axis and no
@@ -179,15 +139,14 @@ TEST(SpectrumPanel, BarsStartWithAPoint) {
 TEST(SpectrumPanel, NarrowImagesAndUnusualBounds) {
   Spectrum s;
   s.Draw(66, 200);
-  EXPECT_TRUE(s.Paths(Kind::DrawPath).empty());
-  EXPECT_TRUE(s.Paths(Kind::FillPath).empty());
+  EXPECT_TRUE(s.canvas.Of(Kind::DrawPath).empty());
+  EXPECT_TRUE(s.canvas.Of(Kind::FillPath).empty());
   EXPECT_EQ(s.canvas.Of(Kind::DrawLine).size(), 29u);
-  EXPECT_FALSE(s.Texts().empty());
   s.bins[85] = 1e6;
   for (int bound : {0, -10}) {
     s.Draw(397, 200, bound);
-    EXPECT_TRUE(s.Paths(Kind::DrawPath).empty());
-    EXPECT_EQ(s.canvas.Of(Kind::DrawRect).size(), 1u);  // the frame only
+    EXPECT_TRUE(s.canvas.Of(Kind::DrawPath).empty());
+    EXPECT_EQ(s.canvas.Of(Kind::DrawRect).size(), 1u);                       // the frame only
     for (const auto& t : s.Texts()) EXPECT_EQ(t.rect.top, 174) << t.text;  // frequency labels only
   }
   s.Draw(397, 200, 1000);

@@ -13,11 +13,17 @@ namespace {
 
 using Kind = DrawOp::Kind;
 
+std::vector<std::string> Labels(const CRecordingCanvas& canvas) {
+  std::vector<std::string> out;
+  for (const auto& t : canvas.Of(Kind::DrawText)) out.push_back(t.text);
+  return out;
+}
+
 TEST(DbToMeterPercent, PiecewiseCurveAndItsEnds) {
   const struct {
     float db, percent;
-  } curve[] = {{0, 100},   {-5, 87.5},  {-10, 75},  {-20, 50},      {-25, 40},     {-35, 22.5}, {-45, 11},
-               {-60, 3.5}, {-62, 1.5},  {-110, 1.5}, {-110.5f, 0},  {0.1f, 0},     {NAN, 0},    {-INFINITY, 0}};
+  } curve[] = {{0, 100},   {-5, 87.5}, {-10, 75},   {-20, 50},    {-25, 40}, {-35, 22.5}, {-45, 11},
+               {-60, 3.5}, {-62, 1.5}, {-110, 1.5}, {-110.5f, 0}, {0.1f, 0}, {NAN, 0},    {-INFINITY, 0}};
   for (const auto& c : curve) EXPECT_NEAR(DbToMeterPercent(c.db), c.percent, 1e-4) << c.db;
   // Magnitudes: full scale is shown at the floor, 0.999 near the top.
   const struct {
@@ -48,42 +54,20 @@ TEST(PeakMeter, LabelsIconsAndUnlitGrid) {
   Meter m;
   m.Draw(0, 0);
   ASSERT_GE(m.canvas.ops.size(), 3u);
-  EXPECT_EQ(m.canvas.ops[0].kind, Kind::Clear);
-  EXPECT_EQ(m.canvas.ops[0].color, (ColorF{0, 0, 0, 0}));
-  EXPECT_EQ(m.canvas.ops[1].kind, Kind::FillRect);
   EXPECT_EQ(m.canvas.ops[1].rect, (RectF{0, 0, 60, 480}));
   EXPECT_EQ(m.canvas.ops[1].brush, BrushId::Bkg);
-
   const auto bitmaps = m.canvas.Of(Kind::DrawBitmap);
   ASSERT_EQ(bitmaps.size(), 2u);
-  EXPECT_EQ(bitmaps[0].rect, (RectF{-3, 446, 29, 478}));
-  EXPECT_EQ(bitmaps[0].source, (RectF{0, 0, 31, 31}));
   EXPECT_EQ(bitmaps[1].rect, (RectF{28, 446, 60, 478}));
   EXPECT_EQ(bitmaps[1].source, (RectF{32, 0, 63, 31}));
-  EXPECT_EQ(bitmaps[1].opacity, 1.0f);
-
-  const auto texts = m.canvas.Of(Kind::DrawText);
-  std::vector<std::string> labels;
-  for (const auto& t : texts) labels.push_back(t.text);
-  EXPECT_EQ(labels, (std::vector<std::string>{"-60", "-50", "-40", "-35", "-30", "-25", "-20", "-15", "-10", "-8", "-6",
-                                              "-4", "-2", "0", "-\u221E"}));
-  for (const auto& t : texts) EXPECT_EQ(t.brush, BrushId::Axis);
+  EXPECT_EQ(Labels(m.canvas), (std::vector<std::string>{"-60", "-50", "-40", "-35", "-30", "-25", "-20", "-15", "-10",
+                                                        "-8", "-6", "-4", "-2", "0", "-\u221E"}));
   // -20 dB is half the scale: 220 pixels above the base.
-  EXPECT_EQ(texts[6].rect, (RectF{22, 214, 60, 660}));
-  // -60 dB: 3.5 % of 440.
-  EXPECT_NEAR(texts[0].rect.top, 440 - 15.4f - 6, 1e-3);
-  EXPECT_NEAR(texts[0].rect.bottom, 440 + 15.4f, 1e-3);
-  // "0" stands where -1 dB would be (97.5 %).
-  EXPECT_NEAR(texts[13].rect.left, 27, 0);
-  EXPECT_NEAR(texts[13].rect.top, 440 - 429 - 6, 1e-3);
-  EXPECT_NEAR(texts[13].rect.bottom, 440 - 429, 1e-3);
-  EXPECT_EQ(texts[14].rect, (RectF{22, 434, 60, 440}));
-
+  EXPECT_EQ(m.canvas.Of(Kind::DrawText)[6].rect, (RectF{22, 214, 60, 660}));
   // Unlit segments: both bars from the base up to y = 20 every 2 pixels.
   std::vector<float> right, left;
   for (const auto& op : m.canvas.Of(Kind::DrawRect)) {
     if (op.brush != BrushId::Axis) continue;
-    EXPECT_EQ(op.rect.top, op.rect.bottom);
     if (op.rect.left == 57 && op.rect.right == 44) right.push_back(op.rect.top);
     if (op.rect.left == 18 && op.rect.right == 5) left.push_back(op.rect.top);
   }
@@ -92,13 +76,9 @@ TEST(PeakMeter, LabelsIconsAndUnlitGrid) {
   EXPECT_EQ(right.back(), 20);
   EXPECT_EQ(left, right);
   // Silence lights only the base segments.
-  const auto out = m.Lit(57), in = m.Lit(18);
-  ASSERT_EQ(out.size(), 1u);
-  ASSERT_EQ(in.size(), 1u);
-  EXPECT_EQ(out[0].rect.top, 440);
-  EXPECT_EQ(out[0].brush, BrushId::PeakMin);
-  EXPECT_EQ(in[0].rect, (RectF{18, 440, 5, 440}));
-  EXPECT_EQ(m.holdOut, 0);
+  ASSERT_EQ(m.Lit(57).size(), 1u);
+  EXPECT_EQ(m.Lit(18).at(0).rect, (RectF{18, 440, 5, 440}));
+  EXPECT_EQ(m.Lit(18).at(0).brush, BrushId::PeakMin);
 }
 
 TEST(PeakMeter, ZoneBrushFollowsHeight) {
@@ -119,7 +99,6 @@ TEST(PeakMeter, ZoneBrushFollowsHeight) {
   ASSERT_FALSE(in.empty());
   EXPECT_EQ(in.back().rect.top, 68);
   EXPECT_EQ(in.back().brush, BrushId::PeakMid);
-  EXPECT_TRUE(std::none_of(in.begin(), in.end(), [](const DrawOp& op) { return op.brush == BrushId::PeakMax; }));
   EXPECT_NEAR(m.holdIn, 84.95f, 0.01f);
   // Full scale shows at the floor: 1.5 % of a range of 140 is 2.1 pixels, of 440 6.6.
   m.holdOut = m.holdIn = 0;
@@ -133,31 +112,29 @@ TEST(PeakMeter, ZoneBrushFollowsHeight) {
 
 TEST(PeakMeter, HoldMarkSitsOnTheTwoPixelGrid) {
   Meter m;
-  m.holdOut = 50.0f;   // exactly 220 pixels: the grid position itself
-  m.holdIn = 50.3f;    // 221.32 pixels: the next grid position above
+  m.holdOut = 50.0f;  // exactly 220 pixels: the grid position itself
+  m.holdIn = 50.3f;   // 221.32 pixels: the next grid position above
   m.Draw(0, 0);
-  auto out = m.Lit(57), in = m.Lit(18);
-  ASSERT_EQ(out.size(), 2u);
-  EXPECT_EQ(out[1].rect.top, 220);
-  EXPECT_EQ(out[1].brush, BrushId::PeakMin);
-  ASSERT_EQ(in.size(), 2u);
-  EXPECT_EQ(in[1].rect.top, 218);
+  ASSERT_EQ(m.Lit(57).size(), 2u);
+  EXPECT_EQ(m.Lit(57)[1].rect.top, 220);
+  ASSERT_EQ(m.Lit(18).size(), 2u);
+  EXPECT_EQ(m.Lit(18)[1].rect.top, 218);
   // The hold stays above a lower level and is raised by a higher one.
   EXPECT_EQ(m.holdOut, 50.0f);
   m.holdIn = 10.0f;
   m.Draw(0, 0.5f);
   EXPECT_NEAR(m.holdIn, 84.95f, 0.01f);
-  in = m.Lit(18);
-  EXPECT_EQ(in.back().rect.top, 68);  // no extra mark when the hold equals the level
+  EXPECT_EQ(m.Lit(18).back().rect.top, 68);  // no extra mark when the hold equals the level
   // A hold just above the base still gets a mark at least one step up.
   m.holdOut = 0.1f;
   m.Draw(0, 0);
-  out = m.Lit(57);
-  ASSERT_EQ(out.size(), 2u);
-  EXPECT_EQ(out[1].rect.top, 438);
+  ASSERT_EQ(m.Lit(57).size(), 2u);
+  EXPECT_EQ(m.Lit(57)[1].rect.top, 438);
 }
 
-// ---- waveform ----
+// ---- waveform: a 1000 x 600 view, panel centre c = (300 - 10) / 2 ----
+
+constexpr float kCentre = 145;
 
 struct Wave {
   CRecordingCanvas canvas;
@@ -169,9 +146,9 @@ struct Wave {
       if (op.brush == BrushId::Wave && op.from.y != op.to.y) out.push_back(op);
     return out;
   }
-  void Draw(int mode, int scale, float W = 1000, float H = 600) {
+  void Draw(int mode, int scale) {
     canvas.ops.clear();
-    DrawWavePanel(canvas, WaveInput{W, H, history, scale}, mode);
+    DrawWavePanel(canvas, WaveInput{1000, 600, history, scale}, mode);
   }
 };
 
@@ -183,36 +160,28 @@ TEST(WavePanel, OneColumnPerBlockAcrossTheView) {
   ASSERT_EQ(cols.size(), 865u);
   EXPECT_EQ(cols.front().from.x, 875);
   EXPECT_EQ(cols.back().from.x, 11);
-  // c = (300 - 10) / 2; 0.5 is 84.95 % of it on the dB scale.
-  const float c = 145, a = MagnitudeToMeterPercent(0.5f) * c / 100;
-  EXPECT_FLOAT_EQ(cols[0].from.y, c - a);
-  EXPECT_FLOAT_EQ(cols[0].to.y, c + a - 1);
+  // 0.5 is 84.95 % of the half height on the dB scale.
+  const float a = MagnitudeToMeterPercent(0.5f) * kCentre / 100;
+  EXPECT_FLOAT_EQ(cols[0].from.y, kCentre - a);
+  EXPECT_FLOAT_EQ(cols[0].to.y, kCentre + a - 1);
   EXPECT_EQ(w.canvas.ops[1].rect, (RectF{0, 0, 910, 285}));
 }
 
-TEST(WavePanel, LinearColumnsAndScale) {
+TEST(WavePanel, LinearAndLogScales) {
   Wave w;
   w.history[0] = 0.5;
   w.history[3] = 1.2;  // above full scale: reaches beyond the panel
   w.Draw(1, 480);
   const auto cols = w.Columns();
   ASSERT_EQ(cols.size(), 2u);
-  const float c = 145;
-  EXPECT_EQ(cols[0].from, (PointF{875, c - c / 2}));
-  EXPECT_EQ(cols[0].to, (PointF{875, c + c / 2 - 1}));
+  EXPECT_EQ(cols[0].from, (PointF{875, kCentre / 2}));
+  EXPECT_EQ(cols[0].to, (PointF{875, kCentre * 1.5f - 1}));
   EXPECT_EQ(cols[1].from.x, 872);
   EXPECT_LT(cols[1].from.y, 0);
-
-  std::vector<std::string> labels;
-  for (const auto& t : w.canvas.Of(Kind::DrawText)) labels.push_back(t.text);
-  EXPECT_EQ(labels, (std::vector<std::string>{"0.0", "0.25", "0.25", "0.50", "0.50", "0.75", "0.75", "1.0", "1.0"}));
-  const auto texts = w.canvas.Of(Kind::DrawText);
-  EXPECT_EQ(texts[0].rect, (RectF{878, c - 6, 900, c}));
-  EXPECT_EQ(texts[0].brush, BrushId::Wave);
-  EXPECT_EQ(texts[1].rect, (RectF{877, c - c / 4 - 5, 900, c - c / 4}));
-  EXPECT_EQ(texts[7].rect, (RectF{877, 1, 900, 0}));
-  EXPECT_EQ(texts[8].rect, (RectF{877, 2 * c - 19, 900, 2 * c}));
-  // Scale lines: centre (waveform brush) and six axis lines, 10 .. W - 125.
+  EXPECT_EQ(Labels(w.canvas),
+            (std::vector<std::string>{"0.0", "0.25", "0.25", "0.50", "0.50", "0.75", "0.75", "1.0", "1.0"}));
+  EXPECT_EQ(w.canvas.Of(Kind::DrawText)[1].rect, (RectF{877, kCentre * 0.75f - 5, 900, kCentre * 0.75f}));
+  // Scale lines: centre (waveform brush) and axis lines, 10 .. W - 125.
   int axis = 0;
   for (const auto& op : w.canvas.Of(Kind::DrawLine))
     if (op.from.y == op.to.y) {
@@ -221,25 +190,19 @@ TEST(WavePanel, LinearColumnsAndScale) {
       axis += op.brush == BrushId::Axis;
     }
   EXPECT_EQ(axis, 8);
-}
 
-TEST(WavePanel, LogScaleLabels) {
-  Wave w;
+  std::fill(w.history.begin(), w.history.end(), 0.0);
   w.Draw(0, 480);
-  std::vector<std::string> labels;
-  for (const auto& t : w.canvas.Of(Kind::DrawText)) labels.push_back(t.text);
   const std::string inf = "-\u221E";
-  EXPECT_EQ(labels, (std::vector<std::string>{inf, "-10", "-10", "-20", "-20", "-30", "-30", "-40", "-40", "-50", "-50",
-                                              inf, inf, inf, inf}));
-  const auto texts = w.canvas.Of(Kind::DrawText);
-  const float c = 145, off20 = 0.5f * c;
-  EXPECT_EQ(texts[3].rect, (RectF{877, c - off20 - 6, 900, c - off20}));
-  EXPECT_EQ(texts[4].rect, (RectF{877, c + off20 - 6, 900, c + off20}));
-  EXPECT_EQ(texts[0].rect, (RectF{878, c - 6, 900, c}));
+  EXPECT_EQ(Labels(w.canvas), (std::vector<std::string>{inf, "-10", "-10", "-20", "-20", "-30", "-30", "-40", "-40",
+                                                        "-50", "-50", inf, inf, inf, inf}));
+  EXPECT_EQ(w.canvas.Of(Kind::DrawText)[4].rect, (RectF{877, kCentre * 1.5f - 6, 900, kCentre * 1.5f}));
   EXPECT_TRUE(w.Columns().empty());  // silence with a wide scale: only the scale
 }
 
-TEST(WavePanel, ZigzagForFineScales) {
+// Fine scales zigzag; an unknown mode draws the background only; a short
+// history draws what it has.
+TEST(WavePanel, ZigzagUnknownModeAndShortHistory) {
   Wave w;
   w.Draw(0, 3);
   // Silence: a one-pixel-high line along the centre, element 0 not drawn.
@@ -255,12 +218,7 @@ TEST(WavePanel, ZigzagForFineScales) {
   EXPECT_EQ(lines[0].from, (PointF{873, 145 - 72.5f}));
   EXPECT_EQ(lines[0].to, (PointF{874, 145 + 36.25f - 1}));
   EXPECT_EQ(lines[1].from, (PointF{872, 145 - 36.25f}));
-}
-
-TEST(WavePanel, UnknownModeOrShortHistory) {
-  Wave w;
-  std::fill(w.history.begin(), w.history.end(), 0.5);
-  w.Draw(2, 480);  // the background only
+  w.Draw(2, 480);
   ASSERT_EQ(w.canvas.ops.size(), 2u);
   EXPECT_EQ(w.canvas.ops[1].kind, Kind::FillRect);
   w.history.assign(100, 0.5);

@@ -4,6 +4,7 @@
 
 #include <QFontInfo>
 #include <QGuiApplication>
+#include <vector>
 
 #include "monitor/draw/qt_canvas.h"
 
@@ -42,25 +43,15 @@ TEST_F(QtCanvas, GeometryLandsOnWholePixels) {
   const QImage& img = bmp.Image();
   // Memory order B, G, R, A.
   const uchar* px = img.constScanLine(20) + 50 * 4;
-  EXPECT_EQ(px[0], 0xFF);
-  EXPECT_EQ(px[1], 0x80);
-  EXPECT_EQ(px[2], 0x40);
-  EXPECT_EQ(px[3], 0xFF);
-  // The zero-height outline is exactly one row from x = 44 to 57.
-  EXPECT_EQ(Inked(img, QRect(0, 19, 100, 1)), 0);
-  EXPECT_EQ(Inked(img, QRect(0, 21, 100, 1)), 0);
+  EXPECT_EQ((std::vector<uchar>(px, px + 4)), (std::vector<uchar>{0xFF, 0x80, 0x40, 0xFF}));
+  // The zero-height outline is exactly one row from x = 44 to 57; the line one
+  // column; a filled rectangle covers [left, right) x [top, bottom); nothing else.
   EXPECT_EQ(Inked(img, QRect(44, 20, 14, 1)), 14);
-  EXPECT_EQ(Inked(img, QRect(0, 20, 44, 1)) + Inked(img, QRect(58, 20, 42, 1)), 0);
-  // One column wide line, no antialiasing.
-  EXPECT_EQ(Inked(img, QRect(9, 40, 3, 10)), 10);
   EXPECT_EQ(Inked(img, QRect(10, 40, 1, 10)), 10);
-  // A filled rectangle covers [left, right) x [top, bottom).
-  EXPECT_EQ(Inked(img, QRect(60, 0, 40, 20)), 50);
+  EXPECT_EQ(Inked(img, QRect(70, 5, 10, 5)), 50);
+  EXPECT_EQ(Inked(img, img.rect()), 14 + 10 + 50);
   for (int y = 0; y < 60; ++y)
-    for (int x = 0; x < 100; ++x) {
-      const QRgb p = img.pixel(x, y);
-      EXPECT_TRUE(qAlpha(p) == 0 || qAlpha(p) == 255) << x << "," << y;  // aliased
-    }
+    for (int x = 0; x < 100; ++x) ASSERT_TRUE(qAlpha(img.pixel(x, y)) % 255 == 0) << x << "," << y;  // aliased
 }
 
 TEST_F(QtCanvas, LabelsUseTheBoldSubstituteAndElide) {
@@ -78,19 +69,11 @@ TEST_F(QtCanvas, LabelsUseTheBoldSubstituteAndElide) {
   c.DrawText(text, RectF{10, 20, 40, 26}, BrushId::Axis);  // 30 pixels: cut
   c.End();
   const QImage& img = bmp.Image();
-  int rightWide = 0, rightNarrow = 0;
-  for (int x = 0; x < 200; ++x) {
-    for (int y = 0; y < 18; ++y)
-      if (img.pixel(x, y)) rightWide = x;
-    for (int y = 18; y < 40; ++y)
-      if (img.pixel(x, y)) rightNarrow = x;
-  }
-  EXPECT_GT(rightWide, 80);
-  EXPECT_GT(rightNarrow, 10);
-  EXPECT_LE(rightNarrow, 42);
-  // Not clipped to the 6-pixel box: the glyphs reach below its bottom.
-  EXPECT_GT(Inked(img, QRect(10, 9, 180, 9)), 0);
-  EXPECT_EQ(Inked(img, QRect(0, 0, 10, 40)), 0);  // left aligned at x = 10
+  EXPECT_GT(Inked(img, QRect(80, 0, 120, 18)), 0);   // the whole text
+  EXPECT_GT(Inked(img, QRect(10, 18, 20, 22)), 0);   // the cut one...
+  EXPECT_EQ(Inked(img, QRect(43, 18, 157, 22)), 0);  // ...ends in its box
+  EXPECT_GT(Inked(img, QRect(10, 9, 180, 9)), 0);    // not clipped to the 6-pixel box
+  EXPECT_EQ(Inked(img, QRect(0, 0, 10, 40)), 0);     // left aligned at x = 10
 }
 
 TEST_F(QtCanvas, BitmapWithOpacityAndPaths) {
@@ -115,7 +98,6 @@ TEST_F(QtCanvas, BitmapWithOpacityAndPaths) {
   c.End();
   const QImage& img = dst.Image();
   EXPECT_NEAR(qRed(img.pixel(4, 4)), 128, 2);
-  EXPECT_EQ(qAlpha(img.pixel(4, 4)), 255);
   EXPECT_EQ(img.pixel(10, 10), qRgba(0, 0, 0, 255));
   EXPECT_NEAR(qBlue(img.pixel(30, 30)), 128, 2);
   EXPECT_EQ(qBlue(img.pixel(10, 30)), 0);
