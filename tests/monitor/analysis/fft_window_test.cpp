@@ -1,13 +1,66 @@
-#include "monitor/window_functions.h"
-
+// The FFT against a direct transform, and the window weights.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
+#include <random>
+#include <stdexcept>
 #include <vector>
+
+#include "monitor/fft.h"
+#include "monitor/window_functions.h"
 
 namespace kx {
 namespace {
+
+constexpr size_t kPoints = kFftPoints;
+
+struct Transform {
+  std::vector<double> re = std::vector<double>(kPoints), im = std::vector<double>(kPoints);
+  explicit Transform(const std::vector<double>& in) { ComputeFft(in.data(), re.data(), im.data()); }
+};
+
+std::vector<double> RandomInput(unsigned seed) {
+  std::mt19937_64 rng(seed);
+  std::uniform_real_distribution<double> dist(-1.0, 1.0);
+  std::vector<double> x(kPoints);
+  for (auto& v : x) v = dist(rng);
+  return x;
+}
+
+TEST(Fft, MatchesADirectTransformOfRandomInput) {
+  const auto x = RandomInput(1);
+  const Transform t(x);
+  // Direct sum with exact twiddles from a long double table indexed by k*n mod N.
+  std::vector<long double> c(kPoints), s(kPoints);
+  for (size_t m = 0; m < kPoints; ++m) {
+    const long double a = -2.0L * 3.14159265358979323846264338327950288L * m / kPoints;
+    c[m] = std::cos(a);
+    s[m] = std::sin(a);
+  }
+  double maxError = 0.0, maxMagnitude = 0.0;
+  for (size_t k = 0; k < kPoints; ++k) {
+    long double re = 0, im = 0;
+    for (size_t n = 0; n < kPoints; ++n) {
+      re += x[n] * c[(k * n) % kPoints];
+      im += x[n] * s[(k * n) % kPoints];
+    }
+    maxError = std::max(maxError, static_cast<double>(std::hypot(re - t.re[k], im - t.im[k])));
+    maxMagnitude = std::max(maxMagnitude, static_cast<double>(std::hypot(re, im)));
+  }
+  EXPECT_LT(maxError / maxMagnitude, 1e-9);
+}
+
+TEST(Fft, MissingArraysThrowBeforeWritingAnything) {
+  std::vector<double> a(kPoints, 1.0), b(kPoints), c(kPoints);
+  EXPECT_THROW(ComputeFft(a.data(), nullptr, c.data()), std::invalid_argument);
+  EXPECT_THROW(ComputeFft(a.data(), b.data(), nullptr), std::invalid_argument);
+  EXPECT_THROW(ComputePower(a.data(), b.data(), nullptr), std::invalid_argument);
+  EXPECT_THROW(ComputePower(nullptr, b.data(), c.data()), std::invalid_argument);
+  for (size_t k = 0; k < kPoints; ++k) ASSERT_EQ(c[k], 0.0);
+}
+
+// ---- windows ----
 
 constexpr int32_t kN = 4096;
 constexpr double kTwoPi = 6.283185307179586;
