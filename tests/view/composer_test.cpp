@@ -54,15 +54,11 @@ PictureRecord DetailedPicture(int width, int height, int shift = 0) {
 std::string Difference(const QImage& a, const QImage& b) {
   if (a.size() != b.size()) return "sizes differ";
   long count = 0;
-  QPoint first(-1, -1);
+  std::string first;
   for (int y = 0; y < a.height(); ++y)
     for (int x = 0; x < a.width(); ++x)
-      if (a.pixel(x, y) != b.pixel(x, y) && count++ == 0) first = QPoint(x, y);
-  if (count == 0) return {};
-  char text[160];
-  std::snprintf(text, sizeof text, "%ld pixels differ, first at (%d, %d): %08x against %08x", count, first.x(),
-                first.y(), a.pixel(first), b.pixel(first));
-  return text;
+      if (a.pixel(x, y) != b.pixel(x, y) && count++ == 0) first = std::to_string(x) + "," + std::to_string(y);
+  return count ? std::to_string(count) + " pixels differ, the first at " + first : "";
 }
 
 class Composer : public ::testing::Test {
