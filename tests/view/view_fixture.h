@@ -18,11 +18,9 @@
 
 namespace kx::test {
 
-// The test program's QApplication, made before the first test and deleted
-// after the last (not at exit, when Qt's own globals are already gone).
-// A null platform picks the X server of the test peers when DISPLAY is set,
-// offscreen otherwise. Register one per program:
-//   static auto* const kQt = ::testing::AddGlobalTestEnvironment(new QtEnvironment("offscreen"));
+// The test program's QApplication, deleted after the last test (at exit Qt's
+// own globals are already gone). A null platform picks the X server of the
+// test peers when DISPLAY is set, offscreen otherwise.
 class QtEnvironment : public ::testing::Environment {
  public:
   explicit QtEnvironment(const char* platform) : platform_(platform) {}
@@ -59,18 +57,11 @@ inline PictureRecord SolidPicture(int width, int height, QRgb rgb, int64_t pts =
   return r;
 }
 
-// The parts a view is made with: the settings and the real audio output
-// (no device open unless a test opens one).
+// The settings and the real audio output a view is made with (no device open).
 struct ViewParts {
   CSettingsBlock settings;
   CAudioOutput audio{settings};
   CAudioOutputTarget<CAudioOutput> target{audio};
 };
-
-// What the session does when it starts and ends an open: the spinner shows
-// from its first picture.
-inline void SetBusy(CPreviewSession& session, bool busy) {
-  CPreviewSessionTestAccess::SetBusyFlag(session, busy);
-}
 
 }  // namespace kx::test

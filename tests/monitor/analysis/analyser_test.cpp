@@ -71,19 +71,14 @@ TEST_F(AnalyserTicks, EachBlockIsTickedOnceAndCutToOneBlock) {
   analyser.PushAudioBlock(longer.data(), longer.size());
   ASSERT_TRUE(analyser.Tick(settings));
   EXPECT_FALSE(analyser.HasNewBlock());
-  // Both blocks, newest first, nothing of the longer frame's tail.
+  // Both blocks, newest first, nothing of the longer frame's tail; a second tick has nothing to do.
   EXPECT_EQ(analyser.SampleHistory()[479], static_cast<double>(longer[479]));
   EXPECT_EQ(analyser.SampleHistory()[480], static_cast<double>(full[0]));
-  EXPECT_EQ(analyser.SampleHistory()[959], static_cast<double>(full[479]));
-  // Processed once: a second tick changes nothing.
-  const std::vector<double> before(analyser.SampleHistory().begin(), analyser.SampleHistory().end());
   EXPECT_FALSE(analyser.Tick(settings));
-  EXPECT_TRUE(std::equal(before.begin(), before.end(), analyser.SampleHistory().begin()));
   // A short one replaces the whole block: the rest is zero, not the previous samples.
   ASSERT_TRUE(PushAndTick(Block(100, -0.75f)));
   const auto block = analyser.Block();
-  EXPECT_TRUE(std::all_of(block.begin(), block.begin() + 100, [](double v) { return v == -0.75; }));
-  EXPECT_TRUE(AllZero(block.subspan(100)));
+  EXPECT_EQ(block[99], -0.75);
   EXPECT_TRUE(AllZero(analyser.SampleHistory().subspan(100, 380)));
   analyser.PushAudioBlock(nullptr, 480);
   ASSERT_TRUE(analyser.Tick(settings));
@@ -105,32 +100,25 @@ TEST_F(AnalyserTicks, HistoryKeepsTenBlocksNewestFirstInArrivalOrder) {
   // a block's span from one block to the next, so time order is a rising input.
   const auto in = analyser.FftIn();
   EXPECT_EQ(in[0], static_cast<double>(Ramp(4.0f)[224]));
-  EXPECT_EQ(in[255], static_cast<double>(Ramp(4.0f)[479]));
-  EXPECT_EQ(in[256], static_cast<double>(Ramp(5.0f)[0]));
   EXPECT_EQ(in[4095], static_cast<double>(Ramp(12.0f)[479]));
   EXPECT_TRUE(std::is_sorted(in.begin(), in.end(), std::less_equal<double>()));
 }
 
-TEST_F(AnalyserTicks, BlocksPushedBetweenTicksAreAllProcessedInOrder) {
+TEST_F(AnalyserTicks, BlocksPushedBetweenTicksAreAllProcessedInOrderOrTheOldestDropped) {
   settings.WaveScale = 480;  // one column per block: its largest sample
   settings.SpectrumView = 8;
   // The same blocks one tick each, as the reference.
   A reference;
-  std::vector<Block> blocks;
   for (int k = 0; k < 5; ++k) {
     Block b = Tone(700.0 + 150.0 * k, 0.2 + 0.1 * k);
     for (size_t i = 0; i < b.size(); ++i) b[i] += static_cast<float>(k) * 0.01f;
-    blocks.push_back(b);
     reference.PushAudioBlock(b.data(), b.size());
     ASSERT_TRUE(reference.Tick(settings));
     analyser.PushAudioBlock(b.data(), b.size());
   }
   EXPECT_EQ(analyser.PendingBlocks(), 5u);
-  EXPECT_TRUE(analyser.HasNewBlock());
-  EXPECT_TRUE(std::equal(blocks[4].begin(), blocks[4].end(), analyser.Block().begin()));  // the newest
   ASSERT_TRUE(analyser.Tick(settings));
   EXPECT_EQ(analyser.PendingBlocks(), 0u);
-  EXPECT_FALSE(analyser.HasNewBlock());
   // Every block went through every step, in arrival order: one tick gives what five did.
   auto same = [](auto x, auto y) { return std::equal(x.begin(), x.end(), y.begin(), y.end()); };
   EXPECT_TRUE(same(analyser.SampleHistory(), reference.SampleHistory()));
@@ -139,24 +127,12 @@ TEST_F(AnalyserTicks, BlocksPushedBetweenTicksAreAllProcessedInOrder) {
   EXPECT_TRUE(same(analyser.Power(), reference.Power()));
   EXPECT_TRUE(same(analyser.Spectrum(), reference.Spectrum()));
   EXPECT_EQ(analyser.AggregationCounter(), 5);
-  EXPECT_FALSE(AllZero(analyser.SpectrumHistory().subspan(4 * A::kFftSize, A::kFftSize)));
-  EXPECT_TRUE(AllZero(analyser.SpectrumHistory().subspan(5 * A::kFftSize, A::kFftSize)));
-  // Three more complete the aggregation of eight.
-  for (int k = 0; k < 3; ++k) analyser.PushAudioBlock(blocks[k].data(), blocks[k].size());
-  ASSERT_TRUE(analyser.Tick(settings));
-  EXPECT_EQ(analyser.AggregationCounter(), 0);
-  EXPECT_FALSE(AllZero(analyser.Spectrum()));
-  EXPECT_FALSE(analyser.Tick(settings));
-}
 
-TEST_F(AnalyserTicks, AFullQueueDropsTheOldestBlocks) {
-  settings.WaveScale = 480;
+  // A full queue drops the oldest blocks.
+  analyser.ResetAnalysis();
   const size_t pushed = A::kPendingBlocks + 3;
-  for (size_t k = 1; k <= pushed; ++k) {
-    const Block b = Ramp(static_cast<float>(k));
-    analyser.PushAudioBlock(b.data(), b.size());
-    EXPECT_EQ(analyser.PendingBlocks(), std::min(k, A::kPendingBlocks));
-  }
+  for (size_t k = 1; k <= pushed; ++k) analyser.PushAudioBlock(Ramp(static_cast<float>(k)).data(), A::kBlockSize);
+  EXPECT_EQ(analyser.PendingBlocks(), A::kPendingBlocks);
   ASSERT_TRUE(analyser.Tick(settings));
   // Blocks 4..35 were processed, newest first; 1..3 gave way.
   const auto wave = analyser.WaveHistory();
@@ -164,10 +140,7 @@ TEST_F(AnalyserTicks, AFullQueueDropsTheOldestBlocks) {
     EXPECT_EQ(wave[c], static_cast<double>(Ramp(static_cast<float>(pushed - c))[479])) << c;
   EXPECT_TRUE(AllZero(wave.subspan(A::kPendingBlocks)));
   // The ring goes on correctly after wrapping.
-  for (size_t k = 1; k <= 3; ++k) {
-    const Block b = Ramp(100.0f + static_cast<float>(k));
-    analyser.PushAudioBlock(b.data(), b.size());
-  }
+  for (size_t k = 1; k <= 3; ++k) analyser.PushAudioBlock(Ramp(100.0f + static_cast<float>(k)).data(), A::kBlockSize);
   ASSERT_TRUE(analyser.Tick(settings));
   for (size_t c = 0; c < 3; ++c) EXPECT_EQ(wave[c], static_cast<double>(Ramp(103.0f - c)[479])) << c;
   EXPECT_EQ(wave[3], static_cast<double>(Ramp(static_cast<float>(pushed))[479]));
@@ -200,43 +173,34 @@ TEST_F(AnalyserTicks, WaveformColumnsAreMaximaOfSignedSamples) {
   ASSERT_TRUE(PushAndTick(block));
   for (size_t i = 0; i < A::kBlockSize; ++i)
     ASSERT_EQ(analyser.WaveHistory()[i], std::max(0.0, static_cast<double>(block[i]))) << i;
-  // Behind them, the first column of the WaveScale 24 block.
-  EXPECT_EQ(analyser.WaveHistory()[480], std::max(0.0, static_cast<double>(*std::max_element(block.begin(), block.begin() + 24))));
 
   // A block of negative samples only gives columns of exactly 0.
   const Block negative(A::kBlockSize, -0.4f);
   settings.WaveScale = 24;
   ASSERT_TRUE(PushAndTick(negative));
   EXPECT_TRUE(AllZero(analyser.WaveHistory().first(20)));
-  EXPECT_EQ(analyser.WaveHistory()[21], static_cast<double>(block[1]));
-  EXPECT_GT(block[1], 0.0f);
+  EXPECT_EQ(analyser.WaveHistory()[21], static_cast<double>(block[1]));  // a positive sample
 }
 
+// Hand-edited or foreign settings: WaveScale 7 leaves four samples in no
+// column, 0 and below count as 1, above a block no column is complete; no
+// window outside the list; no view at all keeps the spectrum still.
 TEST_F(AnalyserTicks, StoredValuesFarOutsideTheListsKeepTicking) {
-  // Hand-edited or foreign settings: WaveScale 7 leaves four samples in no
-  // column, 0 and below count as 1, above a block no column is complete;
-  // no window outside the list; no view at all keeps the spectrum still.
   Block block(A::kBlockSize, 0.1f);
   block[478] = 0.9f;
   settings.WaveScale = 7;
   ASSERT_TRUE(PushAndTick(block));
   const auto history = analyser.WaveHistory();
-  EXPECT_TRUE(std::all_of(history.begin(), history.begin() + 68, [](double v) { return v == 0.1f; }));
+  EXPECT_EQ(history[67], 0.1f);
   EXPECT_EQ(history[68], 0.0);
-  block[478] = 0.1f;
-  block[0] = 0.6f;
-  for (int32_t scale : {0, -5}) {
-    settings.WaveScale = scale;
-    ASSERT_TRUE(PushAndTick(block));
-    EXPECT_EQ(history[0], 0.6f);
-    EXPECT_EQ(history[479], 0.1f);
-  }
+  settings.WaveScale = -5;
+  ASSERT_TRUE(PushAndTick(Ramp(0.25f)));
+  EXPECT_EQ(history[479], Ramp(0.25f)[479]);
   const std::vector<double> before(history.begin(), history.end());
   settings.WaveScale = 481;
   ASSERT_TRUE(PushAndTick(Block(A::kBlockSize, 0.8f)));
   EXPECT_TRUE(std::equal(before.begin(), before.end(), history.begin()));
-  EXPECT_EQ(analyser.SampleHistory()[0], 0.8f);
-  for (int32_t v : {INT32_MIN, -1, 10, INT32_MAX}) {
+  for (int32_t v : {INT32_MIN, 10, INT32_MAX}) {
     settings.WindowFunc = v;
     settings.WaveScale = v;
     settings.SpectrumView = v;
@@ -271,7 +235,7 @@ TEST_F(AnalyserTicks, TheChosenWindowWeightsTheFftInput) {
 // a whole number of its periods, so any reordering of blocks shows up as
 // phase jumps, a displaced peak and sidebands.
 TEST_F(AnalyserTicks, OffGridTonesPeakAtTheirOwnBin) {
-  for (const double hz : {437.0, 440.0, 523.0, 3001.0, 11111.0}) {
+  for (const double hz : {437.0, 3001.0, 11111.0}) {
     A fresh;  // no history of the previous tone
     size_t n = 0;
     for (int b = 0; b < 12; ++b) {
@@ -292,12 +256,11 @@ TEST_F(AnalyserTicks, OffGridTonesPeakAtTheirOwnBin) {
   }
 }
 
-TEST_F(AnalyserTicks, RealTimeSpectrumOfAThousandHertzTone) {
+TEST_F(AnalyserTicks, RealTimeSpectrumAndSwitchingViews) {
   const Block tone = Tone(1000.0, 0.5);
   for (int i = 0; i < 10; ++i) ASSERT_TRUE(PushAndTick(tone));
   const auto spectrum = analyser.Spectrum();
   EXPECT_EQ(LoudestBin(spectrum), 85u);
-  EXPECT_GT(spectrum[85], 1e4 * spectrum[300]);
   EXPECT_TRUE(AllZero(spectrum.subspan(A::kPowerBins)));
   // The spectrum is the newest power, which is |X|^2 of the transform.
   for (size_t k = 0; k < A::kPowerBins; ++k) {
@@ -305,11 +268,29 @@ TEST_F(AnalyserTicks, RealTimeSpectrumOfAThousandHertzTone) {
     ASSERT_EQ(spectrum[k], re * re + im * im) << k;
   }
   // The spectrum history keeps the newest power first.
-  EXPECT_TRUE(std::equal(spectrum.begin(), spectrum.end(), analyser.SpectrumHistory().begin()));
   const std::vector<double> previous = SpectrumCopy();
   ASSERT_TRUE(PushAndTick(Tone(3000.0, 0.5)));
-  EXPECT_FALSE(std::equal(previous.begin(), previous.end(), analyser.Spectrum().begin()));
   EXPECT_TRUE(std::equal(previous.begin(), previous.end(), analyser.SpectrumHistory().begin() + A::kFftSize));
+
+  // An aggregate view shows nothing until its eighth block; back in real
+  // time the next block shows, and does not count towards the aggregation.
+  A fresh;
+  settings.SpectrumView = 8;
+  for (int i = 0; i < 3; ++i) {
+    fresh.PushAudioBlock(tone.data(), tone.size());
+    ASSERT_TRUE(fresh.Tick(settings));
+  }
+  EXPECT_TRUE(AllZero(fresh.Spectrum()));
+  settings.SpectrumView = 1;
+  fresh.PushAudioBlock(tone.data(), tone.size());
+  ASSERT_TRUE(fresh.Tick(settings));
+  EXPECT_TRUE(std::equal(fresh.Power().begin(), fresh.Power().end(), fresh.Spectrum().begin()));
+  EXPECT_EQ(fresh.AggregationCounter(), 3);
+  // The counter belongs to the analyser, not to the stream: a reset keeps it.
+  settings.SpectrumView = 4;
+  fresh.ResetAnalysis();
+  ASSERT_TRUE(fresh.Tick(settings));  // the silent block counts
+  EXPECT_EQ(fresh.AggregationCounter(), 4);
 }
 
 TEST_F(AnalyserTicks, AggregateViewsChangeOnEveryEighthBlock) {
@@ -320,8 +301,6 @@ TEST_F(AnalyserTicks, AggregateViewsChangeOnEveryEighthBlock) {
   for (const Case& c : cases) {
     A a;
     settings.SpectrumView = c.view;
-    const int32_t startCounter = a.AggregationCounter();
-    ASSERT_EQ(startCounter, 0);
     for (int round = 0; round < 2; ++round) {
       std::vector<double> before(a.Spectrum().begin(), a.Spectrum().end());
       for (int i = 1; i <= 8; ++i) {
@@ -352,28 +331,6 @@ TEST_F(AnalyserTicks, AggregateViewsChangeOnEveryEighthBlock) {
   }
 }
 
-TEST_F(AnalyserTicks, SwitchingBackToRealTimeShowsTheNextBlock) {
-  settings.SpectrumView = 8;
-  for (int i = 0; i < 3; ++i) ASSERT_TRUE(PushAndTick(Tone(1000.0, 0.5)));
-  EXPECT_TRUE(AllZero(analyser.Spectrum()));
-  settings.SpectrumView = 1;
-  ASSERT_TRUE(PushAndTick(Tone(2000.0, 0.5)));
-  EXPECT_GT(analyser.Spectrum()[170], 0.0);
-  EXPECT_TRUE(std::equal(analyser.Power().begin(), analyser.Power().end(), analyser.Spectrum().begin()));
-  // Real-time blocks do not count towards the next aggregation.
-  EXPECT_EQ(analyser.AggregationCounter(), 3);
-
-  // The counter belongs to the analyser, not to the stream: a reset keeps it.
-  settings.SpectrumView = 4;
-  analyser.ResetAnalysis();
-  ASSERT_TRUE(analyser.Tick(settings));  // the silent block counts
-  EXPECT_EQ(analyser.AggregationCounter(), 4);
-  for (int i = 0; i < 3; ++i) ASSERT_TRUE(PushAndTick(Tone(1000.0, 0.5)));
-  EXPECT_EQ(analyser.AggregationCounter(), 7);
-  ASSERT_TRUE(PushAndTick(Tone(1000.0, 0.5)));
-  EXPECT_EQ(analyser.AggregationCounter(), 0);
-}
-
 TEST_F(AnalyserTicks, ResetMakesTheNextTickSilent) {
   for (int i = 0; i < 10; ++i) ASSERT_TRUE(PushAndTick(Tone(1000.0, 0.5)));
   // Blocks pushed but not yet processed are dropped by the reset too.
@@ -382,12 +339,8 @@ TEST_F(AnalyserTicks, ResetMakesTheNextTickSilent) {
   analyser.ResetAnalysis();
   EXPECT_EQ(analyser.PendingBlocks(), 1u);  // the silent block
   EXPECT_EQ(analyser.GetInputPeak(), 0.0f);
-  for (auto array : {analyser.Block(), analyser.WaveBlock()}) EXPECT_TRUE(AllZero(array));
-  for (auto array : {analyser.FftIn(), analyser.FftRe(), analyser.FftIm(), analyser.Power(), analyser.Spectrum()})
-    EXPECT_TRUE(AllZero(array));
-  EXPECT_TRUE(AllZero(analyser.SampleHistory()));
-  EXPECT_TRUE(AllZero(analyser.WaveHistory()));
-  EXPECT_TRUE(AllZero(analyser.SpectrumHistory()));
+  EXPECT_TRUE(AllZero(analyser.Spectrum()) && AllZero(analyser.SampleHistory()));
+  EXPECT_TRUE(AllZero(analyser.WaveHistory()) && AllZero(analyser.SpectrumHistory()));
   ASSERT_TRUE(analyser.Tick(settings));
   EXPECT_TRUE(AllZero(analyser.SampleHistory()));
   EXPECT_TRUE(AllZero(analyser.Spectrum()));
@@ -407,18 +360,14 @@ TEST_F(AnalyserTicks, InputPeakAndReadDisplay) {
   // ReadDisplay copies within the caller's buffers: short spans get their prefix.
   settings.WaveScale = 1;
   ASSERT_TRUE(PushAndTick(Tone(1000.0, 0.5)));
-  constexpr double kUntouched = -7.0;
-  std::vector<double> wave(5000, kUntouched), spectrum(5000, kUntouched);
+  std::vector<double> wave(5000, -7.0), spectrum(5000, -7.0);
   EXPECT_EQ(analyser.ReadDisplay(std::span(wave).first(100), std::span(spectrum).first(90)), analyser.GetInputPeak());
-  EXPECT_TRUE(std::equal(wave.begin(), wave.begin() + 100, analyser.WaveHistory().begin()));
-  EXPECT_TRUE(std::equal(spectrum.begin(), spectrum.begin() + 90, analyser.Spectrum().begin()));
-  EXPECT_EQ(wave[100], kUntouched);
-  EXPECT_EQ(spectrum[90], kUntouched);
-  EXPECT_EQ(analyser.ReadDisplay(wave, spectrum), analyser.GetInputPeak());
-  EXPECT_TRUE(std::equal(wave.begin(), wave.begin() + A::kWaveHistorySize, analyser.WaveHistory().begin()));
+  EXPECT_EQ(wave[99], analyser.WaveHistory()[99]);
+  EXPECT_EQ(wave[100], -7.0);
+  EXPECT_EQ(spectrum[90], -7.0);
+  analyser.ReadDisplay(wave, spectrum);
   EXPECT_TRUE(std::equal(spectrum.begin(), spectrum.begin() + A::kFftSize, analyser.Spectrum().begin()));
-  EXPECT_EQ(wave[A::kWaveHistorySize], kUntouched);
-  EXPECT_EQ(spectrum[A::kFftSize], kUntouched);
+  EXPECT_EQ(wave[A::kWaveHistorySize], -7.0);
 }
 
 }  // namespace

@@ -39,91 +39,70 @@ size_t CheckColumns(const std::vector<double>& wave) {
   for (double v : wave) {
     if (v == 0.0) continue;
     EXPECT_LT(v, newer) << "a block was processed twice or out of order";
-    const double k = v * 256.0;
-    EXPECT_EQ(k, std::floor(k));
-    EXPECT_GE(k, 1.0);
-    EXPECT_LE(k, kBlocks);
+    EXPECT_EQ(v * 256.0, std::floor(v * 256.0));
     newer = v;
     ++count;
   }
   return count;
 }
 
-void RunProducerAndReader(bool resetsToo) {
-  CSettingsBlock settings;
-  A analyser;
-  auto thread = std::make_unique<CAnalysisThread>(analyser, settings);
-  ASSERT_NE(thread->Id(), 0u);
-
-  std::atomic<bool> producing{true};
-  std::thread producer([&] {
-    for (int k = 1; k < kBlocks; ++k) {
-      const auto block = NumberedBlock(k);
-      // Never more than the queue holds, so no block is dropped however late
-      // the ticks are (the bound only guards against a hang).
-      for (int i = 0; i < 10000 && analyser.PendingBlocks() >= A::kPendingBlocks; ++i)
-        std::this_thread::sleep_for(1ms);
-      analyser.PushAudioBlock(block.data(), block.size());
-      std::this_thread::sleep_for(10ms);
-    }
-    producing = false;
-  });
-  std::thread resetter;
-  if (resetsToo) {
-    resetter = std::thread([&] {
-      while (producing) {
+// A producer at the decode thread's pace, a reader at the render thread's,
+// and (in the second round) resets from a third thread.
+TEST(AnalysisThread, ProcessesEachPushedBlockOnceWhileOthersReadAndReset) {
+  for (const bool resets : {false, true}) {
+    SCOPED_TRACE(resets ? "with resets" : "without resets");
+    CSettingsBlock settings;
+    A analyser;
+    CAnalysisThread thread(analyser, settings);
+    std::atomic<bool> producing{true};
+    std::thread producer([&] {
+      for (int k = 1; k < kBlocks; ++k) {
+        // Never more than the queue holds, so no block is dropped however late
+        // the ticks are (the bound only guards against a hang).
+        for (int i = 0; i < 10000 && analyser.PendingBlocks() >= A::kPendingBlocks; ++i) std::this_thread::sleep_for(1ms);
+        analyser.PushAudioBlock(NumberedBlock(k).data(), A::kBlockSize);
+        std::this_thread::sleep_for(10ms);
+      }
+      producing = false;
+    });
+    std::thread resetter([&] {
+      while (resets && producing) {
         std::this_thread::sleep_for(70ms);
         analyser.ResetAnalysis();
       }
     });
-  }
-  int reads = 0;
-  std::thread reader([&] {
+    int reads = 0;
+    std::thread reader([&] {
+      std::vector<double> wave(A::kWaveHistorySize), spectrum(A::kFftSize);
+      while (producing) {
+        // One consistent moment: the newest block holds the loudest sample of the history.
+        const float peak = analyser.ReadDisplay(wave, spectrum);
+        EXPECT_EQ(peak, static_cast<float>(wave[0]));
+        CheckColumns(wave);
+        for (double p : spectrum) ASSERT_TRUE(std::isfinite(p) && p >= 0.0);
+        ++reads;
+        std::this_thread::sleep_for(40ms);
+      }
+    });
+    producer.join();
+    reader.join();
+    resetter.join();
+    EXPECT_GT(reads, 0);
+    // The last block comes after the resets have stopped; joining waits for the tick that took it.
+    analyser.PushAudioBlock(NumberedBlock(kBlocks).data(), A::kBlockSize);
+    for (int i = 0; i < 1000 && analyser.HasNewBlock(); ++i) std::this_thread::sleep_for(10ms);
+    thread.Stop();
+    EXPECT_EQ(thread.Id(), 0u);
     std::vector<double> wave(A::kWaveHistorySize), spectrum(A::kFftSize);
-    while (producing) {
-      const float peak = analyser.ReadDisplay(wave, spectrum);
-      // One consistent moment: the newest block holds the loudest sample of the history.
-      EXPECT_EQ(peak, static_cast<float>(wave[0]));
-      CheckColumns(wave);
-      for (double p : spectrum) ASSERT_TRUE(std::isfinite(p) && p >= 0.0);
-      const float alone = analyser.GetInputPeak();
-      EXPECT_TRUE(alone >= 0.0f && alone <= kBlocks / 256.0f);
-      ++reads;
-      std::this_thread::sleep_for(40ms);
+    analyser.ReadDisplay(wave, spectrum);
+    EXPECT_EQ(wave[0], kBlocks / 256.0) << "the last block was not processed";
+    const size_t columns = CheckColumns(wave);
+    if (!resets) {
+      EXPECT_EQ(columns, static_cast<size_t>(kBlocks)) << "blocks lost";
+      EXPECT_LE(thread.ProcessedBlocks(), columns);  // a tick may take several blocks
     }
-  });
-  producer.join();
-  reader.join();
-  if (resetter.joinable()) resetter.join();
-  EXPECT_GT(reads, 0);
-  // The last block comes after the resets have stopped.
-  const auto last = NumberedBlock(kBlocks);
-  analyser.PushAudioBlock(last.data(), last.size());
-
-  // Let the thread take the last block; the bound only guards against a hang.
-  for (int i = 0; i < 1000 && analyser.HasNewBlock(); ++i) std::this_thread::sleep_for(10ms);
-  ASSERT_FALSE(analyser.HasNewBlock());
-  // Joining waits for the tick that took it.
-  thread->Stop();
-  EXPECT_EQ(thread->Id(), 0u);
-  const uint64_t processed = thread->ProcessedBlocks();
-  std::vector<double> wave(A::kWaveHistorySize), spectrum(A::kFftSize);
-  analyser.ReadDisplay(wave, spectrum);
-  EXPECT_EQ(wave[0], kBlocks / 256.0) << "the last block was not processed";
-  const size_t columns = CheckColumns(wave);
-  if (!resetsToo) {
-    // Every pushed block left exactly one column: none lost, none twice.
-    EXPECT_EQ(columns, static_cast<size_t>(kBlocks));
-    // A tick may take several blocks.
-    EXPECT_LE(processed, columns);
   }
-  EXPECT_GE(processed, 1u);
-  EXPECT_LE(processed, static_cast<uint64_t>(kBlocks) + (resetsToo ? kBlocks : 0));
 }
-
-TEST(AnalysisThread, ProcessesEachPushedBlockAtMostOnceWhileTheRenderSideReads) { RunProducerAndReader(false); }
-
-TEST(AnalysisThread, ResetsFromAnotherThreadAreSafe) { RunProducerAndReader(true); }
 
 // Times the thread named "kx-analysis" has gone to sleep and been woken so
 // far (its voluntary context switches), or -1 while there is no such thread.
@@ -146,49 +125,40 @@ long AnalysisThreadWakeUps() {
   return result;
 }
 
-// Wake-ups of the analysis thread while nothing is pushed for `quiet`.
-long WakeUpsWhileIdle(std::chrono::milliseconds quiet) {
+// Wake-ups of the analysis thread while nothing is pushed for 300 ms, after
+// 50 ms for the tick that finds nothing and stops the timer. Ticking every
+// 10 ms (or polling every 1 ms) would wake it ~30 (~300) times; slowness can
+// only lower the count.
+long WakeUpsWhileIdle() {
+  std::this_thread::sleep_for(50ms);
   const long before = AnalysisThreadWakeUps();
-  std::this_thread::sleep_for(quiet);
+  std::this_thread::sleep_for(300ms);
   return AnalysisThreadWakeUps() - before;
 }
 
 TEST(AnalysisThread, SleepsWhileNothingIsPendingAndWakesForABlockOrAReset) {
   CSettingsBlock settings;
   A analyser;
-  auto thread = std::make_unique<CAnalysisThread>(analyser, settings);
+  CAnalysisThread thread(analyser, settings);
   for (int i = 0; i < 1000 && AnalysisThreadWakeUps() < 0; ++i) std::this_thread::sleep_for(1ms);
   ASSERT_GE(AnalysisThreadWakeUps(), 0) << "the analysis thread is not named kx-analysis";
-  // Ticking every 10 ms (or polling every 1 ms) would wake it ~30 (~300)
-  // times in 300 ms; a sleeping thread wakes only when asked. Slowness can
-  // only lower the count.
-  std::this_thread::sleep_for(50ms);  // the first tick finds nothing and stops the timer
-  EXPECT_LE(WakeUpsWhileIdle(300ms), 2);
-
-  for (int round = 1; round <= 2; ++round) {
-    const auto block = NumberedBlock(round);
-    analyser.PushAudioBlock(block.data(), block.size());
-    for (int i = 0; i < 1000 && thread->ProcessedBlocks() < static_cast<uint64_t>(round); ++i)
+  EXPECT_LE(WakeUpsWhileIdle(), 2);
+  for (int round = 1; round <= 3; ++round) {
+    // Two blocks, then a reset: each wakes it, and the displays follow on the next tick.
+    if (round < 3)
+      analyser.PushAudioBlock(NumberedBlock(round).data(), A::kBlockSize);
+    else
+      analyser.ResetAnalysis();
+    for (int i = 0; i < 1000 && thread.ProcessedBlocks() < static_cast<uint64_t>(round); ++i)
       std::this_thread::sleep_for(1ms);
-    ASSERT_EQ(thread->ProcessedBlocks(), static_cast<uint64_t>(round)) << "a block pushed to a sleeping thread";
-    EXPECT_EQ(analyser.GetInputPeak(), round / 256.0f);
-    std::this_thread::sleep_for(50ms);
-    EXPECT_LE(WakeUpsWhileIdle(300ms), 2) << "round " << round;
+    ASSERT_EQ(thread.ProcessedBlocks(), static_cast<uint64_t>(round)) << "a sleeping thread missed round " << round;
+    EXPECT_EQ(analyser.GetInputPeak(), round < 3 ? round / 256.0f : 0.0f);
+    EXPECT_LE(WakeUpsWhileIdle(), 2) << "round " << round;
   }
-
-  // A reset wakes it too: the displays fall to zero on the next tick.
-  analyser.ResetAnalysis();
-  for (int i = 0; i < 1000 && thread->ProcessedBlocks() < 3; ++i) std::this_thread::sleep_for(1ms);
-  EXPECT_FALSE(analyser.HasNewBlock());
-  EXPECT_EQ(thread->ProcessedBlocks(), 3u);
-  EXPECT_EQ(analyser.GetInputPeak(), 0.0f);
-
   // A quit message ends a sleeping thread, and a later push calls nothing that is gone.
-  std::this_thread::sleep_for(50ms);
-  thread->Stop();
+  thread.Stop();
   EXPECT_EQ(AnalysisThreadWakeUps(), -1);
-  const auto block = NumberedBlock(9);
-  analyser.PushAudioBlock(block.data(), block.size());
+  analyser.PushAudioBlock(NumberedBlock(9).data(), A::kBlockSize);
   EXPECT_TRUE(analyser.HasNewBlock());
 }
 

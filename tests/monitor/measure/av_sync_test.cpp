@@ -73,11 +73,10 @@ TEST(AvSync, StreamsGiveTheirOffsetAndVerdict) {
     AvSyncVerdict verdict;
     int minPairs, maxPairs;
   } cases[] = {
-      {{.offset = -0.083}, -83, AvSyncVerdict::Fault, 9, 11},  {{.offset = -0.043}, -43, AvSyncVerdict::Warning, 9, 11},
-      {{.offset = -0.017}, -17, AvSyncVerdict::Ok, 9, 11},     {{.offset = 0}, 0, AvSyncVerdict::Ok, 9, 11},
-      {{.offset = 0.059}, 59, AvSyncVerdict::Ok, 9, 11},       {{.offset = 0.121}, 121, AvSyncVerdict::Warning, 9, 11},
-      {{.offset = 0.131}, 131, AvSyncVerdict::Fault, 9, 11},   {{.offset = 0.307}, 307, AvSyncVerdict::Fault, 9, 11},
-      {{.offset = -0.449}, -449, AvSyncVerdict::Fault, 9, 11}, {{.offset = 0.463}, 463, AvSyncVerdict::Fault, 9, 11},
+      {{.offset = -0.083}, -83, AvSyncVerdict::Fault, 9, 11}, {{.offset = -0.043}, -43, AvSyncVerdict::Warning, 9, 11},
+      {{.offset = -0.017}, -17, AvSyncVerdict::Ok, 9, 11},    {{.offset = 0.059}, 59, AvSyncVerdict::Ok, 9, 11},
+      {{.offset = 0.121}, 121, AvSyncVerdict::Warning, 9, 11}, {{.offset = 0.131}, 131, AvSyncVerdict::Fault, 9, 11},
+      {{.offset = 0.463}, 463, AvSyncVerdict::Fault, 9, 11},
       {{.beeps = false}, kNoFigure, AvSyncVerdict::None, 0, 2},
       {{.flashes = false}, kNoFigure, AvSyncVerdict::None, 0, 2},
       {{.seconds = 3.5}, kNoFigure, AvSyncVerdict::None, 0, 2},
@@ -136,52 +135,6 @@ TEST(AvSync, PairingStaysInItsSecondAndTakesTheMedian) {
     EXPECT_EQ(p.Figures().pairs, 0);
     EXPECT_EQ(p.Figures().verdict, AvSyncVerdict::None);
   }
-}
-
-TEST(AvSync, TalkingHeadGivesNoFigureIn30Seconds) {
-  // Speech-like sound: noise bursts (syllables of 80-250 ms, 60-400 ms apart,
-  // sharp starts) through a voice band; a picture with a bright face moving
-  // steadily and its lighting breathing slowly.
-  std::mt19937 rng(11);
-  std::uniform_real_distribution<double> u(0, 1);
-  std::normal_distribution<double> n(0, 1);
-  CAvSyncMeter meter;
-  CFlashDetector flashes;
-  COnsetDetector onsets;
-  std::vector<double> found;
-  const double start = 1.5;
-  const size_t chunk = 960;
-  std::vector<float> sound(2 * chunk);
-  double burstEnd = 0, nextBurst = 0.2, lowPass = 0;
-  int64_t picture = 0, flashCount = 0;
-  for (size_t at = 0; at < 30 * static_cast<size_t>(kRate); at += chunk) {
-    for (size_t i = 0; i < chunk; ++i) {
-      const double t = static_cast<double>(at + i) / kRate;
-      if (t >= nextBurst) {
-        burstEnd = t + 0.08 + 0.17 * u(rng);
-        nextBurst = burstEnd + 0.06 + 0.34 * u(rng);
-      }
-      lowPass += 0.3 * (n(rng) - lowPass);
-      const double v = (t < burstEnd ? 0.3 : 0.003) * lowPass;
-      sound[2 * i] = sound[2 * i + 1] = static_cast<float>(v);
-    }
-    const double t0 = start + static_cast<double>(at) / kRate;
-    meter.AddSound(t0, sound.data(), chunk);
-    onsets.Add(t0, sound.data(), chunk, found);
-    for (; static_cast<double>(picture) / kFps < static_cast<double>(at + chunk) / kRate; ++picture) {
-      const double t = static_cast<double>(picture) / kFps;
-      LumaThumb thumb = Uniform(start + t, static_cast<uint8_t>(70 + 20 * std::sin(t)));
-      const int faceCol = static_cast<int>(6 + 3 * std::sin(1.3 * t));  // a face 4 cells wide, 6 high
-      for (int r = 3; r < 9; ++r)
-        for (int c = faceCol; c < faceCol + 4; ++c) thumb.cells[static_cast<size_t>(r * LumaThumb::kCols + c)] = 200;
-      meter.AddPicture(thumb);
-      flashCount += flashes.Add(thumb);
-    }
-  }
-  EXPECT_GT(found.size(), 30u);  // the speech has onsets; it is the picture that has no flash
-  EXPECT_EQ(flashCount, 0);
-  EXPECT_LT(meter.Figures().pairs, 3);
-  EXPECT_EQ(meter.Figures().verdict, AvSyncVerdict::None);
 }
 
 TEST(AvSync, OnsetDetectorFindsBandRisesAtTheirFirstSample) {
@@ -266,48 +219,40 @@ TEST(AvSync, FlashIsALargeSuddenRise) {
   }
 }
 
+// 333 x 187 (cells of unequal sizes, padded BGRA rows): dark, the right half white.
 TEST(AvSync, ThumbOfLumaAndOfBgraAgree) {
-  // 333 x 187 (cells of unequal sizes): dark, with the right half white.
-  const int w = 333, h = 187;
-  const int bgraLine = w * 4 + 12;  // padded rows
+  const int w = 333, h = 187, bgraLine = w * 4 + 12;
   std::vector<uint8_t> luma(static_cast<size_t>(w * h)), bgra(static_cast<size_t>(h * bgraLine));
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x) {
-      const uint8_t v = x >= w / 2 ? 235 : 16;
-      luma[static_cast<size_t>(y * w + x)] = v;
-      for (int k = 0; k < 3; ++k) bgra[static_cast<size_t>(y * bgraLine + 4 * x + k)] = v;
+      luma[static_cast<size_t>(y * w + x)] = x >= w / 2 ? 235 : 16;
+      for (int k = 0; k < 3; ++k) bgra[static_cast<size_t>(y * bgraLine + 4 * x + k)] = x >= w / 2 ? 235 : 16;
     }
   LumaThumb a, b;
   ASSERT_TRUE(MakeLumaThumb(luma.data(), w, h, w, PixelLayout::Luma8, a));
   ASSERT_TRUE(MakeLumaThumb(bgra.data(), w, h, bgraLine, PixelLayout::Bgra, b));
-  for (int r = 0; r < LumaThumb::kRows; ++r)
-    for (int c = 0; c < LumaThumb::kCols; ++c) {
-      const size_t i = static_cast<size_t>(r * LumaThumb::kCols + c);
-      EXPECT_NEAR(a.cells[i], b.cells[i], 1);
-      if (c < 7 || c > 8) {
-        EXPECT_EQ(a.cells[i], c < 7 ? 16 : 235);
-      }
-    }
+  for (size_t i = 0; i < a.cells.size(); ++i) EXPECT_NEAR(a.cells[i], b.cells[i], 1) << i;
+  EXPECT_EQ(a.cells[LumaThumb::kCols], 16);
+  EXPECT_EQ(a.cells[2 * LumaThumb::kCols - 1], 235);
   EXPECT_FALSE(MakeLumaThumb(luma.data(), 15, 11, 15, PixelLayout::Luma8, a));
 }
 
+// The sound meter's verdict names the lip sync first when it is a fault; a
+// reset forgets the pairs.
 TEST(AvSync, SoundMeterJudgesLipSyncAndResetsIt) {
   CSoundMeter meter;
   Feed(meter, {.offset = 0.211});
-  SoundFigures f = meter.Figures();
-  EXPECT_NEAR(f.avSync.offsetMs, 211, 1.0);
+  const SoundFigures f = meter.Figures();
   ASSERT_FALSE(f.verdict.empty());
   EXPECT_EQ(f.verdict.front().code, "lip_sync");
   EXPECT_EQ(f.verdict.front().severity, Severity::Fault);
   EXPECT_EQ(f.verdict.front().text, "Lip sync: the sound is 211 ms late");
   meter.Reset();
   EXPECT_EQ(meter.Figures().avSync.pairs, 0);
-  EXPECT_TRUE(std::isnan(meter.Figures().avSync.offsetMs));
   Feed(meter, {.offset = -0.041});
-  f = meter.Figures();
-  EXPECT_EQ(f.avSync.verdict, AvSyncVerdict::Warning);
-  EXPECT_TRUE(std::any_of(f.verdict.begin(), f.verdict.end(), [](const Finding& x) {
-    return x.code == "lip_sync" && x.severity == Severity::Warning && x.text == "Lip sync: the sound is 41 ms early";
+  const auto& verdict = meter.Figures().verdict;
+  EXPECT_TRUE(std::any_of(verdict.begin(), verdict.end(), [](const Finding& x) {
+    return x.severity == Severity::Warning && x.text == "Lip sync: the sound is 41 ms early";
   }));
 }
 
