@@ -79,8 +79,8 @@ TEST(CommandLine, ProcessArgumentsAreDecodedFromUtf8) {
 
 TEST(CommandLine, HelpBoxTextIsTheMessageABlankLineAndTheHelp) {
   const std::u16string message = u"Unknown format";
-  EXPECT_TRUE(CommandLineHelpBoxText(&message).starts_with(u"Unknown format\n\nCommand line options:\n   /H, /?"));
-  EXPECT_TRUE(CommandLineHelpBoxText(nullptr).starts_with(u"Command line options:\n"));
+  EXPECT_TRUE(CommandLineHelpBoxText(&message).starts_with(u"Unknown format\n\nCommand line options:\n\n   /H, /?"));
+  EXPECT_TRUE(CommandLineHelpBoxText(nullptr).starts_with(u"Command line options:\n\n   /H"));
 }
 
 }  // namespace

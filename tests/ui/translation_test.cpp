@@ -29,16 +29,6 @@ class Translations : public ::testing::Test {
   test::SettingsSandbox sandbox_;
 };
 
-TEST(LangId, WindowsNumbersAndLocales) {
-  EXPECT_EQ(LocaleNameFromLangId(1033), "en_US");
-  EXPECT_EQ(LocaleNameFromLangId(0x0819), "ru_RU");  // Russian (Moldova): the language's own
-  // Unlisted territory or encoding: the language's own.
-  for (const char* name : {"ru_RU", "ru-RU", "ru", "ru_UA.UTF-8"}) EXPECT_EQ(LangIdFromLocaleName(name), 1049) << name;
-  EXPECT_EQ(LangIdFromLocaleName("en_GB"), 2057);
-  for (uint32_t id : {0u, 0x03FFu, 70000u}) EXPECT_EQ(LocaleNameFromLangId(id), "") << id;
-  for (const char* name : {"", "C", "xx_YY"}) EXPECT_EQ(LangIdFromLocaleName(name), 0) << name;
-}
-
 TEST_F(Translations, RussianIsListedBesideEnglishAndTranslatesWhenStored) {
   ASSERT_TRUE(QFile::exists(kBuiltQm));
   g_LangMgr.Initialize(KX_TRANSLATIONS_BUILD_DIR);
