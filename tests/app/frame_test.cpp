@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
-#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>

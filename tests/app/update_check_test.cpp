@@ -32,7 +32,8 @@ struct QtEnvironment : test::UiEnvironment {
   void SetUp() override {
     ASSERT_TRUE(dir_.isValid());
     const QString script = dir_.filePath("browser.sh");
-    ASSERT_TRUE(test::WriteBytes(script, QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$@\" >> '%1'\n").arg(BrowserLog()).toUtf8()));
+    const QString body = QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$@\" >> '%1'\n").arg(BrowserLog());
+    ASSERT_TRUE(test::WriteBytes(script, body.toUtf8()));
     QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     qputenv("BROWSER", script.toUtf8());
     UiEnvironment::SetUp();
@@ -90,7 +91,8 @@ QString Question(const char* installed, const char* published) {
 
 TEST(UpdateCheckAddress, MakerSiteOrTheUsersValueWhole) {
   EXPECT_EQ(VersionDocumentUrl(std::nullopt).toString(), KX_MAKER_SITE "/source/ver_kxSetupToneScope.xml");
-  EXPECT_EQ(VersionDocumentUrl(QStringLiteral("http://mirror.lan:8080/v.xml")).toString(), "http://mirror.lan:8080/v.xml");
+  const QString mirror = "http://mirror.lan:8080/v.xml";
+  EXPECT_EQ(VersionDocumentUrl(mirror).toString(), mirror);
   EXPECT_TRUE(VersionDocumentUrl(QStringLiteral("  ")).isEmpty());
 }
 

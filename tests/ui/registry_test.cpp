@@ -34,8 +34,9 @@ TEST(RegistryManager, MissingValuesGiveDefaultsWrittenOnesReadBackEqual) {
     ASSERT_TRUE(writer.WriteProfileInt(kSettingsSection, "Opacity", v));
     EXPECT_EQ(CRegistryManager().GetProfileIntW(kSettingsSection, "Opacity", 50), v);
   }
-  for (const QString& s : {QString::fromUtf8("/данные/журнал"), QString("a, b, c"), QString("\"quoted\" = ; # [x]"),
-                           QString("  spaced  "), QString("C:\\KXLog\\"), QString("line\nbreak"), QString()}) {
+  for (const QString& s : {QString::fromUtf8("/данные/журнал"), QString("a, b, c"),
+                           QString("\"quoted\" = ; # [x]"), QString("  spaced  "), QString("C:\\KXLog\\"),
+                           QString("line\nbreak"), QString()}) {
     ASSERT_TRUE(writer.WriteProfileStringW(kSettingsSection, "FolderLog", s));
     EXPECT_EQ(CRegistryManager().GetProfileStringW(kSettingsSection, "FolderLog", "default"), s) << s.toStdString();
   }
