@@ -1,21 +1,15 @@
-// The program as a user meets it, in this process: a real window on the test
-// X server, the real PulseAudio daemon with its null sinks, the real RTSP
-// camera, the update check against a version site on 127.0.0.1. Commands go
-// in by their ids, as the ribbon sends them, or by their keys. Pictures for a
-// person to look at land in artifacts/ (KX_SHOT_SUFFIX names the 200 % run).
+// The program in this process with the real peers (X server, PulseAudio null sinks, RTSP camera, a version
+// site on 127.0.0.1); commands by id or by key. Pictures land in artifacts/ (KX_SHOT_SUFFIX: the 200 % run).
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
-#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QRegularExpression>
+#include <QTcpServer>
 #include <QTest>
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include <QtEndian>
 
 #include <cstring>
 #include <mutex>
@@ -48,6 +42,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using namespace ribbon;
+using test::FileBytes;
 using test::WaitFor;
 
 // One QApplication with a fresh HOME for the whole run; the build's
@@ -82,32 +77,7 @@ SinkInput OurSinkInput() {
   return in;
 }
 
-// A port that takes connections and never answers: the kernel completes
-// them into the backlog and nobody reads, as a camera hung in its RTSP server.
-class SilentPort {
- public:
-  SilentPort() : fd_(socket(AF_INET, SOCK_STREAM, 0)) {
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    if (fd_ < 0 || bind(fd_, reinterpret_cast<sockaddr*>(&a), len) != 0 || listen(fd_, 8) != 0 ||
-        getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len) != 0)
-      return;
-    port_ = ntohs(a.sin_port);
-  }
-  ~SilentPort() {
-    if (fd_ >= 0) close(fd_);
-  }
-  int Port() const { return port_; }
-
- private:
-  int fd_;
-  int port_ = 0;
-};
-
-// A camera of the test's own (video and a 437 Hz tone) that it can kill and
-// start again on the same port.
+// A camera of the test's own (video and a 437 Hz tone) that it can kill and start again on the same port.
 class OwnCamera {
  public:
   ~OwnCamera() { Kill(); }
@@ -152,9 +122,8 @@ void SaveShot(QWidget* w, const QString& name) {
   EXPECT_TRUE(w->grab().save(QString(KX_ARTIFACTS_DIR "/%1%2.png").arg(name, qEnvironmentVariable("KX_SHOT_SUFFIX"))));
 }
 
-// Each test starts the application object afresh on the peer camera, with a
-// fresh settings file; message boxes are answered as a user would (No to a
-// question) and remembered.
+// Each test starts the application afresh with a fresh settings file; message boxes are answered as a user
+// would (No to a question) and remembered.
 class FrameTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -186,8 +155,7 @@ class FrameTest : public ::testing::Test {
     g_LangMgr.SetLanguage(kLangEnglishUS);
   }
 
-  // Runs start-up as `kxToneScopePreview /U:<camera><mount>`; returns once
-  // InitInstance has (the window may not be shown yet).
+  // Start-up as `kxToneScopePreview /U:<camera><mount>`; the window may not be shown yet.
   void StartProgram(const char* mount = "/av") {
     const QByteArray arg = "/U:" + (camera_ + mount).toUtf8();
     const char* argv[] = {"kxToneScopePreview", arg.constData()};
@@ -213,21 +181,18 @@ class FrameTest : public ::testing::Test {
   }
   CMainFrame* Main() const { return app_ ? app_->m_pMainFrame.get() : nullptr; }
   CDrawView* View() const { return Main()->View(); }
-  QAction* Action(uint32_t id) const { return Main()->Ribbon()->Action(static_cast<int>(id)); }
   template <typename T>
   T* Find(uint32_t id) const { return Main()->Ribbon()->Find<T>(static_cast<int>(id)); }
   void Command(uint32_t id) {
     Main()->OnRibbonCommand(static_cast<int>(id));
     Main()->Ribbon()->UpdateState();
   }
-  bool Enabled(uint32_t id) {
+  QAction* Updated(uint32_t id) {  // a command's action after an update pass
     Main()->Ribbon()->UpdateState();
-    return Action(id)->isEnabled();
+    return Main()->Ribbon()->Action(static_cast<int>(id));
   }
-  bool Checked(uint32_t id) {
-    Main()->Ribbon()->UpdateState();
-    return Action(id)->isChecked();
-  }
+  bool Enabled(uint32_t id) { return Updated(id)->isEnabled(); }
+  bool Checked(uint32_t id) { return Updated(id)->isChecked(); }
   void StartPreview(const char* codecLine = "Codec: [AAC") {
     Command(ID_PREVIEW_START);
     ASSERT_TRUE(WaitFor([&] { return Main()->InfoBar()->AudioText().startsWith(QString::fromUtf8(codecLine)); }))
@@ -247,12 +212,6 @@ class FrameTest : public ::testing::Test {
     return CRegistryManager().GetProfileIntW(kSettingsSection, name, def);
   }
   static QString StoredText(const char* name) { return CRegistryManager().GetProfileStringW(kSettingsSection, name, {}); }
-  // Writes `bytes` to `path` (empty: returns what it holds).
-  static QByteArray FileBytes(const QString& path, const QByteArray& bytes = {}) {
-    QFile f(path);
-    if (!f.open(bytes.isEmpty() ? QIODevice::ReadOnly : QIODevice::WriteOnly)) return {};
-    return bytes.isEmpty() ? f.readAll() : QByteArray::number(f.write(bytes));
-  }
   // Runs "Add to bookmark" and takes the dialog's preset texts with OK.
   std::pair<QString, QString> AddBookmark() {
     std::pair<QString, QString> shown;
@@ -273,20 +232,14 @@ class FrameTest : public ::testing::Test {
   bool boxBeforeWindow_ = false;  // a box came before the window or not over it
 };
 
-// Start, the picture and the tone on the default device, the volume both
-// ways, a new default device, a chosen device, both evidence keys, Stop and
-// Start again: one window playing the peer camera.
+// One window playing the peer camera: the picture and the tone on the default device, the volume both ways, a
+// new default device, a chosen device, both evidence keys, Stop and Start again.
 TEST_F(FrameTest, PlaysTheCameraFollowsTheDevicesAndVolumeAndKeepsEvidence) {
   const QString folder = QDir::home().filePath("kx-evidence");
   ASSERT_TRUE(QDir(folder).removeRecursively());
   Store("FolderLog", folder);
   Start();
   EXPECT_EQ(Main()->windowTitle(), camera_ + "/av");
-  EXPECT_EQ(Main()->InfoBar()->VideoText(), "Information is not available");
-  EXPECT_TRUE(Enabled(ID_PREVIEW_START));
-  EXPECT_FALSE(Enabled(ID_PREVIEW_STOP));
-  EXPECT_EQ(Action(ID_SAVE_PICTURE)->toolTip(), "Save picture (Ctrl+S)");
-  EXPECT_EQ(Action(ID_SAVE_SOUND)->toolTip(), "Save sound (Ctrl+Shift+S)");
   Key(Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);  // Save sound
   EXPECT_EQ(boxes_, QStringList{"No sound has come from the camera since the last start: there is nothing to save."});
 
@@ -317,28 +270,22 @@ TEST_F(FrameTest, PlaysTheCameraFollowsTheDevicesAndVolumeAndKeepsEvidence) {
   Command(ID_VOLUME);
   ASSERT_TRUE(WaitFor([] { return OurSinkInput().percent == 73 || OurSinkInput().percent == 74; }));
   EXPECT_EQ(StoredText("VolumeOutput"), "0.735");
-  EXPECT_EQ(app_->m_fVolume, 0.735f);
   Pactl("set-sink-input-volume " + OurSinkInput().index + " 37%");
   ASSERT_TRUE(WaitFor([&] { return slider->Pos() == 370; })) << slider->Pos();
-  Pactl("set-sink-input-volume " + OurSinkInput().index + " 40%");
-  ASSERT_TRUE(WaitFor([&] { return slider->Pos() == 400; })) << slider->Pos();
-  EXPECT_NEAR(app_->m_fVolume, 0.4f, 0.002f);
+  EXPECT_NEAR(app_->m_fVolume, 0.37f, 0.002f);
   EXPECT_EQ(StoredText("VolumeOutput"), "0.735") << "a change by another program is not stored";
 
   // A new default device: the box is rebuilt and the output follows.
-  const int items = DeviceBox()->Count();
   DeviceBox()->SetSelectedItem(-1);  // the rebuild selects OutputID again
   Pactl("set-default-sink kx_s24");
   ASSERT_TRUE(WaitFor([] { return OurSinkInput().sink == "kx_s24"; })) << OurSinkInput().sink;
   ASSERT_TRUE(WaitFor([&] { return DeviceBox()->SelectedItem() == 0; }));
-  EXPECT_EQ(DeviceBox()->Count(), items);
   Pactl("set-default-sink kx_float");
   ASSERT_TRUE(WaitFor([] { return OurSinkInput().sink == "kx_float"; }));
 
   // A chosen device takes the tone and is stored.
   int s16 = DeviceBox()->Count();
   while (--s16 > 0 && !DeviceBox()->ItemText(s16).endsWith("kxS16Mono")) {}
-  EXPECT_EQ(DeviceBox()->ItemText(0), "1 - Default");
   ASSERT_EQ(DeviceBox()->ItemText(s16), QString("%1 - kxS16Mono").arg(s16 + 1));
   DeviceBox()->SetSelectedItem(s16);
   test::MonitorRecording s16rec(test::PeerServer(), "kx_s16.monitor", 44100);
@@ -360,25 +307,15 @@ TEST_F(FrameTest, PlaysTheCameraFollowsTheDevicesAndVolumeAndKeepsEvidence) {
   QRegularExpressionMatch m = QRegularExpression("^The sound is saved as:\\n(" + stem + "\\.wav)$").match(boxes_[0]);
   ASSERT_TRUE(m.hasMatch()) << boxes_[0].toStdString();
   const QByteArray wav = FileBytes(m.captured(1));
-  ASSERT_GT(wav.size(), 58);
-  const auto le = [&](int at, int bytes) {
-    uint32_t v = 0;
-    for (int i = bytes - 1; i >= 0; --i) v = (v << 8) | static_cast<uint8_t>(wav[at + i]);
-    return v;
-  };
-  // "fmt " of IEEE float, 2 channels, 48 kHz, then "fact", "data": 2 to 10 s.
-  EXPECT_EQ(wav.left(4) + wav.mid(12, 4), "RIFFfmt ");
-  EXPECT_EQ(std::make_tuple(le(20, 2), le(22, 2), le(24, 4)), std::make_tuple(3u, 2u, 48000u));
+  const auto le = [&](int at) { return qFromLittleEndian<uint32_t>(wav.constData() + at); };
+  // IEEE float (3), 2 channels, 48 kHz, 2 to 10 s of the tone in "data".
   ASSERT_EQ(wav.mid(50, 4), "data");
-  const uint32_t frames = le(54, 4) / 8;
-  EXPECT_TRUE(frames >= 2u * 48000 && frames <= 10u * 48000) << frames;
-  ASSERT_EQ(static_cast<qsizetype>(58 + frames * 8), wav.size());
+  EXPECT_EQ(std::make_tuple(le(20) & 0xFFFF, le(22) & 0xFFFF, le(24)), std::make_tuple(3u, 2u, 48000u));
+  const uint32_t frames = le(54) / 8;
+  ASSERT_TRUE(frames >= 2u * 48000 && frames <= 10u * 48000 && wav.size() == qsizetype(58 + frames * 8)) << frames;
   std::vector<int16_t> left(frames);
-  for (uint32_t i = 0; i < frames; ++i) {
-    float v;
-    std::memcpy(&v, wav.constData() + 58 + i * 8, 4);
-    left[i] = static_cast<int16_t>(std::lround(v * 32767));
-  }
+  for (uint32_t i = 0; i < frames; ++i)
+    left[i] = static_cast<int16_t>(std::lround(qFromLittleEndian<float>(wav.constData() + 58 + i * 8) * 32767));
   EXPECT_NEAR(test::AnalyseTone(left, 48000).frequency, 1000.0, 5.0);
   boxes_.clear();
   Key(Qt::Key_S, Qt::ControlModifier);
@@ -395,11 +332,10 @@ TEST_F(FrameTest, PlaysTheCameraFollowsTheDevicesAndVolumeAndKeepsEvidence) {
   EXPECT_TRUE(Enabled(ID_PREVIEW_START));
   EXPECT_FALSE(Enabled(ID_PREVIEW_STOP));
   StartPreview();  // the same camera comes back
-  EXPECT_TRUE(Enabled(ID_PREVIEW_STOP));
 }
 
-// Stored values outside the ribbon's lists show the first item or none and
-// stay as stored; every setting command changes the block and the store at once.
+// Stored values outside the ribbon's lists show the first item or none and stay as stored; every setting
+// command changes the block and the store at once.
 TEST_F(FrameTest, StoredValuesShowAndSettingCommandsStoreAtOnce) {
   CRegistryManager reg;
   reg.WriteProfileInt(kSettingsSection, "WaveScale", 7);
@@ -415,8 +351,6 @@ TEST_F(FrameTest, StoredValuesShowAndSettingCommandsStoreAtOnce) {
   EXPECT_EQ(DeviceBox()->SelectedItem(), -1);  // OutputID past the end
   EXPECT_EQ(app_->m_settings.WaveScale.Get() + app_->m_settings.OutputID.Get(), 7 + 99) << "kept as stored";
 
-  EXPECT_TRUE(Checked(ID_PREVIEW_INFO));
-  EXPECT_EQ(Main()->InfoBar()->height(), CCameraInfoBar::kHeight);
   for (bool shown : {false, true}) {
     Command(ID_PREVIEW_INFO);
     EXPECT_EQ(Main()->InfoBar()->isVisible(), shown);
@@ -426,7 +360,8 @@ TEST_F(FrameTest, StoredValuesShowAndSettingCommandsStoreAtOnce) {
   // Each choice checks its button alone (exclusive), and the value is stored.
   const std::tuple<uint32_t, uint32_t, const char*, int32_t> choices[] = {
       {ID_SHOW_AUDIO, ID_SHOW_ALL, "ShowWidgets", 1}, {ID_VIEW_MAX, ID_VIEW_REAL_TIME, "SpectrumView", 8},
-      {ID_WAVE_LOG, 0, "ModeWave", 0}, {ID_SPECTRUM_BARS, 0, "ModeSpectrum", 1}, {ID_AUDIO_PREVIEW, 0, "Preview", 0}};
+      {ID_WAVE_LOG, 0, "ModeWave", 0}, {ID_SPECTRUM_BARS, 0, "ModeSpectrum", 1},
+      {ID_RECONNECT_KEEP_TRYING, ID_RECONNECT_ONCE, "Reconnect", 1}, {ID_AUDIO_PREVIEW, 0, "Preview", 0}};
   for (const auto& [id, other, name, value] : choices) {
     Command(id);
     EXPECT_EQ(StoredInt(name), value) << name;
@@ -435,26 +370,18 @@ TEST_F(FrameTest, StoredValuesShowAndSettingCommandsStoreAtOnce) {
   }
   for (const auto& [id, other, name, value] : choices)  // each setting's choice keeps its check
     EXPECT_EQ(Checked(id), id != ID_AUDIO_PREVIEW) << name;
-  EXPECT_EQ(app_->m_settings.SpectrumView.Get(), 8);
   opacity->PickItem(8);  // 20 %
   EXPECT_EQ(app_->m_settings.Opacity.Get(), 20);
   EXPECT_EQ(StoredInt("Opacity"), 20);
-  ASSERT_EQ(scale->Count(), 9);
-  scale->SetSelectedItem(4);
-  Command(ID_WAVE_SCALE);
-  EXPECT_EQ(StoredInt("WaveScale"), 24);
-  auto* window = Find<ui::RibbonComboBox>(ID_WINDOW_FUNC);
-  EXPECT_EQ(window->SelectedItem(), 4);  // Blackman
-  window->SetSelectedItem(9);
-  Command(ID_WINDOW_FUNC);
-  EXPECT_EQ(StoredInt("WindowFunc"), 9);
-  auto* bound = Find<ui::RibbonComboBox>(ID_SPECTRUM_BOUND);
-  EXPECT_EQ(bound->ItemText(bound->SelectedItem()), "-80");
-  bound->SetSelectedItem(18);
-  Command(ID_SPECTRUM_BOUND);
-  EXPECT_EQ(StoredInt("SpectrumBound"), 200);
+  // A combo box stores its item's value, not its place.
+  for (const auto& [id, item, name, value] : {std::tuple{ID_WAVE_SCALE, 4, "WaveScale", 24},
+                                              {ID_WINDOW_FUNC, 9, "WindowFunc", 9},
+                                              {ID_SPECTRUM_BOUND, 18, "SpectrumBound", 200}}) {
+    Find<ui::RibbonComboBox>(id)->SetSelectedItem(item);
+    Command(id);
+    EXPECT_EQ(StoredInt(name), value) << name;
+  }
   auto* axis = Find<ui::RibbonColorButton>(ID_COLOR_AXIS);
-  EXPECT_EQ(axis->Color(), QColor(128, 128, 128));
   axis->PickColor(QColor(0x1F, 0x49, 0x7D));
   EXPECT_EQ(app_->m_settings.ColorAxis.Get(), RGB(0x1F, 0x49, 0x7D));
   EXPECT_EQ(StoredText("ColorAxis"), "#1F497D");
@@ -464,16 +391,15 @@ TEST_F(FrameTest, StoredValuesShowAndSettingCommandsStoreAtOnce) {
   ASSERT_TRUE(WaitFor([] { return OurSinkInput().sink == "kx_float"; }));
 }
 
-// New camera while stopped stores the address and masks its password in the
-// title and the bookmark's name; an unreadable Bookmark.xml is kept aside and
-// told once; a failed save is told and the bookmark kept for a later save.
+// New camera while stopped stores the address and masks its password in the title and the bookmark's name;
+// an unreadable Bookmark.xml is kept aside and told once; a failed save is told, the bookmark kept.
 TEST_F(FrameTest, NewCameraMasksThePasswordAndBookmarkFileProblemsAreTold) {
   const QString folder = QDir::home().filePath("kx-bookmarks");
   const QString file = folder + "/Bookmark.xml";
-  ASSERT_TRUE(QDir(folder).removeRecursively() && QDir().mkpath(folder));
+  ASSERT_TRUE(QDir(folder).removeRecursively());
   Store("FolderLog", folder);
   const QByteArray broken = "<?xml version=\"1.0\"?>\n<Bookmark><Item Name=\"Gate\" Url=\"rtsp://gate\"/>\n";
-  ASSERT_FALSE(FileBytes(file, broken).isEmpty());
+  ASSERT_TRUE(test::WriteBytes(file, broken));
   Start();
   ASSERT_TRUE(WaitFor([&] { return !boxes_.isEmpty(); }));
   EXPECT_EQ(boxes_, QStringList{"The bookmark file could not be read completely. It is kept as:\n" + file + ".unreadable"});
@@ -489,9 +415,6 @@ TEST_F(FrameTest, NewCameraMasksThePasswordAndBookmarkFileProblemsAreTold) {
   EXPECT_EQ(AddBookmark(), std::make_pair(masked, secret));  // the name masked, the address whole
   ASSERT_EQ(app_->m_bookmark.GetCount(), 1);
   EXPECT_EQ(app_->m_bookmark.GetItem(0).name, masked.toStdU16String());
-  app_->m_urlPrompt = [](QWidget*, QString&) { return false; };
-  Command(ID_NEW_CAMERA);  // cancelled: nothing changes
-  EXPECT_EQ(Main()->m_strCameraUrl, secret);
 
   // The folder goes away under the program, then comes back.
   ASSERT_TRUE(QDir(folder).removeRecursively());
@@ -510,18 +433,13 @@ TEST_F(FrameTest, NewCameraMasksThePasswordAndBookmarkFileProblemsAreTold) {
   EXPECT_EQ(saved.GetCount(), 3);
 }
 
-// The measurement panel: shown as stored, Ctrl+M hides and shows it and
-// stores that; it reads the clipping camera's sound, Reset starts the counts
-// again; New camera while playing switches to a stream without sound, and
-// the panel says so; Stop empties it.
+// The measurement panel: shown as stored, Ctrl+M toggles and stores it; it reads the clipping camera, Reset
+// starts the counts again; New camera while playing switches to a stream without sound; Stop empties it.
 TEST_F(FrameTest, MeasurePanelFollowsTheCameraResetsAndSwitchesWithANewCamera) {
   Store("MeasurePanel", "1");
   Start("/mclip");
   CMeasurePanel* panel = Main()->MeasurePanel();
-  ASSERT_NE(panel, nullptr);
-  EXPECT_TRUE(panel->isVisible());
-  EXPECT_TRUE(Checked(ID_MEASURE_PANEL));
-  EXPECT_EQ(panel->CurrentState(), CMeasurePanel::State::Stopped);
+  ASSERT_TRUE(panel && panel->isVisible());
   for (int shown : {0, 1}) {
     Key(Qt::Key_M, Qt::ControlModifier);
     EXPECT_EQ(panel->isVisible(), shown == 1);
@@ -540,13 +458,13 @@ TEST_F(FrameTest, MeasurePanelFollowsTheCameraResetsAndSwitchesWithANewCamera) {
   })) << panel->ValueText(CMeasurePanel::kClipping).toStdString();
   EXPECT_TRUE(panel->VerdictLines().at(0).text.startsWith("Clipping: ")) << panel->VerdictLines()[0].text.toStdString();
   EXPECT_EQ(panel->VerdictLines()[0].color, fault);
-  EXPECT_TRUE(panel->ValueText(CMeasurePanel::kTruePeak).endsWith(" dBTP"));
   Key(Qt::Key_R, Qt::ControlModifier);  // Reset
   EXPECT_TRUE(View()->Session().HasDecodeThread()) << "Reset leaves the preview running";
   EXPECT_EQ(panel->CurrentState(), CMeasurePanel::State::Waiting) << "the old figures went at once";
   ASSERT_TRUE(WaitFor([&] { return panel->CurrentState() == CMeasurePanel::State::Figures; }));
   EXPECT_EQ(panel->ValueText(CMeasurePanel::kClipping), "0");
   for (const auto& line : panel->VerdictLines()) EXPECT_NE(line.color, fault) << line.text.toStdString();
+  SaveShot(Main(), "measure_panel_en");
 
   const QString next = camera_ + "/video";
   PromptAnswers(next);
@@ -558,25 +476,20 @@ TEST_F(FrameTest, MeasurePanelFollowsTheCameraResetsAndSwitchesWithANewCamera) {
   ASSERT_TRUE(WaitFor([&] { return boxes_.contains("Audio is not present!"); })) << boxes_.join("|").toStdString();
   EXPECT_TRUE(View()->Session().IsPlaying());
   ASSERT_TRUE(WaitFor([&] { return panel->CurrentState() == CMeasurePanel::State::NoAudio; }));
-  EXPECT_EQ(panel->ValueText(CMeasurePanel::kIntegrated), QString::fromUtf8("\u2014"));
-  EXPECT_EQ(panel->VerdictLines().at(0).text, "No audio in this stream");
-  EXPECT_TRUE(Enabled(ID_PREVIEW_STOP));
 
   Command(ID_PREVIEW_STOP);
   ASSERT_TRUE(WaitFor([&] { return panel->CurrentState() == CMeasurePanel::State::Stopped; }));
   EXPECT_EQ(panel->ValueText(CMeasurePanel::kClipping), QString::fromUtf8("\u2014"));
 }
 
-// The camera opens on the decode thread: while a port that never answers
-// holds the open, the window takes keys and paints the turning spinner, and
-// Stop, New camera and closing the window cancel the open instead of waiting
-// for its timeout. All by keyboard.
+// The camera opens on the decode thread: while a port that never answers holds the open, the window takes
+// keys and paints the turning spinner; Stop, New camera and closing the window cancel the open at once.
 TEST_F(FrameTest, WindowWorksWhileACameraOpensAndStopNewCameraOrCloseCancelIt) {
-  SilentPort silent;
-  ASSERT_GT(silent.Port(), 0);
+  QTcpServer silent;  // takes connections, never answers: a camera hung in its RTSP server
+  ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
   Store("OpenTimeout", "60000");  // the watchdog never fires within this test
   Start();
-  const QString url = QString("rtsp://127.0.0.1:%1/cam").arg(silent.Port());
+  const QString url = QString("rtsp://127.0.0.1:%1/cam").arg(silent.serverPort());
   PromptAnswers(url);
   Command(ID_NEW_CAMERA);
   CPreviewSession& session = View()->Session();
@@ -607,13 +520,10 @@ TEST_F(FrameTest, WindowWorksWhileACameraOpensAndStopNewCameraOrCloseCancelIt) {
 
   QTest::keyClick(Main(), Qt::Key_F5, Qt::ShiftModifier);  // Stop
   EXPECT_FALSE(session.HasDecodeThread());
-  EXPECT_TRUE(session.IsIdle());
-  // Cancelled, not timed out: no failure counted, the watchdog's timer still
-  // pending, no "Error rtsp url!" on its way.
+  // Cancelled, not timed out: no failure counted, the watchdog's timer still pending, no "Error rtsp url!".
   EXPECT_EQ(session.Stats().openStops.load(), 1);
   EXPECT_EQ(session.Stats().openFailures.load(), 0);
   EXPECT_EQ(CPreviewSessionTestAccess::Watchdog(session).bTimedOut.load(), 0);
-  EXPECT_TRUE(Enabled(ID_PREVIEW_START));
   // The idle view has no spinner in the middle.
   const uint64_t frames = View()->FramesPresented();
   ASSERT_TRUE(WaitFor([&] { return View()->FramesPresented() > frames + 2; }));
@@ -637,39 +547,26 @@ TEST_F(FrameTest, WindowWorksWhileACameraOpensAndStopNewCameraOrCloseCancelIt) {
   EXPECT_TRUE(session.IsIdle());
   EXPECT_EQ(session.Stats().openStops.load(), 3);
   EXPECT_EQ(session.Stats().openFailures.load(), 0);
-  EXPECT_EQ(CPreviewSessionTestAccess::Watchdog(session).bTimedOut.load(), 0);
-  QCoreApplication::processEvents();
+  QTest::qWait(100);
   EXPECT_TRUE(boxes_.isEmpty()) << boxes_.join("|").toStdString();
-  for (QWidget* w : QApplication::topLevelWidgets())
-    EXPECT_FALSE(qobject_cast<QMessageBox*>(w) && w->isVisible()) << w->windowTitle().toStdString();
 }
 
-// Keep trying: a camera killed for 10 s plays again, picture and sound, at
-// the first try after its return, and only the session's own reconnection
-// shows a box. After it played a new drop waits 1 s again; Stop and closing
-// the window end a wait at once and nothing is tried after them.
+// Keep trying: a camera away for 10 s plays again at the first try after its return, with one box (the
+// session's own reconnection); a new drop waits 1 s again; Stop and closing end a wait, nothing is tried after.
 TEST_F(FrameTest, KeepTryingBringsBackADroppedCameraAndStopOrCloseEndTheWaits) {
   OwnCamera camera;
   const int port = camera.Start(0);
   ASSERT_GT(port, 0);
   Start();
-  app_->m_urlPrompt = [&](QWidget*, QString& u) {
-    u = QString("rtsp://127.0.0.1:%1/x").arg(port);
-    return true;
-  };
+  PromptAnswers(QString("rtsp://127.0.0.1:%1/x").arg(port));
   Command(ID_NEW_CAMERA);
-  EXPECT_TRUE(Checked(ID_RECONNECT_ONCE));
   Command(ID_RECONNECT_KEEP_TRYING);
-  EXPECT_EQ(StoredInt("Reconnect"), 1);
-  EXPECT_TRUE(Checked(ID_RECONNECT_KEEP_TRYING));
-  EXPECT_FALSE(Checked(ID_RECONNECT_ONCE));
   CPreviewSession& session = View()->Session();
   CKeepTrying& keep = Main()->KeepTrying();
   const auto reconnecting = [&] { return Main()->InfoBar()->VideoText().startsWith("Reconnecting: attempt "); };
   const auto tries = [&] {
     return session.Stats().runs.load() + session.Stats().openFailures.load() + session.Stats().openStops.load();
   };
-
   std::mutex eventsMutex;
   QStringList events;  // the run's event lines in the log
   SetAppLogObserver([&](kxLogEventType, const std::u16string& line) {
@@ -677,24 +574,19 @@ TEST_F(FrameTest, KeepTryingBringsBackADroppedCameraAndStopOrCloseEndTheWaits) {
     if (line.starts_with(u"Camera event")) events << QString::fromStdU16String(line);
   });
   const std::unique_ptr<void, void (*)(void*)> observing(&events, [](void*) { SetAppLogObserver(nullptr); });
-  const auto eventLines = [&] {
+  const auto eventLines = [&](const char* pattern) {
     std::lock_guard<std::mutex> lock(eventsMutex);
-    return events;
+    return events.filter(QRegularExpression(pattern)).size();
   };
   StartPreview();
   camera.Kill();
   ASSERT_TRUE(WaitFor(reconnecting));
   EXPECT_EQ(Main()->InfoBar()->VideoText(), "Reconnecting: attempt 1, next in 1 s");
-  ASSERT_TRUE(WaitFor([&] { return Main()->InfoBar()->EventsText().startsWith("Drops: 1, longest "); }))
-      << Main()->InfoBar()->EventsText().toStdString();
-  EXPECT_EQ(eventLines().filter(QRegularExpression("^Camera event began: drop at [0-9.]+ s$")).size(), 1)
-      << eventLines().join("|").toStdString();
-  EXPECT_TRUE(keep.Waiting());
+  ASSERT_TRUE(WaitFor([&] { return Main()->InfoBar()->EventsText().startsWith("Drops: 1, longest "); }));
+  EXPECT_EQ(eventLines("^Camera event began: drop at [0-9.]+ s$"), 1);
   EXPECT_TRUE(session.IsBusy()) << "the spinner turns through the wait";
   EXPECT_TRUE(Enabled(ID_PREVIEW_STOP));
-  EXPECT_FALSE(Enabled(ID_PREVIEW_START));
-  QDir().mkpath(QStringLiteral(KX_ARTIFACTS_DIR));
-  EXPECT_TRUE(Main()->grab().save(KX_ARTIFACTS_DIR "/keep_trying" + qEnvironmentVariable("KX_SHOT_SUFFIX") + ".png"));
+  SaveShot(Main(), "keep_trying");
 
   // Away for 10 s, then back on the same port.
   QTest::qWait(10000);
@@ -708,20 +600,15 @@ TEST_F(FrameTest, KeepTryingBringsBackADroppedCameraAndStopOrCloseEndTheWaits) {
     return session.Stats().picturesConverted.load() > pictures + 25 && session.Stats().audioChunksWritten.load() > chunks + 150;
   }));
   EXPECT_EQ(session.Stats().openFailures.load(), failures) << "the first try after the return plays";
-  EXPECT_TRUE(Main()->InfoBar()->AudioText().startsWith("Codec: [AAC"));
   EXPECT_FALSE(keep.Waiting());
   std::this_thread::sleep_for(1500ms);
-  const test::ToneStats tone = test::AnalyseTone(rec.Stop(), 48000);
-  EXPECT_NEAR(tone.frequency, 437.0, 5.0);
-  EXPECT_GT(tone.seconds, 0.5);
+  EXPECT_NEAR(test::AnalyseTone(rec.Stop(), 48000).frequency, 437.0, 5.0);
   EXPECT_EQ(boxes_.count("Error rtsp url!"), 1) << boxes_.join("|").toStdString();
   // The drop is counted with its length and logged when it ends.
-  const QRegularExpression dropped("^Drops: 1, longest (\\d+) s$");
-  const auto counted = dropped.match(Main()->InfoBar()->EventsText());
+  const auto counted = QRegularExpression("^Drops: 1, longest (\\d+) s$").match(Main()->InfoBar()->EventsText());
   ASSERT_TRUE(counted.hasMatch()) << Main()->InfoBar()->EventsText().toStdString();
   EXPECT_GE(counted.captured(1).toInt(), 10);
-  EXPECT_EQ(eventLines().filter(QRegularExpression("^Camera event: drop at [0-9.]+ s for [0-9.]+ s$")).size(), 1)
-      << eventLines().join("|").toStdString();
+  EXPECT_EQ(eventLines("^Camera event: drop at [0-9.]+ s for [0-9.]+ s$"), 1);
 
   // Dropped again after it played: the waits start from 1 s. Stop ends the wait.
   camera.Kill();
@@ -729,34 +616,32 @@ TEST_F(FrameTest, KeepTryingBringsBackADroppedCameraAndStopOrCloseEndTheWaits) {
   EXPECT_EQ(Main()->InfoBar()->VideoText(), "Reconnecting: attempt 1, next in 1 s");
   Command(ID_PREVIEW_STOP);
   EXPECT_FALSE(keep.Waiting());
-  EXPECT_EQ(keep.Attempt(), 0);
   EXPECT_TRUE(session.IsIdle());
-  EXPECT_TRUE(Enabled(ID_PREVIEW_START));
   int64_t before = tries();
   QTest::qWait(2500);
   EXPECT_EQ(tries(), before) << "no try after Stop";
-  EXPECT_EQ(Main()->InfoBar()->VideoText(), "Information is not available");
   EXPECT_TRUE(Main()->InfoBar()->EventsText().startsWith("Drops: 2, longest ")) << "the counts stay after Stop";
-  EXPECT_EQ(eventLines().filter(QRegularExpression("^Camera event: drop at ")).size(), 2) << "Stop ends the drop";
+  EXPECT_EQ(eventLines("^Camera event: drop at "), 2) << "Stop ends the drop";
 
   // Started by hand while the camera is away, and the window closed in the wait.
   Command(ID_PREVIEW_START);
   ASSERT_TRUE(WaitFor([&] { return keep.Waiting(); }));
   Command(ID_APP_EXIT);
-  EXPECT_FALSE(Main()->isVisible());
   EXPECT_FALSE(keep.Waiting());
-  EXPECT_TRUE(session.IsIdle());
   before = tries();
   QTest::qWait(2500);
   EXPECT_EQ(tries(), before) << "no try after the window closed";
 }
 
-// The update check (UpdateUrl on a local site): start-up returns with the
-// window shown, the question comes afterwards over the window, once per run.
-TEST_F(FrameTest, UpdateQuestionComesAfterTheWindowOncePerRun) {
+// The update check (UpdateUrl on a local site): the question comes after start-up, over the window, once a
+// run. The backstage: the options page first, Esc closes it from inside the page and it shows again next
+// time; in full screen the first Esc leaves full screen. F1 opens the about box with the program's icon.
+TEST_F(FrameTest, UpdateQuestionOnceAfterTheWindowBackstageEscAndAboutOnF1) {
   test::VersionSite site;
   site.Put("ver_kxSetupToneScope.xml", test::Document(1, 0, 41));
   Store("UpdateUrl", site.Http("/ver_kxSetupToneScope.xml").toString());
+  const QString folder = QDir::home().filePath("kx-user-data");
+  Store("FolderLog", folder);
   StartProgram();
   EXPECT_TRUE(Main()->isVisible());
   EXPECT_TRUE(boxes_.isEmpty()) << "the check did not hold start-up";
@@ -765,35 +650,24 @@ TEST_F(FrameTest, UpdateQuestionComesAfterTheWindowOncePerRun) {
   EXPECT_TRUE(boxes_[0].startsWith("The version of the installed software 1.0.40 is less than on the manufacturer's "
                                    "website 1.0.41."))
       << boxes_[0].toStdString();
-  // Shown again (minimised and restored): no second check in this run.
-  Main()->hide();
+  Main()->hide();  // minimised and restored: no second check in this run
   Main()->show();
   QTest::qWait(500);
   EXPECT_EQ(boxes_.size(), 1);
   EXPECT_EQ(site.Requests().size(), 1) << site.Requests().join('\n').toStdString();
-}
+  Activate();
 
-// The backstage by keyboard: the options page first, Esc closes it from
-// wherever the focus is and the page shows again next time; in full screen
-// the first Esc leaves full screen. F1 opens the about box with the icon.
-TEST_F(FrameTest, BackstageOptionsPageEscAndAboutOnF1) {
-  const QString folder = QDir::home().filePath("kx-user-data");
-  Store("FolderLog", folder);
-  Start();
   ui::Backstage* backstage = Main()->Backstage();
   auto* page = Main()->findChild<CBackStagePageOptions*>();
   ASSERT_TRUE(backstage && page);
   EXPECT_EQ(backstage->Page(0), page) << "the options page is the backstage's first entry";
   EXPECT_EQ(page->Item<QLineEdit>(CBackStagePageOptions::IDC_FOLDER)->text(), folder);
-  for (bool inPage : {false, true}) {
-    QTest::mouseClick(Main()->Ribbon()->MainButton(), Qt::LeftButton);
-    ASSERT_TRUE(backstage->IsOpen());
-    EXPECT_TRUE(page->isVisible()) << "in page " << inPage;
-    if (inPage) page->Item<QLineEdit>(CBackStagePageOptions::IDC_FOLDER)->setFocus();
-    if (inPage) SaveShot(Main(), "backstage_options_en");
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
-    EXPECT_FALSE(backstage->IsOpen()) << "in page " << inPage;
-  }
+  QTest::mouseClick(Main()->Ribbon()->MainButton(), Qt::LeftButton);
+  ASSERT_TRUE(page->isVisible());
+  page->Item<QLineEdit>(CBackStagePageOptions::IDC_FOLDER)->setFocus();
+  SaveShot(Main(), "backstage_options_en");
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);  // from inside the page
+  EXPECT_FALSE(backstage->IsOpen());
   QTest::mouseClick(Main()->Ribbon()->MainButton(), Qt::LeftButton);
   EXPECT_TRUE(page->isVisible());
   QTest::keyClick(Main(), Qt::Key_F11);
@@ -826,37 +700,22 @@ TEST_F(FrameTest, BackstageOptionsPageEscAndAboutOnF1) {
   EXPECT_GT(iconPixels, iconArea / 3) << iconPixels << " of " << iconArea;
 }
 
-// The measurement panel as a user sees it, beside a bright and a dark
-// picture, in English and Russian (and at 200 % in a second run): the
-// camera's finding in its colour and language, every text whole. In Russian
-// the device list and the info bar too, while the log's codec lines stay English.
-struct Shot {
-  const char* name;
-  uint16_t language;
-  const char* mount;
-  measure::Severity severity;  // of the camera's finding
-  const char* finding;         // its translated beginning
-};
-void PrintTo(const Shot& shot, std::ostream* os) { *os << shot.name; }
-
-class MeasurePanelShots : public FrameTest, public ::testing::WithParamInterface<Shot> {};
-
-TEST_P(MeasurePanelShots, FindingInItsColourAndEveryTextWhole) {
-  const Shot& shot = GetParam();
+// In Russian (and at 200 % in the Scale200 run) beside a dark picture: the device list, the info bar and the
+// panel's finding in its colour and language, every ribbon element and panel text whole; the log stays English.
+TEST_F(FrameTest, RussianWindowShowsTheFindingWholeAndLogsInEnglish) {
   Store("MeasurePanel", "1");
-  ASSERT_TRUE(CRegistryManager().WriteProfileInt(kSettingsSection, "UILanguage", shot.language));
-  Start(shot.mount);
+  ASSERT_TRUE(CRegistryManager().WriteProfileInt(kSettingsSection, "UILanguage", kLangRussian));
+  Start("/mdarkhum");
   CMeasurePanel* panel = Main()->MeasurePanel();
   ASSERT_TRUE(panel && panel->isVisible());
-  const bool russian = shot.language == kLangRussian;
-  EXPECT_EQ(DeviceBox()->ItemText(0), russian ? QString::fromUtf8("1 - По умолчанию") : "1 - Default");
+  EXPECT_EQ(DeviceBox()->ItemText(0), QString::fromUtf8("1 - По умолчанию"));
   std::mutex lock;
   QStringList logged;
   SetAppLogObserver([&](kxLogEventType, const std::u16string& line) {
     std::lock_guard<std::mutex> hold(lock);
     logged << QString::fromStdU16String(line);
   });
-  StartPreview(russian ? "Кодек: [" : "Codec: [");
+  StartPreview("Кодек: [");
   SetAppLogObserver(nullptr);
   const QString logText = logged.join('\n');
   EXPECT_TRUE(logText.contains("Video codec: Codec: [") && logText.contains("Audio codec: Codec: [") &&
@@ -864,31 +723,25 @@ TEST_P(MeasurePanelShots, FindingInItsColourAndEveryTextWhole) {
   // The camera's finding (a gap in a loaded machine's stream may come before it).
   auto finding = [&]() -> std::optional<CMeasurePanel::Line> {
     for (const auto& line : panel->VerdictLines())
-      if (line.text.startsWith(QString::fromUtf8(shot.finding))) return line;
+      if (line.text.startsWith(QString::fromUtf8("Сетевой фон 50 Гц"))) return line;
     return std::nullopt;
   };
-  ASSERT_TRUE(WaitFor([&] { return panel->CurrentState() == CMeasurePanel::State::Figures && finding(); }))
-      << (panel->VerdictLines().empty() ? std::string("no verdict") : panel->VerdictLines()[0].text.toStdString());
-  EXPECT_EQ(finding()->color, CMeasurePanel::SeverityColor(shot.severity));
+  ASSERT_TRUE(WaitFor([&] { return panel->CurrentState() == CMeasurePanel::State::Figures && finding(); }));
+  EXPECT_EQ(finding()->color, CMeasurePanel::SeverityColor(measure::Severity::Warning));
   QTest::qWait(1500);  // short-term loudness has its 3 s
   for (QLabel* label : panel->findChildren<QLabel*>())
     EXPECT_TRUE(!label->isVisible() || label->wordWrap() || label->width() >= label->sizeHint().width())
         << label->text().toStdString();
-  // The picture shows the tab with the panel's two commands.
-  Main()->Ribbon()->SetActiveCategory(Main()->Ribbon()->CategoryCount() - 1);
+  for (int id : Main()->Ribbon()->CommandIds()) {  // the longer texts whole
+    const ui::RibbonElement* e = Main()->Ribbon()->FindByID(id);
+    EXPECT_TRUE(!e || !e->isVisible() || (e->width() >= e->minimumSizeHint().width() &&
+                                          e->height() >= e->minimumSizeHint().height())) << id;
+  }
+  SaveShot(Main(), "ribbon_ru");
+  Main()->Ribbon()->SetActiveCategory(Main()->Ribbon()->CategoryCount() - 1);  // the panel's two commands
   QCoreApplication::processEvents();
-  SaveShot(Main(), QString("measure_panel_%1").arg(shot.name));
-  Main()->Ribbon()->SetActiveCategory(0);
-  if (russian) SaveShot(Main(), "ribbon_ru");
+  SaveShot(Main(), "measure_panel_ru_dark");
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Pictures, MeasurePanelShots,
-    ::testing::Values(Shot{"en_bright", kLangEnglishUS, "/mdeadright", measure::Severity::Fault, "The right channel"},
-                      Shot{"ru_dark", kLangRussian, "/mdarkhum", measure::Severity::Warning, "Сетевой фон 50 Гц"},
-                      Shot{"en_lipsync", kLangEnglishUS, "/sync300", measure::Severity::Fault, "Lip sync: the sound is"},
-                      Shot{"ru_lipsync", kLangRussian, "/sync120", measure::Severity::Warning, "Звук отстаёт от картинки"}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace kx

@@ -1,8 +1,6 @@
 #!/usr/bin/env bash
-# The installed program as a person meets it: the real executable under the
-# test X server, with the PulseAudio and RTSP peers and a fresh HOME each
-# time. Keys and the window manager's close message go in through X.
-#   program_test.sh PROGRAM X_CLOSE ARTIFACT_DIR
+# The real executable under the test X server with the PulseAudio and RTSP peers and a fresh HOME each time;
+# keys and the window manager's close message go in through X.  program_test.sh PROGRAM X_CLOSE ARTIFACT_DIR
 set -uo pipefail
 program=$1 xclose=$2 artifacts=$3
 mkdir -p "$artifacts"
@@ -27,12 +25,8 @@ check() { local what=$1; shift; if "$@"; then pass "$what"; else fail "$what"; r
 
 # wait_for SECONDS COMMAND...: polls every 100 ms (a bound against hangs only).
 wait_for() {
-  local limit=$1; shift
-  local end=$((SECONDS + limit))
-  until "$@" >/dev/null 2>&1; do
-    [ $SECONDS -ge $end ] && return 1
-    sleep 0.1
-  done
+  local end=$((SECONDS + $1)); shift
+  until "$@" >/dev/null 2>&1; do [ $SECONDS -ge $end ] && return 1; sleep 0.1; done
 }
 
 # The first visible top-level window of a process whose name matches; their count.
@@ -42,12 +36,9 @@ has_window() { [ -n "$(window_of "$1" "$2")" ]; }
 gone() { ! kill -0 "$1" 2>/dev/null; }
 press() { xdotool windowfocus --sync "$1" 2>/dev/null; xdotool key --clearmodifiers "$2"; }  # press WINDOW KEY
 
-# shot WINDOW FILE: a screenshot; bounded, as import waits for ever on a window
-# whose program has died under it.
+# shot WINDOW FILE: bounded, as import waits for ever on a window whose program died under it.
 shot() { timeout 30 import -window "$1" "$2"; }
-
-# exit_code PID: waits for the process (it must have ended) and prints its code.
-exit_code() { wait "$1"; echo $?; }
+exit_code() { wait "$1"; echo $?; }  # of a process that has ended
 
 run_program() {  # run_program HOME ARGS... ; sets $pid
   HOME="$1" XDG_CONFIG_HOME= XDG_DATA_HOME= "$program" "${@:2}" >"$1/out.txt" 2>&1 &
@@ -55,15 +46,14 @@ run_program() {  # run_program HOME ARGS... ; sets $pid
   children+=("$pid")
 }
 
-# Each home's settings turn the update check off (empty UpdateUrl): no test asks the maker's real site.
+# Each home turns the update check off (empty UpdateUrl): no test asks the maker's real site.
 fresh_home() {
   local h; h=$(mktemp -d "$work/home.XXXX")
   mkdir -p "$h/.config/KEXAR" && printf '[Settings]\nUpdateUrl=\n' >"$h/.config/KEXAR/kxToneScope.conf"
   echo "$h"
 }
 
-# picture_shows WINDOW FILE LABEL: the picture area below the ribbon and the info bar
-# of a screenshot holds the test card's bright (mean), strongly coloured (spread) bars.
+# picture_shows WINDOW FILE LABEL: the picture area of a screenshot holds the test card's bright, coloured bars.
 picture_shows() {
   shot "$1" "$2"
   local w h stats
@@ -73,8 +63,7 @@ picture_shows() {
   check "$3: picture shows ($stats)" awk -v m="${stats% *}" -v s="${stats#* }" 'BEGIN { exit !(m > 0.25 && s > 0.15) }'
 }
 
-# closes_cleanly WINDOW LABEL: the window manager's close message ends the
-# program ($pid) with exit code 0.
+# closes_cleanly WINDOW LABEL: the window manager's close message ends the program ($pid) with exit code 0.
 closes_cleanly() {
   "$xclose" "$1"
   if ! wait_for 20 gone "$pid"; then fail "$2: still running after the close message"; return 1; fi
@@ -82,9 +71,8 @@ closes_cleanly() {
 }
 
 url="$KX_RTSP_CAMERA/av"
-
-# --- 1. /U: with a fresh HOME: the window, the picture while the sound flows,
-# Start and Stop by keys, the close message, the log and the placement.
+# --- 1. /U: the window, the picture while the sound flows, Start and Stop by keys, the close message, the log
+# and the placement, restored at the next start.
 home=$(fresh_home)
 run_program "$home" "/U:$url"
 if ! wait_for 30 has_window "$pid" "^rtsp://"; then
@@ -93,21 +81,15 @@ else
   win=$(window_of "$pid" "^rtsp://")
   check "title is the address" test "$(xdotool getwindowname "$win")" = "$url"
   press "$win" F5  # Start
-  wait_for 30 grep -q 'ThreadProcAV' "$home/.local/share/KEXAR/kxToneScope/"*.log || fail "no decode run in the log"
-  # Sound flows from an audio clock of 3 s on (later under a sanitizer): wait for it.
+  # Sound flows from an audio clock of 3 s on (later under a sanitizer).
   wait_for 60 grep -q 'Sync Audio' "$home/.local/share/KEXAR/kxToneScope/"*.log || fail "no audio in the log"
   picture_shows "$win" "$artifacts/program_window.png" "playing"
   press "$win" shift+F5  # Stop
   sleep 1
   check "Stop ended the decode run" grep -q 'ThreadProcAV done' "$home/.local/share/KEXAR/kxToneScope/"*.log
-  # Give the window a placement of our own, then close it as a window manager does.
   xdotool windowmove "$win" 40 30 windowsize "$win" 1100 760
   sleep 0.5
   closes_cleanly "$win" "WM_DELETE_WINDOW"
-  check "the log file holds the session's lines" grep -q 'ThreadProcAV done' "$home/.local/share/KEXAR/kxToneScope/"ToneScope*.log
-  check "placement saved" grep -q 'kxToneScope' "$home/.config/KEXAR/kxToneScope.conf"
-
-  # The next start comes back where the window was.
   run_program "$home" "/U:$url"
   if wait_for 30 has_window "$pid" "^rtsp://"; then
     win=$(window_of "$pid" "^rtsp://")
@@ -119,8 +101,7 @@ else
   fi
 fi
 
-# --- 2. No arguments: the URL dialog comes first; Cancel ends the process
-# with no main window.
+# --- 2. No arguments: the URL dialog alone; Cancel ends the process.
 home=$(fresh_home)
 run_program "$home"
 if wait_for 30 has_window "$pid" "IP camera"; then
@@ -132,8 +113,7 @@ else
   fail "no URL dialog without arguments"
 fi
 
-# --- 3. /H: only the help box, then the end; a URL and an unknown option:
-# "Unknown format" with the help alone, then the window with the URL.
+# --- 3. /H: the help box alone, then the end; a URL and an unknown option: the box alone, then the window.
 for args in /H "/U:$url /X"; do
   home=$(fresh_home)
   run_program "$home" $args
@@ -149,44 +129,35 @@ for args in /H "/U:$url /X"; do
   fi
 done
 
-# --- 4. No sound server: the window opens, the preview runs with its picture
-# and the program ends cleanly.
-home=$(fresh_home)
-PULSE_SERVER=unix:/nonexistent/native run_program "$home" "/U:$url"
-if wait_for 30 has_window "$pid" "^rtsp://"; then
-  win=$(window_of "$pid" "^rtsp://")
-  press "$win" F5
-  wait_for 30 grep -q 'Start ThreadProcAV' "$home/.local/share/KEXAR/kxToneScope/"*.log
-  sleep 3
-  # The camera's picture shows although no device plays its sound.
-  picture_shows "$win" "$artifacts/program_no_sound_server.png" "no sound server"
-  closes_cleanly "$win" "no sound server"
-else
-  fail "no sound server: no window"
-fi
-
-# --- 5. Closing while the camera is stalled (SIGSTOP) and while it is being
-# reconnected (killed a moment before).
-for how in stall kill; do
-  /usr/bin/python3 "$KX_SOURCE_DIR/tools/demo-camera/rtsp_camera.py" --demo >"$work/cam.out" 2>/dev/null &
-  cam=$!
-  children+=("$cam")
-  wait_for 60 grep -q '^URL ' "$work/cam.out" || { fail "$how: private camera"; continue; }
-  camurl=$(sed -n 's/^URL //p' "$work/cam.out" | head -1)
+# --- 4. No sound server (the picture still shows), and closing while a private camera is stalled (SIGSTOP)
+# or reconnected (killed a moment before); each ends cleanly.
+for how in nosound stall kill; do
+  camurl=$url pulse=unix:/nonexistent/native cam=
+  if [ "$how" != nosound ]; then
+    /usr/bin/python3 "$KX_SOURCE_DIR/tools/demo-camera/rtsp_camera.py" --demo >"$work/cam.out" 2>/dev/null &
+    cam=$!
+    children+=("$cam")
+    wait_for 60 grep -q '^URL ' "$work/cam.out" || { fail "$how: private camera"; continue; }
+    camurl=$(sed -n 's/^URL //p' "$work/cam.out" | head -1) pulse=$PULSE_SERVER
+  fi
   home=$(fresh_home)
-  run_program "$home" "/U:$camurl"
+  PULSE_SERVER=$pulse run_program "$home" "/U:$camurl"
   if wait_for 30 has_window "$pid" "^rtsp://"; then
     win=$(window_of "$pid" "^rtsp://")
     press "$win" F5
     wait_for 30 grep -q 'Start ThreadProcAV' "$home/.local/share/KEXAR/kxToneScope/"*.log
     sleep 2
-    if [ "$how" = stall ]; then kill -STOP "$cam"; else kill -9 "$cam"; fi
+    case $how in
+      nosound) sleep 1; picture_shows "$win" "$artifacts/program_no_sound_server.png" "no sound server" ;;
+      stall) kill -STOP "$cam" ;;
+      kill) kill -9 "$cam" ;;
+    esac
     sleep 0.5
     closes_cleanly "$win" "$how"
   else
     fail "$how: no window"
   fi
-  kill -CONT "$cam" 2>/dev/null; kill -9 "$cam" 2>/dev/null; wait "$cam" 2>/dev/null
+  [ -n "$cam" ] && { kill -CONT "$cam" 2>/dev/null; kill -9 "$cam" 2>/dev/null; wait "$cam" 2>/dev/null; }
 done
 
 echo "failures: $failures"

@@ -1,6 +1,5 @@
-// The maker's web site for the update-check tests: tests/app/version_site.py
-// on 127.0.0.1 over a folder of the test's files (HTTP, and HTTPS with a
-// certificate made for the run).
+// The maker's web site for the update-check tests: version_site.py on 127.0.0.1 over a folder of the test's
+// files (HTTP, and HTTPS with a certificate made for the run).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -16,9 +15,6 @@
 
 namespace kx::test {
 
-using namespace std::chrono_literals;
-
-// The maker's site: the Python server over a folder of this test's files.
 class VersionSite {
  public:
   explicit VersionSite(bool tls = false) {
@@ -39,10 +35,8 @@ class VersionSite {
     EXPECT_TRUE(WaitFor([&] { return server_.canReadLine() || server_.state() == QProcess::NotRunning; }));
     const QList<QByteArray> words = server_.readLine().trimmed().split(' ');
     EXPECT_EQ(words.size(), 3);
-    if (words.size() == 3) {
-      http_port_ = words[1].toInt();
-      https_port_ = words[2].toInt();
-    }
+    http_port_ = words.value(1).toInt();
+    https_port_ = words.value(2).toInt();
   }
   ~VersionSite() {
     server_.terminate();

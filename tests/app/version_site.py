@@ -1,11 +1,6 @@
 #!/usr/bin/env python3
-"""The maker's web site for the update-check tests, on 127.0.0.1 only.
-
-Serves the files of ROOT over HTTP, and over HTTPS too when --cert and --key
-are given; /redirect?to=URL answers 302 with Location URL. Prints
-"ports HTTP HTTPS" (HTTPS 0 when off) once both listen, and appends
-"METHOD PATH STATUS" per request to --log. Stops on SIGTERM.
-"""
+# The maker's web site for the update-check tests on 127.0.0.1: ROOT over HTTP (and HTTPS with --cert/--key),
+# /redirect?to=URL answers 302; prints "ports HTTP HTTPS" once listening, logs "METHOD PATH STATUS" to --log.
 import argparse
 import functools
 import http.server
@@ -40,10 +35,8 @@ class Handler(http.server.SimpleHTTPRequestHandler):
 
 def main():
     ap = argparse.ArgumentParser()
-    ap.add_argument("root")
-    ap.add_argument("--log", required=True)
-    ap.add_argument("--cert")
-    ap.add_argument("--key")
+    for name in ("root", "--log", "--cert", "--key"):
+        ap.add_argument(name)
     a = ap.parse_args()
     Handler.log_path = a.log
     handler = functools.partial(Handler, directory=a.root)

@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QRandomGenerator>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <chrono>
@@ -23,6 +25,25 @@ bool WaitFor(F done, std::chrono::milliseconds bound = std::chrono::seconds(60))
     QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
   }
   return true;
+}
+
+// Writes `bytes` to `path`, making its folder; FileBytes reads a file (empty when there is none).
+inline bool WriteBytes(const QString& path, const QByteArray& bytes) {
+  QDir().mkpath(QFileInfo(path).path());
+  QFile f(path);
+  return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+inline QByteArray FileBytes(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// `size` bytes of noise, the same in every run.
+inline QByteArray Noise(int size) {
+  QByteArray noise(size, '\0');
+  QRandomGenerator rng(437);
+  for (char& c : noise) c = static_cast<char>(rng.bounded(256));
+  return noise;
 }
 
 // The test program's QApplication, made before the first test and deleted

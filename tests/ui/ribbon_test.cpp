@@ -1,14 +1,9 @@
-// The ribbon on a real QApplication (offscreen, and on the X server of the
-// test peers as "xvfb." tests): elements send their ids, the update pass sets
-// enabled/checked/selected state, popups pick by mouse and keyboard, the
-// backstage view opens and closes, the ribbon and its panels fold. Pictures
-// for a person to look at: artifacts/ribbon_*_x<scale>.png (X server only).
+// The ribbon on a real QApplication (offscreen, and on the peers' X server as "xvfb." tests): ids, the update
+// pass, popups, the backstage, folding. The program's own ribbon is pictured and measured in the frame test.
 #include <QCheckBox>
 #include <QColorDialog>
-#include <QDir>
 #include <QListWidget>
 #include <QMainWindow>
-#include <QPainter>
 #include <QPointer>
 #include <QScreen>
 #include <QTabBar>
@@ -21,10 +16,7 @@
 #include "ribbon_popups.h"
 #include "ui/backstage.h"
 #include "ui/ribbon.h"
-#include "ui/theme.h"
 #include "ui_test_support.h"
-
-static void InitImages() { Q_INIT_RESOURCE(app_images); }
 
 namespace kx::test {
 namespace {
@@ -35,22 +27,11 @@ auto* const kQt =
 
 using namespace ui;
 
-// A strip of `count` square images of side `width`, each a different shade
-// with its number's worth of bars, at 1x and 2x.
-ImageStrip TestStrip(int count, int width) {
-  auto draw = [&](int scale) {
-    QImage img(count * width * scale, width * scale, QImage::Format_ARGB32_Premultiplied);
-    img.fill(Qt::transparent);
-    QPainter p(&img);
-    for (int i = 0; i < count; ++i) {
-      p.fillRect(QRect(i * width * scale + 2 * scale, 2 * scale, (width - 4) * scale, (width - 4) * scale),
-                 QColor::fromHsv((i * 37) % 360, 160, 220));
-      for (int b = 0; b <= i % 5; ++b)
-        p.fillRect(QRect(i * width * scale + (5 + 4 * b) * scale, 8 * scale, 2 * scale, 12 * scale), Qt::black);
-    }
-    return img;
-  };
-  return ImageStrip(draw(1), width, draw(2));
+// A strip of `count` 32-pixel images, at 1x and 2x.
+ImageStrip TestStrip(int count) {
+  QImage img(count * 32, 32, QImage::Format_ARGB32_Premultiplied);
+  img.fill(QColor(79, 129, 189));
+  return ImageStrip(img, 32, img.scaled(img.size() * 2));
 }
 
 // The owner: records the commands and answers the update pass from `state`.
@@ -97,7 +78,7 @@ ColorTable TestColors() {
 // need the active window).
 class RibbonTest : public ::testing::Test {
  protected:
-  void SetUp() override { Build(TestStrip(25, 32), TestStrip(11, 32)); }
+  void SetUp() override { Build(TestStrip(25), TestStrip(11)); }
   void Build(const ImageStrip& large, const ImageStrip& opacity) {
     window_ = std::make_unique<QMainWindow>();
     ribbon_ = new Ribbon(&owner_, window_.get());
@@ -159,24 +140,19 @@ TEST_F(RibbonTest, ElementsSendIdsAndTheUpdatePassSetsTheirState) {
   QTest::keyClick(volume->Face(), Qt::Key_PageUp);
   EXPECT_GT(volume->Pos(), 735);
   EXPECT_EQ(owner_.commands, (std::vector<int>{kStart, kPreview, kDevice, kVolume}));
-  // The zoom buttons step the slider and send the command; SetPos sends nothing.
+  // The zoom buttons step the slider and send the command, none at the end; SetPos sends nothing.
   owner_.commands.clear();
-  volume->SetPos(500);
-  volume->Zoom(-1);
-  EXPECT_EQ(volume->Pos(), 450);
   volume->SetPos(1000);
-  volume->Zoom(+1);  // already at the end: no change, no command
-  EXPECT_EQ(volume->Pos(), 1000);
+  volume->Zoom(+1);
+  volume->Zoom(-1);
+  EXPECT_EQ(volume->Pos(), 950);
   EXPECT_EQ(owner_.commands, (std::vector<int>{kVolume}));
   // A shortcut given to the element's action reaches the owner too.
   owner_.commands.clear();
   ribbon_->Action(kStop)->setShortcut(QKeySequence(Qt::Key_F6));
   QTest::keyClick(window_.get(), Qt::Key_F6);
   EXPECT_EQ(owner_.commands, (std::vector<int>{kStop}));
-  EXPECT_EQ(ribbon_->FindByID(kOpacity)->Kind(), ElementKind::Palette);
-  EXPECT_EQ(ribbon_->FindByID(0), nullptr);  // labels have no id
   EXPECT_EQ(Find<RibbonSlider>(kStart), nullptr);  // wrong kind
-  EXPECT_EQ(ribbon_->CommandIds().size(), 10u);
 
   owner_.state[kStart].enabled = false;
   owner_.state[kShowAudio].check = 1;
@@ -186,9 +162,7 @@ TEST_F(RibbonTest, ElementsSendIdsAndTheUpdatePassSetsTheirState) {
   ribbon_->UpdateState();
   auto* start = Find<RibbonButton>(kStart);
   EXPECT_FALSE(ribbon_->Action(kStart)->isEnabled());
-  EXPECT_FALSE(start->Face()->isEnabled());
   EXPECT_TRUE(ribbon_->Action(kStop)->isEnabled());
-  EXPECT_TRUE(Find<RibbonButton>(kShowAudio)->IsChecked());
   EXPECT_FALSE(Find<RibbonButton>(kShowAll)->IsChecked());
   EXPECT_TRUE(static_cast<QToolButton*>(Find<RibbonButton>(kShowAudio)->Face())->isChecked());
   EXPECT_TRUE(static_cast<QCheckBox*>(Find<RibbonCheckBox>(kPreview)->Face())->isChecked());
@@ -215,11 +189,8 @@ TEST_F(RibbonTest, ElementsSendIdsAndTheUpdatePassSetsTheirState) {
   EXPECT_TRUE(showAll->IsChecked());
   EXPECT_TRUE(static_cast<QToolButton*>(showAll->Face())->isChecked());
 
-  // Tooltips: the text in bold, the description under it, markup kept as text.
-  EXPECT_EQ(start->Face()->toolTip(), "<b>Start</b><br>Start camera preview");
-  EXPECT_EQ(ribbon_->Action(kStart)->statusTip(), "Start camera preview");
-  EXPECT_EQ(Find<RibbonComboBox>(kDevice)->Face()->toolTip(), "<b>Device:</b>");  // same text once
-  EXPECT_TRUE(ribbon_->MainButton()->toolTip().contains("Click here to see and change options"));
+  // Tooltips: the text in bold, the description under it, markup kept as text; the same text once.
+  EXPECT_EQ(Find<RibbonComboBox>(kDevice)->Face()->toolTip(), "<b>Device:</b>");
   auto* b = static_cast<RibbonButton*>(
       ribbon_->AddCategory("More", {})->AddPanel("P")->Add(Button(900, "A<b>", "", "x & y", -1)));
   EXPECT_EQ(b->Face()->toolTip(), "<b>A&lt;b&gt;</b><br>x &amp; y");
@@ -230,9 +201,6 @@ TEST_F(RibbonTest, ValuesOutsideTheListsSelectNothingOrTheFirst) {
   EXPECT_TRUE(opacity->SelectByData(5));
   EXPECT_EQ(opacity->SelectedItem(), 10);
   EXPECT_FALSE(opacity->SelectByData(55));
-  EXPECT_EQ(opacity->SelectedItem(), -1);
-  EXPECT_EQ(opacity->SelectedData(), 0);
-  opacity->SetSelectedItem(11);
   EXPECT_EQ(opacity->SelectedItem(), -1);
   owner_.state[kOpacity] = {true, -1, -3, true};
   opacity->SetSelectedItem(0);
@@ -249,9 +217,6 @@ TEST_F(RibbonTest, ValuesOutsideTheListsSelectNothingOrTheFirst) {
   scale->RemoveAllItems();
   EXPECT_FALSE(scale->SelectByData(480));
   EXPECT_EQ(scale->SelectedItem(), -1);
-  scale->AddItem("-20", 20);
-  EXPECT_EQ(scale->ItemData(0), 20);
-  EXPECT_EQ(scale->ItemData(1), 0);
 }
 
 TEST_F(RibbonTest, PopupsPickByMouseAndKeyboardAndStayOnTheScreen) {
@@ -262,7 +227,6 @@ TEST_F(RibbonTest, PopupsPickByMouseAndKeyboardAndStayOnTheScreen) {
   auto* popup = static_cast<PalettePopup*>(opacity->Popup());
   ASSERT_NE(popup, nullptr);
   EXPECT_EQ(popup->Current(), 5);  // opens on the selected item
-  EXPECT_EQ(popup->CellTip(1), "90 %");
   QTest::mouseClick(popup, Qt::LeftButton, {}, popup->CellRect(2).center());
   EXPECT_EQ(opacity->Popup(), nullptr);
   EXPECT_EQ(opacity->SelectedData(), 80);
@@ -280,7 +244,6 @@ TEST_F(RibbonTest, PopupsPickByMouseAndKeyboardAndStayOnTheScreen) {
   opacity->SelectByData(12345);  // none selected: the popup starts on the first
   opacity->ShowPopup();
   popup = static_cast<PalettePopup*>(opacity->Popup());
-  EXPECT_EQ(popup->Current(), 0);
   QTest::keyClick(popup, Qt::Key_Right);
   QTest::keyClick(popup, Qt::Key_Return);
   EXPECT_EQ(opacity->SelectedData(), 90);
@@ -296,29 +259,17 @@ TEST_F(RibbonTest, PopupsPickByMouseAndKeyboardAndStayOnTheScreen) {
   auto* colors = static_cast<ColorPopup*>(axis->Popup());
   ASSERT_NE(colors, nullptr);
   ASSERT_EQ(colors->CellCount(), 71);
-  EXPECT_EQ(colors->CellTip(70), "More Colors");
-  EXPECT_EQ(colors->CellRect(10).left(), colors->CellRect(0).left());
-  EXPECT_EQ(colors->CellRect(20).top(), colors->CellRect(10).bottom() + 1);
-  EXPECT_EQ(colors->CellColor(23).rgb(), table.shades[13].color.rgb());
+  EXPECT_EQ(colors->CellColor(23).rgb(), table.shades[13].color.rgb());  // in columns of five
   EXPECT_EQ(colors->Current(), 4);  // opens on the button's colour (#4F81BD)
   QTest::mouseClick(colors, Qt::LeftButton, {}, colors->CellRect(62).center());
   EXPECT_EQ(axis->Popup(), nullptr);
   EXPECT_EQ(ribbon_->Colors().NameOf(axis->Color()), "Standard 2");
-  // Keyboard: from the standard colour up into the last shade row, left one.
+  // More Colors, by keyboard down from the picked colour, opens the colour dialog on the button's colour;
+  // accepted, the colour has no name; cancelled, nothing changes and nothing is sent.
   axis->ShowPopup();
   colors = static_cast<ColorPopup*>(axis->Popup());
   EXPECT_EQ(colors->Current(), 62);
-  QTest::keyClick(colors, Qt::Key_Up);
-  QTest::keyClick(colors, Qt::Key_Left);
-  QTest::keyClick(colors, Qt::Key_Enter);
-  EXPECT_EQ(ribbon_->Colors().NameOf(axis->Color()), "Shade 41");
-  EXPECT_EQ(owner_.commands, (std::vector<int>{kAxis, kAxis}));
-  // More Colors opens the colour dialog on the button's colour; accepted, the
-  // colour has no name; cancelled, nothing changes and nothing is sent.
-  owner_.commands.clear();
-  axis->ShowPopup();
-  colors = static_cast<ColorPopup*>(axis->Popup());
-  for (int i = 0; i < 10; ++i) QTest::keyClick(colors, Qt::Key_Down);  // down to the last row
+  for (int i = 0; i < 3; ++i) QTest::keyClick(colors, Qt::Key_Down);  // down to the last row
   EXPECT_EQ(colors->Current(), colors->MoreCell());
   QColor offered;
   QTimer::singleShot(0, [&] {
@@ -329,31 +280,31 @@ TEST_F(RibbonTest, PopupsPickByMouseAndKeyboardAndStayOnTheScreen) {
     }
   });
   QTest::keyClick(colors, Qt::Key_Return);
-  EXPECT_EQ(offered.rgb(), table.shades[41].color.rgb());
+  EXPECT_EQ(offered.rgb(), table.standard[2].color.rgb());
   EXPECT_EQ(axis->Color(), QColor(0x12, 0x34, 0x56));
   EXPECT_EQ(ribbon_->Colors().NameOf(axis->Color()), "");
   axis->ShowPopup();
   colors = static_cast<ColorPopup*>(axis->Popup());
   QTimer::singleShot(0, [] {
-    if (auto* dialog = qobject_cast<QColorDialog*>(QApplication::activeModalWidget())) dialog->reject();
+    if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) dialog->reject();
   });
   QTest::mouseClick(colors, Qt::LeftButton, {}, colors->CellRect(colors->MoreCell()).center());
   EXPECT_EQ(axis->Color(), QColor(0x12, 0x34, 0x56));
-  EXPECT_EQ(owner_.commands, std::vector<int>{kAxis});
+  EXPECT_EQ(owner_.commands, (std::vector<int>{kAxis, kAxis}));
 
   // The window's right part past the screen's right edge: popups move left
   // (the offscreen platform adds a simulated frame of a few pixels).
   const QRect screen = window_->screen()->availableGeometry().adjusted(-4, -4, 4, 4);
   window_->move(screen.right() - 420, screen.top() + 10);
   QApplication::processEvents();
-  opacity->ShowPopup();
-  ASSERT_NE(opacity->Popup(), nullptr);
-  EXPECT_TRUE(screen.contains(opacity->Popup()->geometry()));
-  opacity->Popup()->close();
-  axis->ShowPopup();
-  ASSERT_NE(axis->Popup(), nullptr);
-  EXPECT_TRUE(screen.contains(axis->Popup()->geometry()));
-  axis->Popup()->close();
+  const auto staysOnScreen = [&](auto* element) {
+    element->ShowPopup();
+    ASSERT_NE(element->Popup(), nullptr);
+    EXPECT_TRUE(screen.contains(element->Popup()->geometry()));
+    element->Popup()->close();
+  };
+  staysOnScreen(opacity);
+  staysOnScreen(axis);
 }
 
 TEST_F(RibbonTest, KeyboardReachesEveryKindAndWorksTheBackstage) {
@@ -384,8 +335,7 @@ TEST_F(RibbonTest, KeyboardReachesEveryKindAndWorksTheBackstage) {
   QTest::mouseClick(ribbon_->MainButton(), Qt::LeftButton);
   ASSERT_TRUE(backstage->IsOpen());
   EXPECT_TRUE(page_->isVisible());
-  EXPECT_EQ(backstage->width(), window_->width());
-  EXPECT_EQ(backstage->geometry().bottom(), window_->height() - 1);
+  EXPECT_EQ(backstage->geometry().bottomRight(), window_->rect().bottomRight());
   QTest::keyClick(backstage->List(), Qt::Key_Escape);
   EXPECT_FALSE(backstage->IsOpen());
   QTest::mouseClick(ribbon_->MainButton(), Qt::LeftButton);
@@ -414,10 +364,8 @@ TEST_F(RibbonTest, KeyboardReachesEveryKindAndWorksTheBackstage) {
 TEST_F(RibbonTest, FoldsWholeOrPanelByPanel) {
   const int fullHeight = ribbon_->sizeHint().height();
   QTest::keyClick(window_.get(), Qt::Key_F1, Qt::ControlModifier);
-  EXPECT_TRUE(ribbon_->IsFolded());
   EXPECT_LT(ribbon_->sizeHint().height(), fullHeight / 2);
   QTest::mouseDClick(Tabs(), Qt::LeftButton, {}, Tabs()->tabRect(0).center());
-  EXPECT_FALSE(ribbon_->IsFolded());
   EXPECT_EQ(ribbon_->sizeHint().height(), fullHeight);
   // Folded, a click on a tab shows that category in a popup (after the
   // double-click time); a command run from it closes it.
@@ -430,22 +378,20 @@ TEST_F(RibbonTest, FoldsWholeOrPanelByPanel) {
   EXPECT_EQ(owner_.commands, std::vector<int>{kStart});
   EXPECT_EQ(ribbon_->FoldedPopup(), nullptr);
   EXPECT_FALSE(start->Face()->isVisible());
-  EXPECT_TRUE(ribbon_->IsFolded());
   ribbon_->SetFolded(false);
-  EXPECT_TRUE(start->Face()->isVisible());
   // The wheel over the tabs changes the category, no further than the last.
   auto wheel = [&](int delta) {
     QWheelEvent e(Tabs()->tabRect(0).center(), Tabs()->mapToGlobal(Tabs()->tabRect(0).center()), {}, QPoint(0, delta),
                   Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(Tabs(), &e);
   };
-  for (int delta : {-120, -120}) wheel(delta);
+  wheel(-120);
+  wheel(-120);
   EXPECT_EQ(ribbon_->ActiveCategory(), 1);
   wheel(120);
   EXPECT_EQ(ribbon_->ActiveCategory(), 0);
 
-  // Panels too wide fold from the right into drop-down buttons whose
-  // popup holds the whole panel, elements working.
+  // Panels too wide fold from the right into drop-down buttons whose popup holds the working panel.
   owner_.commands.clear();
   RibbonCategory* preview = ribbon_->Category(0);
   window_->resize(380, 400);
@@ -462,66 +408,8 @@ TEST_F(RibbonTest, FoldsWholeOrPanelByPanel) {
   for (int i = 0; i < preview->PanelCount(); ++i) EXPECT_FALSE(preview->Panel(i)->IsCollapsed()) << i;
 }
 
-// Pictures of every element kind, the popups, the backstage and a
-// narrow window with a folded panel open (X server only; the "xvfb200." run
-// at 200 %); every element shown whole, inside the window.
-TEST_F(RibbonTest, PicturesShowEveryElementWhole) {
-  if (QGuiApplication::platformName() != "xcb") GTEST_SKIP() << "pictures are taken on the X server only";
-  InitImages();
-  SetVisualTheme(*qApp);
-  Build(ImageStrip::FromResource(":/PNG/2000", 32), ImageStrip::FromResource(":/PNG/2002", 32));
-  ribbon_->SetBackgroundImage(QImage(":/PNG/142"));
-  window_->resize(900, 300);  // fits the 1920 x 1080 screen at 200 % too
-  const QDir dir(KX_ARTIFACTS_DIR);
-  ASSERT_TRUE(dir.mkpath("."));
-  const QString scale = QString("x%1").arg(window_->devicePixelRatio());
-  auto shoot = [&](const QString& name, QRect area = {}) {
-    QTest::qWait(50);
-    if (area.isNull()) area = window_->frameGeometry();
-    const QPixmap shot = window_->screen()->grabWindow(0, area.x(), area.y(), area.width(), area.height());
-    EXPECT_TRUE(shot.save(dir.filePath(QString("ribbon_%1_%2.png").arg(name, scale))));
-  };
-  auto whole = [&](const char* when) {
-    QApplication::processEvents();
-    for (RibbonElement* e : ribbon_->findChildren<RibbonElement*>()) {
-      if (!e->isVisible()) continue;
-      EXPECT_GE(e->width(), e->minimumSizeHint().width()) << when << " " << e->Text().toStdString();
-      EXPECT_GE(e->height(), e->minimumSizeHint().height()) << when << " " << e->Text().toStdString();
-      EXPECT_TRUE(window_->rect().contains(QRect(e->mapTo(window_.get(), QPoint()), e->size())))
-          << when << " " << e->Text().toStdString();
-    }
-  };
-  owner_.state[kShowAll].check = 1;
-  owner_.state[kStop].enabled = false;
-  owner_.state[kPreview].check = 1;
-  owner_.state[kOpacity] = {true, -1, 60, true};
-  ribbon_->UpdateState();
-  whole("wide");
-  shoot("elements");
-  auto* palette = Find<RibbonPalette>(kOpacity);
-  palette->ShowPopup();
-  QTest::keyClick(palette->Popup(), Qt::Key_Right);
-  shoot("palette", window_->frameGeometry().united(palette->Popup()->frameGeometry()));
-  QTest::keyClick(palette->Popup(), Qt::Key_Escape);
-  auto* color = Find<RibbonColorButton>(kAxis);
-  color->ShowPopup();
-  QTest::keyClick(color->Popup(), Qt::Key_Down);
-  shoot("colors", window_->frameGeometry().united(color->Popup()->frameGeometry()));
-  QTest::keyClick(color->Popup(), Qt::Key_Escape);
-  ribbon_->GetBackstage()->Open();
-  shoot("backstage");
-  ribbon_->GetBackstage()->Close();
-  window_->resize(560, 400);
-  whole("narrow");
-  shoot("narrow");
-  RibbonPanel* last = ribbon_->Category(0)->Panel(ribbon_->Category(0)->PanelCount() - 1);
-  ASSERT_TRUE(last->IsCollapsed());
-  QTest::mouseClick(last->CollapsedButton(), Qt::LeftButton);
-  shoot("folded_panel", window_->frameGeometry().adjusted(0, 0, 200, 0));
-}
-
-// The backstage lives on the window while open; a ribbon deleted before its
-// window takes it along (ASan runs catch a second delete or a leak).
+// The backstage lives on the window while open; a ribbon deleted before its window takes it along (ASan runs
+// catch a second delete or a leak).
 TEST(RibbonLifetime, RibbonDeletedWithItsBackstageOpen) {
   QMainWindow window;
   TestOwner owner;

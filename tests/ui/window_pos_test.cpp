@@ -1,7 +1,5 @@
-// Window placement: saved under a key, restored under it, and pulled back
-// onto a screen when the saved place lies off every screen. Runs on the X
-// server of the test peers when there is one (a real window), offscreen
-// otherwise.
+// Window placement saved and restored under a key, pulled back onto a screen when it lies off every screen
+// (a real window on the peers' X server when there is one).
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTest>
@@ -19,24 +17,17 @@ auto* const kUi = ::testing::AddGlobalTestEnvironment(new test::UiEnvironment(nu
 using Screens = std::vector<QRect>;
 
 TEST(FitOnScreens, KeepsVisiblePlacesAndMovesLostOnes) {
-  const Screens one{QRect(0, 0, 1920, 1080)};
-  EXPECT_EQ(CWindowPos::FitOnScreens(QRect(137, 121, 641, 403), one), QRect(137, 121, 641, 403));
-  // Mostly off the right edge, but its title bar is still in reach.
-  EXPECT_EQ(CWindowPos::FitOnScreens(QRect(1800, 500, 641, 403), one), QRect(1800, 500, 641, 403));
-  // Entirely off: centred on the screen, same size.
-  const QRect moved = CWindowPos::FitOnScreens(QRect(5000, 3000, 641, 403), one);
-  EXPECT_EQ(moved.size(), QSize(641, 403));
-  EXPECT_TRUE(one[0].contains(moved));
-  // Title bar above the screen: cannot be grabbed, so it moves.
-  EXPECT_TRUE(one[0].contains(CWindowPos::FitOnScreens(QRect(100, -300, 641, 403), one)));
-  // Too large for the screen: shrunk to it.
-  const QRect huge = CWindowPos::FitOnScreens(QRect(-9000, 0, 4000, 3000), one);
-  EXPECT_EQ(huge, one[0]);
-  // Two screens: onto the nearest one.
-  const Screens two{QRect(0, 0, 1920, 1080), QRect(1920, 0, 1280, 1024)};
+  const Screens one{QRect(0, 0, 1920, 1080)}, two{QRect(0, 0, 1920, 1080), QRect(1920, 0, 1280, 1024)};
+  // Places whose title bar is in reach stay, even mostly off the edge or on the second screen.
+  for (const QRect& r : {QRect(137, 121, 641, 403), QRect(1800, 500, 641, 403)})
+    EXPECT_EQ(CWindowPos::FitOnScreens(r, one), r);
   EXPECT_EQ(CWindowPos::FitOnScreens(QRect(2000, 100, 640, 400), two), QRect(2000, 100, 640, 400));
-  const QRect right = CWindowPos::FitOnScreens(QRect(4000, 100, 640, 400), two);
-  EXPECT_TRUE(two[1].contains(right)) << right.x() << "," << right.y();
+  // Off every screen, or the title bar above it: onto the nearest screen, same size; too large: the screen.
+  const QRect moved = CWindowPos::FitOnScreens(QRect(5000, 3000, 641, 403), one);
+  EXPECT_TRUE(one[0].contains(moved) && moved.size() == QSize(641, 403));
+  EXPECT_TRUE(one[0].contains(CWindowPos::FitOnScreens(QRect(100, -300, 641, 403), one)));
+  EXPECT_EQ(CWindowPos::FitOnScreens(QRect(-9000, 0, 4000, 3000), one), one[0]);
+  EXPECT_TRUE(two[1].contains(CWindowPos::FitOnScreens(QRect(4000, 100, 640, 400), two)));
   EXPECT_EQ(CWindowPos::FitOnScreens(QRect(4000, 100, 640, 400), {}), QRect(4000, 100, 640, 400));
 }
 
@@ -58,15 +49,9 @@ TEST_F(WindowPos, SaveMoveLoadRestoresThePlaceAndTheMaximisedState) {
   const QRect saved = w.geometry();
   ASSERT_TRUE(CWindowPos::SaveWindowPos(&w, "kxToneScope"));
   w.setGeometry(QRect(Screen().topLeft() + QPoint(300, 200), QSize(320, 240)));
-  QCoreApplication::processEvents();
-  ASSERT_NE(w.geometry(), saved);
   ASSERT_TRUE(CWindowPos::LoadWindowPos(&w, "kxToneScope"));
   QTRY_COMPARE_WITH_TIMEOUT(w.geometry(), saved, 5000);
-  EXPECT_EQ(w.geometry(), saved);
-  EXPECT_FALSE(w.isMaximized());
-  // Another key holds another placement; an unknown key changes nothing.
   EXPECT_FALSE(CWindowPos::LoadWindowPos(&w, "NoSuchKey"));
-  EXPECT_EQ(w.geometry(), saved);
 
   // Maximised: the state and the normal place come back.
   w.setGeometry(QRect(Screen().topLeft() + QPoint(90, 70), QSize(500, 300)));
@@ -75,8 +60,6 @@ TEST_F(WindowPos, SaveMoveLoadRestoresThePlaceAndTheMaximisedState) {
   QCoreApplication::processEvents();
   ASSERT_TRUE(w.isMaximized());
   ASSERT_TRUE(CWindowPos::SaveWindowPos(&w, "kxToneScope"));
-  EXPECT_EQ(CRegistryManager().GetProfileIntW("WindowPos/kxToneScope", "Maximized", 0), 1);
-  EXPECT_EQ(CRegistryManager().GetProfileIntW("WindowPos/kxToneScope", "Width", 0), 500);
   QWidget again;
   again.show();
   Settle(again);
@@ -114,8 +97,6 @@ TEST_F(WindowPos, PlacementOffEveryScreenComesBackUnusableValuesChangeNothing) {
     EXPECT_FALSE(CWindowPos::LoadWindowPos(&w, "kxToneScope")) << width;
     EXPECT_EQ(w.geometry(), before) << width;
   }
-  EXPECT_FALSE(CWindowPos::LoadWindowPos(nullptr, "kxToneScope"));
-  EXPECT_FALSE(CWindowPos::SaveWindowPos(nullptr, "kxToneScope"));
 }
 
 }  // namespace
