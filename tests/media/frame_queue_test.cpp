@@ -1,5 +1,5 @@
-// The frame queue, the picture pool, the log throttle and the spinner: the
-// small parts the decode thread leans on.
+// The frame queue, the picture pool and the log throttle: the small parts the
+// decode thread leans on.
 #include <gtest/gtest.h>
 
 #include <thread>
@@ -9,7 +9,6 @@
 #include "media/frame_queue.h"
 #include "media/log_throttle.h"
 #include "media/picture_pool.h"
-#include "media/preview_session.h"
 
 namespace kx {
 namespace {
@@ -149,23 +148,6 @@ TEST(LogThrottle, FirstLineThenOneAMinuteWithTheCount) {
   EXPECT_EQ(throttle.Note(t0 + 3h + 60s, "Drop"), "Drop (2 since the last line)");
   // A new run starts with a fresh throttle: its first occurrence is written as it is.
   EXPECT_EQ(CLogThrottle().Note(t0 + 3h + 61s, "Drop"), "Drop");
-}
-
-// The connecting indicator: three composed frames per picture, eight
-// pictures, and a reset starts from the first picture's first frame.
-TEST(SpinnerCounter, StepsEveryThirdFrameAndResetStartsOver) {
-  CSpinnerCounter spinner;
-  std::vector<int32_t> shown;
-  for (int i = 0; i < 26; ++i) shown.push_back(spinner.Step());
-  const std::vector<int32_t> want = {0, 0, 0, 1, 1, 1, 2, 2, 2, 3, 3, 3, 4, 4, 4, 5, 5, 5, 6, 6, 6, 7, 7, 7, 0, 0};
-  EXPECT_EQ(shown, want);
-  EXPECT_EQ(spinner.TicksInFrame(), 2);
-  spinner.Step();
-  spinner.Step();  // in the middle of picture 1
-  spinner.Reset();
-  EXPECT_EQ(spinner.Frame(), 0);
-  EXPECT_EQ(spinner.TicksInFrame(), 0);
-  EXPECT_EQ(spinner.Step(), 0);
 }
 
 }  // namespace

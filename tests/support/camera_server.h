@@ -30,9 +30,6 @@ class CCameraServer {
   int m_port = 0;
 };
 
-// The peer camera's base address (rtsp://127.0.0.1:PORT), or "" when the
-// peers are not running.
-std::string PeerCameraBase();
 // The address of one of the peer camera's mounts, or "" without the peers.
 std::string PeerUrl(const std::string& mount);
 
