@@ -1,5 +1,5 @@
-// The decode side's two audio conversions: buffers kept across chunks of odd
-// sizes (a mono source at full level on both sides), empty chunks, 24-bit packing.
+// The decode side's two audio conversions with buffers kept across chunks of
+// odd sizes and empty chunks (a mono source at full level on both sides), and 24-bit packing.
 #include "media/audio_chunk.h"
 
 #include <gtest/gtest.h>
@@ -108,6 +108,17 @@ void CompareChains(const Format& src, const Format& dev) {
   ASSERT_TRUE(output && refStereo && refOutput && swr_is_initialized(output));
   const int deviceBytes = av_get_bytes_per_sample(dev.format) * dev.channels;
   int64_t at = 0, deviceFrames = 0;
+  // The device conversion on both sides, compared.
+  const auto toDevice = [&](const float* in, int frames) {
+    std::vector<uint8_t> refD(static_cast<size_t>(swr_get_out_samples(refOutput, frames) + 1) * deviceBytes);
+    uint8_t* refDOut = refD.data();
+    const uint8_t* refIn = reinterpret_cast<const uint8_t*>(in);
+    const int refM = swr_convert(refOutput, &refDOut, static_cast<int>(refD.size() / deviceBytes), &refIn, frames);
+    const int m = ConvertForDevice(output, dev.rate, dev.channels, in, frames, device);
+    ASSERT_EQ(m, refM) << frames << " frames";
+    ASSERT_TRUE(m <= 0 || std::memcmp(device.Data(), refD.data(), m * deviceBytes) == 0) << frames << " frames";
+    deviceFrames += m;
+  };
   const uint8_t* stereoData = nullptr;
   const uint8_t* deviceData = nullptr;
   for (int pass = 0; pass < 2; ++pass) {
@@ -120,20 +131,16 @@ void CompareChains(const Format& src, const Format& dev) {
       uint8_t* refSOut = reinterpret_cast<uint8_t*>(refS.data());
       const int refN = swr_convert(refStereo, &refSOut, static_cast<int>(refS.size() / 2),
                                    const_cast<const uint8_t**>(frame->extended_data), frames);
-      std::vector<uint8_t> refD(static_cast<size_t>(swr_get_out_samples(refOutput, std::max(0, refN))) * deviceBytes);
-      uint8_t* refDOut = refD.data();
-      const uint8_t* refIn = refSOut;
-      const int refM = swr_convert(refOutput, &refDOut, static_cast<int>(refD.size() / deviceBytes), &refIn,
-                                   std::max(0, refN));
-
       const int n = stereo.Convert(*frame, src.rate);
-      const int m = ConvertForDevice(output, dev.rate, dev.channels, stereo.Data(), n, device);
-      ASSERT_EQ(n, refN) << "chunk " << k << " of pass " << pass;
-      ASSERT_EQ(m, refM) << "chunk " << k << " of pass " << pass;
-      ASSERT_TRUE(n <= 0 || std::memcmp(stereo.Data(), refS.data(), n * 2 * sizeof(float)) == 0) << "chunk " << k;
-      ASSERT_TRUE(m <= 0 || std::memcmp(device.Data(), refD.data(), m * deviceBytes) == 0) << "chunk " << k;
-      deviceFrames += m;
       av_frame_free(&frame);
+      ASSERT_EQ(n, refN) << "chunk " << k << " of pass " << pass;
+      ASSERT_TRUE(n <= 0 || std::memcmp(stereo.Data(), refS.data(), n * 2 * sizeof(float)) == 0) << "chunk " << k;
+      ASSERT_NO_FATAL_FAILURE(toDevice(stereo.Data(), std::max(0, n))) << "chunk " << k << " of pass " << pass;
+      // A chunk without stereo frames drains what the device resampler holds; flushing it would put
+      // the filter's padded tail into the middle of the sound.
+      if (k == 4 && swr_get_delay(refOutput, 48000) > 0) {
+        ASSERT_NO_FATAL_FAILURE(toDevice(stereo.Data(), 0));
+      }
     }
     if (pass == 0) {
       stereoData = reinterpret_cast<const uint8_t*>(stereo.Data());
@@ -165,42 +172,6 @@ TEST(AudioChunk, KeptBuffersGiveTheSamplesOfFreshBuffersForEveryFormat) {
   };
   for (const Format& s : sources)
     for (const Format& d : devices) CompareChains(s, d);
-}
-
-TEST(AudioChunk, AChunkWithoutStereoFramesLeavesTheDeviceStreamWhole) {
-  // 48 kHz into 44.1 kHz: the device resampler holds part of each chunk. An
-  // empty chunk in between must not flush it (that would put the filter's
-  // padded tail into the middle of the sound).
-  const Format dev{AV_SAMPLE_FMT_S16, 44100, 2};
-  std::vector<float> chunk(2 * 441);
-  auto run = [&](bool withEmpty) {
-    SwrContext* output = Resampler(kStereo, dev);
-    CSampleBuffer buffer;
-    std::vector<int16_t> out;
-    for (int k = 0; k < 20; ++k) {
-      for (int i = 0; i < 441; ++i)
-        chunk[2 * i] = chunk[2 * i + 1] = static_cast<float>(Tone(k * 441 + i, 0, 48000));
-      const int m = ConvertForDevice(output, dev.rate, dev.channels, chunk.data(), 441, buffer);
-      EXPECT_GE(m, 0);
-      const auto* d = reinterpret_cast<const int16_t*>(buffer.Data());
-      out.insert(out.end(), d, d + std::max(0, m) * 2);
-      if (withEmpty && k == 9) {
-        const int e = ConvertForDevice(output, dev.rate, dev.channels, chunk.data(), 0, buffer);
-        EXPECT_GE(e, 0);
-        const auto* z = reinterpret_cast<const int16_t*>(buffer.Data());
-        out.insert(out.end(), z, z + std::max(0, e) * 2);
-      }
-    }
-    swr_free(&output);
-    return out;
-  };
-  const std::vector<int16_t> plain = run(false), interrupted = run(true);
-  ASSERT_GT(plain.size(), 2u * 8000);
-  // The same stream: what the empty chunk drained comes out earlier, nothing more.
-  const size_t common = std::min(plain.size(), interrupted.size());
-  EXPECT_LE(std::max(plain.size(), interrupted.size()) - common, 2u * 64);
-  EXPECT_EQ(std::vector<int16_t>(plain.begin(), plain.begin() + common),
-            std::vector<int16_t>(interrupted.begin(), interrupted.begin() + common));
 }
 
 // The three high bytes of each 32-bit sample, in order, in place; an odd count.
