@@ -91,8 +91,7 @@ SwrContext* Resampler(const Format& in, const Format& out) {
 
 const Format kStereo{AV_SAMPLE_FMT_FLT, 48000, 2};
 
-// Both conversions with the buffers kept across chunks against the same
-// resamplers writing into fresh buffers for each chunk.
+// Kept buffers against the same resamplers writing into fresh buffers for each chunk.
 void CompareChains(const Format& src, const Format& dev) {
   SCOPED_TRACE(std::string(av_get_sample_fmt_name(src.format)) + " " + std::to_string(src.rate) + " Hz " +
                std::to_string(src.channels) + " ch -> " + av_get_sample_fmt_name(dev.format) + " " +
@@ -136,8 +135,7 @@ void CompareChains(const Format& src, const Format& dev) {
       ASSERT_EQ(n, refN) << "chunk " << k << " of pass " << pass;
       ASSERT_TRUE(n <= 0 || std::memcmp(stereo.Data(), refS.data(), n * 2 * sizeof(float)) == 0) << "chunk " << k;
       ASSERT_NO_FATAL_FAILURE(toDevice(stereo.Data(), std::max(0, n))) << "chunk " << k << " of pass " << pass;
-      // A chunk without stereo frames drains what the device resampler holds; flushing it would put
-      // the filter's padded tail into the middle of the sound.
+      // An empty chunk drains the device resampler; a flush would pad its tail into the sound.
       if (k == 4 && swr_get_delay(refOutput, 48000) > 0) {
         ASSERT_NO_FATAL_FAILURE(toDevice(stereo.Data(), 0));
       }

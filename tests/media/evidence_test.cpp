@@ -1,5 +1,4 @@
-// The kept sound and what the save commands write: the ring with odd sizes
-// and wrap-arounds, WAV files read back field by field, and file names.
+// The kept sound's ring, WAV files read back field by field, and file names.
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -1,5 +1,4 @@
-// The frame queue, the picture pool and the log throttle: the small parts the
-// decode thread leans on.
+// The frame queue, the picture pool and the log throttle of the decode thread.
 #include <gtest/gtest.h>
 
 #include <thread>
@@ -22,8 +21,7 @@ PictureRecord Record(int64_t pts, std::shared_ptr<PicturePixels> px = nullptr) {
   return r;
 }
 
-// The bound drops the oldest record; it is held to what the ring holds (at
-// least one, at most kMaxBound).
+// The bound (1..kMaxBound) drops the oldest record.
 TEST(FrameQueue, BoundDropsTheOldest) {
   struct Case {
     size_t asked, held;
@@ -46,8 +44,7 @@ TEST(FrameQueue, BoundDropsTheOldest) {
   }
 }
 
-// Taking the newest and clearing free the older records' pixels; the record
-// taken still shows its picture.
+// Taking the newest and clearing free the older records' pixels.
 TEST(FrameQueue, TakeNewestAndClearReleaseThePixels) {
   CPicturePool pool;
   CFrameQueue q;
@@ -92,8 +89,7 @@ TEST(FrameQueue, PushingAndTakingAllocateNothing) {
   EXPECT_LE(q.Size(), CFrameQueue::kDefaultBound);
 }
 
-// A buffer a record still shows is never handed out again; a freed one is
-// reused, also when it comes back from another thread; records outlive the pool.
+// A shown buffer is never handed out again; a freed one is reused, from any thread.
 TEST(PicturePool, ReusesOnlyBuffersNoRecordShows) {
   PictureRecord outlives;
   {
@@ -125,8 +121,7 @@ TEST(PicturePool, ReusesOnlyBuffersNoRecordShows) {
   EXPECT_EQ(outlives.Data()[0], 7);
 }
 
-// The throttle's time is the caller's: a day of a stream whose every chunk
-// finds no picture, at 47 chunks a second, is a line a minute.
+// 47 occurrences a second are a line a minute.
 TEST(LogThrottle, FirstLineThenOneAMinuteWithTheCount) {
   using namespace std::chrono_literals;
   CLogThrottle throttle;

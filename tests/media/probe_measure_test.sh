@@ -1,10 +1,7 @@
 #!/usr/bin/env bash
-# The sound measurements and lip sync through the real path: RTSP camera ->
-# session -> measurements -> the probe's report. Each detector on a camera
-# that must trigger it and on cameras that must not, at 8, 16, 44.1 and
-# 48 kHz; lip sync on cameras that flash and beep once a second with the
-# sound shifted by a known offset (AAC and G.711), and on flashes alone and
-# beeps alone (no figure). One lip-sync run plays into the sound server's sink.
+# The sound measurements and lip sync in the probe's report: each detector on
+# cameras that must and must not trigger it (8 to 48 kHz), lip sync at known
+# offsets and on flashes or beeps alone (no figure); one run plays on a sink.
 set -uo pipefail
 probe=$1
 source "$(dirname "$0")/../support/require_peers.sh"
@@ -12,8 +9,7 @@ kx_require_peers KX_RTSP_CAMERA
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# The first 3 s are held back by the session: the files' events (from 4.5 s
-# on) fall inside 10 s, and 6 s after the hold give 4-5 lip-sync pairs.
+# After the 3 s held back: the files' events (from 4.5 s) in 10 s, 4-5 lip-sync pairs in 9 s.
 measured="m437 m437hum50 m523hum60 mnoisepcmu mnoiseaac mdeadright minverted mdc mclip mgap tone437 aac16 video"
 synced="syncm80 sync0 sync120 sync300 syncm80pcmu sync120pcmu syncflash syncbeep"
 run() {  # NAME MOUNT [OPTIONS...]: the JSON report in NAME.json, four at a time
@@ -26,8 +22,7 @@ for m in $measured; do run "$m" "$m" --seconds 10 --no-audio; done
 for m in $synced; do
   if [ "$m" = sync120 ] && [ -n "${PULSE_SERVER:-}" ]; then run "$m" "$m" --seconds 9; else run "$m" "$m" --seconds 9 --no-audio; fi
 done
-# The thresholds come from the settings store: with the DC limit raised and
-# the narrow-band limit lowered, the DC camera has no finding left.
+# Thresholds from the settings store: the DC camera has no finding left.
 mkdir -p "$work/config/KEXAR"
 printf '[Settings]\nMeasureDcOffsetDbfs=-20\nMeasureNarrowBandHz=100\n' >"$work/config/KEXAR/kxToneScope.conf"
 XDG_CONFIG_HOME="$work/config" run mdc-settings mdc --seconds 10 --no-audio

@@ -30,11 +30,8 @@ const std::u16string kH264 = u"Codec: [H.264 / AVC / MPEG-4 AVC / MPEG-4 part 10
 
 double Db(double amplitude) { return 20.0 * std::log10(amplitude); }
 
-// What the analyser got from a stopped run: whole 480-frame blocks, every
-// converted frame but the last partial block, and joined, one unbroken tone
-// of `hz` and `amplitude`: no step between neighbours (across block
-// boundaries too) larger than a sample step of the tone allows (a splice or
-// a lost stretch shifts the phase by many steps), and its periods per block.
+// The analyser got whole 480-frame blocks of every converted frame, joined one
+// unbroken tone: a splice or lost stretch makes a step larger than the tone's.
 void ExpectWholeBlocksOfTone(SessionRig& rig, double amplitude, double hz) {
   const auto sizes = rig.feed.BlockSizes();
   for (size_t n : sizes) ASSERT_EQ(n, 480u);
@@ -59,10 +56,8 @@ void ExpectWholeBlocksOfTone(SessionRig& rig, double amplitude, double hz) {
   EXPECT_NEAR(static_cast<double>(crossings) / blocks, hz / 100.0, 0.05);
 }
 
-// The 720p camera with AAC: the lines shown, the sound held back and then
-// played, a picture with every chunk, and normal conditions of such a stream
-// (about two chunks to a picture, a full queue while sound is held) logged
-// once, not per chunk.
+// 720p with AAC: its normal conditions (two chunks to a picture, a full queue
+// while sound is held) are logged once, not per chunk.
 TEST(PreviewSession, PlaysVideoAndAudioTogether) {
   const std::string url = PeerUrl("/av");
   REQUIRE_PEER(url);
@@ -152,12 +147,8 @@ TEST(PreviewSession, VideoOnlyStreamShowsSolidPicture) {
   EXPECT_EQ(rig.target.Chunks(), 0);
 }
 
-// Sound of each kind at -6.02 dBFS (amplitude 0.5), with and without an
-// output device: the analyser's input and the device's sides read that
-// level, and the spectrum names the tone. G.711 alone plays with empty
-// pictures; the analyser takes the left channel of a stereo camera, in whole
-// blocks. Without a device the sound is still analysed and the pictures
-// still shown; only the playing is left out.
+// Sound of each kind at -6.02 dBFS reaches the analyser (the left channel) and
+// both device sides at that level; without a device it is still analysed.
 TEST(PreviewSession, SoundReachesTheAnalyserAndTheDeviceAtItsLevel) {
   struct Case {
     const char* mount;
@@ -180,8 +171,7 @@ TEST(PreviewSession, SoundReachesTheAnalyserAndTheDeviceAtItsLevel) {
     // Two seconds of output after the three held back (so past the AAC encoder's start).
     ASSERT_TRUE(WaitUntil([&] { return rig.feed.Blocks() >= 200; })) << "nothing reached the analyser";
     if (!c.device) {
-      // Sound alone ends the busy state as it flows; a camera with pictures
-      // only once one is shown, and this target shows none.
+      // Sound alone ends the busy state; pictures only once one is shown (none is here).
       EXPECT_EQ(rig.session.IsBusy(), c.pictures);
     }
     if (c.pictures) {
@@ -214,11 +204,8 @@ TEST(PreviewSession, SoundReachesTheAnalyserAndTheDeviceAtItsLevel) {
   }
 }
 
-// Pictures and sound change together once a second (red with a tone, blue
-// with silence). G.711 in 40 ms packets gives one chunk per picture, so
-// while audio is held the frame queue fills up, and at equal rates it would
-// stay full: the picture that travels with a chunk must be the newest, not
-// the oldest queued one (three frames, 120 ms, behind).
+// Red with a tone, blue with silence, once a second; one G.711 chunk a picture
+// keeps the queue full, so a chunk must take the newest picture, not the oldest.
 TEST(PreviewSession, ChunkThatStartsAToneShowsThePictureOfThatMoment) {
   const std::string url = PeerUrl("/avsync");
   REQUIRE_PEER(url);
@@ -247,17 +234,14 @@ TEST(PreviewSession, ChunkThatStartsAToneShowsThePictureOfThatMoment) {
     for (size_t k = c; k < std::min(notes.size(), c + 12) && firstRed < 0; ++k)
       if (notes[k].red > 160 && notes[k].blue < 96) firstRed = notes[k].pts;
     ASSERT_GE(firstRed, 0) << "no red picture after the onset at chunk " << c;
-    // The camera's encoder and the decoder deliver the picture of a moment
-    // up to two frames after its sound (measured here); the queue adds
-    // nothing on top (with the oldest record it added three more).
+    // Encoder and decoder put the picture up to two frames after its sound; the queue adds nothing.
     EXPECT_LE(firstRed - notes[c].pts, 2) << "the onset chunk " << c << " shows picture " << notes[c].pts
                                           << ", the step's first picture is " << firstRed;
   }
 }
 
-// A decode thread that waited on the set-up lock longer than the quiet limit
-// (a slow sound server opening a device) reads on: the wait was not the
-// camera's silence. G.711 alone has no parser to hide a failed read.
+// A long wait on the set-up lock (a slow sound server) is not the camera's
+// silence; G.711 alone has no parser to hide a failed read.
 TEST(PreviewSession, WaitOnTheSetupLockIsNoSilence) {
   for (const char* mount : {"/tone3001", "/avsmall"}) {
     const std::string url = PeerUrl(mount);
@@ -283,9 +267,7 @@ TEST(PreviewSession, WaitOnTheSetupLockIsNoSilence) {
   }
 }
 
-// One opening of `url` through the session with `limits`, for the short
-// stream-information search against FFmpeg's full one: the decoders set up
-// and the camera lines shown must not depend on how far the search read.
+// One opening with `limits`: the decoders and camera lines must not depend on how far the search read.
 struct Opening {
   DecodeProc proc = DecodeProc::None;
   std::vector<std::string> facts;
@@ -312,10 +294,8 @@ Opening Open(const std::string& url, const ProbeLimits& limits) {
   return o;
 }
 
-// Video only, audio only (AAC and G.711), 16-bit PCM, and picture with sound
-// in short and long audio packets: every mount sends a key frame first, so the
-// short search was enough. A search that may read nothing cannot know an
-// H.264 picture's size: the full search must take over and find the same.
+// Every mount sends a key frame first, so the short search is enough; one that
+// reads nothing cannot know an H.264 picture's size and the full search takes over.
 TEST(StreamProbe, ShortSearchFindsWhatTheFullSearchFindsAndAStopEndsIt) {
   REQUIRE_PEER(PeerUrl("/av"));
   ProbeLimits nothing = ProbeLimits::Bounded();
@@ -343,8 +323,7 @@ TEST(StreamProbe, ShortSearchFindsWhatTheFullSearchFindsAndAStopEndsIt) {
     EXPECT_EQ(fallback.fullProbes, 1);
     EXPECT_EQ(fallback.facts, full.facts);
   }
-  // A stop requested as the search begins ends the search as before: nothing
-  // shown, and no second opening for a full search on top.
+  // A stop as the search begins ends it: nothing shown, no full search on top.
   struct StopAtSearch : ISessionTestHook {
     void At(CPreviewSession& session, SessionPoint point) override {
       if (point == SessionPoint::BeforeStreamSearch) CPreviewSessionTestAccess::RequestStop(session);
@@ -354,8 +333,6 @@ TEST(StreamProbe, ShortSearchFindsWhatTheFullSearchFindsAndAStopEndsIt) {
   rig.session.SetTestHook(&hook);
   const std::string url = PeerUrl("/av");
   rig.session.SetURL(std::u16string(url.begin(), url.end()));
-  // What it found before the stop may stand (the decode thread closes it on
-  // seeing the request); the point is what did not happen.
   CPreviewSessionTestAccess::OpenStream(rig.session, false);
   EXPECT_EQ(rig.Stats().fullProbes.load(), 0);
   EXPECT_EQ(rig.Stats().openFailures.load(), 0);
@@ -369,10 +346,8 @@ TEST(StreamProbe, ShortSearchFindsWhatTheFullSearchFindsAndAStopEndsIt) {
 // --- Against cameras of the tests' own, which they can stop, resume or kill.
 constexpr int kOpenTimeoutMs = 1500;
 
-// A port that accepts and never answers: the open fails after OpenTimeout with
-// the error box, on the caller's thread and on the decode thread alike (which
-// then tells the host it ended); a stop cancels an open without an error and
-// without that word.
+// A port that never answers fails the open after OpenTimeout on either thread;
+// a stop cancels an open without the error.
 TEST(PreviewSessionOpen, NeverAnsweringPortFailsAfterOpenTimeoutOrIsCancelledByStop) {
   CCameraServer silent({"--silent"});
   ASSERT_GT(silent.Port(), 0);
@@ -434,9 +409,7 @@ TEST(PreviewSessionOpen, DigestAuthenticatedMount) {
   }
 }
 
-// One small camera (320x240 and a tone) through the ways a run ends: the
-// user's stop while the camera stalls, the camera going quiet and coming
-// back, a stop during the reconnection, and the camera killed.
+// One small camera through the ways a run ends.
 TEST(StalledCamera, StopsQuietSpellsReconnectionsAndAKilledCamera) {
   CCameraServer camera({"--mount", "/av=" + LaunchH264(320, 240) + " " + LaunchAac()});
   ASSERT_GT(camera.Port(), 0);
@@ -452,8 +425,7 @@ TEST(StalledCamera, StopsQuietSpellsReconnectionsAndAKilledCamera) {
   ASSERT_NO_FATAL_FAILURE(startAndPlay());
   {
     SCOPED_TRACE("the stop request wins over the playing flag");
-    // StopPreview while the user still wants playback (m_bPlaying 1): the
-    // ending run must not reconnect, or the wait for it would never end.
+    // The user still wants playback: a reconnecting run would make the stop wait forever.
     rig.session.StopPreview();
     EXPECT_FALSE(rig.session.HasDecodeThread());
     EXPECT_EQ(stats.runs.load(), 1);
@@ -518,8 +490,7 @@ TEST(StalledCamera, StopsQuietSpellsReconnectionsAndAKilledCamera) {
   }
 }
 
-// Holds the decode thread at one point of a reconnection until a stop is
-// requested: what a Stop arriving exactly then looks like.
+// Holds the decode thread at one point of a reconnection until a stop is requested.
 class HoldUntilStop : public ISessionTestHook {
  public:
   HoldUntilStop(SessionRig& rig, SessionPoint point, int ordinal) : m_rig(rig), m_point(point), m_ordinal(ordinal) {}
@@ -537,9 +508,7 @@ class HoldUntilStop : public ISessionTestHook {
   int m_seen = 0;  // decode thread only
 };
 
-// A camera that changes its picture size ends the run, and the reconnection
-// opens it again with the new size, once. A Stop that arrives while the
-// reconnection is about to send a line leaves the bar clear.
+// A size change reconnects once with the new size; a stop during that reconnection leaves the bar clear.
 TEST(PreviewSessionRestart, SizeChangeRestartsOnceAndAStopDuringItLeavesTheInformationClear) {
   struct Case {
     SessionPoint point;

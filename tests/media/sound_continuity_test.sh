@@ -1,9 +1,7 @@
 #!/usr/bin/env bash
-# Is the sound continuous? Each kind of camera plays through the probe into a
-# sink of the sound peer while ffplay plays it into a sink of its own, both
-# recorded. A run of exact zeros of 1 ms or more inside the sound is a click:
-# ours may have at most two more than ffplay's, per kind and over all kinds
-# (the sound that was chopped had dozens a second).
+# Each kind of camera plays through the probe and through ffplay, each on a
+# sink of its own, recorded: ours may have at most two more clicks (zeros of
+# 1 ms or more) than ffplay's, per kind and over all.
 #   sound_continuity_test.sh PROBE [SECONDS [MOUNT...]]   (bench/sound_gaps: longer runs of some kinds)
 set -uo pipefail
 probe=$1

@@ -1,8 +1,6 @@
 #!/usr/bin/env bash
-# The site check through the camera peer: a healthy camera, a silent one and
-# a port that never answers, at once: an entry each, the worst exit code, a
-# well-formed page with two snapshots, no password anywhere. Then the
-# program's own bookmark file, and one that cannot be read (exit 1).
+# The site check of a healthy camera, a silent one and a port that never
+# answers; then the program's own bookmark file, and an unreadable one.
 set -uo pipefail
 probe=$1
 source "$(dirname "$0")/../support/require_peers.sh"

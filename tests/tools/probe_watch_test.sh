@@ -1,8 +1,6 @@
 #!/usr/bin/env bash
-# The watch with a real Prometheus scraping it every second: two cameras, our
-# own killed for 10 s and started again on the same port. What Prometheus
-# stores is what the probe shows, the killed camera goes down and up again,
-# and SIGINT ends the watch with a report of the drop (exit 0).
+# The watch scraped by a real Prometheus: two cameras, our own killed for 10 s
+# and started again; SIGINT ends the watch with a report of the drop.
 set -uo pipefail
 probe=$1
 source "$(dirname "$0")/../support/require_peers.sh"
@@ -54,8 +52,7 @@ watch_pid=$!
 status=0
 
 wait_for 40 'sum(kxtonescope_camera_up)' 2 || status=1
-# What Prometheus stored is what the probe serves (a steady -6.02 dBFS tone,
-# once the first 3 s of sound, never heard nor measured, have passed).
+# Prometheus stores what the probe serves (-6.02 dBFS once the held-back 3 s passed).
 end=$((SECONDS + 30))
 until [ -n "$(query 'kxtonescope_audio_peak_dbfs{camera="Gate"} > -20')" ] || [ $SECONDS -ge $end ]; do sleep 0.5; done
 stored=$(query 'kxtonescope_audio_peak_dbfs{camera="Gate"}')

@@ -1,5 +1,4 @@
-// The site check's platform-free parts: the camera list, the report page and
-// its pictures.
+// The site check's platform-free parts: the camera list, the report page and its pictures.
 #include <gtest/gtest.h>
 
 #include <cmath>
