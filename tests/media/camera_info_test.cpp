@@ -21,39 +21,29 @@ TEST(CameraInfo, VideoLineWithAndWithoutFrameRate) {
 }
 
 TEST(CameraInfo, AudioLineParts) {
-  AudioStreamInfo a{"AAC (Advanced Audio Coding)", 8, 2, 48000, 0};
-  EXPECT_EQ(AudioInfoText(a), u"Codec: [AAC (Advanced Audio Coding)]" + kSep + u"Format: [Float, planar]" + kSep +
-                                  u"Channels: [Stereo]" + kSep + u"Sample rate: [48000]");
-  a.bitRate = 999;  // below 1 kbps: left out
-  EXPECT_EQ(AudioInfoText(a).find(u"Bitrate"), std::u16string::npos);
-  a.bitRate = 128999;
-  EXPECT_EQ(AudioInfoText(a).substr(AudioInfoText(a).size() - 24), kSep + u"Bitrate: [128] kbps");
-
-  AudioStreamInfo m{"PCM mu-law / G.711 mu-law", 1, 1, 8000, 64000};
-  EXPECT_EQ(AudioInfoText(m), u"Codec: [PCM mu-law / G.711 mu-law]" + kSep + u"Format: [Signed 16 bits]" + kSep +
-                                  u"Channels: [Mono]" + kSep + u"Sample rate: [8000]" + kSep +
-                                  u"Bitrate: [64] kbps");
-  m.channels = 6;
-  m.firstSampleFormat = 12;  // outside the named formats: no Format part
-  EXPECT_EQ(AudioInfoText(m), u"Codec: [PCM mu-law / G.711 mu-law]" + kSep + u"Channels: [6 channels]" + kSep +
-                                  u"Sample rate: [8000]" + kSep + u"Bitrate: [64] kbps");
-  m.firstSampleFormat = -1;
-  EXPECT_EQ(AudioInfoText(m).find(u"Format"), std::u16string::npos);
-  m.firstSampleFormat = 11;
-  EXPECT_NE(AudioInfoText(m).find(u"Format: [Signed 64 bits, planar]"), std::u16string::npos);
+  const std::u16string head = u"Codec: [PCM mu-law / G.711 mu-law]" + kSep;
+  const std::u16string tail = u"Sample rate: [8000]";
+  struct Case {
+    int format, channels, bitRate;
+    std::u16string expected;
+  };
+  for (const Case& c : {Case{1, 1, 64000, u"Format: [Signed 16 bits]" + kSep + u"Channels: [Mono]" + kSep + tail + kSep +
+                                              u"Bitrate: [64] kbps"},
+                        Case{8, 2, 999, u"Format: [Float, planar]" + kSep + u"Channels: [Stereo]" + kSep + tail},
+                        Case{12, 6, 128999, u"Channels: [6 channels]" + kSep + tail + kSep + u"Bitrate: [128] kbps"},
+                        Case{-1, 1, 0, u"Channels: [Mono]" + kSep + tail},
+                        Case{11, 1, 0, u"Format: [Signed 64 bits, planar]" + kSep + u"Channels: [Mono]" + kSep + tail}}) {
+    const AudioStreamInfo a{"PCM mu-law / G.711 mu-law", c.format, c.channels, 8000, c.bitRate};
+    EXPECT_EQ(AudioInfoText(a), head + c.expected) << c.format;
+  }
 }
 
 // A stored OpenTimeout outside any sensible range neither fails every open
 // at once nor blocks the user-interface thread for days.
 TEST(OpenTimeout, StoredValuesBecomeUsableTimeouts) {
-  EXPECT_EQ(EffectiveOpenTimeout(4000), 4000);
-  EXPECT_EQ(EffectiveOpenTimeout(437), 437);
-  EXPECT_EQ(EffectiveOpenTimeout(60000), 60000);
-  EXPECT_EQ(EffectiveOpenTimeout(60001), 60000);
-  EXPECT_EQ(EffectiveOpenTimeout(INT32_MAX), 60000);
-  EXPECT_EQ(EffectiveOpenTimeout(0), 4000);
-  EXPECT_EQ(EffectiveOpenTimeout(-1), 4000);
-  EXPECT_EQ(EffectiveOpenTimeout(INT32_MIN), 4000);
+  const std::pair<int32_t, int32_t> cases[] = {{4000, 4000}, {437, 437},      {60000, 60000}, {60001, 60000},
+                                               {INT32_MAX, 60000}, {0, 4000}, {-1, 4000},     {INT32_MIN, 4000}};
+  for (const auto& [stored, used] : cases) EXPECT_EQ(EffectiveOpenTimeout(stored), used) << stored;
 }
 
 }  // namespace

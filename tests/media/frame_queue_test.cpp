@@ -1,5 +1,4 @@
-// The frame queue, the picture pool, the log throttle and the spinner: the
-// small parts the decode thread leans on.
+// The frame queue, the picture pool and the log throttle of the decode thread.
 #include <gtest/gtest.h>
 
 #include <thread>
@@ -9,7 +8,6 @@
 #include "media/frame_queue.h"
 #include "media/log_throttle.h"
 #include "media/picture_pool.h"
-#include "media/preview_session.h"
 
 namespace kx {
 namespace {
@@ -23,8 +21,7 @@ PictureRecord Record(int64_t pts, std::shared_ptr<PicturePixels> px = nullptr) {
   return r;
 }
 
-// The bound drops the oldest record; it is held to what the ring holds (at
-// least one, at most kMaxBound).
+// The bound (1..kMaxBound) drops the oldest record.
 TEST(FrameQueue, BoundDropsTheOldest) {
   struct Case {
     size_t asked, held;
@@ -47,8 +44,7 @@ TEST(FrameQueue, BoundDropsTheOldest) {
   }
 }
 
-// Taking the newest and clearing free the older records' pixels; the record
-// taken still shows its picture.
+// Taking the newest and clearing free the older records' pixels.
 TEST(FrameQueue, TakeNewestAndClearReleaseThePixels) {
   CPicturePool pool;
   CFrameQueue q;
@@ -93,8 +89,7 @@ TEST(FrameQueue, PushingAndTakingAllocateNothing) {
   EXPECT_LE(q.Size(), CFrameQueue::kDefaultBound);
 }
 
-// A buffer a record still shows is never handed out again; a freed one is
-// reused, also when it comes back from another thread; records outlive the pool.
+// A shown buffer is never handed out again; a freed one is reused, from any thread.
 TEST(PicturePool, ReusesOnlyBuffersNoRecordShows) {
   PictureRecord outlives;
   {
@@ -126,8 +121,7 @@ TEST(PicturePool, ReusesOnlyBuffersNoRecordShows) {
   EXPECT_EQ(outlives.Data()[0], 7);
 }
 
-// The throttle's time is the caller's: a day of a stream whose every chunk
-// finds no picture, at 47 chunks a second, is a line a minute.
+// 47 occurrences a second are a line a minute.
 TEST(LogThrottle, FirstLineThenOneAMinuteWithTheCount) {
   using namespace std::chrono_literals;
   CLogThrottle throttle;
@@ -149,23 +143,6 @@ TEST(LogThrottle, FirstLineThenOneAMinuteWithTheCount) {
   EXPECT_EQ(throttle.Note(t0 + 3h + 60s, "Drop"), "Drop (2 since the last line)");
   // A new run starts with a fresh throttle: its first occurrence is written as it is.
   EXPECT_EQ(CLogThrottle().Note(t0 + 3h + 61s, "Drop"), "Drop");
-}
-
-// The connecting indicator: three composed frames per picture, eight
-// pictures, and a reset starts from the first picture's first frame.
-TEST(SpinnerCounter, StepsEveryThirdFrameAndResetStartsOver) {
-  CSpinnerCounter spinner;
-  std::vector<int32_t> shown;
-  for (int i = 0; i < 26; ++i) shown.push_back(spinner.Step());
-  const std::vector<int32_t> want = {0, 0, 0, 1, 1, 1, 2, 2, 2, 3, 3, 3, 4, 4, 4, 5, 5, 5, 6, 6, 6, 7, 7, 7, 0, 0};
-  EXPECT_EQ(shown, want);
-  EXPECT_EQ(spinner.TicksInFrame(), 2);
-  spinner.Step();
-  spinner.Step();  // in the middle of picture 1
-  spinner.Reset();
-  EXPECT_EQ(spinner.Frame(), 0);
-  EXPECT_EQ(spinner.TicksInFrame(), 0);
-  EXPECT_EQ(spinner.Step(), 0);
 }
 
 }  // namespace

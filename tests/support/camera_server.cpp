@@ -18,8 +18,7 @@ CCameraServer::CCameraServer(std::vector<std::string> args) {
   if (pipe(out) != 0) return;
   m_pid = fork();
   if (m_pid == 0) {
-    // A test that crashes must not leave its camera behind (holding the
-    // port and the test's output pipe).
+    // A test that crashes must not leave its camera behind (holding the port and the output pipe).
     prctl(PR_SET_PDEATHSIG, SIGTERM);
     dup2(out[1], STDOUT_FILENO);
     close(out[0]);
@@ -72,14 +71,9 @@ void CCameraServer::Kill() {
   m_pid = -1;
 }
 
-std::string PeerCameraBase() {
-  const char* v = std::getenv("KX_RTSP_CAMERA");
-  return v ? v : "";
-}
-
 std::string PeerUrl(const std::string& mount) {
-  const std::string base = PeerCameraBase();
-  return base.empty() ? "" : base + mount;
+  const char* base = std::getenv("KX_RTSP_CAMERA");
+  return base ? base + mount : "";
 }
 
 std::string LaunchH264(int width, int height, const std::string& source, const std::string& capsName) {

@@ -1,5 +1,4 @@
-// A camera of our own for one test: the project's RTSP camera script run as a
-// child process, so a test may stop, resume or kill it.
+// The project's RTSP camera script as a child process, which a test may stop, resume or kill.
 #pragma once
 
 #include <sys/types.h>
@@ -12,8 +11,7 @@ namespace kx::test {
 
 class CCameraServer {
  public:
-  // Starts the script with `args` (e.g. {"--mount", "/v=LAUNCH"}); Port() is 0
-  // when it did not come up.
+  // Starts the script with `args` (e.g. {"--mount", "/v=LAUNCH"}); Port() is 0 when it did not come up.
   explicit CCameraServer(std::vector<std::string> args);
   ~CCameraServer();
   CCameraServer(const CCameraServer&) = delete;
@@ -30,9 +28,6 @@ class CCameraServer {
   int m_port = 0;
 };
 
-// The peer camera's base address (rtsp://127.0.0.1:PORT), or "" when the
-// peers are not running.
-std::string PeerCameraBase();
 // The address of one of the peer camera's mounts, or "" without the peers.
 std::string PeerUrl(const std::string& mount);
 

@@ -73,7 +73,6 @@ int CRecordingTarget::ConvertAndWrite(const float* stereo, int frames, const Pic
   m_frames += m;
   if (picture.Empty()) ++m_emptyPictures;
   m_slot = picture;
-  if (m_chunkPictures.size() < 400) m_chunkPictures.push_back(picture);
   const auto* s = reinterpret_cast<const int16_t*>(m_buffer.Data());
   if (m_samples.size() < kKeepValues * 2) m_samples.insert(m_samples.end(), s, s + m * kChannels);
   if (m_chunkNotes.size() < 3000) {
@@ -81,6 +80,8 @@ int CRecordingTarget::ConvertAndWrite(const float* stereo, int frames, const Pic
     if (m_pPicturesConverted) note.newest = m_pPicturesConverted->load() - 1;
     if (!picture.Empty()) {
       note.pts = picture.pts;
+      note.generation = picture.generation;
+      note.bytes = picture.pixels->size();
       const uint8_t* centre = picture.Data() + (static_cast<size_t>(picture.height / 2) * picture.width +
                                                 static_cast<size_t>(picture.width / 2)) * 4;
       note.blue = centre[0];

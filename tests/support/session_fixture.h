@@ -1,7 +1,6 @@
-// What a preview session is run with in the tests: a host that records what
-// the window would show, the real analyser behind a feed that also records
-// the blocks, and an audio target with a real output resampler whose FIFO
-// side records what would be played.
+// A preview session run with recording parts: the host (what the window would
+// show), the real analyser behind a recording feed, and an audio target with a
+// real output resampler that records what would be played.
 #pragma once
 
 #include <atomic>
@@ -22,11 +21,9 @@ struct SwrContext;
 
 namespace kx::test {
 
-// Polls `done` every 10 ms; false when it still fails after `limit` (a
-// generous bound: the tests measure nothing with it).
+// Polls `done` every 10 ms; false when it still fails after `limit` (generous: nothing is measured with it).
 bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(30));
 
-// A copy of `value` read under `m`.
 template <class T>
 T Locked(std::mutex& m, const T& value) {
   std::lock_guard<std::mutex> lock(m);
@@ -52,7 +49,6 @@ class CTestHost : public IPreviewHost {
   int Clears() { return Locked(m_mutex, m_clears); }
   int Resizes() { return Locked(m_mutex, m_resizes); }
   int Endings() { return Locked(m_mutex, m_endings); }  // DecodeThreadEnded calls
-  // The kind of the newest camera-information call; Clear when none came.
   CameraInfoLine LastInfo() { return Locked(m_mutex, m_last); }
 
  private:
@@ -81,8 +77,7 @@ class CRecordingFeed : public IAnalysisFeed {
   std::atomic<int64_t> m_stereoFrames{0};
 };
 
-// The device side: a real resampler from 48 kHz stereo float into 44.1 kHz
-// stereo 16-bit, the way an output device would take it.
+// The device side: a real resampler from 48 kHz stereo float into 44.1 kHz stereo 16-bit.
 class CRecordingTarget : public IAudioTarget {
  public:
   static constexpr int kRate = 44100;
@@ -99,6 +94,8 @@ class CRecordingTarget : public IAudioTarget {
   // What each written chunk carried, in order (first 3000 chunks).
   struct ChunkNote {
     int64_t pts = -1;            // the picture's serial; -1 for an empty picture
+    uint64_t generation = 0;
+    size_t bytes = 0;            // the picture's pixel bytes
     uint8_t red = 0, blue = 0;   // the picture's centre pixel
     float peak = 0;              // the chunk's loudest sample, 0..1
     int64_t newest = -1;         // the newest converted picture's serial when the chunk was written
@@ -109,7 +106,6 @@ class CRecordingTarget : public IAudioTarget {
   int64_t PictureWrites() { return Locked(m_mutex, m_pictureWrites); }
   PictureRecord Slot() { return Locked(m_mutex, m_slot); }  // the picture slot, as the render loop would read it
   std::vector<int16_t> Samples() { return Locked(m_mutex, m_samples); }  // interleaved, first 10 s
-  std::vector<PictureRecord> ChunkPictures() { return Locked(m_mutex, m_chunkPictures); }  // of the first chunks
   std::vector<ChunkNote> ChunkNotes() { return Locked(m_mutex, m_chunkNotes); }
   // Pictures converted so far (the session's count, single run), for ChunkNote::newest.
   const std::atomic<int64_t>* m_pPicturesConverted = nullptr;
@@ -122,7 +118,6 @@ class CRecordingTarget : public IAudioTarget {
   int64_t m_chunks = 0, m_frames = 0, m_emptyPictures = 0, m_pictureWrites = 0;
   PictureRecord m_slot;
   std::vector<int16_t> m_samples;
-  std::vector<PictureRecord> m_chunkPictures;
   std::vector<ChunkNote> m_chunkNotes;
 };
 

@@ -1,6 +1,5 @@
-// The preview session's state that no public call shows, for the tests that
-// check it directly (the open watchdog, the open stream, the frame queue and
-// picture pool, the spinner), and the steps of a start they drive alone.
+// The preview session's state that no public call shows, and the steps of a
+// start that tests drive alone.
 #pragma once
 
 #include "media/preview_session.h"

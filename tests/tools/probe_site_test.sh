@@ -1,10 +1,6 @@
 #!/usr/bin/env bash
-# The site check through the camera peer: a healthy camera, one whose sound
-# is silent and a port that accepts and never answers, checked at once. Each
-# gets its own entry, the exit code is the worst, the report page is
-# well-formed with the two snapshots, and no password reaches any output.
-# Then the bookmark file: the program's own by default, and one that cannot
-# be read (exit 1).
+# The site check of a healthy camera, a silent one and a port that never
+# answers; then the program's own bookmark file, and an unreadable one.
 set -uo pipefail
 probe=$1
 source "$(dirname "$0")/../support/require_peers.sh"
@@ -72,7 +68,7 @@ for f in [work + "/site.json", work + "/site.err", work + "/site.html"] + glob.g
     expect("S3cret" not in text, "no password in " + f)
 sys.exit(0 if ok else 1)
 PY
-[ $status = 0 ] || { cat "$work/site.json" "$work/site.err"; }
+[ $status = 0 ] || cat "$work/site.json" "$work/site.err"
 
 # The program's own bookmarks by default: an audio-only camera has no video (3).
 mkdir -p "$work/data/KEXAR/kxToneScope"

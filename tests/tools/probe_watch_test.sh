@@ -1,9 +1,6 @@
 #!/usr/bin/env bash
-# The watch with a real Prometheus: two cameras, one of them our own that is
-# killed for 10 s and started again on the same port. Prometheus scrapes the
-# probe every second; what it stores is what the probe shows, the killed
-# camera's kxtonescope_camera_up falls to 0 and comes back once it answers
-# again, and SIGINT ends the watch with a report of the drop (exit 0).
+# The watch scraped by a real Prometheus: two cameras, our own killed for 10 s
+# and started again; SIGINT ends the watch with a report of the drop.
 set -uo pipefail
 probe=$1
 source "$(dirname "$0")/../support/require_peers.sh"
@@ -11,8 +8,8 @@ kx_require_peers KX_RTSP_CAMERA KX_PROMETHEUS
 here=$(cd "$(dirname "$0")" && pwd)
 camera_script="$here/../../tools/demo-camera/rtsp_camera.py"
 work=$(mktemp -d)
-cam_pid=""
-watch_pid=""
+cam_pid=
+watch_pid=
 cleanup() {
   [ -n "$watch_pid" ] && kill "$watch_pid" 2>/dev/null
   [ -n "$cam_pid" ] && kill "$cam_pid" 2>/dev/null
@@ -55,8 +52,7 @@ watch_pid=$!
 status=0
 
 wait_for 40 'sum(kxtonescope_camera_up)' 2 || status=1
-# What Prometheus stored is what the probe serves (a steady -6.02 dBFS tone,
-# once the first 3 s of sound, never heard nor measured, have passed).
+# Prometheus stores what the probe serves (-6.02 dBFS once the held-back 3 s passed).
 end=$((SECONDS + 30))
 until [ -n "$(query 'kxtonescope_audio_peak_dbfs{camera="Gate"} > -20')" ] || [ $SECONDS -ge $end ]; do sleep 0.5; done
 stored=$(query 'kxtonescope_audio_peak_dbfs{camera="Gate"}')
@@ -99,5 +95,5 @@ expect(gate["measurements"] and gate["measurements"]["integrated_lufs"] is not N
 sys.exit(0 if ok else 1)
 PY
 if grep -q S3cret "$work/report.json" "$work/watch.err" "$work"/log/*; then echo "FAILED: a password in the output"; status=1; fi
-[ $status = 0 ] || { cat "$work/report.json" "$work/watch.err"; }
+[ $status = 0 ] || cat "$work/report.json" "$work/watch.err"
 exit $status
