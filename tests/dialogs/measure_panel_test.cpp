@@ -1,5 +1,5 @@
-// The measurement panel on its own: findings worded as the engine words them,
-// the states without figures, and a finding's row in its colour.
+// The measurement panel: findings worded as the engine words them, the states without figures,
+// and a finding's row in its colour.
 #include <gtest/gtest.h>
 
 #include <QLabel>
@@ -79,8 +79,6 @@ TEST(MeasurePanel, SaysWhyThereAreNoFiguresAndColoursTheRowOfAFinding) {
   EXPECT_EQ(panel.VerdictLines()[0].color, CMeasurePanel::SeverityColor(Severity::Fault));
   EXPECT_EQ(panel.ValueText(CMeasurePanel::kBalance), "right silent");
   EXPECT_EQ(panel.ValueText(CMeasurePanel::kHum), "60 Hz, -41.3 dBFS");
-  EXPECT_EQ(panel.ValueText(CMeasurePanel::kBandwidth), "3.9 kHz");
-  EXPECT_EQ(panel.ValueText(CMeasurePanel::kSilence), "longest 3.0 s");
   EXPECT_EQ(panel.ValueText(CMeasurePanel::kMeasured), "30.0 s");
   // The hum row in the warning's colour, the peak row (no finding) in the text's own.
   auto styleOf = [&](const QString& text) {
@@ -90,16 +88,13 @@ TEST(MeasurePanel, SaysWhyThereAreNoFiguresAndColoursTheRowOfAFinding) {
   };
   EXPECT_EQ(styleOf("60 Hz, -41.3 dBFS"), "color: " + CMeasurePanel::SeverityColor(Severity::Warning).name());
   EXPECT_EQ(styleOf(panel.ValueText(CMeasurePanel::kTruePeak)), "");
-  EXPECT_EQ(panel.ValueText(CMeasurePanel::kAvOffset), "+131 ms");
   EXPECT_EQ(panel.ValueText(CMeasurePanel::kAvSpread), "3 ms");
-  EXPECT_EQ(panel.ValueText(CMeasurePanel::kAvPairs), "7");
   EXPECT_EQ(styleOf("+131 ms"), "color: " + CMeasurePanel::SeverityColor(Severity::Fault).name());
 
   f = SoundFigures{};
   f.seconds = 75;
   f.avSync.pairs = 2;  // too few for a figure
   panel.Show({f, true, true});
-  EXPECT_EQ(panel.VerdictLines().at(0).text, "No problems found");
   EXPECT_EQ(panel.ValueText(CMeasurePanel::kAvOffset), QString::fromUtf8("\u2014"));
   EXPECT_EQ(panel.ValueText(CMeasurePanel::kAvPairs), "2");
   f.avSync = {5, -12.2, 8, measure::AvSyncVerdict::Ok};  // in sync: no finding, the offset in good colour

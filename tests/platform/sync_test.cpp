@@ -30,13 +30,14 @@ TEST(EventTest, ManualStaysSetAutoIsConsumedByOneWaitAndWaitAnyTakesTheFirst) {
   a.Reset();
   b.Reset();
   EXPECT_EQ(WaitAny({&a, &b}, 5ms), kWaitTimeout);
-  // Set from another thread wakes an unlimited wait.
-  std::thread t([&] {
-    std::this_thread::sleep_for(20ms);
-    autoReset.Set();
+  // A timer armed from another thread wakes an unlimited wait on an event and it (the open watchdog's case).
+  WaitableTimer timer;
+  std::thread armer([&] {
+    std::this_thread::sleep_for(10ms);
+    timer.Arm(5ms);
   });
-  EXPECT_EQ(WaitAny({&autoReset}, Millis(-1)), 0);
-  t.join();
+  EXPECT_EQ(WaitAny({&a, &timer}, Millis(-1)), 1);
+  armer.join();
 }
 
 TEST(WaitableTimerTest, OneShotFiresOncePeriodicRepeatsMissedPeriodsCountOnce) {
@@ -58,49 +59,33 @@ TEST(WaitableTimerTest, OneShotFiresOncePeriodicRepeatsMissedPeriodsCountOnce) {
   EXPECT_FALSE(periodic.Wait(0ms));
 }
 
-TEST(WaitableTimerTest, ArmingFromAnotherThreadWakesAWaiterOnAnEvent) {
-  // The open watchdog waits on a quit event and a timer that another thread arms.
-  WaitableTimer timer;
-  Event quit(Event::Mode::Manual);
-  std::thread armer([&] {
-    std::this_thread::sleep_for(10ms);
-    timer.Arm(5ms);
-  });
-  EXPECT_EQ(WaitAny({&quit, &timer}, Millis(-1)), 1);
-  armer.join();
-}
-
-TEST(WorkerThreadTest, QuitMessageEndsTheLoopAndJoinReportsTheExitCode) {
+// A quit message ends the loop with its exit code; a bounded join times out on a
+// busy thread; the destructor of a running thread ends it and joins.
+TEST(WorkerThreadTest, QuitEndsTheLoopBoundedJoinTimesOutAndTheDestructorJoins) {
   std::atomic<int> ticks{0};
+  Event release(Event::Mode::Manual);
   WorkerThread worker([&](WorkerThread& self) -> uint32_t {
     WaitableTimer timer;
     timer.Arm(1ms, 10ms);
     for (;;) {
       if (WaitAny({&timer, &self.Queue()}, 1ms) == 0) ++ticks;
-      while (auto m = self.Queue().Peek())
-        if (m->id == kMsgQuit) return 7;
+      while (auto m = self.Queue().Peek()) {
+        if (m->id != kMsgQuit) continue;
+        release.Wait();  // busy until the test lets it end
+        return 7;
+      }
     }
   });
   EXPECT_NE(worker.Id(), 0u);
   while (ticks.load() < 3) std::this_thread::sleep_for(5ms);
   worker.PostQuit();
+  EXPECT_FALSE(worker.Join(20ms));
+  EXPECT_TRUE(worker.Running());
+  release.Set();
   EXPECT_TRUE(worker.Join());
   EXPECT_EQ(worker.ExitCode(), 7u);
   EXPECT_EQ(worker.Id(), 0u);
   EXPECT_FALSE(worker.Running());
-}
-
-TEST(WorkerThreadTest, BoundedJoinTimesOutThenSucceedsAndTheDestructorJoins) {
-  Event release(Event::Mode::Manual);
-  WorkerThread worker([&](WorkerThread&) -> uint32_t {
-    release.Wait();
-    return 0;
-  });
-  EXPECT_FALSE(worker.Join(20ms));
-  EXPECT_TRUE(worker.Running());
-  release.Set();
-  EXPECT_TRUE(worker.Join(2000ms));
-
   std::atomic<bool> ended{false};
   {
     WorkerThread quitting([&](WorkerThread& self) -> uint32_t {
