@@ -1,7 +1,6 @@
-// The sample formats and channel layouts of wave formats, and the level meter's scale.
+// The sample formats and channel layouts of wave formats.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <vector>
 
 #include "kxSystem.h"
@@ -20,7 +19,6 @@ WAVEFORMATEXTENSIBLE Make(uint16_t tag, uint16_t bits, const GUID& sub = GUID{})
 }
 
 constexpr GUID kUnknownSub = {0x12345678, 0, 0x10, {0x80, 0, 0, 0xaa, 0, 0x38, 0x9b, 0x71}};
-
 const GUID kPcm = KSDATAFORMAT_SUBTYPE_PCM;
 const GUID kFlt = KSDATAFORMAT_SUBTYPE_IEEE_FLOAT;
 
@@ -64,14 +62,6 @@ TEST(FormatMapping, ChannelMasksFollowTheCount) {
   for (const auto& [channels, mask] : std::vector<std::pair<int32_t, int64_t>>{
            {1, 0x4}, {2, 0x3}, {4, 0x33}, {6, 0x137}, {8, 0x737}, {0, -1}, {3, -1}, {5, -1}, {7, -1}, {-2, -1}})
     EXPECT_EQ(CA2SWR_chlayout(channels), mask) << channels;
-}
-
-TEST(MeterCurve, PiecewiseLinear) {
-  for (const auto& [db, percent] : std::vector<std::pair<float, float>>{
-           {0.0f, 0.1f}, {-0.001f, 99.9975f}, {-20.0f, 50.0f}, {-10.0f, 75.0f}, {-25.0f, 40.0f}, {-30.0f, 30.0f},
-           {-35.0f, 22.5f}, {-40.0f, 15.0f}, {-45.0f, 11.0f}, {-50.0f, 7.0f}, {-61.9f, 2.835f}, {-62.0f, 0.1f},
-           {-100.0f, 0.1f}, {3.0f, 0.1f}, {std::nanf(""), 0.1f}})
-    EXPECT_NEAR(PPM2Percent(db), percent, 1e-3) << db;
 }
 
 }  // namespace
