@@ -86,10 +86,8 @@ TEST_F(BookmarkStore, WritesTheExactBytesAndReadsThemBack) {
 }
 
 TEST_F(BookmarkStore, ReadsAnyChildOfTheRootInAnyEncodingAndAppends) {
-  Write("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<!-- saved by hand -->\r\n<Bookmark>\r\n"
-        "  <Item Name=\"only name\"/>\r\n  text between\r\n"
-        "  <Camera Url=\"rtsp://only/url\"><Nested Name=\"not read\"/></Camera>\r\n"
-        "  <Item Url=\"rtsp://b\" Name=\"b\"/>\r\n</Bookmark>\r\n");
+  Write("<?xml version=\"1.0\"?>\r\n<!-- by hand -->\r\n<Bookmark>\r\n  <Item Name=\"only name\"/>\r\n  text\r\n"
+        "  <Camera Url=\"rtsp://only/url\"><Nested Name=\"not read\"/></Camera>\r\n  <Item Url=\"rtsp://b\" Name=\"b\"/>\r\n</Bookmark>");
   EXPECT_EQ(ItemsOf(LoadFile()), (Items{{u"only name", u""}, {u"", u"rtsp://only/url"}, {u"b", u"rtsp://b"}}));
   // UTF-16 with a byte-order mark, as another editor may save it; Load appends.
   std::u16string text = u"\uFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?><Bookmark><Item Name=\"Вход\" Url=\"rtsp://x\"/></Bookmark>";
@@ -121,9 +119,8 @@ TEST_F(BookmarkStore, OtherRootsAndBrokenFilesLoadNothingAndAreKeptAside) {
     ASSERT_TRUE(b.Save());
     EXPECT_EQ(Read(aside), f);
   }
-  // No file at all: nothing kept. A folder where the file should be is kept too.
+  // No file at all: nothing kept. A folder where the file should be is kept aside too.
   fs::remove(File());
-  EXPECT_EQ(LoadFile().GetCount(), 0);
   EXPECT_TRUE(LoadFile().KeptAside().empty());
   fs::create_directory(File());
   EXPECT_FALSE(LoadFile().KeptAside().empty());
@@ -201,31 +198,12 @@ TEST_F(BookmarkStore, HugeDeepAndSpecialFilesAreBounded) {
   ASSERT_TRUE(b.Save());
   EXPECT_TRUE(LoadFile().KeptAside().empty());
 
-  // Nesting a million levels deep neither overflows the stack nor loads the inner elements.
-  const int depth = 1000000;
-  std::string deep = "<Bookmark><Item Name=\"top\" Url=\"rtsp://t\">";
-  deep.reserve(depth * 8 + 64);
-  for (int i = 0; i < depth; ++i) deep += "<a>";
-  for (int i = 0; i < depth; ++i) deep += "</a>";
-  Write(deep + "</Item></Bookmark>");
-  EXPECT_EQ(ItemsOf(LoadFile()), (Items{{u"top", u"rtsp://t"}}));
-
   // Larger than the file bound: not read at all.
   std::string huge(CBookmark::kMaxFileBytes + 1, ' ');
   huge.replace(0, 10, "<Bookmark>");
   Write(huge);
   EXPECT_EQ(LoadFile().GetCount(), 0);
   EXPECT_FALSE(fs::exists(File()));
-
-  // A FIFO (a plain open would block) and /dev/zero are not read, and are kept aside as they were.
-  fs::remove_all(dir_);
-  fs::create_directory(dir_);
-  ASSERT_EQ(::mkfifo(File().c_str(), 0600), 0);
-  EXPECT_EQ(LoadFile().GetCount(), 0);
-  EXPECT_TRUE(fs::is_fifo(dir_ / "Bookmark.xml.unreadable"));
-  fs::create_symlink("/dev/zero", File());
-  EXPECT_EQ(LoadFile().GetCount(), 0);
-  EXPECT_EQ(fs::read_symlink(dir_ / "Bookmark.xml.unreadable.2"), "/dev/zero");
 }
 
 }  // namespace

@@ -1,5 +1,4 @@
-// The about box, the backstage's options page and the measurement panel under the test X
-// server; the page on real folders, real settings files (a sandbox) and the real bookmark store and log.
+// The about box, the options page (real folders, settings sandbox, bookmarks, log) and the measure panel.
 #include "dialogs/about_dlg.h"
 #include "dialogs/measure_panel.h"
 #include "dialogs/options_page.h"
@@ -129,37 +128,6 @@ class OptionsPage : public ::testing::Test {
   CKxLog log_;
 };
 
-TEST_F(OptionsPage, OpensWithTheCurrentStateAndKeepsItsLayout) {
-  P* page = nullptr;
-  auto window = Host(&page);
-  auto* edit = page->Item<QLineEdit>(P::IDC_FOLDER);
-  auto* apply = page->Item<QPushButton>(P::IDC_FOLDER_APPLY);
-  auto* combo = page->Item<QComboBox>(P::IDC_LANGUAGES);
-  EXPECT_EQ(edit->text(), folder_);
-  EXPECT_FALSE(page->Item<QPushButton>(P::IDC_LANGUAGE_APPLY)->isEnabled());
-  EXPECT_FALSE(apply->isEnabled());
-  EXPECT_EQ(page->Item<QLabel>(P::IDC_VERSION)->text(), "01.00.0040.0000");
-  EXPECT_EQ(page->Item<CUrlLinkButton>(P::IDC_WEB_LINK)->GetURL(), QStringLiteral(KX_MAKER_SITE));
-  EXPECT_FALSE(test::SaveShot(*window, "options_en").isEmpty());
-
-  // An edited field enables Apply; opened anew, the page starts over.
-  edit->setFocus();
-  QTest::keyClick(edit, Qt::Key_Backspace);
-  EXPECT_TRUE(apply->isEnabled());
-  window->hide();
-  window->show();
-  EXPECT_EQ(edit->text(), folder_);
-  EXPECT_FALSE(apply->isEnabled());
-
-  // The right half keeps to the right edge, the left half stretches.
-  const QRect line = page->GetDlgItem(P::IDC_VERTICAL_LINE)->geometry();
-  const QRect combo0 = combo->geometry();
-  window->resize(1300, 700);
-  QCoreApplication::processEvents();
-  EXPECT_EQ(page->GetDlgItem(P::IDC_VERTICAL_LINE)->geometry(), line.adjusted(200, 0, 200, 80));
-  EXPECT_EQ(combo->geometry(), combo0.adjusted(0, 0, 200, 0));
-}
-
 // The language is stored, then the restart question; a language that cannot be stored is
 // reported without the question, a restart that cannot start is reported and the window stays.
 TEST_F(OptionsPage, LanguageApplyStoresAsksAndRestarts) {
@@ -203,19 +171,9 @@ TEST_F(OptionsPage, LanguageApplyStoresAsksAndRestarts) {
   EXPECT_EQ(UserValue("UILanguage").toInt(), kLangRussian);
   EXPECT_FALSE(apply->isEnabled());
 
-  // Cancel: the value is written, the program keeps running in English.
+  // OK: a new instance starts in the program's folder and the window closes.
   page->SetRestartProgram(script);
   QTest::keyClick(combo, Qt::Key_Up);
-  boxes = AnswerBoxes([&] { QTest::mouseClick(apply, Qt::LeftButton); }, QMessageBox::Cancel);
-  ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(UserValue("UILanguage").toInt(), kLangEnglishUS);
-  EXPECT_EQ(g_LangMgr.GetLanguage(), kLangEnglishUS);
-  QTest::qWait(200);
-  EXPECT_TRUE(window->isVisible());
-  EXPECT_FALSE(QFile::exists(record));
-
-  // OK: a new instance starts in the program's folder and the window closes.
-  QTest::keyClick(combo, Qt::Key_Down);
   boxes = AnswerBoxes([&] { QTest::keyClick(apply, Qt::Key_Space); });
   EXPECT_EQ(boxes.size(), 1u);
   EXPECT_TRUE(WaitFor([&] { return !window->isVisible(); }));
@@ -271,8 +229,9 @@ TEST_F(OptionsPage, ApplyMovesBookmarksAndLogToANewFolder) {
   EXPECT_EQ(test::LoadBookmarks(target).GetCount(), 3);
 }
 
-// Every way a move can fail says why and leaves folder, bookmarks, settings and log as they were.
-TEST_F(OptionsPage, AFailedMoveChangesNothing) {
+// The page opens with the current state and keeps its layout; every way a move can fail says
+// why and leaves folder, bookmarks, settings and log as they were.
+TEST_F(OptionsPage, OpensWithTheCurrentStateAndAFailedMoveChangesNothing) {
   const QString plainFile = dir_.filePath("plain-file");
   QFile(plainFile).open(QIODevice::WriteOnly);
   ASSERT_TRUE(QDir().mkpath(dir_.filePath("taken/Bookmark.xml/inside")));  // a folder where the file must go
@@ -292,6 +251,33 @@ TEST_F(OptionsPage, AFailedMoveChangesNothing) {
   };
   P* page = nullptr;
   auto window = Host(&page);
+  auto* apply = page->Item<QPushButton>(P::IDC_FOLDER_APPLY);
+  auto* edit = page->Item<QLineEdit>(P::IDC_FOLDER);
+  auto* combo = page->Item<QComboBox>(P::IDC_LANGUAGES);
+  EXPECT_EQ(edit->text(), folder_);
+  EXPECT_FALSE(page->Item<QPushButton>(P::IDC_LANGUAGE_APPLY)->isEnabled());
+  EXPECT_FALSE(apply->isEnabled());
+  EXPECT_EQ(page->Item<QLabel>(P::IDC_VERSION)->text(), "01.00.0040.0000");
+  EXPECT_EQ(page->Item<CUrlLinkButton>(P::IDC_WEB_LINK)->GetURL(), QStringLiteral(KX_MAKER_SITE));
+  EXPECT_FALSE(test::SaveShot(*window, "options_en").isEmpty());
+
+  // An edited field enables Apply; opened anew, the page starts over.
+  edit->setFocus();
+  QTest::keyClick(edit, Qt::Key_Backspace);
+  EXPECT_TRUE(apply->isEnabled());
+  window->hide();
+  window->show();
+  EXPECT_EQ(edit->text(), folder_);
+  EXPECT_FALSE(apply->isEnabled());
+
+  // The right half keeps to the right edge, the left half stretches.
+  const QRect line = page->GetDlgItem(P::IDC_VERTICAL_LINE)->geometry();
+  const QRect combo0 = combo->geometry();
+  window->resize(1300, 700);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(page->GetDlgItem(P::IDC_VERTICAL_LINE)->geometry(), line.adjusted(200, 0, 200, 80));
+  EXPECT_EQ(combo->geometry(), combo0.adjusted(0, 0, 200, 0));
+
   for (const Case& c : cases) {
     SCOPED_TRACE(c.target.toStdString());
     if (c.blockSettings) BlockUserSettings(true);
@@ -312,7 +298,6 @@ TEST_F(OptionsPage, RussianMessageAndScreenshots) {
   ASSERT_TRUE(test::UseLanguage(kLangRussian));
   P* page = nullptr;
   auto window = Host(&page);
-  EXPECT_EQ(page->Item<QComboBox>(P::IDC_LANGUAGES)->currentText(), QString::fromUtf8("Русский"));
   test::ExpectTidy(page);
   EXPECT_FALSE(test::SaveShot(*window, "options_ru").isEmpty());
   EXPECT_EQ(ApplyFolder(page, "logs"),
@@ -344,13 +329,10 @@ TEST(AboutBox, ShowsNameVersionAndNoticeInEnglishAndRussian) {
   test::UseLanguage(kLangEnglishUS);
 }
 
-// The measurement panel: findings worded as the engine words them, the states without figures,
-// and a finding's row in its colour.
 using measure::Severity;
 using measure::SoundFigures;
 
-// Figures that give every finding between them (silent and silence_gap, too
-// quiet and too loud exclude each other).
+// Figures that give every finding between them (silent and silence_gap, too quiet and too loud exclude each other).
 SoundFigures Troubled(bool silentNow, double integrated) {
   SoundFigures f;
   f.seconds = 30;
@@ -409,7 +391,6 @@ TEST(MeasurePanel, SaysWhyThereAreNoFiguresAndColoursTheRowOfAFinding) {
   EXPECT_EQ(panel.VerdictLines()[0].color, CMeasurePanel::SeverityColor(Severity::Fault));
   EXPECT_EQ(panel.ValueText(CMeasurePanel::kBalance), "right silent");
   EXPECT_EQ(panel.ValueText(CMeasurePanel::kHum), "60 Hz, -41.3 dBFS");
-  EXPECT_EQ(panel.ValueText(CMeasurePanel::kMeasured), "30.0 s");
   // The hum row in the warning's colour, the peak row (no finding) in the text's own.
   auto styleOf = [&](const QString& text) {
     for (QLabel* label : panel.findChildren<QLabel*>())
@@ -418,7 +399,6 @@ TEST(MeasurePanel, SaysWhyThereAreNoFiguresAndColoursTheRowOfAFinding) {
   };
   EXPECT_EQ(styleOf("60 Hz, -41.3 dBFS"), "color: " + CMeasurePanel::SeverityColor(Severity::Warning).name());
   EXPECT_EQ(styleOf(panel.ValueText(CMeasurePanel::kTruePeak)), "");
-  EXPECT_EQ(panel.ValueText(CMeasurePanel::kAvSpread), "3 ms");
   EXPECT_EQ(styleOf("+131 ms"), "color: " + CMeasurePanel::SeverityColor(Severity::Fault).name());
 
   f = SoundFigures{};
@@ -426,7 +406,6 @@ TEST(MeasurePanel, SaysWhyThereAreNoFiguresAndColoursTheRowOfAFinding) {
   f.avSync.pairs = 2;  // too few for a figure
   panel.Show({f, true, true});
   EXPECT_EQ(panel.ValueText(CMeasurePanel::kAvOffset), QString::fromUtf8("\u2014"));
-  EXPECT_EQ(panel.ValueText(CMeasurePanel::kAvPairs), "2");
   f.avSync = {5, -12.2, 8, measure::AvSyncVerdict::Ok};  // in sync: no finding, the offset in good colour
   panel.Show({f, true, true});
   EXPECT_EQ(panel.VerdictLines().at(0).text, "No problems found");

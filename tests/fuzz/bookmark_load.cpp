@@ -1,6 +1,5 @@
-// Fuzz target: CBookmark::Load over arbitrary file contents. Besides crashes, leaks and hangs:
-// the store keeps its bound, Load agrees with parsing the same bytes, and what was loaded
-// survives Save and Load with as many entries and, after one round, the same texts.
+// CBookmark::Load over any bytes: no crash, leak or hang; the bound holds, Load agrees with the parser,
+// and what was loaded survives Save and Load (after one round, with the same texts).
 #include <unistd.h>
 
 #include <cstdint>
@@ -76,8 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   bool ok = false;
   const Items again = Parse(kx::BookmarkXml(loaded), &ok);
   Check(ok && again.size() == loaded.size(), "entries lost in a save and load");
-  const std::string xml2 = kx::BookmarkXml(again);
-  Check(kx::BookmarkXml(Parse(xml2)) == xml2, "written document not stable");
+  Check(Parse(kx::BookmarkXml(again)) == again, "written document not stable");
   // Now and then through the real file as well.
   if (++round % 64 == 0) {
     Check(store.Save(), "save failed");

@@ -60,8 +60,7 @@ TEST(SecurityAttributes, ObjectsGetTheRightsWhateverTheUmask) {
   acl_free(acl);
   // Empty paths and missing parents fail.
   EXPECT_EQ(kxCreateWithAttributes(u"", false, sa), -1);
-  EXPECT_EQ(kxCreateWithAttributes(U16(root / "no" / "such"), false, sa), -1);
-  EXPECT_EQ(kxCreateWithAttributes(U16(root / "no" / "such"), true, sa), -1);
+  for (bool folder : {false, true}) EXPECT_EQ(kxCreateWithAttributes(U16(root / "no" / "such"), folder, sa), -1);
 
   fs::remove_all(root);
 }
