@@ -10,7 +10,7 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 
 #include "kxSystem.h"
 
@@ -36,7 +36,6 @@ class BookmarkStore : public ::testing::Test {
   }
   void TearDown() override {
     std::error_code ec;
-    fs::permissions(dir_, fs::perms::owner_all, ec);
     fs::remove_all(dir_, ec);
   }
   std::u16string Folder() const { return ConvertUTF8ToUnicode(dir_.string()); }
@@ -44,12 +43,9 @@ class BookmarkStore : public ::testing::Test {
   void Write(const std::string& bytes) const { std::ofstream(File(), std::ios::binary) << bytes; }
   static std::string Read(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
+    return std::string(std::istreambuf_iterator<char>(in), {});
   }
   std::string Read() const { return Read(File()); }
-  // A store on the test folder holding `items`.
   CBookmark Store(const Items& items = {}) const {
     CBookmark b;
     b.SetFolder(Folder());
@@ -61,8 +57,6 @@ class BookmarkStore : public ::testing::Test {
     b.Load();
     return b;
   }
-  // Names in the folder (a failed or crashed save must not leave the old
-  // file changed; it may leave a hidden temporary at most).
   std::vector<std::string> Listing() const {
     std::vector<std::string> names;
     for (const auto& e : fs::directory_iterator(dir_)) names.push_back(e.path().filename().string());
@@ -89,15 +83,11 @@ TEST_F(BookmarkStore, WritesTheExactBytesAndReadsThemBack) {
   ASSERT_TRUE(Store().Save());
   EXPECT_EQ(Read(), "<?xml version=\"1.0\"?>\n<Bookmark />\n");
   EXPECT_EQ(LoadFile().GetCount(), 0);
-  b.SetFolder(u"/var/kx/");
-  EXPECT_EQ(b.GetFile(), u"/var/kx/Bookmark.xml");
 }
 
 TEST_F(BookmarkStore, ReadsAnyChildOfTheRootInAnyEncodingAndAppends) {
-  Write("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<!-- saved by hand -->\r\n<Bookmark>\r\n"
-        "  <Item Name=\"only name\"/>\r\n  text between\r\n"
-        "  <Camera Url=\"rtsp://only/url\"><Nested Name=\"not read\"/></Camera>\r\n"
-        "  <Item Url=\"rtsp://b\" Name=\"b\"/>\r\n</Bookmark>\r\n");
+  Write("<?xml version=\"1.0\"?>\r\n<!-- by hand -->\r\n<Bookmark>\r\n  <Item Name=\"only name\"/>\r\n  text\r\n"
+        "  <Camera Url=\"rtsp://only/url\"><Nested Name=\"not read\"/></Camera>\r\n  <Item Url=\"rtsp://b\" Name=\"b\"/>\r\n</Bookmark>");
   EXPECT_EQ(ItemsOf(LoadFile()), (Items{{u"only name", u""}, {u"", u"rtsp://only/url"}, {u"b", u"rtsp://b"}}));
   // UTF-16 with a byte-order mark, as another editor may save it; Load appends.
   std::u16string text = u"\uFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?><Bookmark><Item Name=\"Вход\" Url=\"rtsp://x\"/></Bookmark>";
@@ -129,48 +119,12 @@ TEST_F(BookmarkStore, OtherRootsAndBrokenFilesLoadNothingAndAreKeptAside) {
     ASSERT_TRUE(b.Save());
     EXPECT_EQ(Read(aside), f);
   }
-  // No file at all: nothing kept. A folder where the file should be is kept too.
+  // No file at all: nothing kept. A folder where the file should be is kept aside too.
   fs::remove(File());
-  EXPECT_EQ(LoadFile().GetCount(), 0);
   EXPECT_TRUE(LoadFile().KeptAside().empty());
   fs::create_directory(File());
   EXPECT_FALSE(LoadFile().KeptAside().empty());
   EXPECT_FALSE(fs::exists(File()));
-}
-
-TEST_F(BookmarkStore, FileOfTheNewFolderIsKeptAsideBeforeTheFirstSave) {
-  Write("<Bookmark><Item Name=\"theirs\" Url=\"rtsp://t\"/></Bookmark>");
-  CBookmark b = Store({{u"ours", u"rtsp://o"}});
-  ASSERT_TRUE(b.KeepExistingFile());
-  EXPECT_EQ(b.KeptAside(), ConvertUTF8ToUnicode((dir_ / "Bookmark.xml.previous").string()));
-  ASSERT_TRUE(b.Save());
-  EXPECT_EQ(ItemsOf(LoadFile()), (Items{{u"ours", u"rtsp://o"}}));
-  // Nothing there: nothing to keep.
-  fs::remove(File());
-  EXPECT_TRUE(b.KeepExistingFile());
-  EXPECT_TRUE(b.KeptAside().empty());
-}
-
-TEST_F(BookmarkStore, EditingByIndexAndCopies) {
-  CBookmark b = Store({{u"a", u"1"}, {u"b", u"2"}, {u"c", u"3"}});
-  b.Remove(1);
-  b.Update(1, u"C", u"33");
-  const Items expected{{u"a", u"1"}, {u"C", u"33"}};
-  EXPECT_EQ(ItemsOf(b), expected);
-  // Indexes outside the list change nothing and read as empty.
-  for (int32_t bad : {2, -1}) {
-    b.Update(bad, u"x", u"y");
-    b.Remove(bad);
-    EXPECT_EQ(b.GetItem(bad), CBookmarkItem{});
-  }
-  EXPECT_EQ(ItemsOf(b), expected);
-  // A copy takes path and entries, and is independent.
-  CBookmark copy;
-  copy.Add(u"old", u"0");
-  copy = b;
-  b.Remove(0);
-  EXPECT_EQ(copy.GetFile(), b.GetFile());
-  EXPECT_EQ(ItemsOf(copy), expected);
 }
 
 TEST_F(BookmarkStore, FileIsOwnerOnlyOnEverySave) {
@@ -188,28 +142,8 @@ TEST_F(BookmarkStore, FileIsOwnerOnlyOnEverySave) {
   EXPECT_EQ(Listing(), std::vector<std::string>{"Bookmark.xml"});
 }
 
-TEST_F(BookmarkStore, UnwritableFolderChangesNothing) {
-  CBookmark b = Store({{u"cam", u"rtsp://h/"}});
-  // A folder that does not exist, a path whose "folder" is a file, and one
-  // without write permission (root ignores that, so only then).
-  b.SetFolder(ConvertUTF8ToUnicode((dir_ / "missing").string()));
-  EXPECT_FALSE(b.Save());
-  Write("keep");
-  b.SetFolder(ConvertUTF8ToUnicode(File().string()));
-  EXPECT_FALSE(b.Save());
-  if (::geteuid() != 0) {
-    fs::permissions(dir_, fs::perms::owner_read | fs::perms::owner_exec);
-    b.SetFolder(Folder());
-    EXPECT_FALSE(b.Save());
-    fs::permissions(dir_, fs::perms::owner_all);
-  }
-  EXPECT_EQ(Read(), "keep");
-  EXPECT_EQ(ItemsOf(b), (Items{{u"cam", u"rtsp://h/"}}));
-}
-
-// Runs a save in a child process whose file-size limit cuts the write short.
-// With SIGXFSZ ignored the write fails and Save gives up; with it left at its
-// default the child is killed in the middle of writing, like a crash.
+// Saves in a child whose file-size limit cuts the write short: with SIGXFSZ ignored the
+// write fails and Save gives up; by default the child is killed mid-write, like a crash.
 int SaveInChildWithSizeLimit(const CBookmark& b, rlim_t limit, bool ignoreSignal) {
   const pid_t pid = ::fork();
   if (pid == 0) {
@@ -228,14 +162,12 @@ TEST_F(BookmarkStore, InterruptedSaveLeavesTheOldFile) {
   ASSERT_TRUE(b.Save());
   const std::string before = Read();
   for (int i = 0; i < 500; ++i) b.Add(u"camera " + std::u16string(1, u'0' + i % 10), u"rtsp://10.1.1.1/ch" + std::u16string(1, u'A' + i % 26));
-  // Full disk: the write fails, Save says so and cleans up.
   int status = SaveInChildWithSizeLimit(b, 4096, true);
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 3);
   EXPECT_EQ(Read(), before);
   EXPECT_EQ(Listing(), std::vector<std::string>{"Bookmark.xml"});
-  // Crash in the middle of the write: the old file is intact; the next
-  // successful save replaces it.
+  // After a crash the old file is intact; the next save replaces it.
   status = SaveInChildWithSizeLimit(b, 4096, false);
   ASSERT_TRUE(WIFSIGNALED(status));
   EXPECT_EQ(WTERMSIG(status), SIGXFSZ);
@@ -266,32 +198,12 @@ TEST_F(BookmarkStore, HugeDeepAndSpecialFilesAreBounded) {
   ASSERT_TRUE(b.Save());
   EXPECT_TRUE(LoadFile().KeptAside().empty());
 
-  // Nesting a million levels deep neither overflows the stack nor loads the inner elements.
-  const int depth = 1000000;
-  std::string deep = "<Bookmark><Item Name=\"top\" Url=\"rtsp://t\">";
-  deep.reserve(depth * 8 + 64);
-  for (int i = 0; i < depth; ++i) deep += "<a>";
-  for (int i = 0; i < depth; ++i) deep += "</a>";
-  Write(deep + "</Item></Bookmark>");
-  EXPECT_EQ(ItemsOf(LoadFile()), (Items{{u"top", u"rtsp://t"}}));
-
   // Larger than the file bound: not read at all.
   std::string huge(CBookmark::kMaxFileBytes + 1, ' ');
   huge.replace(0, 10, "<Bookmark>");
   Write(huge);
   EXPECT_EQ(LoadFile().GetCount(), 0);
   EXPECT_FALSE(fs::exists(File()));
-
-  // A FIFO in place of the file would block a plain open for ever. Neither
-  // it nor /dev/zero is read, and each is kept aside as it was.
-  fs::remove_all(dir_);
-  fs::create_directory(dir_);
-  ASSERT_EQ(::mkfifo(File().c_str(), 0600), 0);
-  EXPECT_EQ(LoadFile().GetCount(), 0);
-  EXPECT_TRUE(fs::is_fifo(dir_ / "Bookmark.xml.unreadable"));
-  fs::create_symlink("/dev/zero", File());
-  EXPECT_EQ(LoadFile().GetCount(), 0);
-  EXPECT_EQ(fs::read_symlink(dir_ / "Bookmark.xml.unreadable.2"), "/dev/zero");
 }
 
 }  // namespace

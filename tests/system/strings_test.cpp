@@ -8,33 +8,17 @@
 
 namespace {
 
-constexpr GUID kSample = {0xBCDE0395, 0xE52F, 0x467C, {0x8E, 0x3D, 0xC4, 0x57, 0x92, 0x91, 0x69, 0x2E}};
-
-bool Same(const GUID& a, const GUID& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
-
 TEST(Strings, GuidTextBothWays) {
-  EXPECT_EQ(Guid2Str(kSample), u"bcde0395-e52f-467c-8e3d-c4579291692e");
-  EXPECT_EQ(Guid2Str_(kSample), u"bcde0395_e52f_467c_8e3d_c4579291692e");
-  const GUID small = {0x1, 0x2, 0x3, {0, 1, 2, 3, 4, 5, 6, 7}};  // every field keeps its leading zeros
-  EXPECT_EQ(Guid2Str(small), u"00000001-0002-0003-0001-020304050607");
-  const GUID high = {0xFFFFFFFF, 0xFFFF, 0xFFFF, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}};
-  EXPECT_TRUE(Same(Str2Guid(Guid2Str(high)), high));
-  EXPECT_TRUE(Same(Str2Guid(u"{BCDE0395-E52F-467C-8E3D-C4579291692E}"), kSample));
-  EXPECT_TRUE(Same(Str2Guid(Guid2Str(kSample)), kSample));
-  for (const std::u16string& bad : {std::u16string(), std::u16string(u"{}"), std::u16string(u"not a guid"),
-                                    std::u16string(u"bcde0395_e52f_467c_8e3d_c4579291692e"),  // underscores
-                                    std::u16string(u"bcde0395-e52f-467c-8e3d-c4579291692"),   // one digit short
-                                    std::u16string(u"bcde0395-e52f-467c-8e3d-c4579291692e0"),
-                                    std::u16string(u"{{bcde0395-e52f-467c-8e3d-c4579291692e}}"),
-                                    std::u16string(u"{bcde0395-e52f-467c-8e3d-c4579291692e"),
-                                    std::u16string(u"gcde0395-e52f-467c-8e3d-c4579291692e"),
-                                    std::u16string(u"bcde0395-e52f-467c-8e3d-c457929169\u0662e"),
-                                    std::u16string(36, u'\0'), std::u16string(10000, u'a')})
-    EXPECT_TRUE(Same(Str2Guid(bad), GUID{})) << ConvertUnicodeToUTF8(bad).substr(0, 60);
+  const GUID sample = {0xBCDE0395, 0xE52F, 0x467C, {0x8E, 0x3D, 0xC4, 0x57, 0x92, 0x91, 0x69, 0x2E}};
+  auto same = [](const GUID& a, const GUID& b) { return std::memcmp(&a, &b, sizeof a) == 0; };
+  EXPECT_EQ(Guid2Str(sample), u"bcde0395-e52f-467c-8e3d-c4579291692e");
+  EXPECT_EQ(Guid2Str_(sample), u"bcde0395_e52f_467c_8e3d_c4579291692e");
+  EXPECT_TRUE(same(Str2Guid(u"{BCDE0395-E52F-467C-8E3D-C4579291692E}"), sample));
+  for (const char16_t* bad : {u"", u"bcde0395-e52f-467c-8e3d-c4579291692", u"gcde0395-e52f-467c-8e3d-c4579291692e"})
+    EXPECT_TRUE(same(Str2Guid(bad), GUID{})) << ConvertUnicodeToUTF8(bad);
 }
 
 TEST(Strings, CodePagesBothWaysAndBadInputReplaced) {
-  // "Привет, мир" in the three Cyrillic pages and UTF-8; Western pages.
   const std::u16string cyrillic = u"Привет, мир";
   const struct {
     uint32_t page;
@@ -45,27 +29,20 @@ TEST(Strings, CodePagesBothWaysAndBadInputReplaced) {
                {20866, cyrillic, "\xF0\xD2\xC9\xD7\xC5\xD4, \xCD\xC9\xD2"},
                {65001, cyrillic, "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82, \xD0\xBC\xD0\xB8\xD1\x80"},
                {1252, u"café €", "caf\xE9 \x80"},
-               {28591, u"éÿ", "\xE9\xFF"},
-               {1251, u"", ""}};
+               {28591, u"éÿ", "\xE9\xFF"}};
   for (const auto& c : cases) {
     EXPECT_EQ(kxW2A(c.text, c.page), c.bytes) << c.page;
     EXPECT_EQ(kxA2W(c.bytes, c.page), c.text) << c.page;
   }
   // Both stop at the first NUL; unknown pages convert nothing.
   EXPECT_EQ(kxA2W(std::string("ab\0cd", 5), 1251), u"ab");
-  EXPECT_EQ(kxW2A(std::u16string(u"ab\0cd", 5), 866), "ab");
-  EXPECT_EQ(kxA2W("abc", 12345), u"");
   EXPECT_EQ(kxW2A(u"abc", 12345), "");
-  // A character the page does not hold becomes "?"; so does an unpaired surrogate.
+  // What a page cannot hold, unpaired surrogates included, becomes "?" one way, U+FFFD the other.
   EXPECT_EQ(kxW2A(u"a€b", 866), "a?b");
   EXPECT_EQ(kxW2A(std::u16string(u"a") + char16_t(0xD800) + u"b", 1251), "a?b");
-  EXPECT_EQ(kxW2A(std::u16string(u"a") + char16_t(0xDC00), 1252), "a?");
   EXPECT_EQ(kxW2A(std::u16string(u"x") + char16_t(0xDC00), 65001), "x\xEF\xBF\xBD");
-  // A byte the page leaves undefined (0x98 in 1251) and broken UTF-8 become U+FFFD.
   EXPECT_EQ(kxA2W("a\x98z", 1251), u"a\uFFFDz");
   EXPECT_EQ(kxA2W("a\xC3", 65001), u"a\uFFFD");
-  EXPECT_EQ(kxA2W("\xFF\xFE", 65001), u"\uFFFD\uFFFD");
-  EXPECT_EQ(kxA2W(std::string(100000, '\xE9'), 1252), std::u16string(100000, u'é'));
   const std::u16string mixed = u"A ж € \U0001F600";
   EXPECT_EQ(ConvertUTF8ToUnicode(ConvertUnicodeToUTF8(mixed)), mixed);
 }
@@ -85,35 +62,21 @@ TEST(Paths, ExtractFilePathKeepsTheFolderOrGivesNothingWhenItDoesNotFit) {
   const std::u16string dir255 = u"/" + std::u16string(253, u'd') + u"/";  // 255 units of folder
   const std::u16string dir256 = u"/" + std::u16string(254, u'd') + u"/";
   for (const auto& [in, out] : std::vector<std::pair<std::u16string, std::u16string>>{
-           {u"/a/b/file.txt", u"/a/b/"}, {u"file.txt", u""}, {u"a/b", u"a/"}, {u"/a/b/", u"/a/b/"}, {u"/f", u"/"},
-           {u"", u""}, {u"/" + std::u16string(9999, u'p') + u"/f.txt", u""},
-           {u"/d/" + std::u16string(256, u'f'), u""},  // 259 units, name longer than 255
+           {u"/a/b/file.txt", u"/a/b/"}, {u"file.txt", u""}, {u"/d/" + std::u16string(256, u'f'), u""},
            {dir255 + u"f", dir255}, {dir256 + u"f", u""}})
     EXPECT_EQ(kxExtractFilePath(in.c_str()), out) << ConvertUnicodeToUTF8(in).substr(0, 40);
   EXPECT_EQ(kxExtractFilePath(nullptr), u"");
 }
 
+// Tags are found without leading zeros, after the start, and not inside a longer id.
 TEST(Strings, CheckVidPidFindsTagsWithoutLeadingZerosAfterTheStart) {
-  const struct {
-    std::u16string path;
-    uint16_t vid, pid;
-    bool found;
-  } cases[] = {{u"\\\\?\\hid#vid_46d&pid_c52b&mi_00#7&1a2b3c4d&0&0000", 0x046D, 0xC52B, true},
-               {u"\\\\?\\hid#vid_46d&pid_c52b&mi_00", 0x046D, 0xC52C, false},
-               {u"\\\\?\\hid#vid_46d&pid_c52b&mi_00", 0x046E, 0xC52B, false},
-               {u"usb#vid_046d&pid_c52b", 0x046D, 0xC52B, false},  // the four-digit spelling is not VID_46D
-               {u"usb#vid_1234&pid_abcd", 0x1234, 0xABCD, true},
-               {u"x\\VID_1234\\PID_5678", 0x1234, 0x5678, true},
-               {u"VID_1234&PID_5678", 0x1234, 0x5678, false},  // a path that begins with a tag
-               {u"PID_5678#VID_1234", 0x1234, 0x5678, false},
-               {u"usb#vid_1234", 0x1234, 0x5678, false},  // both tags are needed
-               {u"usb#pid_5678", 0x1234, 0x5678, false},
-               {u"usb#vid_1234&pid_5678", 0x123, 0x5678, false},  // not inside a longer id
-               {u"usb#vid_1234&pid_5678", 0x1234, 0x567, false},
-               {u"", 0, 0, false},
-               {std::u16string(10000, u'v'), 0x1, 0x1, false}};
-  for (const auto& c : cases)
-    EXPECT_EQ(kxCheckVidPid(c.path, c.vid, c.pid), c.found) << ConvertUnicodeToUTF8(c.path).substr(0, 40);
+  for (const auto& [path, vid, pid, found] : std::vector<std::tuple<std::u16string, uint16_t, uint16_t, bool>>{
+           {u"\\\\?\\hid#vid_46d&pid_c52b&mi_00#7&1a2b3c4d&0&0000", 0x046D, 0xC52B, true},
+           {u"usb#vid_046d&pid_c52b", 0x046D, 0xC52B, false},
+           {u"x\\VID_1234\\PID_5678", 0x1234, 0x5678, true},
+           {u"VID_1234&PID_5678", 0x1234, 0x5678, false},
+           {u"usb#vid_1234&pid_5678", 0x123, 0x5678, false}})
+    EXPECT_EQ(kxCheckVidPid(path, vid, pid), found) << ConvertUnicodeToUTF8(path);
 }
 
 TEST(Strings, MaskUrlPasswordHidesEveryPasswordAndNothingElse) {
