@@ -198,12 +198,32 @@ TEST_F(BookmarkStore, HugeDeepAndSpecialFilesAreBounded) {
   ASSERT_TRUE(b.Save());
   EXPECT_TRUE(LoadFile().KeptAside().empty());
 
+  // Nesting a million levels deep neither overflows the stack nor loads the inner elements.
+  const int depth = 1000000;
+  std::string deep = "<Bookmark><Item Name=\"top\" Url=\"rtsp://t\">";
+  deep.reserve(depth * 8 + 64);
+  for (int i = 0; i < depth; ++i) deep += "<a>";
+  for (int i = 0; i < depth; ++i) deep += "</a>";
+  Write(deep + "</Item></Bookmark>");
+  EXPECT_EQ(ItemsOf(LoadFile()), (Items{{u"top", u"rtsp://t"}}));
+
   // Larger than the file bound: not read at all.
   std::string huge(CBookmark::kMaxFileBytes + 1, ' ');
   huge.replace(0, 10, "<Bookmark>");
   Write(huge);
   EXPECT_EQ(LoadFile().GetCount(), 0);
   EXPECT_FALSE(fs::exists(File()));
+
+  // A FIFO in place of the file would block a plain open for ever. Neither
+  // it nor /dev/zero is read, and each is kept aside as it was.
+  fs::remove_all(dir_);
+  fs::create_directory(dir_);
+  ASSERT_EQ(::mkfifo(File().c_str(), 0600), 0);
+  EXPECT_EQ(LoadFile().GetCount(), 0);
+  EXPECT_TRUE(fs::is_fifo(dir_ / "Bookmark.xml.unreadable"));
+  fs::create_symlink("/dev/zero", File());
+  EXPECT_EQ(LoadFile().GetCount(), 0);
+  EXPECT_EQ(fs::read_symlink(dir_ / "Bookmark.xml.unreadable.2"), "/dev/zero");
 }
 
 }  // namespace

@@ -383,4 +383,44 @@ TEST_F(LogTest, AFailedWriteKeepsTheFileLineAlignedAndIsReportedOnce) {
                                Line(3, 0, 0, 0, "<Info>", "after 1") + Line(3, 0, 0, 1, "<Info>", "after 2"));
 }
 
+TEST_F(LogTest, BurstFromFourThreadsIsWrittenInOrder) {
+  constexpr int kProducers = 4, kPerProducer = 25000;
+  for (bool waitForAll : {true, false}) {
+    SCOPED_TRACE(waitForAll ? "written whole" : "closed at once");
+    CKxLog log;
+    Open(log, waitForAll ? u"Whole" : u"Cut", FileTime(2026, 6, 1, 11, 0, 0, 0));
+    std::vector<std::thread> producers;
+    for (int p = 0; p < kProducers; ++p) {
+      producers.emplace_back([&log, p] {
+        for (int i = 0; i < kPerProducer; ++i)
+          log.Log(kxLogEventInfo, FileTime(2026, 6, 1, 12, 0, 0, 0), u"producer %d event %d", p, i);
+      });
+    }
+    for (auto& t : producers) t.join();
+    const fs::path file = DayFile(waitForAll ? "Whole" : "Cut", 2026, 6, 1);
+    if (waitForAll) {
+      ASSERT_TRUE(WaitUntil([&] {
+        const std::string s = ReadAll(file);
+        return std::count(s.begin(), s.end(), '\n') >= kProducers * kPerProducer + 2;
+      }));
+    }
+    log.Close();
+    const std::string s = ReadAll(file);
+    const std::string head = kBom + Header(2026, 6, 1, 11, 0, 0, 0);
+    ASSERT_EQ(s.substr(0, head.size()), head);
+    std::vector<int> next(kProducers, 0);
+    for (size_t pos = head.size(), end; pos < s.size(); pos = end + 2) {
+      end = s.find("\r\n", pos);
+      ASSERT_NE(end, std::string::npos) << "unterminated line at " << pos;
+      const std::string line = s.substr(pos, end - pos);
+      int p = -1, i = -1;
+      char tail = 0;
+      ASSERT_EQ(std::sscanf(line.c_str(), "12:00:00:000 --> <Info> producer %d event %d%c", &p, &i, &tail), 2) << line;
+      ASSERT_TRUE(p >= 0 && p < kProducers && i == next[p]) << line;
+      next[p] = i + 1;
+    }
+    EXPECT_TRUE(!waitForAll || next == std::vector<int>(kProducers, kPerProducer));
+  }
+}
+
 }  // namespace
