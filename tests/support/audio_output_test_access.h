@@ -1,5 +1,5 @@
-// The audio output's FIFO and resampler, for the tests that check what a
-// device's open set up.
+// The audio output's FIFO, resampler and channel count, for the tests that
+// check what a device's open set up.
 #pragma once
 
 #include "audio/audio_output.h"
