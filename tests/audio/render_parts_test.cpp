@@ -1,6 +1,5 @@
-// The render side's parts that need no sound server: the FIFO between the
-// decode and render threads, the jitter margin, and the device formats built
-// from sink sample specs.
+// The render side's parts that need no sound server: the FIFO between the decode and render threads,
+// the jitter margin, and the device formats built from sink sample specs.
 #include <gtest/gtest.h>
 #include <pulse/channelmap.h>
 #include <pulse/sample.h>
@@ -30,18 +29,8 @@ std::vector<int32_t> Ramp(int frames, int channels, int32_t start) {
   return v;
 }
 
-PictureRecord Picture(int w, int h, int64_t pts) {
-  PictureRecord r;
-  r.width = w;
-  r.height = h;
-  r.pts = pts;
-  r.pixels = std::make_shared<const PicturePixels>(static_cast<size_t>(w) * h * 4, uint8_t(pts));
-  return r;
-}
-
-// Whole-byte samples (packed 24-bit too) and up to sixteen channels; frames
-// come out whole and in order however writes and reads are cut. Without a
-// sample FIFO nothing is taken, and the picture slot is gone too.
+// Whole-byte samples (packed 24-bit too) and up to sixteen channels; frames come out whole and in order
+// however writes and reads are cut. Without a sample FIFO nothing is taken, and the picture slot is gone too.
 TEST(AVFifo, InitAcceptsOnlyWholeByteSamplesAndSixteenChannels) {
   CAVFifo fifo;
   EXPECT_EQ(fifo.Init(2, 8, 48000), 1);
@@ -63,7 +52,10 @@ TEST(AVFifo, InitAcceptsOnlyWholeByteSamplesAndSixteenChannels) {
   EXPECT_EQ(fifo.Init(17, 32, 48000), 0);
   EXPECT_EQ(fifo.Init(0, 16, 48000), 0);
   std::vector<int32_t> data = Ramp(10, 1, 0);
-  EXPECT_EQ(fifo.Write(Bytes(data), 10, Picture(2, 2, 1)), 0);
+  PictureRecord picture;
+  picture.width = picture.height = 2;
+  picture.pixels = std::make_shared<const PicturePixels>(16, uint8_t{1});
+  EXPECT_EQ(fifo.Write(Bytes(data), 10, picture), 0);
   EXPECT_EQ(fifo.Size(), 0);
   EXPECT_FALSE(fifo.PeekPicture().has_value());
 }
@@ -94,9 +86,8 @@ TEST(AVFifo, HoldsOneSecondAtMostAndKeepsTheNewestFrames) {
   SetAppLogObserver(nullptr);
 }
 
-// The first sound waits the allowance whatever the chunk size, unless a burst
-// already holds a chunk and the allowance. A late chunk raises the allowance,
-// up to a ceiling; sound back after a long pause starts afresh.
+// The first sound waits the allowance whatever the chunk size, unless a burst already holds a chunk and the
+// allowance. A late chunk raises the allowance, up to a ceiling; sound after a long pause starts afresh.
 TEST(JitterMarginTest, LateChunksRaiseTheMarginAndANewStartResetsIt) {
   const auto t = Clock::time_point{} + 1h;
   for (int chunk : {160, 6144}) {
@@ -159,9 +150,9 @@ TEST(JitterMarginTest, LateChunksRaiseTheMarginAndANewStartResetsIt) {
 // front-of-centre and rear centre).
 TEST(DeviceFormat, SinkSampleSpecsBecomeTheirWaveFormats) {
   const std::vector<int> stereo = {PA_CHANNEL_POSITION_FRONT_LEFT, PA_CHANNEL_POSITION_FRONT_RIGHT};
-  const std::vector<int> surround = {PA_CHANNEL_POSITION_FRONT_LEFT, PA_CHANNEL_POSITION_FRONT_RIGHT,
+  const std::vector<int> surround = {PA_CHANNEL_POSITION_FRONT_LEFT,   PA_CHANNEL_POSITION_FRONT_RIGHT,
                                      PA_CHANNEL_POSITION_FRONT_CENTER, PA_CHANNEL_POSITION_LFE,
-                                     PA_CHANNEL_POSITION_REAR_LEFT, PA_CHANNEL_POSITION_REAR_RIGHT};
+                                     PA_CHANNEL_POSITION_REAR_LEFT,    PA_CHANNEL_POSITION_REAR_RIGHT};
   pa_channel_map six;
   pa_channel_map_init_extend(&six, 6, PA_CHANNEL_MAP_DEFAULT);
   struct Case {
@@ -194,8 +185,8 @@ TEST(DeviceFormat, SinkSampleSpecsBecomeTheirWaveFormats) {
     EXPECT_EQ(f.Format.cbSize, 22);
     EXPECT_EQ(f.Samples.wValidBitsPerSample, c.validBits);
     EXPECT_EQ(f.dwChannelMask, c.mask);
-    EXPECT_TRUE(kxIsEqualGUID(f.SubFormat, c.format == PA_SAMPLE_FLOAT32LE ? KSDATAFORMAT_SUBTYPE_IEEE_FLOAT
-                                                                          : KSDATAFORMAT_SUBTYPE_PCM));
+    EXPECT_TRUE(kxIsEqualGUID(
+        f.SubFormat, c.format == PA_SAMPLE_FLOAT32LE ? KSDATAFORMAT_SUBTYPE_IEEE_FLOAT : KSDATAFORMAT_SUBTYPE_PCM));
   }
 }
 

@@ -109,8 +109,9 @@ bool PrivatePulse::Start(const std::vector<Sink>& sinks, const std::string& defa
 }
 
 bool PrivatePulse::Launch() {
-  m_pid = Spawn({"env", "XDG_RUNTIME_DIR=" + m_dir + "/runtime", "HOME=" + m_dir, "pulseaudio", "--daemonize=no",
-                 "--exit-idle-time=-1", "-n", "-F", m_dir + "/default.pa", "--log-target=file:" + m_dir + "/pulse.log"});
+  m_pid =
+      Spawn({"env", "XDG_RUNTIME_DIR=" + m_dir + "/runtime", "HOME=" + m_dir, "pulseaudio", "--daemonize=no",
+             "--exit-idle-time=-1", "-n", "-F", m_dir + "/default.pa", "--log-target=file:" + m_dir + "/pulse.log"});
   return m_pid > 0 && WaitFor(
                           [&] {
                             int status = -1;
@@ -159,8 +160,9 @@ MonitorRecording::MonitorRecording(const std::string& server, const std::string&
   close(fd);
   m_file = tmpl;
   m_pid = Spawn({"sh", "-c",
-                 "exec env PULSE_SERVER=" + Quote(server) + " parec --latency-msec=20 --raw --format=s16le --channels=1 --rate=" +
-                     std::to_string(rate) + " -d " + Quote(source) + " > " + Quote(m_file)});
+                 "exec env PULSE_SERVER=" + Quote(server) +
+                     " parec --latency-msec=20 --raw --format=s16le --channels=1 --rate=" + std::to_string(rate) +
+                     " -d " + Quote(source) + " > " + Quote(m_file)});
   // Half a second of silence before the audio, and parec is surely recording.
   if (m_pid > 0) std::this_thread::sleep_for(std::chrono::milliseconds(500));
 }
