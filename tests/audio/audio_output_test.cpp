@@ -247,13 +247,15 @@ std::vector<std::vector<int16_t>> LoudParts(const std::vector<int16_t>& x, size_
   return parts;
 }
 
-// What the sound server holds in our stream's buffer, in ms: the median of seven looks 50 ms apart.
+// What the sound server holds in our stream's buffer, in ms: the median of seven looks 50 ms apart
+// (a pactl that fails on a loaded machine is no look).
 int ServerHeldMillis(const std::string& server) {
   std::vector<int64_t> seen;
-  for (int i = 0; i < 7; ++i, std::this_thread::sleep_for(50ms))
-    seen.push_back(test::SinkInputNumber(server, "Buffer Latency:") / 1000);
-  std::nth_element(seen.begin(), seen.begin() + 3, seen.end());
-  return static_cast<int>(seen[3]);
+  for (int i = 0; i < 30 && seen.size() < 7; ++i, std::this_thread::sleep_for(50ms))
+    if (const int64_t us = test::SinkInputNumber(server, "Buffer Latency:"); us >= 0) seen.push_back(us / 1000);
+  if (seen.empty()) return -1;
+  std::nth_element(seen.begin(), seen.begin() + seen.size() / 2, seen.end());
+  return static_cast<int>(seen[seen.size() / 2]);
 }
 
 // A lone chunk shorter than the jitter margin plays, also on a fresh stream. While sound flows the server,
@@ -280,9 +282,11 @@ TEST_F(AudioOutputTest, ShortChunkPlaysAtOnceAndSoundResumesAfterCountedUnderrun
     SCOPED_TRACE(pass);
     feeder.Start(tone);
     EXPECT_TRUE(test::WaitFor([&] { return m_out.GetPeakValue() > 0.25f; }));
-    // The first allowance is 50 ms; a stream fed only what it asked for keeps 20 ms at most.
-    EXPECT_GE(ServerHeldMillis(m_server), 30) << "median of what the server held, ms";
     std::this_thread::sleep_for(400ms);
+    // The first allowance is 50 ms; a stream fed only what it asked for keeps 20 ms at most.
+    if (pass == 0) {
+      EXPECT_GE(ServerHeldMillis(m_server), 30) << "median of what the server held, ms";
+    }
     const uint32_t playing = m_out.UnderrunCount();
     feeder.Stop();
     EXPECT_TRUE(test::WaitFor([&] { return m_out.UnderrunCount() > playing; }));
@@ -297,7 +301,7 @@ TEST_F(AudioOutputTest, ShortChunkPlaysAtOnceAndSoundResumesAfterCountedUnderrun
   EXPECT_EQ(logged(), 1);
 
   // What the sink played: the chunk, then the tone twice, each at its pitch and level.
-  const std::vector<std::vector<int16_t>> parts = LoudParts(rec.Stop(), 48000 / 10);
+  const std::vector<std::vector<int16_t>> parts = LoudParts(rec.Stop(), 48000 / 5);  // apart by 300 ms at least
   ASSERT_EQ(parts.size(), 3u);
   for (size_t i = 0; i < parts.size(); ++i) {
     const test::ToneStats st = test::AnalyseTone(parts[i], 48000);
