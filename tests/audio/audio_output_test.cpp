@@ -247,8 +247,7 @@ std::vector<std::vector<int16_t>> LoudParts(const std::vector<int16_t>& x, size_
   return parts;
 }
 
-// What the sound server holds in our stream's buffer, in ms: the median of seven looks 50 ms apart
-// (a pactl that fails on a loaded machine is no look).
+// What the server holds in our stream's buffer, in ms: the median of seven looks (a failed pactl is no look).
 int ServerHeldMillis(const std::string& server) {
   std::vector<int64_t> seen;
   for (int i = 0; i < 30 && seen.size() < 7; ++i, std::this_thread::sleep_for(50ms))
@@ -399,12 +398,6 @@ class AudioServerTest : public ::testing::Test {
   CSettingsBlock m_settings;
 };
 
-std::vector<std::string> Names(CAudioOutput& out) {
-  std::vector<std::string> names;
-  for (const auto& d : out.Devices()) names.push_back(ConvertUnicodeToUTF8(d.name));
-  return names;
-}
-
 // The main frame's side of the device notifications: the posted calls are
 // counted, and Serve runs each rebuild as the frame's device-list fill does.
 struct FrameCalls {
@@ -428,7 +421,9 @@ TEST_F(AudioServerTest, DeviceListAndDefaultDeviceFollowTheServer) {
   auto listed = [&](const std::vector<std::string>& names) {
     return test::WaitFor([&] {
       out.EnumDevices();
-      return Names(out) == names;
+      std::vector<std::string> now;
+      for (const auto& d : out.Devices()) now.push_back(ConvertUnicodeToUTF8(d.name));
+      return now == names;
     });
   };
   EXPECT_TRUE(listed({"Default", "kxAlpha", "kxBeta"}));
