@@ -1,5 +1,4 @@
-// The audio output's FIFO and resampler, for the tests that check what a
-// device's open set up.
+// The audio output's FIFO and resampler, for the tests that check what a device's open set up.
 #pragma once
 
 #include "audio/audio_output.h"
@@ -11,7 +10,6 @@ class CAudioOutputTestAccess {
   static CAVFifo& Fifo(CAudioOutput& out) { return out.m_fifo; }
   // Under the set-up lock while a decode side may write.
   static SwrContext* Resampler(CAudioOutput& out) { return out.m_pSwr; }
-  static int32_t DeviceChannels(CAudioOutput& out) { return out.m_nDeviceChannels; }
 };
 
 }  // namespace kx

@@ -1,6 +1,5 @@
-// Test support: real PulseAudio daemons (the shared test peer or a private
-// one started here), recordings of a sink's monitor with parec, and the
-// analysis of a recorded tone.
+// Real PulseAudio daemons for tests (the shared peer or one of the test's
+// own), parec recordings of a sink's monitor and what a recorded tone shows.
 #pragma once
 
 #include <sys/types.h>
@@ -23,11 +22,11 @@ bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit 
 // Runs a command with PULSE_SERVER set; returns its standard output.
 std::string RunWithServer(const std::string& server, const std::string& command, int* status = nullptr);
 
-// The volume (pa_volume_t of the first channel) of a sink input as pactl
-// reads it, or -1 when there is no such sink input.
-int64_t SinkInputVolume(const std::string& server, int64_t index);
+// The number after `key` ("Buffer Latency:", "front-left:") in pactl's list of
+// sink inputs, or -1 unless there is exactly one sink input with it.
+int64_t SinkInputNumber(const std::string& server, const std::string& key);
 
-// A daemon of the test's own, in a fresh 0700 runtime folder.
+// A daemon of the test's own with null sinks, in a fresh 0700 runtime folder.
 class PrivatePulse {
  public:
   struct Sink {
@@ -35,22 +34,20 @@ class PrivatePulse {
     int rate = 48000, channels = 2;
   };
   PrivatePulse() = default;
-  ~PrivatePulse();
+  ~PrivatePulse() { Stop(); }
   PrivatePulse(const PrivatePulse&) = delete;
   PrivatePulse& operator=(const PrivatePulse&) = delete;
   // False when pulseaudio cannot run here.
   bool Start(const std::vector<Sink>& sinks, const std::string& defaultSink);
   void Stop();
-  // Kills the daemon (SIGKILL) and starts it again with the same sinks at
-  // the same address; false when it does not come back.
+  // SIGKILL; Restart starts it again with the same sinks at the same address.
   void Kill();
   bool Restart();
   void Pause();   // SIGSTOP: alive but silent
   void Resume();  // SIGCONT
   const std::string& Server() const { return m_server; }
   std::string Pactl(const std::string& args, int* status = nullptr) const;
-  // Makes this daemon the process's sound server (PULSE_SERVER) and drops
-  // the process's connection to any other.
+  // Makes this daemon the process's sound server and drops the connection to any other.
   void UseInThisProcess() const;
 
  private:
@@ -78,12 +75,11 @@ class MonitorRecording {
 };
 
 struct ToneStats {
-  double frequency = 0;  // Hz, from the zero crossings of the loud part
+  double frequency = 0;  // Hz, from the median period between rising zero crossings of the loud part
   double peakDb = -200;  // dBFS of the loudest sample
   double seconds = 0;    // length of the part louder than -40 dBFS
 };
 ToneStats AnalyseTone(const std::vector<int16_t>& samples, int rate);
-double PeakDb(const std::vector<int16_t>& samples);
 
 // `seconds` of a sine at `amplitude`, 48 kHz stereo float interleaved.
 std::vector<float> StereoTone(double frequency, double amplitude, double seconds);
@@ -92,12 +88,3 @@ std::vector<float> StereoTone(double frequency, double amplitude, double seconds
 int ThreadCount();
 
 }  // namespace kx::test
-
-// A missing peer fails when peers are required, else skips the test.
-#define KX_REQUIRE_PULSE_PEER()                                                   \
-  do {                                                                            \
-    if (::kx::test::PeerServer().empty()) {                                       \
-      if (::kx::test::PeersRequired()) FAIL() << "PULSE_SERVER is not set";       \
-      GTEST_SKIP() << "no PulseAudio peer (run under tests/peers/with-peers)";    \
-    }                                                                             \
-  } while (0)

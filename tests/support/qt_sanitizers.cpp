@@ -1,6 +1,3 @@
-// What LeakSanitizer is told about the system libraries the view tests use
-// (ThreadSanitizer's list is tests/tsan.supp, given by the test command).
-
-// LeakSanitizer: the X11 platform plugin's D-Bus connection keeps a buffer
-// until the process ends.
+// What LeakSanitizer is told about the system libraries of the Qt tests (ThreadSanitizer's list is
+// tests/tsan.supp): the X11 platform plugin's D-Bus connection keeps a buffer until the process ends.
 extern "C" const char* __lsan_default_suppressions() { return "leak:libdbus-1.so\n"; }
