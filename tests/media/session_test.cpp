@@ -155,11 +155,13 @@ TEST(PreviewSession, SoundReachesTheAnalyserAndTheDeviceAtItsLevel) {
     const std::string url = PeerUrl(c.mount);
     REQUIRE_PEER(url);
     SCOPED_TRACE(std::string(c.mount) + (c.device ? " with a device" : " without a device"));
+    CLogCapture log;
     SessionRig rig(4000, c.device);
     rig.Start(url);
     ASSERT_TRUE(rig.session.HasDecodeThread());
     if (!c.pictures) {
       EXPECT_EQ(rig.host.CountBoxes(u"Video is not present!"), 1);
+      EXPECT_TRUE(log.Contains(u"ffmpeg: Видео поток отсутсвует, запуск предпросмотра невозможен!"));
       EXPECT_EQ(rig.Stats().lastProc.load(), static_cast<int32_t>(DecodeProc::Audio));
     }
     // Two seconds of output after the three held back (so past the AAC encoder's start).
