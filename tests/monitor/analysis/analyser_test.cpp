@@ -342,8 +342,7 @@ TEST_F(AnalyserTicks, ResetMakesTheNextTickSilent) {
   EXPECT_TRUE(AllZero(analyser.Spectrum()) && AllZero(analyser.SampleHistory()));
   EXPECT_TRUE(AllZero(analyser.WaveHistory()) && AllZero(analyser.SpectrumHistory()));
   ASSERT_TRUE(analyser.Tick(settings));
-  EXPECT_TRUE(AllZero(analyser.SampleHistory()));
-  EXPECT_TRUE(AllZero(analyser.Spectrum()));
+  EXPECT_TRUE(AllZero(analyser.SampleHistory()) && AllZero(analyser.Spectrum()));
   EXPECT_FALSE(analyser.Tick(settings));
 }
 

@@ -59,7 +59,6 @@ TEST(PeakMeter, LabelsIconsAndUnlitGrid) {
   m.Draw(0, 0);
   EXPECT_EQ(m.canvas.ops.at(1).rect, (RectF{0, 0, 60, 480}));
   ASSERT_EQ(m.canvas.Of(Kind::DrawBitmap).size(), 2u);
-  EXPECT_EQ(m.canvas.Of(Kind::DrawBitmap)[1].source, (RectF{32, 0, 63, 31}));
   EXPECT_EQ(Labels(m.canvas), (std::vector<std::string>{"-60", "-50", "-40", "-35", "-30", "-25", "-20", "-15", "-10",
                                                         "-8", "-6", "-4", "-2", "0", "-\u221E"}));
   // -20 dB is half the scale: 220 pixels above the base.
@@ -180,16 +179,6 @@ TEST(WavePanel, LinearAndLogScales) {
   EXPECT_LT(cols[1].from.y, 0);
   EXPECT_EQ(Labels(w.canvas),
             (std::vector<std::string>{"0.0", "0.25", "0.25", "0.50", "0.50", "0.75", "0.75", "1.0", "1.0"}));
-  EXPECT_EQ(w.canvas.Of(Kind::DrawText)[1].rect, (RectF{877, kCentre * 0.75f - 5, 900, kCentre * 0.75f}));
-  // Scale lines: centre (waveform brush) and axis lines, 10 .. W - 125.
-  int axis = 0;
-  for (const auto& op : w.canvas.Of(Kind::DrawLine))
-    if (op.from.y == op.to.y) {
-      EXPECT_EQ(op.from.x, 10);
-      EXPECT_EQ(op.to.x, 875);
-      axis += op.brush == BrushId::Axis;
-    }
-  EXPECT_EQ(axis, 8);
 
   std::fill(w.history.begin(), w.history.end(), 0.0);
   w.Draw(0, 480);
@@ -277,13 +266,6 @@ TEST(SpectrumPanel, FrequencyAndDecibelAxes) {
   EXPECT_EQ(db, (std::vector<std::string>{"0", "-10"}));
   EXPECT_EQ(rects[1].rect.top, 110);
   for (const auto& t : s.Texts()) EXPECT_TRUE(t.text != "-10" || t.rect.top == 110) << t.rect.left;
-  // Default depth 80: "0" .. "-70", the bound itself unlabelled.
-  s.Draw(397, 236, 80);
-  db.clear();
-  for (const auto& t : s.Texts())
-    if (t.rect.left == 2) db.push_back(t.text);
-  ASSERT_EQ(db.size(), 8u);
-  EXPECT_EQ(db.back(), "-70");
 }
 
 // Silence lies on the bottom line (outline open, fill closed, outline drawn
