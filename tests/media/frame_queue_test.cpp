@@ -1,7 +1,6 @@
 // The frame queue, the picture pool and the log throttle of the decode thread.
 #include <gtest/gtest.h>
 
-#include <thread>
 #include <vector>
 
 #include "allocation_counter.h"
@@ -89,7 +88,7 @@ TEST(FrameQueue, PushingAndTakingAllocateNothing) {
   EXPECT_LE(q.Size(), CFrameQueue::kDefaultBound);
 }
 
-// A shown buffer is never handed out again; a freed one is reused, from any thread.
+// A shown buffer is never handed out again; a freed one is reused; a record outlives its pool.
 TEST(PicturePool, ReusesOnlyBuffersNoRecordShows) {
   PictureRecord outlives;
   {
@@ -104,16 +103,8 @@ TEST(PicturePool, ReusesOnlyBuffersNoRecordShows) {
     auto c = pool.Acquire(16);
     EXPECT_EQ(c->data(), freed);  // back in the pool: reused, nothing allocated
     EXPECT_EQ(pool.AllocatedCount(), 2u);
-    EXPECT_EQ(pool.Acquire(32)->size(), 32u);  // another picture size
     c.reset();
-    for (int i = 0; i < 200; ++i) {
-      auto px = pool.Acquire(64);
-      (*px)[0] = static_cast<uint8_t>(i);
-      PictureRecord r = Record(i, std::move(px));
-      std::thread reader([r = std::move(r), i] { EXPECT_EQ(r.Data()[0], static_cast<uint8_t>(i)); });
-      reader.join();
-    }
-    EXPECT_LE(pool.AllocatedCount(), 5u);
+    EXPECT_EQ(pool.Acquire(32)->size(), 32u);  // a spare of another picture size is not handed out
     auto px = pool.Acquire(4);
     (*px)[0] = 7;
     outlives = Record(0, std::move(px));

@@ -2,21 +2,17 @@
 # The sound measurements and lip sync in the probe's report: each detector on
 # cameras that must and must not trigger it (8 to 48 kHz), lip sync at known
 # offsets and on flashes or beeps alone (no figure); one run plays on a sink.
-set -uo pipefail
-probe=$1
-source "$(dirname "$0")/../support/require_peers.sh"
+source "$(dirname "$0")/../support/probe_script.sh"
 kx_require_peers KX_RTSP_CAMERA
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
 
 # After the 3 s held back: the files' events (from 4.5 s) in 10 s, 4-5 lip-sync pairs in 9 s.
 measured="m437 m437hum50 m523hum60 mnoisepcmu mnoiseaac mdeadright minverted mdc mclip mgap tone437 aac16 video"
 synced="syncm80 sync0 sync120 sync300 syncm80pcmu sync120pcmu syncflash syncbeep"
-run() {  # NAME MOUNT [OPTIONS...]: the JSON report in NAME.json, four at a time
+run() {  # NAME MOUNT [OPTIONS...]: the JSON report in NAME.json, eight at a time (cheap to decode)
   local name=$1 mount=$2
   shift 2
   "$probe" "$KX_RTSP_CAMERA/$mount" --measure --json --log-dir "$work" "$@" >"$work/$name.json" 2>"$work/$name.err" &
-  [ "$(jobs -rp | wc -l)" -ge 4 ] && wait -n
+  [ "$(jobs -rp | wc -l)" -ge 8 ] && wait -n
 }
 for m in $measured; do run "$m" "$m" --seconds 10 --no-audio; done
 for m in $synced; do

@@ -1,13 +1,8 @@
 #!/usr/bin/env bash
 # The probe playing on the sound peer: the demo camera's report with the
 # password masked everywhere, then mono tones as the sink records them.
-set -uo pipefail
-probe=$1
-here=$(cd "$(dirname "$0")" && pwd)
-source "$here/../support/require_peers.sh"
+source "$(dirname "$0")/../support/probe_script.sh"
 kx_require_peers KX_RTSP_CAMERA PULSE_SERVER
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
 "$probe" "rtsp://kxuser:kx-Secret-7@${KX_RTSP_CAMERA#rtsp://}/demo" --seconds 6 --json --log-dir "$work/log" \
   >"$work/demo.json" 2>"$work/demo.err"
 echo "demo exit code $?" >>"$work/demo.err"
@@ -19,13 +14,10 @@ for mount in tone3001 tone437; do  # played on the default sink (float 48 kHz st
   wait $rec 2>/dev/null
 done
 
-/usr/bin/python3 - "$work" "$here/../support/sound_gaps.py" <<'PY'
+/usr/bin/python3 - "$work" "$support/sound_gaps.py" <<'PY'
 import glob, json, math, statistics, struct, subprocess, sys
 work, gaps_script = sys.argv[1], sys.argv[2]
-ok = True
-def expect(cond, what):
-    global ok
-    if not cond: print("FAILED:", what); ok = False
+from checks import expect, done
 r = json.load(open(work + "/demo.json"))
 expect("demo exit code 0" in open(work + "/demo.err").read(), "the demo camera's exit code")
 expect(r["pictures"] > 50 and (r["picture_width"], r["picture_height"]) == (1280, 720), "pictures 1280x720: %s" % r)
@@ -59,5 +51,5 @@ for mount, hz in (("tone3001", 3001.0), ("tone437", 437.0)):
     g = json.loads(subprocess.check_output(["/usr/bin/python3", gaps_script, "%s/%s.raw" % (work, mount)]))
     print(mount, g)
     expect(g["sound_s"] > 2 and g["gaps"] <= 2 and g["silent_ms"] < 200, "%s: sink %s" % (mount, g))
-sys.exit(0 if ok else 1)
+done()
 PY

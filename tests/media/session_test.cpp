@@ -1,7 +1,5 @@
-// The preview session against the peer camera (tests/peers/30-rtsp-camera.peer.sh
-// has the mounts): what is played, shown and analysed for each kind of stream,
-// which picture goes with a chunk, the short stream search; then against
-// cameras of its own: failed opens, stalls, drops and size changes.
+// The preview session against the peer camera (mounts in tests/peers/30-rtsp-camera.peer.sh), then
+// against cameras of its own: failed opens, stalls, drops and size changes.
 #include <algorithm>
 #include <atomic>
 #include <cmath>

@@ -3,15 +3,10 @@
 # sink of its own, recorded: ours may have at most two more clicks (zeros of
 # 1 ms or more) than ffplay's, per kind and over all.
 #   sound_continuity_test.sh PROBE [SECONDS [MOUNT...]]   (bench/sound_gaps: longer runs of some kinds)
-set -uo pipefail
-probe=$1
+source "$(dirname "$0")/../support/probe_script.sh"
+kx_require_peers KX_RTSP_CAMERA PULSE_SERVER
 seconds=${2:-8}
 only=("${@:3}")
-here=$(cd "$(dirname "$0")" && pwd)
-gaps="$here/../support/sound_gaps.py"
-source "$(dirname "$0")/../support/require_peers.sh"
-kx_require_peers KX_RTSP_CAMERA PULSE_SERVER
-work=$(mktemp -d)
 default_sink=$(pactl get-default-sink)
 ref_module=$(pactl load-module module-null-sink sink_name=kx_ref rate=48000 channels=2 format=s16le)
 cleanup() {
@@ -53,8 +48,8 @@ for k in "${kinds[@]}"; do
   wait $ref
   sleep 0.3
   kill $rec_ours $rec_ref; wait $rec_ours $rec_ref 2>/dev/null
-  ours=$(/usr/bin/python3 "$gaps" "$work/ours.raw" --rate "$rate" --channels "$channels")
-  theirs=$(/usr/bin/python3 "$gaps" "$work/ref.raw" --rate 48000 --channels 2)
+  ours=$(/usr/bin/python3 "$support/sound_gaps.py" "$work/ours.raw" --rate "$rate" --channels "$channels")
+  theirs=$(/usr/bin/python3 "$support/sound_gaps.py" "$work/ref.raw" --rate 48000 --channels 2)
   read -r gaps_ours gaps_ref verdict <<<"$(/usr/bin/python3 - "$ours" "$theirs" "$seconds" "$work/probe.json" "$name" "$sink" <<'PY'
 import json, sys
 o, r, s = json.loads(sys.argv[1]), json.loads(sys.argv[2]), float(sys.argv[3])

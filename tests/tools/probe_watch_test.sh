@@ -1,13 +1,9 @@
 #!/usr/bin/env bash
 # The watch scraped by a real Prometheus: two cameras, our own killed for 10 s
 # and started again; SIGINT ends the watch with a report of the drop.
-set -uo pipefail
-probe=$1
-source "$(dirname "$0")/../support/require_peers.sh"
+source "$(dirname "$0")/../support/probe_script.sh"
 kx_require_peers KX_RTSP_CAMERA KX_PROMETHEUS
-here=$(cd "$(dirname "$0")" && pwd)
-camera_script="$here/../../tools/demo-camera/rtsp_camera.py"
-work=$(mktemp -d)
+camera_script="$support/../../tools/demo-camera/rtsp_camera.py"
 cam_pid=
 watch_pid=
 cleanup() {
@@ -80,10 +76,7 @@ watch_pid=""
 /usr/bin/python3 - "$work/report.json" <<'PY' || status=1
 import json, sys
 report = json.load(open(sys.argv[1]))
-ok = True
-def expect(cond, what):
-    global ok
-    if not cond: print("FAILED:", what); ok = False
+from checks import expect, done
 by = {c["name"]: c for c in report}
 own, gate = by.get("Own"), by.get("Gate")
 expect(own and gate, "both cameras in the report: %s" % list(by))
@@ -92,7 +85,7 @@ expect(len(drops) == 1 and drops[0]["duration_s"] >= 10, "one drop of 10 s or mo
 expect(own["up"] and own["reconnections"] >= 1, "Own up again and counted: %s" % own)
 expect(not [e for e in gate["events"] if e["kind"] == "drop"], "Gate never dropped: %s" % gate["events"])
 expect(gate["measurements"] and gate["measurements"]["integrated_lufs"] is not None, "Gate measured")
-sys.exit(0 if ok else 1)
+done()
 PY
 if grep -q S3cret "$work/report.json" "$work/watch.err" "$work"/log/*; then echo "FAILED: a password in the output"; status=1; fi
 [ $status = 0 ] || cat "$work/report.json" "$work/watch.err"

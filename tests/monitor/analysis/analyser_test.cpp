@@ -286,11 +286,6 @@ TEST_F(AnalyserTicks, RealTimeSpectrumAndSwitchingViews) {
   ASSERT_TRUE(fresh.Tick(settings));
   EXPECT_TRUE(std::equal(fresh.Power().begin(), fresh.Power().end(), fresh.Spectrum().begin()));
   EXPECT_EQ(fresh.AggregationCounter(), 3);
-  // The counter belongs to the analyser, not to the stream: a reset keeps it.
-  settings.SpectrumView = 4;
-  fresh.ResetAnalysis();
-  ASSERT_TRUE(fresh.Tick(settings));  // the silent block counts
-  EXPECT_EQ(fresh.AggregationCounter(), 4);
 }
 
 TEST_F(AnalyserTicks, AggregateViewsChangeOnEveryEighthBlock) {
@@ -342,8 +337,7 @@ TEST_F(AnalyserTicks, ResetMakesTheNextTickSilent) {
   EXPECT_TRUE(AllZero(analyser.Spectrum()) && AllZero(analyser.SampleHistory()));
   EXPECT_TRUE(AllZero(analyser.WaveHistory()) && AllZero(analyser.SpectrumHistory()));
   ASSERT_TRUE(analyser.Tick(settings));
-  EXPECT_TRUE(AllZero(analyser.SampleHistory()));
-  EXPECT_TRUE(AllZero(analyser.Spectrum()));
+  EXPECT_TRUE(AllZero(analyser.SampleHistory()) && AllZero(analyser.Spectrum()));
   EXPECT_FALSE(analyser.Tick(settings));
 }
 

@@ -56,8 +56,6 @@ TEST(EventTimelineTest, DropsSilencesBurstsAndReconnectionsWithTheirTimesAndCoun
   const std::vector<std::string> expectStarted = {"silence at 1.0 s", "clipping at 4.1 s", "drop at 6.0 s",
                                                   "clipping at 20.2 s", "drop at 30.0 s"};
   EXPECT_EQ(started, expectStarted);
-  ASSERT_EQ(timeline.Events().size(), 6u);
-  EXPECT_EQ(timeline.Events()[2].count, 40);
   EXPECT_EQ(timeline.Counts().drops, 2);
   EXPECT_DOUBLE_EQ(timeline.Counts().longestDropSeconds, 14.25);
 }
