@@ -106,16 +106,7 @@ TEST_F(LiveView, CameraStreamShowsPictureToneAndLevels) {
     int peakY = 0;
     EXPECT_NEAR(PeakColumn(view.SpectrumImage(), peakY), 30 + 2 * (910 - 67) / (3 * std::log(3.0)), 3.0);
     EXPECT_LT(peakY, 285 - 26 - 60);
-    const QImage frame = view.LastFrame();
-    EXPECT_TRUE(frame.save(Artifact("view_camera_frame.png")));
-    // Colour bars in the 16:9 box, which runs from y = 18.75 in a 1000 x 600 view.
-    int coloured = 0;
-    for (int x = 5; x < 1000; x += 10) {
-      const QRgb p = frame.pixel(x, 40);
-      coloured += qRed(p) + qGreen(p) + qBlue(p) > 150;
-    }
-    EXPECT_GT(coloured, 50);
-    EXPECT_EQ(frame.pixel(500, 5), qRgb(0, 0, 0));  // the bar above the box
+    EXPECT_TRUE(view.LastFrame().save(Artifact("view_camera_frame.png")));
 
     // The sound measurements run beside the analysis on the same chunks and
     // are reset with it by Stop.
