@@ -1,6 +1,5 @@
-// The frame composer without a widget: the letterbox, pictures by reference,
-// too-small sizes; whole frames against the widget geometry drawn from
-// nothing; no heap allocation in warm frames.
+// The frame composer without a widget: the letterbox, pictures by reference, too-small sizes, whole frames
+// against the widget geometry drawn from nothing, no heap allocation in warm frames.
 #include <QPainter>
 #include <QPainterPath>
 #include <cmath>
@@ -28,8 +27,7 @@ constexpr QRgb kPicture = qRgb(200, 40, 90);
 constexpr QRgb kBlack = qRgb(0, 0, 0);
 constexpr VideoSize kHd{1920, 1080};
 
-// A picture with gradients and edges everywhere, so that any shift or
-// interpolation difference shows.
+// Gradients and edges everywhere: any shift or interpolation difference shows.
 PictureRecord DetailedPicture(int width, int height, int shift = 0) {
   PictureRecord pic = test::SolidPicture(width, height, 0);
   auto pixels = std::make_shared<PicturePixels>(*pic.pixels);
@@ -65,8 +63,7 @@ class Composer : public ::testing::Test {
     Resize(w, h, camera);
     Take(test::SolidPicture(camera.cx, camera.cy, rgb));
   }
-  // One frame, handed over as the view hands it to the window: the next
-  // frame is drawn into the image that came back, not into the same one.
+  // One frame, handed over as the view does: the next is drawn into the image that came back.
   QImage Compose(int spinnerFrame = -1) {
     EXPECT_TRUE(composer.Compose({outputPeak, &analyser, spinnerFrame}));
     composer.SwapFrame(shown);
@@ -117,23 +114,20 @@ TEST_F(Composer, PictureFillsItsSixteenByNineBox) {
       for (int x = 0; x < c.w; x += 5)
         ASSERT_EQ(frame.pixel(x, y), c.box.contains(x, y) ? kPicture : kBlack) << x << "," << y;
   }
-  // A picture of another size (a size change on its way) is stretched the
-  // same; an older picture coming late is not taken.
+  // A picture of another size (a size change on its way) is stretched the same; an older one is not taken.
   const PictureRecord older = test::SolidPicture(640, 360, qRgb(90, 90, 90));
   EXPECT_TRUE(Take(test::SolidPicture(1280, 720, qRgb(255, 255, 255)), {640, 360}));
   EXPECT_FALSE(Take(older));
   EXPECT_EQ(Compose().pixel(0, 25), qRgb(255, 255, 255));
-  // A camera whose size changed shows black until its first picture; the
-  // window's own resize keeps the picture.
+  // A camera whose size changed shows black until its first picture; a window resize keeps the picture.
   Resize(800, 500, {640, 360});
   EXPECT_EQ(Compose().pixel(400, 250), qRgb(255, 255, 255));
   Resize(800, 500, {1280, 720});
   EXPECT_EQ(Compose().pixel(400, 250), kBlack);
 }
 
-// The composer shows the record's own pixels (kept alive after the caller
-// lets it go), and scales a picture once however many frames show it; a
-// picture shown one to one is never scaled.
+// The record's own pixels are shown (kept alive after the caller lets go), scaled once however many frames
+// show them; a picture shown one to one is never scaled.
 TEST_F(Composer, PicturesAreTakenByReferenceAndScaledOnce) {
   settings.ShowWidgets = 2;
   struct Case {
@@ -191,9 +185,8 @@ TEST_F(Composer, TooSmallOrReleasedComposesNothing) {
 
 // ---- whole frames against the geometry drawn from nothing ----
 
-// The spectrum panel: background through the canvas, the curve (its points
-// as the geometry builds them) outlined and filled by QPainter from
-// QPainterPaths, the painter's general way.
+// The spectrum panel: the background through the canvas, the curve's points outlined and filled by QPainter's
+// general path drawing.
 void ReferenceSpectrum(draw::CQtCanvas& canvas, CQtBitmap& bitmap, const draw::SpectrumInput& in) {
   EXPECT_TRUE(canvas.Begin(bitmap));
   draw::DrawSpectrumBackground(canvas, in);
@@ -297,8 +290,7 @@ class FramePixels : public Composer {
     picture = DetailedPicture(camera.cx, camera.cy, shift);
     Take(picture, camera);
   }
-  // Composes one frame and checks it, and the widget images, against the
-  // reference drawn from the same inputs (the holds as they were before it).
+  // One frame and the widget images against the reference of the same inputs (the holds as before it).
   void CheckFrame(int spinnerFrame = -1) {
     float holdOutput = 0, holdInput = 0;
     composer.HoldValues(holdOutput, holdInput);
@@ -320,8 +312,7 @@ class FramePixels : public Composer {
   PictureRecord picture;
 };
 
-// Frame after frame the waveform scrolls, the levels rise and fall, the hold
-// marks sit above falling levels, and settings change between frames.
+// The waveform scrolls, levels rise and fall under their hold marks, settings change between frames.
 TEST_F(FramePixels, FramesMatchTheWidgetGeometryDrawnFromNothing) {
   struct Size {
     int w, h;
@@ -373,9 +364,7 @@ TEST_F(FramePixels, FramesMatchTheWidgetGeometryDrawnFromNothing) {
 
 // ---- allocations ----
 
-// A running preview composes a frame every 40 ms: once its images exist,
-// composing must not touch the heap, whatever the analyser brings (C and C++
-// allocations alike, since Qt allocates much with malloc).
+// A frame every 40 ms: once the images exist, composing must not touch the heap (malloc counted too: Qt uses it).
 TEST_F(Composer, WarmFramesAllocateNothingAtAnySizeOrSetting) {
   if (!test::CountingEveryAllocation()) GTEST_SKIP() << "sanitizer build: C allocations are not counted";
   settings.WaveScale = 24;  // many waveform columns per block
@@ -383,9 +372,8 @@ TEST_F(Composer, WarmFramesAllocateNothingAtAnySizeOrSetting) {
   struct Case {
     int width, height, show, opacity;
   };
-  // 1:1 picture, scaled picture of odd size, widgets alone, an opaque panel.
-  // (A view of odd height puts the widgets on half pixels; those frames are
-  // drawn by QPainter, which allocates, and are not claimed here.)
+  // 1:1 picture, scaled picture of odd size, widgets alone, an opaque panel (odd heights put the widgets on
+  // half pixels, drawn by QPainter, which allocates: not claimed).
   for (const Case c :
        {Case{1920, 1080, 0, 50}, Case{1283, 722, 0, 35}, Case{1280, 720, 1, 50}, Case{1280, 720, 0, 100}}) {
     SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " show " << c.show << " opacity " << c.opacity);
@@ -405,8 +393,7 @@ TEST_F(Composer, WarmFramesAllocateNothingAtAnySizeOrSetting) {
     }
     EXPECT_EQ(total, 0u) << "allocations in 40 warm frames";
   }
-  // The count can only pass for the right reason if Qt's own allocations
-  // are seen: a path drawn by the painter allocates.
+  // The count sees Qt's own allocations: a path drawn by the painter allocates.
   QImage image(64, 64, QImage::Format_ARGB32_Premultiplied);
   QPainter painter(&image);
   QPainterPath path;
