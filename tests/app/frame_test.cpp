@@ -46,8 +46,7 @@ using namespace ribbon;
 using test::FileBytes;
 using test::WaitFor;
 
-// One QApplication with a fresh HOME for the whole run; the build's
-// translations beside the executable, where the program looks for them.
+// One QApplication and a fresh HOME for the run; the build's translations where the program looks for them.
 struct ProgramEnvironment : test::UiEnvironment {
   ProgramEnvironment() : UiEnvironment(nullptr) {}
   void SetUp() override {
@@ -83,8 +82,7 @@ void SaveShot(QWidget* w, const QString& name) {
   EXPECT_TRUE(w->grab().save(QString(KX_ARTIFACTS_DIR "/%1%2.png").arg(name, qEnvironmentVariable("KX_SHOT_SUFFIX"))));
 }
 
-// Each test starts the application afresh with a fresh settings file; message boxes are answered as a user
-// would (No to a question) and remembered.
+// A fresh program and settings file per test; message boxes answered (No to a question) and remembered.
 class FrameTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -193,8 +191,7 @@ class FrameTest : public ::testing::Test {
   bool boxBeforeWindow_ = false;  // a box came before the window or not over it
 };
 
-// One window playing the peer camera: the picture and the tone on the default device, the volume both ways, a
-// new default device, a chosen device, both evidence keys, Stop and Start again.
+// One window playing the peer camera through the devices, the volume, both evidence keys, Stop and Start.
 TEST_F(FrameTest, PlaysTheCameraFollowsTheDevicesAndVolumeAndKeepsEvidence) {
   const QString folder = QDir::home().filePath("kx-evidence");
   ASSERT_TRUE(QDir(folder).removeRecursively());
@@ -220,8 +217,7 @@ TEST_F(FrameTest, PlaysTheCameraFollowsTheDevicesAndVolumeAndKeepsEvidence) {
   EXPECT_NEAR(tone.frequency, 1000.0, 5.0);
   EXPECT_GT(tone.seconds, 0.5);
 
-  // The slider sets the session's volume; a mixer's change moves the slider
-  // back (37 % is the server's 24248/65536: 370, not 369) and is not stored.
+  // A mixer's change moves the slider back (37 % is 24248/65536: 370, not 369) and is not stored.
   ASSERT_TRUE(WaitFor([] { return OurSinkInput().percent == 50; })) << OurSinkInput().percent;
   auto* slider = Find<ui::RibbonSlider>(ID_VOLUME);
   EXPECT_EQ(slider->Pos(), 500);
@@ -255,8 +251,7 @@ TEST_F(FrameTest, PlaysTheCameraFollowsTheDevicesAndVolumeAndKeepsEvidence) {
   ASSERT_TRUE(WaitFor([&] { return View()->Session().Stats().audioChunksWritten.load() > chunks + 150; }));
   EXPECT_NEAR(test::AnalyseTone(s16rec.Stop(), 44100).frequency, 1000.0, 5.0);
 
-  // Save sound and Save picture by their keys: files named for the camera and
-  // the time in the data folder, each told in a message.
+  // Save sound and Save picture by key: named for the camera and the time, each told in a message.
   ASSERT_TRUE(WaitFor([&] { return View()->KeptSound().Frames() >= 2 * 48000; }));
   const QString stem = QRegularExpression::escape(folder + "/" + camera_.mid(7).replace(':', '_') + "_av ") +
                        "\\d{4}-\\d\\d-\\d\\d \\d\\d-\\d\\d-\\d\\d";
@@ -293,8 +288,7 @@ TEST_F(FrameTest, PlaysTheCameraFollowsTheDevicesAndVolumeAndKeepsEvidence) {
   StartPreview();  // the same camera comes back
 }
 
-// Stored values outside the ribbon's lists show the first item or none and stay as stored; every setting
-// command changes the block and the store at once.
+// Stored values outside the ribbon's lists show the first item or none; setting commands store at once.
 TEST_F(FrameTest, StoredValuesShowAndSettingCommandsStoreAtOnce) {
   CRegistryManager reg;
   reg.WriteProfileInt(kSettingsSection, "WaveScale", 7);
@@ -391,8 +385,7 @@ TEST_F(FrameTest, NewCameraMasksThePasswordAndBookmarkFileProblemsAreTold) {
   EXPECT_EQ(saved.GetCount(), 3);
 }
 
-// The measurement panel: shown as stored, Ctrl+M toggles and stores it; it reads the clipping camera, Reset
-// starts the counts again; New camera while playing switches to a stream without sound; Stop empties it.
+// The measurement panel: shown as stored, Ctrl+M, the clipping camera, Reset, a camera without sound, Stop.
 TEST_F(FrameTest, MeasurePanelFollowsTheCameraResetsAndSwitchesWithANewCamera) {
   Store("MeasurePanel", "1");
   Start("/mclip");
@@ -406,8 +399,7 @@ TEST_F(FrameTest, MeasurePanelFollowsTheCameraResetsAndSwitchesWithANewCamera) {
   }
 
   Command(ID_PREVIEW_START);
-  // The burst 5.0-5.3 s into the file: a fault, first in the verdict, in its
-  // colour. Reset comes once the burst is over (6 s of sound measured).
+  // The burst 5.0-5.3 s in: a fault, first in the verdict, in its colour; Reset once it is over (6 s).
   const QColor fault = CMeasurePanel::SeverityColor(measure::Severity::Fault);
   ASSERT_TRUE(WaitFor([&] {
     const auto figures = View()->MeasureFigures();
@@ -493,8 +485,7 @@ TEST_F(FrameTest, WindowWorksWhileACameraOpensAndStopNewCameraOrCloseCancelIt) {
   EXPECT_TRUE(boxes_.isEmpty()) << boxes_.join("|").toStdString();
 }
 
-// Keep trying: a camera away for 10 s plays again at the first try after its return, with one box (the
-// session's own reconnection); a new drop waits 1 s again; Stop and closing end a wait, nothing is tried after.
+// Keep trying: a dropped camera plays at the first try after its return; Stop and closing end a wait for good.
 TEST_F(FrameTest, KeepTryingBringsBackADroppedCameraAndStopOrCloseEndTheWaits) {
   // A camera of the test's own (video and a 437 Hz tone), killed and started again on its port.
   const std::string mount = "/x=" + test::LaunchH264(322, 182) +
@@ -581,9 +572,7 @@ TEST_F(FrameTest, KeepTryingBringsBackADroppedCameraAndStopOrCloseEndTheWaits) {
   EXPECT_EQ(tries(), before) << "no try after the window closed";
 }
 
-// The update check (UpdateUrl on a local site): the question comes after start-up, over the window, once a
-// run. The backstage: the options page first, Esc closes it from inside the page and it shows again next
-// time; in full screen the first Esc leaves full screen. F1 opens the about box with the program's icon.
+// The update question once, over the window after start-up; the backstage's and full screen's Esc; F1's about.
 TEST_F(FrameTest, UpdateQuestionOnceAfterTheWindowBackstageEscAndAboutOnF1) {
   test::VersionSite site;
   site.Put("ver_kxSetupToneScope.xml", test::Document(1, 0, 41));

@@ -1,5 +1,4 @@
-// The dialog helpers on a real QApplication: controls from a template, anchors, the expandable area, the
-// edit's error message and tips, the link button.
+// The dialog helpers: template controls, anchors, the expandable area, the edit's messages and tips, links.
 #include <QDesktopServices>
 #include <QLabel>
 #include <QPushButton>

@@ -1,5 +1,4 @@
-// The registry manager against real settings files: the user's and the machine-wide file, fresh,
-// round-tripped, hand-edited into garbage.
+// The registry manager on real files (the user's and the machine's): fresh, round-tripped, hand-edited.
 #include <QDir>
 #include <QFile>
 #include <QSettings>
