@@ -1,7 +1,6 @@
 // The view as a user meets it: a real window on the peers' X server, the RTSP camera, all its threads.
 // Composed frames are saved under build/artifacts/ for a look.
 #include <QDir>
-#include <QThread>
 #include <chrono>
 #include <cmath>
 #include <thread>

@@ -1,6 +1,5 @@
 // The view around the composer: its threads (around a rebuild, while its session reconnects), the hold decay,
 // the spinner and the hand-over of frames.
-#include <QThread>
 #include <atomic>
 #include <chrono>
 #include <cmath>
