@@ -1,5 +1,4 @@
-// The version numbers: the product version's text, the comparison, and the
-// maker's version document.
+// The version numbers: the product version's text, the comparison, and the maker's version document.
 #include "app/version_check.h"
 
 #include <gtest/gtest.h>
@@ -19,8 +18,7 @@ TEST(ProductVersion, PiecesReadAsTheCLibraryReadsThem) {
       {"2.7", V(2, 7, 0)}, {"", V(0, 0, 0)}, {"4.5.6.7.8", V(4, 5, 6)},
       // Empty pieces are skipped.
       {"1..2.3", V(1, 2, 3)}, {".1.2.3.", V(1, 2, 3)},
-      // A non-number is 0 but takes its place; digits stop at a non-digit;
-      // blanks and a sign in front count; out of range clamps.
+      // Non-numbers are 0 in place; digits stop at a non-digit; leading blanks and sign count; out of range clamps.
       {"x.5.9", V(0, 5, 9)}, {"1.2beta.3", V(1, 2, 3)}, {" 7.-2.+3", V(7, -2, 3)},
       {"0009.0010.0000041", V(9, 10, 41)}, {"99999999999.1.-99999999999", V(INT32_MAX, 1, INT32_MIN)}};
   for (const auto& [text, version] : cases) EXPECT_EQ(ParseProductVersion(text), version) << text;

@@ -1,5 +1,4 @@
-// The registry manager against real settings files: the user's and the machine-wide file, fresh,
-// round-tripped, hand-edited into garbage.
+// The registry manager on real files (the user's and the machine's): fresh, round-tripped, hand-edited.
 #include <QDir>
 #include <QFile>
 #include <QSettings>
@@ -55,8 +54,7 @@ TEST(RegistryManager, MissingValuesGiveDefaultsWrittenOnesReadBackEqual) {
   EXPECT_EQ(CRegistryManager::DoubleToText(0.735), "0.735");
 }
 
-// A file a person edited by hand: values of the wrong kind read as missing,
-// good values still read, and a later write keeps every other line.
+// Hand-edited: values of the wrong kind read as missing, good ones still read, a write keeps every other line.
 TEST(RegistryManager, HandEditedGarbageGivesDefaultsAndLosesNothing) {
   test::SettingsSandbox sandbox;
   ASSERT_TRUE(WriteBytes(sandbox.UserFile(),
@@ -109,8 +107,7 @@ TEST(RegistryManager, HandEditedGarbageGivesDefaultsAndLosesNothing) {
   EXPECT_EQ(raw.value("Settings/Opacity").toString(), "12abc");  // the user's text stays until replaced
 }
 
-// Files that are no settings file at all: random bytes, a truncated binary,
-// a folder where the file should be.
+// Files that are no settings file at all: random bytes, a truncated binary, a folder in the file's place.
 TEST(RegistryManager, NonIniFilesGiveDefaultsAndAreKeptAside) {
   const QByteArray noise = test::Noise(4099);
   for (const QByteArray& content : {noise, QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16), noise.left(3), QByteArray()}) {
@@ -145,8 +142,7 @@ TEST(RegistryManager, NonIniFilesGiveDefaultsAndAreKeptAside) {
   }
 }
 
-// The user's file under XDG_CONFIG_HOME (no sandbox: the real location the
-// program uses); the machine-wide store is a file of its own.
+// The user's file under XDG_CONFIG_HOME (no sandbox: the real place); the machine-wide store is its own file.
 TEST(RegistryManager, UsersAndMachineWideFilesInTheirPlaces) {
   const QString user = qEnvironmentVariable("XDG_CONFIG_HOME") + "/KEXAR/kxToneScope.conf";
   ASSERT_EQ(CRegistryManager().FileName(), user);

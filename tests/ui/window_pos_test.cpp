@@ -1,5 +1,4 @@
-// Window placement saved and restored under a key, pulled back onto a screen when it lies off every screen
-// (a real window on the peers' X server when there is one).
+// Window placement saved, restored and pulled back onto a screen (a real window on the peers' X server).
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTest>

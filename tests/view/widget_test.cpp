@@ -1,7 +1,5 @@
-// The view as a widget around the composer: its render and analysis threads
-// (around a rebuild and while its session reconnects), the hold decay, the
-// spinner and the hand-over of frames.
-#include <QThread>
+// The view around the composer: its threads (around a rebuild, while its session reconnects), the hold decay,
+// the spinner and the hand-over of frames.
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -67,9 +65,8 @@ TEST_F(ViewWidget, ThreadsStartOnCreationAndRestartOnARebuild) {
   EXPECT_EQ(view.RenderThreadId(), 0u);
 }
 
-// A composition slower than the frame period (a huge window on a slow
-// machine) leaves the frame timer ready at once after every frame: the hold
-// decay and the quit message must still be served.
+// A composition slower than the frame period (a huge window, a slow machine) must still let the hold decay
+// and the quit message through.
 void SlowComposition() { std::this_thread::sleep_for(60ms); }
 
 TEST_F(ViewWidget, HoldMarksFallInHalfPercentStepsEvenWhileFramesAreSlow) {
@@ -106,9 +103,8 @@ TEST_F(ViewWidget, HoldMarksFallInHalfPercentStepsEvenWhileFramesAreSlow) {
   view.SetOutputMeter(nullptr);
 }
 
-// Frames composed by hand: the session's spinner steps every third frame
-// and turns until a picture of the start is shown; a view too small
-// composes nothing and the window keeps its last frame.
+// Frames composed by hand: the spinner steps every third frame until a picture of the start is shown; a view
+// too small composes nothing and the window keeps its last frame.
 TEST_F(ViewWidget, SpinnerAndFramesHandedToTheWindow) {
   CDrawView view(settings, parts.target);
   view.StopRenderThread();
@@ -149,9 +145,8 @@ TEST_F(ViewWidget, SpinnerAndFramesHandedToTheWindow) {
 
 // ---- closing during a reconnection ----
 
-// Holds the decode thread during the reconnection: first at its first point
-// until the camera is back (OpenGate), then at the chosen point until a stop
-// is requested, which is what the view's destruction does.
+// Holds the reconnection at its first point until the camera is back, then at the chosen point until the
+// view's destruction requests a stop.
 class ReconnectionHold : public ISessionTestHook {
  public:
   ReconnectionHold(SessionPoint point, int ordinal) : m_point(point), m_ordinal(ordinal) {}
@@ -175,20 +170,16 @@ std::vector<std::string> SmallAvMount() {
   return {"--mount", "/av=" + test::LaunchH264(320, 240) + " " + test::LaunchAac()};
 }
 
-// Closing the view while its session reconnects: the camera is killed, comes
-// back on the same port, and the view is destroyed while the decode thread is
-// held at one point of the reconnection after another. The thread calls into
-// the view (camera texts, ResizeTargets) there, so the view must stop and
-// join it before anything of the view or its session goes.
+// The view destroyed while its session's reconnection calls into it (camera texts, ResizeTargets): it must
+// stop and join the decode thread before anything of it goes.
 TEST(ViewClose, DuringReconnectionAtEveryPoint) {
   struct Case {
     SessionPoint point;
     int ordinal;
     const char* name;
   };
-  for (const Case& c : {Case{SessionPoint::BeforeCameraInfo, 1, "before clearing the texts"},
-                        Case{SessionPoint::BeforeCameraInfo, 2, "before the video line"},
-                        Case{SessionPoint::BeforeCameraInfo, 3, "before the audio line"},
+  // The camera texts are one kind of call: the last of them stands for the three.
+  for (const Case& c : {Case{SessionPoint::BeforeCameraInfo, 3, "before the audio line"},
                         Case{SessionPoint::BeforeRun, 1, "before the new run"},
                         Case{SessionPoint::BeforeResizeTargets, 1, "before ResizeTargets"}}) {
     SCOPED_TRACE(c.name);
@@ -215,7 +206,6 @@ TEST(ViewClose, DuringReconnectionAtEveryPoint) {
     hold.m_gateOpen = true;
     ASSERT_TRUE(test::WaitUntil([&] { return hold.m_held.load(); })) << "the reconnection never got there";
     view.reset();  // must not crash (ASan) or race (TSan)
-    EXPECT_TRUE(hold.m_held.load());
   }
 }
 
