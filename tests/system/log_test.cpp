@@ -336,9 +336,8 @@ TEST_F(LogTest, CloseReturnsWhileTheWriterIsStuckOnAFifo) {
     closed = true;
   });
   const bool returned = WaitUntil([&] { return closed.load(); });
-  const int reader = returned ? -1 : ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);  // let a broken build go on
+  int reader = returned ? -1 : ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);  // let a broken build go on
   closer.join();
-  if (reader >= 0) ::close(reader);
   ASSERT_TRUE(returned) << "Close waited for a writer stuck in the file system";
   // The log is usable at once in another folder, and may be destroyed while the old writer still waits.
   log->CreateLogFile(U16(dir_ / "fresh"), u"Fresh");
@@ -347,6 +346,19 @@ TEST_F(LogTest, CloseReturnsWhileTheWriterIsStuckOnAFifo) {
   EXPECT_EQ(ReadAll(dir_ / "fresh" / "Fresh [2026.11.03].log"),
             kBom + Header(2026, 11, 3, 4, 5, 6, 7) + Line(4, 5, 7, 0, "<Info>", "fresh"));
   log.reset();
+  // When its open returns, the old writer ends on what it owns: it writes its header, takes no
+  // event, and closes the file (the reader then sees the end). Only then may the test's clock go.
+  if (reader < 0) reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  std::string got;
+  ASSERT_TRUE(WaitUntil([&] {
+    char buf[4096];
+    const ssize_t n = ::read(reader, buf, sizeof buf);
+    if (n > 0) got.append(buf, static_cast<size_t>(n));
+    return n == 0 && !got.empty();  // no writer left, after the writer was there
+  }));
+  ::close(reader);
+  EXPECT_EQ(got, kBom + Header(2026, 11, 3, 4, 5, 6, 7));
 }
 
 TEST_F(LogTest, AFailedWriteKeepsTheFileLineAlignedAndIsReportedOnce) {

@@ -48,6 +48,9 @@ struct AudioClient::Impl {
   std::vector<uint8_t> buffer;
   uint32_t bufferCapacity = 0;  // frames the write buffer holds
   uint64_t askedUsec = 0;       // the stream buffer last asked for
+  // The last buffer change still unanswered: its answer points at this object,
+  // so it is cancelled before the object goes (a stalled server answers late).
+  pa_operation* resize = nullptr;
   uint32_t pendingFrames = 0;  // handed out by GetBuffer, not released
   bool pendingBuffer = false;
   Event* event = nullptr;  // loop locked
@@ -121,10 +124,18 @@ struct AudioClient::Impl {
     return done && q.ok ? S_OK : AUDCLNT_E_DEVICE_INVALIDATED;
   }
 
+  void DropResizeLocked() {
+    if (!resize) return;
+    if (pa_operation_get_state(resize) == PA_OPERATION_RUNNING) pa_operation_cancel(resize);
+    pa_operation_unref(resize);
+    resize = nullptr;
+  }
+
   void Close() {
     if (!stream) return;
     {
       detail::Connection::Locked lock(*connection);
+      DropResizeLocked();
       pa_stream_set_state_callback(stream, nullptr, nullptr);
       pa_stream_set_write_callback(stream, nullptr, nullptr);
       pa_stream_set_underflow_callback(stream, nullptr, nullptr);
@@ -280,7 +291,8 @@ HRESULT AudioClient::SetBufferDuration(int64_t bufferDuration) {
       },
       &d);
   if (!op) return E_FAIL;
-  pa_operation_unref(op);
+  d.DropResizeLocked();  // the newer answer tells the size
+  d.resize = op;
   return S_OK;
 }
 
